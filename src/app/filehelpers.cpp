@@ -1,0 +1,41 @@
+#include "filehelpers.h"
+
+#include "errorreport.h"
+#include "uiservices.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace zd {
+
+bool FileExists(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
+
+void DeleteFileQuietly(UiServices &ui, const QString &path)
+{
+    ui.pumpEvents();
+    if (QFile::remove(path))
+        return;
+    try {
+        ForceDeleteFile(path);
+    } catch (const Failure &) {
+        // Quiet by contract: the caller never hears of it.
+    }
+}
+
+void ForceDeleteFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        throw Failure(QStringLiteral("File not found"));
+    file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+    if (!file.remove())
+        throw Failure(QStringLiteral("Permission denied"));
+}
+
+} // namespace zd

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace zd {
+
+class UiServices;
+
+/// True when the path's modification time can be read (files and folders).
+bool FileExists(const QString &path);
+
+/// Removes a file and never fails; falls back to ForceDeleteFile.
+void DeleteFileQuietly(UiServices &ui, const QString &path);
+
+/// Makes the file writable for its owner, then removes it; throws Failure.
+void ForceDeleteFile(const QString &path);
+
+} // namespace zd

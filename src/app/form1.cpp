@@ -1,0 +1,384 @@
+#include "form1.h"
+
+#include "appicon.h"
+#include "appinfo.h"
+#include "clipboardexport.h"
+#include "errorreport.h"
+#include "extraction.h"
+#include "filehelpers.h"
+#include "help.h"
+#include "launchrun.h"
+#include "optionchoices.h"
+#include "qtuiservices.h"
+#include "sitefiles.h"
+#include "siteedits.h"
+#include "sitelistmodel.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTreeView>
+#include <QtEndian>
+
+#include <cstdlib>
+
+namespace zd {
+
+namespace {
+
+// Layout positions are in twips, 15 to a pixel.
+int px(int twips)
+{
+    return qRound(twips / 15.0);
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+struct ButtonSpec
+{
+    int number;
+    const char *caption;
+    int left, top, width, height;
+};
+
+constexpr ButtonSpec kButtons[] = {
+    {9, "Help", 120, 120, 7800, 405},
+    {6, "Add Single URL", 120, 3250, 3840, 405},
+    {3, "Load List Of Sites From Text File", 4080, 3250, 3840, 405},
+    {1, "Extract URLs From Web Page", 120, 3760, 3840, 405},
+    {2, "Extract URLs From Text File", 4080, 3760, 3840, 405},
+    {7, "Save Sites As Text File", 120, 4270, 3840, 405},
+    {8, "Copy Sites To Clipboard", 4080, 4270, 3840, 405},
+    {5, "Clear List", 120, 4780, 3840, 405},
+    {10, "Load Sample/Example Sites", 4080, 4780, 3840, 405},
+    {4, "Start Opening", 120, 8145, 7800, 405},
+};
+
+struct OptionSpec
+{
+    int number;
+    const char *caption;
+    int left, top, width, height;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {1, "Internet Explorer", 240, 300, 1935, 225},
+    {2, "Chrome", 240, 650, 1935, 225},
+    {3, "Firefox", 240, 1000, 1935, 225},
+    {4, "Default (same state/size as when it was last opened)", 240, 300, 5295, 225},
+    {5, "Minimized", 240, 650, 1935, 225},
+    {6, "Maximized", 240, 1000, 1935, 225},
+};
+
+const QString kListToolTip = QStringLiteral(
+    "Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
+    "window to reveal full names.");
+
+QFont arialBold(double points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+void paintWhite(QWidget *widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Button, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// A .cur file keeps the hot spot in its first directory entry.
+QPoint curHotSpot(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {0, 0};
+    const QByteArray head = file.read(14);
+    if (head.size() < 14)
+        return {0, 0};
+    const auto *bytes = reinterpret_cast<const uchar *>(head.constData());
+    return {qFromLittleEndian<quint16>(bytes + 10), qFromLittleEndian<quint16>(bytes + 12)};
+}
+
+} // namespace
+
+Form1::Form1(const Form1Services &services, QWidget *parent)
+    : QWidget(parent)
+    , m_services(services)
+    , m_sites(services.sites)
+    , m_choices(services.choices)
+{
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+    connectHandlers();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    setFixedSize(px(8040), px(8670));
+    paintWhite(this);
+    setFont(arialBold(9));
+
+    m_list = new QTreeView(this);
+    m_list->setObjectName(QStringLiteral("ListView1"));
+    m_list->setGeometry(twipsRect(120, 630, 7800, 2535));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setItemsExpandable(false);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setTextElideMode(Qt::ElideNone);
+    m_list->setToolTip(kListToolTip);
+    m_list->setModel(&m_sites);
+    m_list->header()->setStretchLastSection(false);
+    m_list->viewport()->setAcceptDrops(true);
+    m_list->setDragDropMode(QAbstractItemView::DropOnly);
+    m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
+    m_list->viewport()->setMouseTracking(true);
+
+    for (const ButtonSpec &spec : kButtons) {
+        auto *button = new QPushButton(QString::fromLatin1(spec.caption), this);
+        button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
+        button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+        button->setFont(arialBold(11.25));
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
+        m_buttons[size_t(spec.number - 1)] = button;
+    }
+
+    m_frame1 = new QGroupBox(QStringLiteral("Which Browser?"), this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setGeometry(twipsRect(120, 5205, 7800, 1400));
+    m_frame2 = new QGroupBox(QStringLiteral("Open Browser As"), this);
+    m_frame2->setObjectName(QStringLiteral("Frame2"));
+    m_frame2->setGeometry(twipsRect(120, 6630, 7800, 1400));
+    for (QGroupBox *frame : {m_frame1, m_frame2}) {
+        paintWhite(frame);
+        frame->setMouseTracking(true);
+        frame->installEventFilter(this);
+    }
+    for (const OptionSpec &spec : kOptions) {
+        QGroupBox *frame = spec.number <= 3 ? m_frame1 : m_frame2;
+        auto *option = new QRadioButton(QString::fromLatin1(spec.caption), frame);
+        option->setObjectName(QStringLiteral("Option%1").arg(spec.number));
+        option->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+        // The choices object decides what is selected; the buttons mirror it.
+        option->setAutoExclusive(false);
+        paintWhite(option);
+        m_options[size_t(spec.number - 1)] = option;
+    }
+    setMouseTracking(true);
+
+    const auto button = [this](int n) { return m_buttons[size_t(n - 1)]; };
+    const auto option = [this](int n) { return m_options[size_t(n - 1)]; };
+    QWidget *const order[] = {m_list, button(6), button(3), button(5), button(1), button(2),
+                              button(4), option(1), option(2), option(3), button(7), button(8),
+                              button(9), button(10), option(6), option(5), option(4)};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+template<class F>
+void Form1::runHandler(F &&handler)
+{
+    ++m_handlerDepth;
+    handler();
+    --m_handlerDepth;
+}
+
+void Form1::connectHandlers()
+{
+    UiServices &ui = m_services.ui;
+    const auto onClick = [this](int n, auto handler) {
+        connect(m_buttons[size_t(n - 1)], &QPushButton::clicked, this,
+                [this, handler] { runHandler(handler); });
+    };
+    onClick(1, [this] {
+        const int selected = selectedIndex();
+        m_services.extraction.extractFromWebPage(selected > 0 ? m_sites.text(selected) : QString());
+    });
+    onClick(2, [this] { m_services.extraction.extractFromTextFiles(); });
+    onClick(3, [this, &ui] { loadListFromTextFiles(ui, m_services.dialogs, m_services.channel, m_sites); });
+    onClick(4, [this] { m_services.launch.PushButton4_Click(); });
+    onClick(5, [this, &ui] { clearList(ui, m_sites); });
+    onClick(6, [this, &ui] { addSingleUrl(ui, m_sites); });
+    onClick(7, [this, &ui] { saveListAsTextFile(ui, m_services.dialogs, m_services.channel, m_sites); });
+    onClick(8, [this, &ui] { copySitesToClipboard(ui, m_services.clipboard, m_sites); });
+    onClick(9, [&ui] { showHelp(ui); });
+    onClick(10, [this, &ui] { loadSampleSites(ui, m_sites); });
+
+    for (int k = 1; k <= 6; ++k) {
+        // clicked is the user's action only; state set from code arrives via changed().
+        connect(m_options[size_t(k - 1)], &QRadioButton::clicked, this, [this, k] {
+            m_choices.select(k);
+            syncOptionButtons();
+        });
+    }
+    connect(&m_choices, &OptionChoices::changed, this, &Form1::syncOptionButtons);
+}
+
+void Form1::syncOptionButtons()
+{
+    for (int k = 1; k <= 6; ++k)
+        m_options[size_t(k - 1)]->setChecked(m_choices.isSelected(k));
+}
+
+int Form1::selectedIndex() const
+{
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+}
+
+void Form1::Form_Load()
+{
+    UiServices &ui = m_services.ui;
+    Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("Form_Load")));
+    procedure.step(100, [&] { ApplySkin(); });
+    const QString cursorPath = m_services.programFolder + QStringLiteral("/HAND-M.CUR");
+    if (procedure.condition(102, [&] { return FileExists(cursorPath); }))
+        procedure.step(104, [&] { loadHandCursor(cursorPath); });
+    procedure.step(106, [&] {
+        setWindowTitle(kProductName);
+        setWindowIcon(appIcon());
+        ui.setApplicationTitle(applicationTitleFor(kProductName));
+    });
+    procedure.step(128, [&] { m_list->header()->setVisible(true); });
+    procedure.step(130, [&] { m_list->setColumnWidth(0, px(7000)); });
+    m_choices.restore(procedure);
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void Form1::ApplySkin()
+{
+    // No skinning component on Linux: the skin only changes the colours.
+    if (!QFile::exists(m_services.programFolder + QStringLiteral("/x/o.cjs")))
+        return;
+    const QColor buttonFace = palette().color(QPalette::Button);
+    const auto paint = [&buttonFace](QWidget *widget) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Window, buttonFace);
+        widget->setPalette(palette);
+    };
+    paint(this);
+    paint(m_frame1);
+    paint(m_frame2);
+    for (QRadioButton *option : m_options)
+        paint(option);
+}
+
+void Form1::loadHandCursor(const QString &path)
+{
+    const QPixmap image(path);
+    if (image.isNull())
+        throw Failure(QStringLiteral("Invalid picture"));
+    if (m_services.qtUi) {
+        const QPoint hotSpot = curHotSpot(path);
+        m_services.qtUi->setCustomCursor(QCursor(image, hotSpot.x(), hotSpot.y()));
+    }
+}
+
+void Form1::onButtonPointerMove()
+{
+    if (m_services.ui.pointer() != Pointer::Hourglass && m_services.ui.pointer() != Pointer::Custom)
+        m_services.ui.setPointer(Pointer::Custom);
+}
+
+void Form1::onBackgroundPointerMove()
+{
+    if (m_services.ui.pointer() != Pointer::Hourglass && m_services.ui.pointer() != Pointer::Default)
+        m_services.ui.setPointer(Pointer::Default);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool isButton = std::find(m_buttons.begin(), m_buttons.end(), watched) != m_buttons.end();
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (isButton)
+            onButtonPointerMove();
+        else
+            onBackgroundPointerMove();
+        break;
+    case QEvent::KeyPress:
+        if (watched == m_list) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const int code = key->key() == Qt::Key_Delete ? kDeleteKey : key->key();
+            listKeyDown(m_services.ui, m_sites, code, selectedIndex());
+            if (code == kDeleteKey)
+                return true;
+        }
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (watched == m_list->viewport()) {
+            listDoubleClick(m_services.ui, m_sites, selectedIndex());
+            return true;
+        }
+        break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        if (watched == m_list->viewport()) {
+            auto *drag = static_cast<QDropEvent *>(event);
+            if (drag->mimeData()->hasUrls()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+        }
+        break;
+    case QEvent::Drop:
+        if (watched == m_list->viewport()) {
+            auto *drop = static_cast<QDropEvent *>(event);
+            QStringList paths;
+            for (const QUrl &url : drop->mimeData()->urls()) {
+                if (url.isLocalFile())
+                    paths << url.toLocalFile();
+            }
+            drop->acceptProposedAction();
+            runHandler([&] { loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths); });
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent *event)
+{
+    onBackgroundPointerMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // A handler below us would carry on after the window is gone; end now.
+    // Settings are already on disk, and the list is never kept.
+    if (m_handlerDepth > 0)
+        std::_Exit(0);
+}
+
+} // namespace zd

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QTreeView;
+
+namespace zd {
+
+class Clipboard;
+class FileChannel;
+class OptionChoices;
+class SiteListModel;
+class FileDialogs;
+class QtUiServices;
+class SettingsStore;
+class UiServices;
+class Extraction;
+class LaunchRun;
+
+/// What the main window works with; each is a small platform layer.
+struct Form1Services
+{
+    UiServices &ui;
+    SiteListModel &sites;
+    OptionChoices &choices;
+    FileChannel &channel;
+    SettingsStore &settings;
+    FileDialogs &dialogs;
+    Clipboard &clipboard;
+    Extraction &extraction;
+    LaunchRun &launch;
+    /// Folder of the executable, where HAND-M.CUR and x/o.cjs are looked for.
+    QString programFolder;
+    /// Set when the real Qt services are used, so the pointer image reaches them.
+    QtUiServices *qtUi = nullptr;
+};
+
+/// The main window: builds the controls of the layout and hands every event
+/// to the plain code behind it.
+class Form1 final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form1(const Form1Services &services, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    /// The start-up steps, each reported on failure; run before show().
+    void Form_Load();
+
+    /// The selected item's index from 1, or 0 for none.
+    int selectedIndex() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void ApplySkin();
+    void loadHandCursor(const QString &path);
+    void syncOptionButtons();
+    void onButtonPointerMove();
+    void onBackgroundPointerMove();
+
+    // Counts handlers under way, so that closing mid-run can end at once.
+    template<class F>
+    void runHandler(F &&handler);
+
+    Form1Services m_services;
+    SiteListModel &m_sites;
+    OptionChoices &m_choices;
+    int m_handlerDepth = 0;
+
+    QTreeView *m_list = nullptr;
+    std::array<QPushButton *, 10> m_buttons{};
+    std::array<QRadioButton *, 6> m_options{};
+    QGroupBox *m_frame1 = nullptr;
+    QGroupBox *m_frame2 = nullptr;
+};
+
+} // namespace zd

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "clipboardexport.h"
+#include "filedialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace zd {
+
+/// QFileDialog, set up as the dialog setup says.
+class QtFileDialogs final : public FileDialogs
+{
+public:
+    void setParent(QWidget *parent) { m_parent = parent; }
+    QString showOpen(const DialogSetup &setup) override;
+    QString showSave(const DialogSetup &setup) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+/// The desktop clipboard through QClipboard.
+class QtClipboard final : public Clipboard
+{
+public:
+    bool clear() override;
+    bool setText(const QString &text) override;
+};
+
+} // namespace zd

@@ -1,0 +1,41 @@
+#include "textcodec.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
+
+namespace zd {
+
+QString decodeBytes(QByteArrayView bytes)
+{
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return QString::fromLatin1(bytes);
+    return text;
+}
+
+QByteArray encodeText(QStringView text)
+{
+    QByteArray out;
+    appendEncoded(out, text);
+    return out;
+}
+
+void appendEncoded(QByteArray &out, QStringView text)
+{
+    QStringEncoder encoder(QStringEncoder::Utf8,
+                           QStringEncoder::Flag::Stateless | QStringEncoder::Flag::ConvertInitialBom);
+    const qsizetype start = out.size();
+    out.resize(start + encoder.requiredSpace(text.size()));
+    char *end = encoder.appendToBuffer(out.data() + start, text);
+    out.resize(end - out.constData());
+}
+
+} // namespace zd

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "linknormalizer.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace zd {
+
+class Downloader;
+class FileDialogs;
+class Procedure;
+class SiteSink;
+class UiServices;
+
+/// Reads a whole file with a read loop (a mapped file that shrinks would
+/// kill the process). Throws Failure. An empty file gives an empty buffer.
+QByteArray LoadScanBuffer(const QString &path);
+
+/// The folder for the temporary download: TEMP, else the system's.
+QString temporaryFolder();
+
+/// Link extraction from web pages and files. One extraction at a time:
+/// while one runs, both commands are ignored.
+class Extraction
+{
+public:
+    Extraction(UiServices &ui, Downloader &downloader, FileDialogs &dialogs, SiteSink &list);
+
+    /// "Extract URLs From Web Page"; \a selectedText is the selected item's
+    /// text, or a null string when none is selected.
+    void extractFromWebPage(const QString &selectedText);
+    /// Downloads the page and adds its links; false when it could not be
+    /// downloaded.
+    bool GetUrls(const QString &typed, int tempIndex);
+
+    /// "Extract URLs From Text File".
+    void extractFromTextFiles();
+    /// Loads one file and adds every address in it; throws Failure.
+    void ScanTextFile(const QString &path);
+
+    bool running() const { return m_running; }
+    const LinkNormalizer &links() const { return m_links; }
+
+private:
+    UiServices &m_ui;
+    Downloader &m_downloader;
+    FileDialogs &m_dialogs;
+    SiteSink &m_list;
+    LinkNormalizer m_links;
+    QByteArray m_scanBuffer;
+    bool m_running = false;
+};
+
+/// The example host shown in the page-address prompt.
+inline const QString kExamplePageHost = QStringLiteral("www.example.com");
+
+} // namespace zd

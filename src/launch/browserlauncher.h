@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace zd {
+
+/// A browser program found on this system.
+struct ResolvedBrowser
+{
+    QString program;          // absolute path of the executable
+    QStringList argumentsBefore; // from a desktop entry's Exec line
+    QStringList argumentsAfter;
+    /// The word the browser writes in its window titles; empty when unknown.
+    QString titleWord;
+};
+
+/// Starts browsers by their Windows program file name ("chrome.exe", ...).
+class BrowserLauncher
+{
+public:
+    virtual ~BrowserLauncher() = default;
+    /// The program that stands for \a programFile here; nullopt when none is
+    /// installed.
+    virtual std::optional<ResolvedBrowser> resolve(const QString &programFile) = 0;
+    /// Starts it with the address as exactly one argument, working folder "/".
+    virtual bool start(const ResolvedBrowser &browser, const QString &address, int showCommand) = 0;
+};
+
+/// The Linux programs that may stand for \a programFile, in order of preference.
+QStringList candidatePrograms(const QString &programFile);
+
+/// The word the named executable writes in its window titles.
+QString titleWordFor(const QString &executableName);
+
+/// A desktop entry's Exec value split into arguments, with field codes for
+/// the address (%u %U %f %F) marked by an empty element; other codes dropped.
+QStringList splitDesktopExec(const QString &exec);
+
+} // namespace zd

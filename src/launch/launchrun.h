@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace zd {
+
+class BrowserLauncher;
+class Clock;
+class Options;
+class Procedure;
+class SiteListModel;
+class UiServices;
+class WindowSystem;
+struct ResolvedBrowser;
+
+/// "Start Opening": every address of the list to the chosen browser, whose
+/// windows are then placed as chosen.
+class LaunchRun
+{
+public:
+    /// How long a run waits for a browser window before it goes on.
+    static constexpr int kWindowWaitMs = 30'000;
+    /// How often the wait looks for the window.
+    static constexpr int kPollMs = 50;
+    static constexpr int kNamedInSummary = 3;
+
+    LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
+              const Options &options, const SiteListModel &list);
+
+    void PushButton4_Click();
+    /// Waits \a seconds on a monotonic clock, sleeping in the event loop.
+    void Pause(double seconds);
+    bool RunInProgress() const { return m_running; }
+
+private:
+    enum class Launched { Yes, Skipped, Stopped };
+    Launched launch(Procedure &procedure, int label, const QString &programFile,
+                    const QString &address, int showCommand, QString *titleWord);
+    void openInPlacedBrowser(Procedure &procedure, int firstLabel, const QString &programFile,
+                             const QString &address);
+    void showSummary();
+
+    UiServices &m_ui;
+    Clock &m_clock;
+    BrowserLauncher &m_launcher;
+    WindowSystem &m_windows;
+    const Options &m_options;
+    const SiteListModel &m_list;
+    bool m_running = false;
+
+    // Per run.
+    QMap<QString, std::optional<ResolvedBrowser>> m_resolved;
+    QStringList m_skipped;
+    QStringList m_gaveUp;
+    bool m_stopped = false;
+};
+
+/// True for an address a browser would read as an option.
+bool looksLikeOption(const QString &address);
+
+} // namespace zd

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "windowsystem.h"
+
+#include <memory>
+
+namespace zd {
+
+/// The running X11 window manager through xcb and EWMH: the managed client
+/// windows of _NET_CLIENT_LIST_STACKING, topmost first.
+class XcbWindowSystem final : public WindowSystem
+{
+public:
+    /// \a display as for xcb_connect; empty means $DISPLAY.
+    explicit XcbWindowSystem(const QByteArray &display = {});
+    ~XcbWindowSystem() override;
+
+    std::vector<TopLevelWindow> topLevelWindows() override;
+    void place(WindowId window, ShowState state) override;
+
+private:
+    struct Connection;
+    Connection *connection();
+
+    QByteArray m_display;
+    std::unique_ptr<Connection> m_connection;
+};
+
+} // namespace zd

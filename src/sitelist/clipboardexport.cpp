@@ -1,0 +1,70 @@
+#include "clipboardexport.h"
+
+#include "errorreport.h"
+#include "sitelistmodel.h"
+#include "uiservices.h"
+
+namespace zd {
+
+namespace {
+constexpr int kClipboardAttempts = 1000;
+}
+
+QString composeClipboardText(UiServices &ui, const std::vector<QString> &items)
+{
+    qsizetype total = 0;
+    for (const QString &item : items)
+        total += item.size() + 2;
+    QString text;
+    text.reserve(total);
+    for (const QString &item : items) {
+        ui.pumpEvents();
+        qsizetype length = item.size();
+        while (length > 0 && item[length - 1] == QLatin1Char(' '))
+            --length;
+        text.append(QStringView(item).left(length));
+        text.append(QLatin1String("\r\n"));
+    }
+    return text;
+}
+
+void ClearClipboard(Clipboard &clipboard)
+{
+    for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
+        if (clipboard.clear())
+            return;
+    }
+}
+
+bool SetClipboardText(Clipboard &clipboard, const QString &text, int /*format*/)
+{
+    for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
+        if (clipboard.setText(text))
+            return true;
+    }
+    return false;
+}
+
+void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list)
+{
+    if (list.count() == 0)
+        return;
+    // A snapshot (shared strings, no copies): the list may change while
+    // events are pumped.
+    const std::vector<QString> items = list.items();
+    const QString text = composeClipboardText(ui, items);
+    ClearClipboard(clipboard);
+    SetClipboardText(clipboard, text, 0);
+}
+
+void copySitesToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list)
+{
+    Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton8_Click")));
+    procedure.step(106, [&] { CopyListToClipboard(ui, clipboard, list); });
+    procedure.step(108, [&] {
+        ui.messageBox(QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area "
+                                     "where you normally type and press Ctrl+V to paste the clipboard."));
+    });
+}
+
+} // namespace zd

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+namespace zd {
+
+class SiteListModel;
+class UiServices;
+
+/// The desktop's plain-text clipboard.
+class Clipboard
+{
+public:
+    virtual ~Clipboard() = default;
+    virtual bool clear() = 0;
+    virtual bool setText(const QString &text) = 0;
+};
+
+/// Every item (all count as marked) with its trailing blanks removed and
+/// CR LF after each.
+QString composeClipboardText(UiServices &ui, const std::vector<QString> &items);
+
+/// Puts the list on the clipboard; does nothing for an empty list.
+void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list);
+/// Clears, retrying up to 1000 times; a last failure is ignored.
+void ClearClipboard(Clipboard &clipboard);
+/// Places the text, retrying up to 1000 times; false when every try failed.
+bool SetClipboardText(Clipboard &clipboard, const QString &text, int format = 0);
+
+/// "Copy Sites To Clipboard".
+void copySitesToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list);
+
+} // namespace zd

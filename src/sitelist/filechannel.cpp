@@ -1,0 +1,14 @@
+#include "filechannel.h"
+
+#include "errorreport.h"
+
+namespace zd {
+
+FileChannel::Claim::Claim(FileChannel &channel) : m_channel(channel)
+{
+    if (m_channel.m_inUse)
+        throw Failure(QStringLiteral("File already open"));
+    m_channel.m_inUse = true;
+}
+
+} // namespace zd

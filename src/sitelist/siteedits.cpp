@@ -1,0 +1,62 @@
+#include "siteedits.h"
+
+#include "errorreport.h"
+#include "sitelistmodel.h"
+#include "uiservices.h"
+
+namespace zd {
+
+namespace {
+
+QString form1Tag(const char *procedure)
+{
+    return locationTag(QStringLiteral("Form1"), QString::fromLatin1(procedure));
+}
+
+} // namespace
+
+void listDoubleClick(UiServices &ui, SiteListModel &list, int selected)
+{
+    if (ui.pointer() == Pointer::Hourglass || list.count() == 0 || selected < 1)
+        return;
+    try {
+        list.remove(selected);
+    } catch (const Failure &) {
+        // No report of its own: a stale selection removes nothing.
+    }
+}
+
+void listKeyDown(UiServices &ui, SiteListModel &list, int keyCode, int selected)
+{
+    if (keyCode == kDeleteKey)
+        listDoubleClick(ui, list, selected);
+}
+
+void addSingleUrl(UiServices &ui, SiteSink &list)
+{
+    Procedure procedure(ui, form1Tag("PushButton6_Click"));
+    QString answer;
+    procedure.step(100, [&] { answer = ui.inputBox(QStringLiteral("Enter website address to add: ")); });
+    if (procedure.condition(102, [&] { return answer.isEmpty(); }))
+        return;
+    procedure.step(104, [&] { list.AppendSite(answer); });
+}
+
+void clearList(UiServices &ui, SiteListModel &list)
+{
+    Procedure procedure(ui, form1Tag("PushButton5_Click"));
+    procedure.step(100, [&] {
+        if (ui.pointer() != Pointer::Hourglass)
+            list.clear();
+    });
+}
+
+void loadSampleSites(UiServices &ui, SiteSink &list)
+{
+    Procedure procedure(ui, form1Tag("PushButton10_Click"));
+    procedure.step(100, [&] { list.AppendSite(kSample1); });
+    procedure.step(102, [&] { list.AppendSite(kSample2); });
+    procedure.step(104, [&] { list.AppendSite(kSample3); });
+}
+
+} // namespace zd

@@ -1,0 +1,276 @@
+#include "sitefiles.h"
+
+#include "errorreport.h"
+#include "filechannel.h"
+#include "filedialogs.h"
+#include "filehelpers.h"
+#include "sitelistmodel.h"
+#include "textcodec.h"
+#include "uiservices.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <optional>
+
+namespace zd {
+
+namespace {
+
+constexpr qsizetype kChunkSize = 1 << 20;
+
+QString replaceDoubledBackslashes(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == QLatin1Char('\\') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\\'))
+            ++i; // the pair becomes one; scanning goes on after it
+    }
+    return out;
+}
+
+// Opening a FIFO without a writer would block, and a folder has no lines.
+void requireRegularFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
+    if (!info.isFile())
+        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(path));
+}
+
+void requireWritableTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
+    if (info.exists() && !info.isWritable())
+        throw Failure(QStringLiteral("Permission denied: %1").arg(path));
+}
+
+} // namespace
+
+QString FixPath(const QString &path)
+{
+    if (!path.startsWith(QLatin1Char('\\')))
+        return replaceDoubledBackslashes(path);
+    qsizetype k = 1;
+    while (k < path.size() && path[k] == QLatin1Char('\\'))
+        ++k;
+    return QStringLiteral("\\\\") + replaceDoubledBackslashes(QStringView(path).mid(k));
+}
+
+QString joinFolderAndName(const QString &folder, const QString &name)
+{
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+void ChooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
+                     const std::function<void(const QString &)> &perFile)
+{
+    DialogSetup setup;
+    procedure.step(100, [&] { setup.fileName.clear(); });
+    procedure.step(102, [&] { setup.flags = kOpenFlags; });
+    procedure.step(104, [&] { setup.title = QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"); });
+    procedure.step(106, [&] { setup.filter = kTextFileFilter; });
+    QString fileName;
+    procedure.step(108, [&] { fileName = dialogs.showOpen(setup); });
+    if (procedure.condition(110, [&] { return fileName.isEmpty(); }))
+        return;
+    QStringList parts;
+    procedure.step(112, [&] { parts = fileName.split(QChar(0)); });
+    if (procedure.condition(114, [&] { return parts.size() <= 1; })) {
+        QString path;
+        procedure.step(116, [&] { path = parts.value(0); });
+        procedure.step(118, [&] { perFile(path); });
+        return;
+    }
+    if (procedure.condition(120, [&] { return parts.size() <= 1; }))
+        return;
+    qsizetype first = 1;
+    qsizetype last = 0;
+    procedure.step(122, [&] { first = 1; });
+    procedure.step(124, [&] { last = parts.size() - 1; });
+    for (qsizetype i = first; i <= last; ++i) {
+        QString path;
+        // Linux paths need no backslash repair; the join keeps "/" single.
+        procedure.step(128, [&] { path = joinFolderAndName(parts.at(0), parts.at(i)); });
+        procedure.step(132, [&] { perFile(path); });
+    }
+}
+
+void SiteLineSplitter::feed(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    if (m_first && p != end) {
+        m_first = false;
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            p += 3;
+    }
+    if (m_skipLf && p != end) {
+        m_skipLf = false;
+        if (*p == '\n')
+            ++p;
+    }
+    const char *start = p;
+    while (p != end) {
+        const char c = *p;
+        if (c != '\r' && c != '\n') {
+            ++p;
+            continue;
+        }
+        if (m_partial.isEmpty()) {
+            m_emit(QByteArrayView(start, p));
+        } else {
+            m_partial.append(start, p - start);
+            m_emit(m_partial);
+            m_partial.clear();
+        }
+        if (c == '\r') {
+            m_atLineStart = true;
+            if (p + 1 == end)
+                m_skipLf = true;
+            else if (p[1] == '\n')
+                ++p;
+        } else {
+            m_atLineStart = false;
+        }
+        start = ++p;
+    }
+    if (start != end) {
+        m_partial.append(start, end - start);
+        m_atLineStart = false;
+    }
+}
+
+void SiteLineSplitter::finish()
+{
+    if (!m_partial.isEmpty() || !m_atLineStart)
+        m_emit(m_partial);
+    m_partial.clear();
+    m_atLineStart = true;
+    m_skipLf = false;
+    m_first = true;
+}
+
+void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QString &path)
+{
+    if (!FileExists(path)) {
+        ui.messageBox(QStringLiteral("File not found"));
+        return;
+    }
+    FileChannel::Claim claim(channel);
+    requireRegularFile(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(file.errorString());
+    SiteLineSplitter splitter([&](QByteArrayView line) {
+        ui.pumpEvents();
+        list.AppendSite(decodeBytes(line));
+    });
+    QByteArray chunk(kChunkSize, Qt::Uninitialized);
+    for (;;) {
+        ui.pumpEvents();
+        const qint64 n = file.read(chunk.data(), chunk.size());
+        if (n < 0)
+            throw Failure(QStringLiteral("Device I/O error: %1").arg(file.errorString()));
+        if (n == 0)
+            break;
+        splitter.feed(QByteArrayView(chunk.constData(), n));
+    }
+    splitter.finish();
+}
+
+void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &channel,
+                           SiteSink &list)
+{
+    Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
+    ChooseTextFiles(procedure, dialogs,
+                    [&](const QString &path) { LoadSiteFile(ui, channel, list, path); });
+}
+
+void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list,
+                      const QStringList &paths)
+{
+    Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
+    for (const QString &path : paths)
+        procedure.step(132, [&] { LoadSiteFile(ui, channel, list, path); });
+}
+
+void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &channel,
+                        const SiteListModel &list)
+{
+    Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton7_Click")));
+    DialogSetup setup;
+    QString fileName;
+    procedure.step(106, [&] { setup.fileName.clear(); });
+    procedure.step(108, [&] { setup.flags = kOpenFlags; });
+    procedure.step(110, [&] { setup.title = QStringLiteral("Save"); });
+    procedure.step(112, [&] { setup.filter = kTextFileFilter; });
+    procedure.step(114, [&] { setup.fileName = dialogs.showSave(setup); });
+    procedure.step(116, [&] { fileName = setup.fileName; });
+    if (procedure.condition(118, [&] { return fileName.isEmpty(); }))
+        return;
+    MessageResult answer = MessageResult::No;
+    if (procedure.condition(120, [&] { return FileExists(fileName); })) {
+        procedure.step(122, [&] {
+            answer = ui.messageBox(QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(fileName),
+                                   MessageStyle::YesNo);
+        });
+    } else {
+        procedure.step(124, [&] { answer = MessageResult::Yes; });
+    }
+    if (procedure.condition(126, [&] { return answer != MessageResult::Yes; }))
+        return;
+
+    procedure.step(128, [&] { ui.setPointer(Pointer::Hourglass); });
+    // A failed step stops the writing: the target keeps its old content and
+    // no "Done." claims otherwise.
+    std::optional<FileChannel::Claim> claim;
+    std::optional<QSaveFile> file;
+    QByteArray pending;
+    const auto writePending = [&] {
+        if (file->write(pending) != pending.size())
+            throw Failure(QStringLiteral("Device I/O error: %1").arg(file->errorString()));
+        pending.clear();
+    };
+    bool ok = procedure.step(130, [&] {
+        claim.emplace(channel);
+        requireWritableTarget(fileName);
+        file.emplace(fileName);
+        if (!file->open(QIODevice::WriteOnly))
+            throw Failure(file->errorString());
+    });
+    int count = 0;
+    if (ok)
+        ok = procedure.step(132, [&] { count = list.count(); });
+    pending.reserve(kChunkSize + 4096);
+    for (int i = 1; ok && i <= count; ++i) {
+        ui.pumpEvents();
+        ok = procedure.step(136, [&] {
+            appendEncoded(pending, list.text(i));
+            pending.append("\r\n", 2);
+            if (pending.size() >= kChunkSize)
+                writePending();
+        });
+    }
+    if (ok) {
+        ok = procedure.step(140, [&] {
+            writePending();
+            if (!file->commit())
+                throw Failure(file->errorString());
+        });
+    }
+    file.reset();
+    claim.reset();
+    if (ok)
+        procedure.step(142, [&] { ui.messageBox(QStringLiteral("Done.")); });
+    procedure.step(144, [&] { ui.setPointer(Pointer::Default); });
+}
+
+} // namespace zd

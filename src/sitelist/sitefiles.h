@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace zd {
+
+class FileChannel;
+class FileDialogs;
+class Procedure;
+class SiteListModel;
+class SiteSink;
+class UiServices;
+
+/// Collapses doubled backslashes; a leading run of backslashes becomes two.
+QString FixPath(const QString &path);
+
+/// Folder and file name joined with one "/", also when the folder is "/".
+QString joinFolderAndName(const QString &folder, const QString &name);
+
+/// The open-several-files sequence (labels 100 to 134): runs \a perFile on
+/// each chosen path, in the dialog's order.
+void ChooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
+                     const std::function<void(const QString &path)> &perFile);
+
+/// Splits site-list bytes into items: lines end at CR LF, CR or LF; a CR or
+/// CR LF at the very end adds nothing, a final lone LF adds one empty item.
+class SiteLineSplitter
+{
+public:
+    explicit SiteLineSplitter(std::function<void(QByteArrayView line)> emit)
+        : m_emit(std::move(emit)) {}
+    void feed(QByteArrayView bytes);
+    void finish();
+
+private:
+    std::function<void(QByteArrayView)> m_emit;
+    QByteArray m_partial;
+    bool m_atLineStart = true;
+    bool m_skipLf = false;
+    bool m_first = true;
+};
+
+/// Appends every line of the file to the list; "File not found" when it is
+/// missing. Throws Failure when the file cannot be read.
+void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QString &path);
+
+/// "Load List Of Sites From Text File".
+void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &channel,
+                           SiteSink &list);
+
+/// Files dropped on the list, loaded as the button loads them.
+void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list,
+                      const QStringList &paths);
+
+/// "Save Sites As Text File".
+void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &channel,
+                        const SiteListModel &list);
+
+} // namespace zd
