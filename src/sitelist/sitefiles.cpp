@@ -12,6 +12,7 @@
 #include <QSaveFile>
 
 #include <optional>
+#include <utility>
 
 namespace zd {
 
@@ -105,13 +106,26 @@ void ChooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
 
 void SiteLineSplitter::feed(QByteArrayView bytes)
 {
+    if (m_first) {
+        // A byte-order mark may arrive split over several reads.
+        static constexpr QByteArrayView bom("\xEF\xBB\xBF");
+        const qsizetype wanted = qMin(bom.size() - m_head.size(), bytes.size());
+        m_head.append(bytes.first(wanted));
+        bytes = bytes.sliced(wanted);
+        if (bom.startsWith(m_head) && m_head.size() < bom.size())
+            return; // not decided yet
+        m_first = false;
+        const QByteArray head = std::exchange(m_head, QByteArray());
+        if (head != bom)
+            feedLines(head);
+    }
+    feedLines(bytes);
+}
+
+void SiteLineSplitter::feedLines(QByteArrayView bytes)
+{
     const char *p = bytes.data();
     const char *const end = p + bytes.size();
-    if (m_first && p != end) {
-        m_first = false;
-        if (bytes.startsWith("\xEF\xBB\xBF"))
-            p += 3;
-    }
     if (m_skipLf && p != end) {
         m_skipLf = false;
         if (*p == '\n')
@@ -150,6 +164,10 @@ void SiteLineSplitter::feed(QByteArrayView bytes)
 
 void SiteLineSplitter::finish()
 {
+    if (m_first) {
+        m_first = false;
+        feedLines(std::exchange(m_head, QByteArray()));
+    }
     if (!m_partial.isEmpty() || !m_atLineStart)
         m_emit(m_partial);
     m_partial.clear();

@@ -36,7 +36,10 @@ public:
     void finish();
 
 private:
+    void feedLines(QByteArrayView bytes);
+
     std::function<void(QByteArrayView)> m_emit;
+    QByteArray m_head;
     QByteArray m_partial;
     bool m_atLineStart = true;
     bool m_skipLf = false;

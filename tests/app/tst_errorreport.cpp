@@ -1,0 +1,185 @@
+#include "appinfo.h"
+#include "errorreport.h"
+#include "fakeuiservices.h"
+#include "filehelpers.h"
+#include "help.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zd;
+using zd::test::FakeUiServices;
+
+namespace {
+
+// A routine below a step: fails halfway, so its second half must not run.
+void failingRoutine(QStringList &trace)
+{
+    trace << QStringLiteral("routine start");
+    throw Failure(QStringLiteral("Deep failure"));
+}
+
+} // namespace
+
+class TestErrorReport : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void reportTextIsExact();
+    void helpButtonTagHasOneSpaceBeforeAt();
+    void twoFailingStepsGiveTwoReportsInOrder();
+    void failingConditionRunsGuardedBlock();
+    void failureDeepInRoutineSkipsOnlyThatRoutine();
+    void unexpectedExceptionsAreReportedToo();
+    void applicationTitleCutsTrailingWords_data();
+    void applicationTitleCutsTrailingWords();
+    void fileExists();
+    void deleteFileQuietly();
+    void helpShowsContactOnce();
+};
+
+void TestErrorReport::reportTextIsExact()
+{
+    const QString text = errorReportText(QStringLiteral("Type mismatch"),
+                                         locationTag(QStringLiteral("Form1"), QStringLiteral("Form_Load")), 104);
+    QCOMPARE(text, QStringLiteral("Type mismatch\r\nin Zentavia2021/08/31.Form1.Form_Load at line 104\r\r"
+                                  "Please email screenshot of this message to ")
+                       + kSupportEmail);
+    FakeUiServices ui;
+    ReportError(ui, QStringLiteral("x"), QStringLiteral("in T "), 7);
+    QCOMPARE(ui.messages.size(), size_t(1));
+    QCOMPARE(ui.messages[0].title, QStringLiteral("Application Error"));
+    QCOMPARE(ui.messages[0].style, MessageStyle::Exclamation);
+}
+
+void TestErrorReport::helpButtonTagHasOneSpaceBeforeAt()
+{
+    FakeUiServices ui;
+    Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton9_Click")));
+    procedure.step(100, [] { throw Failure(QStringLiteral("Boom")); });
+    const QStringList lines = ui.errorReports().value(0).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.value(1).section(QLatin1Char('\r'), 0, 0),
+             QStringLiteral("in Zentavia2021/08/31.Form1.PushButton9_Click at line 100"));
+}
+
+void TestErrorReport::twoFailingStepsGiveTwoReportsInOrder()
+{
+    FakeUiServices ui;
+    Procedure procedure(ui, QStringLiteral("in P "));
+    QStringList ran;
+    QVERIFY(!procedure.step(100, [] { throw Failure(QStringLiteral("first")); }));
+    QVERIFY(procedure.step(102, [&] { ran << QStringLiteral("102"); }));
+    QVERIFY(!procedure.step(104, [] { throw Failure(QStringLiteral("second")); }));
+    QVERIFY(procedure.step(106, [&] { ran << QStringLiteral("106"); }));
+    const QStringList reports = ui.errorReports();
+    QCOMPARE(reports.size(), 2);
+    QVERIFY(reports[0].startsWith(QStringLiteral("first\r\nin P at line 100\r\r")));
+    QVERIFY(reports[1].startsWith(QStringLiteral("second\r\nin P at line 104\r\r")));
+    QCOMPARE(ran, (QStringList{QStringLiteral("102"), QStringLiteral("106")}));
+}
+
+void TestErrorReport::failingConditionRunsGuardedBlock()
+{
+    FakeUiServices ui;
+    Procedure procedure(ui, QStringLiteral("in P "));
+    QString ran;
+    if (procedure.condition(100, []() -> bool { throw Failure(QStringLiteral("bad test")); }))
+        ran = QStringLiteral("guarded");
+    else
+        ran = QStringLiteral("alternative");
+    QCOMPARE(ran, QStringLiteral("guarded"));
+    QCOMPARE(ui.errorReports().size(), 1);
+    QVERIFY(ui.errorReports()[0].contains(QStringLiteral("at line 100")));
+}
+
+void TestErrorReport::failureDeepInRoutineSkipsOnlyThatRoutine()
+{
+    FakeUiServices ui;
+    Procedure procedure(ui, QStringLiteral("in P "));
+    QStringList trace;
+    procedure.step(110, [&] {
+        failingRoutine(trace);
+        trace << QStringLiteral("after routine in the same step");
+    });
+    procedure.step(112, [&] { trace << QStringLiteral("next step"); });
+    QCOMPARE(trace, (QStringList{QStringLiteral("routine start"), QStringLiteral("next step")}));
+    QVERIFY(ui.errorReports().value(0).startsWith(QStringLiteral("Deep failure\r\nin P at line 110")));
+}
+
+void TestErrorReport::unexpectedExceptionsAreReportedToo()
+{
+    FakeUiServices ui;
+    Procedure procedure(ui, QStringLiteral("in P "));
+    procedure.step(100, [] { throw std::runtime_error("runtime trouble"); });
+    procedure.step(102, [] { throw std::bad_alloc(); });
+    const QStringList reports = ui.errorReports();
+    QCOMPARE(reports.size(), 2);
+    QVERIFY(reports[0].startsWith(QStringLiteral("runtime trouble\r\n")));
+    QVERIFY(reports[1].startsWith(QStringLiteral("Out of memory\r\n")));
+}
+
+void TestErrorReport::applicationTitleCutsTrailingWords_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("product") << QStringLiteral("Zentavia Desk") << QStringLiteral("Zentavia");
+    QTest::newRow("three words") << QStringLiteral("A B C") << QStringLiteral("A B");
+    QTest::newRow("long") << QStringLiteral("Word ").repeated(12).trimmed()
+                          << QStringLiteral("Word ").repeated(8).trimmed();
+}
+
+void TestErrorReport::applicationTitleCutsTrailingWords()
+{
+    QFETCH(QString, product);
+    QFETCH(QString, title);
+    QCOMPARE(applicationTitleFor(product), title);
+}
+
+void TestErrorReport::fileExists()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("a.txt"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QVERIFY(FileExists(file));
+    QVERIFY(FileExists(dir.path())); // folders have a modification time too
+    QVERIFY(!FileExists(dir.filePath(QStringLiteral("missing"))));
+    QVERIFY(!FileExists(QString()));
+    QVERIFY(!FileExists(QStringLiteral("/no/such/drive/x")));
+}
+
+void TestErrorReport::deleteFileQuietly()
+{
+    FakeUiServices ui;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("ro.txt"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
+    DeleteFileQuietly(ui, file);
+    QVERIFY(!QFile::exists(file));
+    QVERIFY(ui.pumps >= 1);
+
+    DeleteFileQuietly(ui, dir.filePath(QStringLiteral("missing")));
+    QVERIFY(ui.messages.empty());
+    QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(dir.filePath(QStringLiteral("missing"))));
+}
+
+void TestErrorReport::helpShowsContactOnce()
+{
+    FakeUiServices ui;
+    showHelp(ui);
+    showHelp(ui);
+    QCOMPARE(ui.messages.size(), size_t(2));
+    for (const auto &shown : ui.messages) {
+        QCOMPARE(shown.prompt, QStringLiteral("Questions? Please contact Team Quillmoor at ") + kContactPage);
+        QVERIFY(shown.title.isEmpty());
+        QCOMPARE(shown.style, MessageStyle::OkOnly);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestErrorReport)
+#include "tst_errorreport.moc"

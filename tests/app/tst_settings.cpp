@@ -1,0 +1,248 @@
+#include "errorreport.h"
+#include "fakeuiservices.h"
+#include "inisettingsstore.h"
+#include "optionchoices.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zd;
+using zd::test::FakeUiServices;
+
+namespace {
+
+const QString kGroupLine = QStringLiteral("[Zentavia%20Desk]\n");
+
+QString selectionOf(const OptionChoices &choices)
+{
+    QString s;
+    for (int k = 1; k <= 6; ++k)
+        s += choices.isSelected(k) ? QLatin1Char('1') : QLatin1Char('0');
+    return s;
+}
+
+QStringList reportedLines(const FakeUiServices &ui)
+{
+    QStringList lines;
+    for (const QString &report : ui.errorReports())
+        lines << report.section(QStringLiteral("at line "), 1).section(QLatin1Char('\r'), 0, 0);
+    return lines;
+}
+
+// The stored values of the six keys; "-" for a missing key.
+QString storedValues(SettingsStore &store)
+{
+    QStringList values;
+    for (int k = 1; k <= 6; ++k)
+        values << store.value(OptionChoices::keyFor(k)).value_or(QStringLiteral("-"));
+    return values.join(QLatin1Char(','));
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void restore_data();
+    void restore();
+    void parseStoredBool_data();
+    void parseStoredBool();
+    void selectingWritesOnlyItsGroup();
+    void missingKeyDiffersFromEmpty();
+    void badValueReportedAtEveryStartUntilChosen();
+    void failedWriteKeepsChoiceAndWarnsOnce();
+    void unreadableFileNeverStopsStartUp();
+
+private:
+    void writeIni(const QString &content);
+    QString iniPath() const { return m_dir->filePath(QStringLiteral("Quillmoor.ini")); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSettings::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir->path());
+}
+
+void TestSettings::writeIni(const QString &content)
+{
+    QFile file(iniPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content.toUtf8());
+}
+
+void TestSettings::restore_data()
+{
+    QTest::addColumn<QString>("ini");       // null: no file at all
+    QTest::addColumn<QString>("selected");  // Option1..6
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QString>("stored");
+
+    QTest::newRow("first start") << QString() << "100100" << QStringList()
+                                 << "True,False,False,True,False,False";
+    QTest::newRow("two true: first wins") << kGroupLine + "Option1=True\nOption2=True\nOption3=False\n"
+                                          << "100100" << QStringList() << "True,False,False,True,False,False";
+    QTest::newRow("all false: none selected, kept")
+        << kGroupLine + "Option1=False\nOption2=False\nOption3=False\nOption4=False\nOption5=False\nOption6=False\n"
+        << "000000" << QStringList() << "False,False,False,False,False,False";
+    QTest::newRow("other letter case") << kGroupLine + "Option1=false\nOption2=TRUE\nOption4=fAlSe\nOption5=true\n"
+                                       << "010010" << QStringList() << "False,True,False,False,True,False";
+    QTest::newRow("numbers") << kGroupLine + "Option1=0\nOption2=0\nOption3=-1\nOption4=0\nOption5=7\n"
+                             << "001010" << QStringList() << "False,False,True,False,True,False";
+    QTest::newRow("empty Option5 before Maximized")
+        << kGroupLine + "Option4=False\nOption5=\nOption6=True\n" << "100001" << QStringList{"140"}
+        << "True,False,False,False,False,True";
+    QTest::newRow("absent Option4 overwrites empty Option5") << kGroupLine + "Option5=\n" << "100100"
+                                                             << QStringList() << "True,False,False,True,False,False";
+    QTest::newRow("empty Option1") << kGroupLine + "Option1=\nOption2=False\nOption3=False\n" << "000100"
+                                   << QStringList{"132"} << ",False,False,True,False,False";
+    QTest::newRow("'no' is not a Boolean") << kGroupLine + "Option1=no\nOption2=yes\nOption3=1\n" << "001100"
+                                           << QStringList{"132", "134"} << "False,False,True,True,False,False";
+}
+
+void TestSettings::restore()
+{
+    QFETCH(QString, ini);
+    QFETCH(QString, selected);
+    QFETCH(QStringList, reports);
+    QFETCH(QString, stored);
+    if (!ini.isNull())
+        writeIni(ini);
+
+    FakeUiServices ui;
+    {
+        IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+        OptionChoices choices(store, ui);
+        Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("Form_Load")));
+        choices.restore(procedure);
+        QCOMPARE(selectionOf(choices), selected);
+        QCOMPARE(reportedLines(ui), reports);
+    }
+    // Read back from the file itself, through a fresh store.
+    IniSettingsStore reread(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    QCOMPARE(storedValues(reread), stored);
+    QCOMPARE(reread.location(), iniPath());
+}
+
+void TestSettings::parseStoredBool_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected"); // -1 mismatch, 0 false, 1 true
+    QTest::newRow("True") << "True" << 1;
+    QTest::newRow("false") << "false" << 0;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("minus one") << "-1" << 1;
+    QTest::newRow("fraction") << "0.5" << 1;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("no") << "no" << -1;
+    QTest::newRow("yes") << "yes" << -1;
+    QTest::newRow("garbage") << "Tru" << -1;
+}
+
+void TestSettings::parseStoredBool()
+{
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    const std::optional<bool> value = zd::parseStoredBool(text);
+    QCOMPARE(value.has_value() ? int(*value) : -1, expected);
+}
+
+void TestSettings::selectingWritesOnlyItsGroup()
+{
+    writeIni(kGroupLine + "Option1=False\nOption2=True\nOption3=False\n");
+    FakeUiServices ui;
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    OptionChoices choices(store, ui);
+    choices.select(6);
+    QCOMPARE(storedValues(store), QStringLiteral("False,True,False,False,False,True"));
+    choices.select(2);
+    QCOMPARE(selectionOf(choices), QStringLiteral("010001"));
+}
+
+void TestSettings::missingKeyDiffersFromEmpty()
+{
+    writeIni(kGroupLine + "Option1=\n");
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    QCOMPARE(store.value(QStringLiteral("Option1")), std::optional<QString>(QString()));
+    QCOMPARE(store.value(QStringLiteral("Option2")), std::nullopt);
+}
+
+void TestSettings::badValueReportedAtEveryStartUntilChosen()
+{
+    writeIni(kGroupLine + "Option1=\nOption2=False\nOption3=False\n");
+    for (int start = 0; start < 2; ++start) {
+        FakeUiServices ui;
+        IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+        OptionChoices choices(store, ui);
+        Procedure procedure(ui, QStringLiteral("in P "));
+        choices.restore(procedure);
+        QCOMPARE(reportedLines(ui), QStringList{QStringLiteral("132")});
+    }
+    FakeUiServices ui;
+    {
+        IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+        OptionChoices choices(store, ui);
+        choices.select(3);
+    }
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    OptionChoices choices(store, ui);
+    Procedure procedure(ui, QStringLiteral("in P "));
+    choices.restore(procedure);
+    QVERIFY(ui.errorReports().isEmpty());
+    QVERIFY(choices.isSelected(3));
+}
+
+void TestSettings::failedWriteKeepsChoiceAndWarnsOnce()
+{
+    // A folder that cannot be created (its parent is a file) fails for root too.
+    const QString blocker = m_dir->filePath(QStringLiteral("plainfile"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, blocker + QStringLiteral("/config"));
+
+    FakeUiServices ui;
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    OptionChoices choices(store, ui);
+    Procedure procedure(ui, QStringLiteral("in P "));
+    choices.restore(procedure);
+    choices.select(2);
+    choices.select(6);
+    QCOMPARE(selectionOf(choices), QStringLiteral("010001"));
+    QVERIFY(ui.errorReports().isEmpty());
+    const QStringList warnings = ui.plainMessages();
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY(warnings[0].contains(store.location()));
+}
+
+void TestSettings::unreadableFileNeverStopsStartUp()
+{
+    // Not INI at all: binary junk and a folder where the file should be.
+    writeIni(QString::fromLatin1("\x01\x02[[[\n=\n\xff\xfe garbage"));
+    {
+        FakeUiServices ui;
+        IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+        OptionChoices choices(store, ui);
+        Procedure procedure(ui, QStringLiteral("in P "));
+        choices.restore(procedure);
+        QCOMPARE(selectionOf(choices), QStringLiteral("100100"));
+    }
+    QVERIFY(QFile::remove(iniPath()));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Quillmoor.ini")));
+    FakeUiServices ui;
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    OptionChoices choices(store, ui);
+    Procedure procedure(ui, QStringLiteral("in P "));
+    choices.restore(procedure);
+    QCOMPARE(selectionOf(choices), QStringLiteral("100100"));
+    QVERIFY(ui.errorReports().isEmpty());
+    QCOMPARE(ui.plainMessages().size(), 1); // the one "could not be saved" note
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "downloader.h"
+
+#include <QIODevice>
+#include <QMap>
+#include <QStringList>
+#include <functional>
+
+namespace zd::test {
+/// Serves scripted bodies; an unknown address fails.
+class FakeDownloader final : public Downloader
+{
+public:
+    QMap<QString, QByteArray> pages;
+    QStringList requested;
+    std::function<void()> duringDownload;
+
+    bool download(const QString &url, QIODevice &target) override
+    {
+        requested << url;
+        if (duringDownload)
+            duringDownload();
+        if (!pages.contains(url))
+            return false;
+        target.write(pages.value(url));
+        return true;
+    }
+};
+
+} // namespace zd::test

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "browserlauncher.h"
+#include "clock.h"
+#include "windowsystem.h"
+
+#include <QMap>
+#include <functional>
+#include <vector>
+
+namespace zd::test {
+/// A clock that moves only when told.
+class FakeClock final : public Clock
+{
+public:
+    qint64 now = 1'000;
+    qint64 nowMs() override { return now; }
+};
+
+/// Records launches; "installed" names the program files that resolve.
+class FakeBrowserLauncher final : public BrowserLauncher
+{
+public:
+    struct Launch
+    {
+        QString programFile;
+        QString address;
+        int showCommand;
+    };
+    QMap<QString, QString> installed{{QStringLiteral("iexplore.exe"), QString()},
+                                     {QStringLiteral("chrome.exe"), QStringLiteral("Chrome")},
+                                     {QStringLiteral("firefox.exe"), QStringLiteral("Firefox")}};
+    std::vector<Launch> launches;
+    std::function<void(const Launch &)> onLaunch;
+
+    std::optional<ResolvedBrowser> resolve(const QString &programFile) override
+    {
+        if (!installed.contains(programFile))
+            return std::nullopt;
+        return ResolvedBrowser{programFile, {}, {}, installed.value(programFile)};
+    }
+    bool start(const ResolvedBrowser &browser, const QString &address, int showCommand) override
+    {
+        launches.push_back({browser.program, address, showCommand});
+        if (onLaunch)
+            onLaunch(launches.back());
+        return true;
+    }
+};
+
+/// Windows in a list, topmost first; placements recorded.
+class FakeWindowSystem final : public WindowSystem
+{
+public:
+    std::vector<TopLevelWindow> windows;
+    std::vector<std::pair<WindowId, ShowState>> placed;
+    int walks = 0;
+
+    std::vector<TopLevelWindow> topLevelWindows() override
+    {
+        ++walks;
+        return windows;
+    }
+    void place(WindowId window, ShowState state) override { placed.emplace_back(window, state); }
+};
+
+} // namespace zd::test

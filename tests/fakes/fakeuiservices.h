@@ -1,0 +1,104 @@
+#pragma once
+
+#include "uiservices.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace zd::test {
+
+/// Scripted user-interface services: records every box, answers from queues.
+class FakeUiServices final : public UiServices
+{
+public:
+    struct Shown
+    {
+        QString prompt;
+        MessageStyle style;
+        QString title; // as passed; empty means the application title
+    };
+
+    std::vector<Shown> messages;
+    QStringList inputPrompts;
+    QStringList inputDefaults;
+    std::deque<QString> nextInputs;          // "" when empty (Cancel)
+    std::deque<MessageResult> nextAnswers;   // Yes when empty
+    QString applicationTitle;
+    int pumps = 0;
+    qint64 idledMs = 0;
+    /// Runs at every pump or idle, e.g. to click another button mid-loop.
+    std::function<void()> onPump;
+    /// Advanced by idle(), when set.
+    std::function<void(int)> onIdle;
+
+    MessageResult messageBox(const QString &prompt, MessageStyle style, const QString &title) override
+    {
+        messages.push_back({prompt, style, title});
+        if (style != MessageStyle::YesNo)
+            return MessageResult::Ok;
+        if (nextAnswers.empty())
+            return MessageResult::Yes;
+        const MessageResult answer = nextAnswers.front();
+        nextAnswers.pop_front();
+        return answer;
+    }
+    QString inputBox(const QString &prompt, const QString &defaultText) override
+    {
+        inputPrompts << prompt;
+        inputDefaults << defaultText;
+        if (nextInputs.empty())
+            return {};
+        const QString text = nextInputs.front();
+        nextInputs.pop_front();
+        return text;
+    }
+    void pumpEvents() override
+    {
+        ++pumps;
+        if (onPump)
+            onPump();
+    }
+    void idle(int ms) override
+    {
+        idledMs += ms;
+        if (onIdle)
+            onIdle(ms);
+        if (onPump)
+            onPump();
+    }
+    void setApplicationTitle(const QString &title) override { applicationTitle = title; }
+    Pointer pointer() const override { return m_pointer; }
+    void setPointer(Pointer pointer) override
+    {
+        m_pointer = pointer;
+        pointerHistory.push_back(pointer);
+    }
+    std::vector<Pointer> pointerHistory;
+
+    QStringList errorReports() const
+    {
+        QStringList reports;
+        for (const Shown &shown : messages) {
+            if (shown.title == QLatin1String("Application Error"))
+                reports << shown.prompt;
+        }
+        return reports;
+    }
+    QStringList plainMessages() const
+    {
+        QStringList texts;
+        for (const Shown &shown : messages) {
+            if (shown.title.isEmpty())
+                texts << shown.prompt;
+        }
+        return texts;
+    }
+
+private:
+    Pointer m_pointer = Pointer::Default;
+};
+
+} // namespace zd::test

@@ -1,0 +1,111 @@
+#include "clipboardexport.h"
+#include "fakeplatform.h"
+#include "fakeuiservices.h"
+#include "sitelistmodel.h"
+
+#include <QtTest>
+
+using namespace zd;
+using zd::test::FakeClipboard;
+using zd::test::FakeUiServices;
+
+namespace {
+const QString kCopiedMessage = QStringLiteral(
+    "Results have been copied to the clipboard.\r\rClick a text area where you normally type and press "
+    "Ctrl+V to paste the clipboard.");
+}
+
+class TestClipboard : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void composition_data();
+    void composition();
+    void emptyListLeavesClipboardButShowsMessage();
+    void retriesWhileLocked_data();
+    void retriesWhileLocked();
+    void listChangingDuringCopyIsSafe();
+};
+
+void TestClipboard::composition_data()
+{
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("padding removed again") << QStringList{"a", "abc"} << "a\r\nabc\r\n";
+    QTest::newRow("trailing blanks go, tabs stay") << QStringList{"b  ", "c\t "} << "b\r\nc\t\r\n";
+    QTest::newRow("leading blanks stay") << QStringList{"  x"} << "  x\r\n";
+    QTest::newRow("empty item") << QStringList{""} << "\r\n";
+}
+
+void TestClipboard::composition()
+{
+    QFETCH(QStringList, items);
+    QFETCH(QString, text);
+    FakeUiServices ui;
+    FakeClipboard clipboard;
+    SiteListModel model;
+    for (const QString &item : items)
+        model.AppendSite(item);
+    copySitesToClipboard(ui, clipboard, model);
+    QCOMPARE(clipboard.text, text);
+    QCOMPARE(ui.plainMessages(), QStringList{kCopiedMessage});
+}
+
+void TestClipboard::emptyListLeavesClipboardButShowsMessage()
+{
+    FakeUiServices ui;
+    FakeClipboard clipboard;
+    SiteListModel model;
+    copySitesToClipboard(ui, clipboard, model);
+    QCOMPARE(clipboard.text, QStringLiteral("old content"));
+    QCOMPARE(clipboard.clearCalls + clipboard.setCalls, 0);
+    QCOMPARE(ui.plainMessages(), QStringList{kCopiedMessage});
+}
+
+void TestClipboard::retriesWhileLocked_data()
+{
+    QTest::addColumn<int>("locked");
+    QTest::addColumn<bool>("placed");
+    QTest::newRow("free") << 0 << true;
+    QTest::newRow("locked for a while") << 999 << true;
+    QTest::newRow("locked for good") << 5000 << false;
+}
+
+void TestClipboard::retriesWhileLocked()
+{
+    QFETCH(int, locked);
+    QFETCH(bool, placed);
+    FakeClipboard clipboard;
+    clipboard.lockedAttempts = locked;
+    ClearClipboard(clipboard);
+    QVERIFY(clipboard.clearCalls <= 1000);
+    const bool result = SetClipboardText(clipboard, QStringLiteral("t"));
+    QCOMPARE(clipboard.text == QLatin1String("t"), placed);
+    QVERIFY(clipboard.setCalls <= 1000);
+    if (locked < 1000)
+        QVERIFY(result);
+    else if (locked >= 2000)
+        QVERIFY(!result);
+}
+
+void TestClipboard::listChangingDuringCopyIsSafe()
+{
+    FakeUiServices ui;
+    FakeClipboard clipboard;
+    SiteListModel model;
+    for (int i = 0; i < 1000; ++i)
+        model.AppendSite(QString::number(i));
+    int pumps = 0;
+    ui.onPump = [&] {
+        if (++pumps == 10)
+            model.clear();
+        else
+            model.AppendSite(QStringLiteral("late"));
+    };
+    copySitesToClipboard(ui, clipboard, model);
+    QVERIFY(clipboard.text.startsWith(QStringLiteral("0\r\n1\r\n")));
+    QCOMPARE(clipboard.text.count(QStringLiteral("\r\n")), 1000);
+}
+
+QTEST_GUILESS_MAIN(TestClipboard)
+#include "tst_clipboard.moc"

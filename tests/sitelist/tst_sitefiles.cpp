@@ -1,0 +1,486 @@
+#include "errorreport.h"
+#include "fakeplatform.h"
+#include "fakeuiservices.h"
+#include "filechannel.h"
+#include "sitefiles.h"
+#include "sitelistmodel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace zd;
+using zd::test::FakeFileDialogs;
+using zd::test::FakeUiServices;
+
+namespace {
+
+QStringList itemsOf(const SiteListModel &model)
+{
+    return QStringList(model.items().begin(), model.items().end());
+}
+
+QStringList reportLabels(const FakeUiServices &ui)
+{
+    QStringList labels;
+    for (const QString &report : ui.errorReports())
+        labels << report.section(QStringLiteral("at line "), 1).section(QLatin1Char('\r'), 0, 0);
+    return labels;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestSiteFiles : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void lineRules_data();
+    void lineRules();
+    void splitterIsIndependentOfChunking();
+    void fixPath_data();
+    void fixPath();
+    void joinFolderAndName_data();
+    void joinFolderAndName();
+    void chooseTextFilesSetsUpDialogAndSplitsResult();
+    void cancelDoesNothing();
+    void missingFileInMultiChoice();
+    void badInput_data();
+    void badInput();
+    void namedPipeDoesNotHang();
+    void millionLinesAndLongLine();
+    void droppedFilesLoadInOrder();
+    void loadAndSaveShareOneChannel();
+    void saveWritesCrLfAfterEveryItem();
+    void saveAsksBeforeOverwriting();
+    void failedSaveKeepsOldFileAndSaysNoDone();
+    void saveIntoMissingFolderReportsOnce();
+    void itemWithLineBreakSplitsOnReload();
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+};
+
+void TestSiteFiles::lineRules_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("empty file") << QByteArray() << QStringList();
+    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
+    QTest::newRow("lone CR") << QByteArray("a\rb\r") << QStringList{"a", "b"};
+    QTest::newRow("lone LF, final LF gives empty item") << QByteArray("a\nb\n") << QStringList{"a", "b", ""};
+    QTest::newRow("blank line in the middle") << QByteArray("a\r\n\r\nb") << QStringList{"a", "", "b"};
+    QTest::newRow("blanks kept") << QByteArray("  a b  \r\n") << QStringList{"  a b  "};
+    QTest::newRow("last line without end") << QByteArray("a\r\nlast") << QStringList{"a", "last"};
+    QTest::newRow("mixed") << QByteArray("a\nb\r\nc\rd") << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("LF alone") << QByteArray("\n") << QStringList{"", ""};
+    QTest::newRow("CR LF alone") << QByteArray("\r\n") << QStringList{""};
+    QTest::newRow("LF then CR") << QByteArray("a\n\r") << QStringList{"a", ""};
+    QTest::newRow("UTF-8 BOM is not part of the first address")
+        << QByteArray("\xEF\xBB\xBFhttp://a/\r\n") << QStringList{"http://a/"};
+    QTest::newRow("UTF-8 text") << QByteArray("http://bücher.de/\n") << QStringList{"http://bücher.de/", ""};
+    QTest::newRow("invalid UTF-8: one character per byte")
+        << QByteArray("caf\xE9\r\n") << QStringList{QString::fromLatin1("caf\xE9")};
+    QTest::newRow("NUL bytes kept") << QByteArray("a\0b\r\n", 5) << QStringList{QString::fromLatin1("a\0b", 3)};
+}
+
+void TestSiteFiles::lineRules()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, items);
+    const QString file = path(QStringLiteral("rules.txt"));
+    writeFile(file, bytes);
+    FakeUiServices ui;
+    FileChannel channel;
+    SiteListModel model;
+    model.AppendSite(QStringLiteral("kept"));
+    LoadSiteFile(ui, channel, model, file);
+    QCOMPARE(itemsOf(model), QStringList{QStringLiteral("kept")} + items);
+    QVERIFY(ui.messages.empty());
+    QVERIFY(!channel.inUse());
+}
+
+void TestSiteFiles::splitterIsIndependentOfChunking()
+{
+    const QByteArray bytes("\xEF\xBB\xBF" "a\r\nbb\rccc\n\r\n\rd\r");
+    QList<QByteArray> whole;
+    SiteLineSplitter reference([&](QByteArrayView line) { whole << line.toByteArray(); });
+    reference.feed(bytes);
+    reference.finish();
+    for (qsizetype cut = 1; cut < bytes.size(); ++cut) {
+        QList<QByteArray> pieces;
+        SiteLineSplitter splitter([&](QByteArrayView line) { pieces << line.toByteArray(); });
+        for (qsizetype at = 0; at < bytes.size(); at += cut)
+            splitter.feed(QByteArrayView(bytes).sliced(at, qMin(cut, bytes.size() - at)));
+        splitter.finish();
+        QCOMPARE(pieces, whole);
+    }
+}
+
+void TestSiteFiles::fixPath_data()
+{
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("root join") << "C:\\\\a.txt" << "C:\\a.txt";
+    QTest::newRow("three become two") << "C:\\d\\\\\\a.txt" << "C:\\d\\\\a.txt";
+    QTest::newRow("plain") << "C:\\d\\a.txt" << "C:\\d\\a.txt";
+    QTest::newRow("network path") << "\\\\srv\\share\\\\a.txt" << "\\\\srv\\share\\a.txt";
+    QTest::newRow("one leading") << "\\srv\\a" << "\\\\srv\\a";
+    QTest::newRow("many leading") << "\\\\\\\\srv\\a" << "\\\\srv\\a";
+    QTest::newRow("backslashes only") << "\\\\\\" << "\\\\";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestSiteFiles::fixPath()
+{
+    QFETCH(QString, in);
+    QFETCH(QString, out);
+    QCOMPARE(FixPath(in), out);
+}
+
+void TestSiteFiles::joinFolderAndName_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("joined");
+    QTest::newRow("root") << "/" << "a.txt" << "/a.txt";
+    QTest::newRow("folder") << "/home/u" << "a.txt" << "/home/u/a.txt";
+    QTest::newRow("backslash in a Linux name is kept") << "/d" << "a\\\\b.txt" << "/d/a\\\\b.txt";
+}
+
+void TestSiteFiles::joinFolderAndName()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(QString, joined);
+    QCOMPARE(zd::joinFolderAndName(folder, name), joined);
+}
+
+void TestSiteFiles::chooseTextFilesSetsUpDialogAndSplitsResult()
+{
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    dialogs.nextOpen.push_back(QStringLiteral("/only/one.txt"));
+    dialogs.nextOpen.push_back(QStringLiteral("/d") + QChar(0) + QStringLiteral("b.txt") + QChar(0)
+                               + QStringLiteral("a.txt"));
+    dialogs.nextOpen.push_back(QStringLiteral("/") + QChar(0) + QStringLiteral("x") + QChar(0)
+                               + QStringLiteral("y"));
+    QStringList seen;
+    for (int i = 0; i < 3; ++i) {
+        Procedure procedure(ui, QStringLiteral("in P "));
+        ChooseTextFiles(procedure, dialogs, [&](const QString &p) { seen << p; });
+    }
+    QCOMPARE(seen, (QStringList{"/only/one.txt", "/d/b.txt", "/d/a.txt", "/x", "/y"}));
+    QCOMPARE(dialogs.shown.size(), size_t(3));
+    const DialogSetup &setup = dialogs.shown[0];
+    QCOMPARE(setup.title, QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"));
+    QCOMPARE(setup.filter, QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
+    QCOMPARE(setup.flags, 2621953u);
+    QVERIFY(setup.fileName.isEmpty());
+    QCOMPARE(nameFiltersFrom(setup.filter).value(0), QStringLiteral("Text Files (*.txt)"));
+    QCOMPARE(nameFiltersFrom(setup.filter).value(1), QStringLiteral("All Files (*)"));
+}
+
+void TestSiteFiles::cancelDoesNothing()
+{
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    loadListFromTextFiles(ui, dialogs, channel, model);
+    QCOMPARE(model.count(), 0);
+    QVERIFY(ui.messages.empty());
+}
+
+void TestSiteFiles::missingFileInMultiChoice()
+{
+    writeFile(path(QStringLiteral("m1.txt")), "one\r\n");
+    writeFile(path(QStringLiteral("m3.txt")), "three\r\n");
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    dialogs.nextOpen.push_back(m_dir.path() + QChar(0) + QStringLiteral("m1.txt") + QChar(0)
+                               + QStringLiteral("m2.txt") + QChar(0) + QStringLiteral("m3.txt"));
+    FileChannel channel;
+    SiteListModel model;
+    loadListFromTextFiles(ui, dialogs, channel, model);
+    QCOMPARE(itemsOf(model), (QStringList{"one", "three"}));
+    QCOMPARE(ui.plainMessages(), QStringList{QStringLiteral("File not found")});
+    QVERIFY(ui.errorReports().isEmpty());
+}
+
+void TestSiteFiles::badInput_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("reportStart"); // empty: no report expected
+    QTest::addColumn<QStringList>("plain");
+    QTest::newRow("folder") << m_dir.path() << "Path/File access error" << QStringList();
+    QTest::newRow("read fails (also for root)") << "/proc/self/mem" << "Device I/O error" << QStringList();
+    QTest::newRow("missing") << path(QStringLiteral("none.txt")) << "" << QStringList{"File not found"};
+}
+
+void TestSiteFiles::badInput()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, reportStart);
+    QFETCH(QStringList, plain);
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    dialogs.nextOpen.push_back(target);
+    FileChannel channel;
+    SiteListModel model;
+    model.AppendSite(QStringLiteral("kept"));
+    loadListFromTextFiles(ui, dialogs, channel, model);
+    QCOMPARE(itemsOf(model), QStringList{QStringLiteral("kept")});
+    QCOMPARE(ui.plainMessages(), plain);
+    if (reportStart.isEmpty()) {
+        QVERIFY(ui.errorReports().isEmpty());
+    } else {
+        QCOMPARE(ui.errorReports().size(), 1);
+        QVERIFY2(ui.errorReports()[0].startsWith(reportStart), qPrintable(ui.errorReports()[0]));
+        QCOMPARE(reportLabels(ui), QStringList{QStringLiteral("118")});
+    }
+    QVERIFY(!channel.inUse());
+}
+
+void TestSiteFiles::namedPipeDoesNotHang()
+{
+    const QString fifo = path(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    FakeUiServices ui;
+    FileChannel channel;
+    SiteListModel model;
+    Procedure procedure(ui, QStringLiteral("in P "));
+    procedure.step(118, [&] { LoadSiteFile(ui, channel, model, fifo); });
+    QCOMPARE(ui.errorReports().size(), 1);
+    QCOMPARE(model.count(), 0);
+}
+
+void TestSiteFiles::millionLinesAndLongLine()
+{
+    const QString file = path(QStringLiteral("big.txt"));
+    {
+        QByteArray bytes;
+        bytes.reserve(20'000'000);
+        for (int i = 0; i < 1'000'000; ++i)
+            bytes += "http://site" + QByteArray::number(i) + ".example/\r\n";
+        bytes += QByteArray(10 * 1024 * 1024, 'y');
+        writeFile(file, bytes);
+    }
+    FakeUiServices ui;
+    FileChannel channel;
+    SiteListModel model;
+    LoadSiteFile(ui, channel, model, file);
+    QCOMPARE(model.count(), 1'000'001);
+    QCOMPARE(model.text(1), QStringLiteral("http://site0.example/"));
+    QCOMPARE(model.text(1'000'000), QStringLiteral("http://site999999.example/"));
+    QCOMPARE(model.text(1'000'001).size(), 10 * 1024 * 1024);
+    QVERIFY(ui.pumps >= 1'000'001); // offered a turn at every line
+}
+
+void TestSiteFiles::droppedFilesLoadInOrder()
+{
+    writeFile(path(QStringLiteral("d1.txt")), "1a\r\n1b\r\n");
+    writeFile(path(QStringLiteral("d2.txt")), "2a");
+    FakeUiServices ui;
+    FileChannel channel;
+    SiteListModel model;
+    loadDroppedFiles(ui, channel, model, {path(QStringLiteral("d2.txt")), path(QStringLiteral("d1.txt"))});
+    QCOMPARE(itemsOf(model), (QStringList{"2a", "1a", "1b"}));
+}
+
+void TestSiteFiles::loadAndSaveShareOneChannel()
+{
+    const QString source = path(QStringLiteral("source.txt"));
+    writeFile(source, "a\r\nb\r\nc\r\n");
+    const QString target = path(QStringLiteral("target.txt"));
+    writeFile(target, "old\r\n");
+
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    bool triedSave = false;
+    ui.onPump = [&] {
+        if (triedSave)
+            return;
+        triedSave = true;
+        dialogs.nextSave.push_back(target);
+        saveListAsTextFile(ui, dialogs, channel, model);
+    };
+    LoadSiteFile(ui, channel, model, source);
+    QVERIFY(triedSave);
+    QCOMPARE(itemsOf(model), (QStringList{"a", "b", "c"}));
+    QCOMPARE(reportLabels(ui), QStringList{QStringLiteral("130")});
+    QVERIFY(ui.errorReports()[0].startsWith(QStringLiteral("File already open")));
+    QCOMPARE(readFile(target), QByteArray("old\r\n"));
+    QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
+    QCOMPARE(ui.pointer(), Pointer::Default);
+
+    // And the other way round: a load started during a save.
+    FakeUiServices ui2;
+    FakeFileDialogs dialogs2;
+    SiteListModel second;
+    bool triedLoad = false;
+    ui2.onPump = [&] {
+        if (triedLoad)
+            return;
+        triedLoad = true;
+        Procedure procedure(ui2, QStringLiteral("in Load "));
+        procedure.step(118, [&] { LoadSiteFile(ui2, channel, second, source); });
+    };
+    dialogs2.nextSave.push_back(target);
+    ui2.nextAnswers.push_back(MessageResult::Yes);
+    saveListAsTextFile(ui2, dialogs2, channel, model);
+    QVERIFY(triedLoad);
+    QCOMPARE(second.count(), 0);
+    QCOMPARE(reportLabels(ui2), QStringList{QStringLiteral("118")});
+    QCOMPARE(readFile(target), QByteArray("a\r\nb\r\nc\r\n"));
+}
+
+void TestSiteFiles::saveWritesCrLfAfterEveryItem()
+{
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    const QString empty = path(QStringLiteral("empty-list.txt"));
+    dialogs.nextSave.push_back(empty);
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(readFile(empty), QByteArray());
+    QCOMPARE(ui.plainMessages(), QStringList{QStringLiteral("Done.")});
+
+    model.AppendSite(QStringLiteral("a"));
+    model.AppendSite(QStringLiteral("b  "));
+    model.AppendSite(QStringLiteral("bücher"));
+    const QString saved = path(QStringLiteral("saved.txt"));
+    dialogs.nextSave.push_back(saved);
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(readFile(saved), QByteArray("a\r\nb  \r\nb\xC3\xBC" "cher\r\n"));
+    QCOMPARE(dialogs.shown.back().title, QStringLiteral("Save"));
+    QVERIFY(ui.pointerHistory.size() >= 2);
+    QCOMPARE(ui.pointerHistory[ui.pointerHistory.size() - 2], Pointer::Hourglass);
+    QCOMPARE(ui.pointer(), Pointer::Default);
+
+    SiteListModel reloaded;
+    LoadSiteFile(ui, channel, reloaded, saved);
+    QCOMPARE(reloaded.items(), model.items());
+}
+
+void TestSiteFiles::saveAsksBeforeOverwriting()
+{
+    const QString target = path(QStringLiteral("exists.txt"));
+    writeFile(target, "old\r\n");
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    model.AppendSite(QStringLiteral("new"));
+
+    dialogs.nextSave.push_back(target);
+    ui.nextAnswers.push_back(MessageResult::No);
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(readFile(target), QByteArray("old\r\n"));
+    QCOMPARE(ui.messages.size(), size_t(1));
+    QCOMPARE(ui.messages[0].prompt, QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(target));
+    QCOMPARE(ui.messages[0].style, MessageStyle::YesNo);
+
+    dialogs.nextSave.push_back(target);
+    ui.nextAnswers.push_back(MessageResult::Yes);
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(readFile(target), QByteArray("new\r\n"));
+
+    // Cancel in the dialog: nothing at all.
+    const size_t before = ui.messages.size();
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(ui.messages.size(), before);
+}
+
+void TestSiteFiles::failedSaveKeepsOldFileAndSaysNoDone()
+{
+    const QString target = path(QStringLiteral("precious.txt"));
+    writeFile(target, "precious\r\n");
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    for (int i = 0; i < 200'000; ++i)
+        model.AppendSite(QStringLiteral("http://www.example.com/page/%1").arg(i));
+
+    // A file size limit makes the write fail part-way, as a full disk would.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 1 << 20;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    dialogs.nextSave.push_back(target);
+    ui.nextAnswers.push_back(MessageResult::Yes);
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+
+    QCOMPARE(readFile(target), QByteArray("precious\r\n"));
+    QCOMPARE(ui.errorReports().size(), 1);
+    const QString label = reportLabels(ui).value(0);
+    QVERIFY2(label == QLatin1String("136") || label == QLatin1String("140"), qPrintable(label));
+    QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
+    QCOMPARE(ui.pointer(), Pointer::Default);
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("precious.txt*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("precious.txt")});
+}
+
+void TestSiteFiles::saveIntoMissingFolderReportsOnce()
+{
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    for (int i = 0; i < 5; ++i)
+        model.AppendSite(QStringLiteral("x"));
+    dialogs.nextSave.push_back(path(QStringLiteral("no/such/folder/list.txt")));
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(reportLabels(ui), QStringList{QStringLiteral("130")});
+    QVERIFY(ui.plainMessages().isEmpty());
+    QCOMPARE(ui.pointer(), Pointer::Default);
+    QVERIFY(!channel.inUse());
+
+    dialogs.nextSave.push_back(m_dir.path()); // a folder
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(ui.errorReports().size(), 2);
+}
+
+void TestSiteFiles::itemWithLineBreakSplitsOnReload()
+{
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    model.AppendSite(QStringLiteral("a\nb"));
+    model.AppendSite(QStringLiteral("c\rd"));
+    const QString saved = path(QStringLiteral("breaks.txt"));
+    dialogs.nextSave.push_back(saved);
+    saveListAsTextFile(ui, dialogs, channel, model);
+    SiteListModel reloaded;
+    LoadSiteFile(ui, channel, reloaded, saved);
+    QCOMPARE(itemsOf(reloaded), (QStringList{"a", "b", "c", "d"}));
+}
+
+QTEST_GUILESS_MAIN(TestSiteFiles)
+#include "tst_sitefiles.moc"

@@ -1,0 +1,183 @@
+#include "errorreport.h"
+#include "fakeuiservices.h"
+#include "siteedits.h"
+#include "sitelistmodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace zd;
+using zd::test::FakeUiServices;
+
+class TestSiteListModel : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void appendsAreKeptVerbatimAndBatched();
+    void modelIsConsistentUnderEdits();
+    void indexOutsideListFails();
+    void longItemKeepsWholeTextButShowsItsStart();
+    void removal_data();
+    void removal();
+    void addSingleUrl_data();
+    void addSingleUrl();
+    void clearListIgnoredWhileBusy();
+    void samplesTwiceGiveSixInOrder();
+};
+
+void TestSiteListModel::appendsAreKeptVerbatimAndBatched()
+{
+    SiteListModel model;
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    const QStringList texts{QString(), QStringLiteral("   "), QStringLiteral("a"), QStringLiteral("a"),
+                            QStringLiteral("http://x/ y")};
+    for (const QString &text : texts)
+        model.AppendSite(text);
+    QCOMPARE(model.count(), 5);
+    QCOMPARE(model.rowCount(), 0); // announced when the event loop turns
+    QCoreApplication::processEvents();
+    QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(inserted.count(), 1);
+    for (int i = 1; i <= 5; ++i)
+        QCOMPARE(model.text(i), texts[i - 1]);
+    QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Site(s)"));
+}
+
+void TestSiteListModel::modelIsConsistentUnderEdits()
+{
+    SiteListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (int i = 0; i < 100; ++i)
+        model.AppendSite(QString::number(i));
+    model.remove(100); // pending rows are announced first
+    model.remove(1);
+    QCOMPARE(model.count(), 98);
+    QCOMPARE(model.text(1), QStringLiteral("1"));
+    QCOMPARE(model.data(model.index(97, 0), Qt::DisplayRole).toString(), QStringLiteral("98"));
+    model.clear();
+    QCOMPARE(model.count(), 0);
+    QCOMPARE(model.rowCount(), 0);
+    model.AppendSite(QStringLiteral("again"));
+    QCoreApplication::processEvents();
+    QCOMPARE(model.rowCount(), 1);
+}
+
+void TestSiteListModel::indexOutsideListFails()
+{
+    SiteListModel model;
+    model.AppendSite(QStringLiteral("a"));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.text(0));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.text(2));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.remove(2));
+}
+
+void TestSiteListModel::longItemKeepsWholeTextButShowsItsStart()
+{
+    SiteListModel model;
+    const QString big(10 * 1024 * 1024, QLatin1Char('x'));
+    model.AppendSite(big);
+    model.flushPending();
+    QCOMPARE(model.text(1).size(), big.size());
+    QCOMPARE(model.data(model.index(0, 0), Qt::DisplayRole).toString().size(), SiteListModel::kDisplayLimit);
+    QCOMPARE(model.data(model.index(0, 0), Qt::EditRole).toString().size(), big.size());
+}
+
+void TestSiteListModel::removal_data()
+{
+    QTest::addColumn<int>("items");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<bool>("doubleClick");
+    QTest::addColumn<QString>("remaining");
+    QTest::newRow("delete selected") << 3 << 46 << 2 << false << false << "1,3";
+    QTest::newRow("shift/ctrl delete: same key code") << 3 << 46 << 3 << false << false << "1,2";
+    QTest::newRow("other key") << 3 << 65 << 2 << false << false << "1,2,3";
+    QTest::newRow("nothing selected") << 3 << 46 << 0 << false << false << "1,2,3";
+    QTest::newRow("empty list") << 0 << 46 << 0 << false << false << "";
+    QTest::newRow("busy") << 3 << 46 << 1 << true << false << "1,2,3";
+    QTest::newRow("double-click") << 3 << 0 << 1 << false << true << "2,3";
+    QTest::newRow("double-click while busy") << 3 << 0 << 1 << true << true << "1,2,3";
+    QTest::newRow("stale selection") << 3 << 46 << 7 << false << false << "1,2,3";
+}
+
+void TestSiteListModel::removal()
+{
+    QFETCH(int, items);
+    QFETCH(int, key);
+    QFETCH(int, selected);
+    QFETCH(bool, busy);
+    QFETCH(bool, doubleClick);
+    QFETCH(QString, remaining);
+    FakeUiServices ui;
+    SiteListModel model;
+    for (int i = 1; i <= items; ++i)
+        model.AppendSite(QString::number(i));
+    if (busy)
+        ui.setPointer(Pointer::Hourglass);
+    if (doubleClick)
+        listDoubleClick(ui, model, selected);
+    else
+        listKeyDown(ui, model, key, selected);
+    QStringList left;
+    for (int i = 1; i <= model.count(); ++i)
+        left << model.text(i);
+    QCOMPARE(left.join(QLatin1Char(',')), remaining);
+    QVERIFY(ui.messages.empty());
+}
+
+void TestSiteListModel::addSingleUrl_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("added");
+    QTest::newRow("cancel or empty") << QString() << 0;
+    QTest::newRow("three blanks") << QStringLiteral("   ") << 1;
+    QTest::newRow("address") << QStringLiteral("www.a.org") << 1;
+}
+
+void TestSiteListModel::addSingleUrl()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, added);
+    FakeUiServices ui;
+    SiteListModel model;
+    model.AppendSite(QStringLiteral("first"));
+    ui.nextInputs.push_back(typed);
+    zd::addSingleUrl(ui, model);
+    QCOMPARE(ui.inputPrompts, QStringList{QStringLiteral("Enter website address to add: ")});
+    QCOMPARE(model.count(), 1 + added);
+    if (added)
+        QCOMPARE(model.text(2), typed);
+}
+
+void TestSiteListModel::clearListIgnoredWhileBusy()
+{
+    FakeUiServices ui;
+    SiteListModel model;
+    model.AppendSite(QStringLiteral("a"));
+    ui.setPointer(Pointer::Hourglass);
+    clearList(ui, model);
+    QCOMPARE(model.count(), 1);
+    ui.setPointer(Pointer::Default);
+    clearList(ui, model);
+    QCOMPARE(model.count(), 0);
+    clearList(ui, model);
+    QVERIFY(ui.messages.empty());
+}
+
+void TestSiteListModel::samplesTwiceGiveSixInOrder()
+{
+    FakeUiServices ui;
+    SiteListModel model;
+    loadSampleSites(ui, model);
+    loadSampleSites(ui, model);
+    const QStringList expected{kSample1, kSample2, kSample3, kSample1, kSample2, kSample3};
+    QCOMPARE(QStringList(model.items().begin(), model.items().end()), expected);
+    QVERIFY(kSample1.startsWith(QStringLiteral("http://www.")) && kSample1.endsWith(QLatin1Char('/')));
+    for (const QString &bare : {kSample2, kSample3})
+        QVERIFY(bare.startsWith(QStringLiteral("www.")) && !bare.endsWith(QLatin1Char('/')));
+}
+
+QTEST_GUILESS_MAIN(TestSiteListModel)
+#include "tst_sitelistmodel.moc"
