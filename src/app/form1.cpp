@@ -186,6 +186,7 @@ void Form1::buildControls()
         m_options[size_t(spec.number - 1)] = option;
     }
     setMouseTracking(true);
+    installEventFilter(this);
 
     const auto button = [this](int n) { return m_buttons[size_t(n - 1)]; };
     const auto option = [this](int n) { return m_options[size_t(n - 1)]; };
@@ -317,10 +318,18 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     const bool isButton = std::find(m_buttons.begin(), m_buttons.end(), watched) != m_buttons.end();
     switch (event->type()) {
     case QEvent::MouseMove:
-        if (isButton)
+        if (isButton) {
             onButtonPointerMove();
-        else
+        } else if (watched == m_list->viewport()) {
             onBackgroundPointerMove();
+        } else if (watched == this || watched == m_frame1 || watched == m_frame2) {
+            // Moves over a child arrive here too once the child ignores
+            // them; only the bare background counts.
+            auto *widget = static_cast<QWidget *>(watched);
+            const auto *move = static_cast<QMouseEvent *>(event);
+            if (!widget->childAt(move->position().toPoint()))
+                onBackgroundPointerMove();
+        }
         break;
     case QEvent::KeyPress:
         if (watched == m_list) {
@@ -364,12 +373,6 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void Form1::mouseMoveEvent(QMouseEvent *event)
-{
-    onBackgroundPointerMove();
-    QWidget::mouseMoveEvent(event);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

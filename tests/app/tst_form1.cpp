@@ -1,0 +1,347 @@
+#include "extraction.h"
+#include "fakedownloader.h"
+#include "fakelaunch.h"
+#include "fakeplatform.h"
+#include "fakeuiservices.h"
+#include "filechannel.h"
+#include "form1.h"
+#include "launchrun.h"
+#include "optionchoices.h"
+#include "sitelistmodel.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace zd;
+using namespace zd::test;
+
+namespace {
+
+// Everything the window needs, with scripted platform layers.
+struct Harness
+{
+    explicit Harness(const QString &programFolder = QString())
+        : choices(settings, ui)
+        , extraction(ui, downloader, dialogs, sites)
+        , launch(ui, clock, launcher, windows, choices, sites)
+        , form(Form1Services{ui, sites, choices, channel, settings, dialogs, clipboard, extraction, launch,
+                             programFolder})
+    {
+    }
+    FakeUiServices ui;
+    MemorySettingsStore settings;
+    FakeFileDialogs dialogs;
+    FakeClipboard clipboard;
+    FakeDownloader downloader;
+    FakeBrowserLauncher launcher;
+    FakeWindowSystem windows;
+    FakeClock clock;
+    SiteListModel sites;
+    FileChannel channel;
+    OptionChoices choices;
+    Extraction extraction;
+    LaunchRun launch;
+    Form1 form;
+
+    template<class T = QWidget>
+    T *control(const char *name)
+    {
+        return form.findChild<T *>(QString::fromLatin1(name));
+    }
+    void click(const char *name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
+};
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void layout_data();
+    void layout();
+    void fontsAndWindow();
+    void tabOrder();
+    void startUp();
+    void badCursorFileIsReportedAndStartUpGoesOn();
+    void skinChangesColours();
+    void pointerRules();
+    void listKeysAndDoubleClick();
+    void optionButtonsSaveTheirGroup();
+    void buttonsReachTheirHandlers();
+    void droppedFilesAreLoaded();
+    void millionItemsStayInOneView();
+};
+
+void TestForm1::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("twips"); // left, top, width, height
+    const auto row = [](const char *name, const char *caption, int l, int t, int w, int h) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption) << QRect(l, t, w, h);
+    };
+    row("PushButton9", "Help", 120, 120, 7800, 405);
+    row("ListView1", "", 120, 630, 7800, 2535);
+    row("PushButton6", "Add Single URL", 120, 3250, 3840, 405);
+    row("PushButton3", "Load List Of Sites From Text File", 4080, 3250, 3840, 405);
+    row("PushButton1", "Extract URLs From Web Page", 120, 3760, 3840, 405);
+    row("PushButton2", "Extract URLs From Text File", 4080, 3760, 3840, 405);
+    row("PushButton7", "Save Sites As Text File", 120, 4270, 3840, 405);
+    row("PushButton8", "Copy Sites To Clipboard", 4080, 4270, 3840, 405);
+    row("PushButton5", "Clear List", 120, 4780, 3840, 405);
+    row("PushButton10", "Load Sample/Example Sites", 4080, 4780, 3840, 405);
+    row("Frame1", "Which Browser?", 120, 5205, 7800, 1400);
+    row("Option1", "Internet Explorer", 240, 300, 1935, 225);
+    row("Option2", "Chrome", 240, 650, 1935, 225);
+    row("Option3", "Firefox", 240, 1000, 1935, 225);
+    row("Frame2", "Open Browser As", 120, 6630, 7800, 1400);
+    row("Option4", "Default (same state/size as when it was last opened)", 240, 300, 5295, 225);
+    row("Option5", "Minimized", 240, 650, 1935, 225);
+    row("Option6", "Maximized", 240, 1000, 1935, 225);
+    row("PushButton4", "Start Opening", 120, 8145, 7800, 405);
+}
+
+void TestForm1::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, twips);
+    Harness h;
+    QWidget *widget = h.form.findChild<QWidget *>(name);
+    QVERIFY2(widget, qPrintable(name));
+    const auto px = [](int t) { return qRound(t / 15.0); };
+    QCOMPARE(widget->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        QCOMPARE(button->text(), caption);
+    if (auto *frame = qobject_cast<QGroupBox *>(widget))
+        QCOMPARE(frame->title(), caption);
+    if (name.startsWith(QLatin1String("Option"))) {
+        const int k = name.mid(6).toInt();
+        QCOMPARE(widget->parentWidget()->objectName(), k <= 3 ? QStringLiteral("Frame1") : QStringLiteral("Frame2"));
+    }
+    const QFont font = widget->font();
+    QCOMPARE(font.family(), QStringLiteral("Arial"));
+    QVERIFY(font.bold());
+    QCOMPARE(font.pointSizeF(), name.startsWith(QLatin1String("PushButton")) ? 11.25 : 9.0);
+}
+
+void TestForm1::fontsAndWindow()
+{
+    Harness h;
+    QCOMPARE(h.form.size(), QSize(536, 578));
+    QCOMPARE(h.form.minimumSize(), h.form.maximumSize());
+    // Arial resolves to its metric twin, so the captions fit as laid out.
+    QCOMPARE(QFontInfo(h.control("PushButton9")->font()).family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(h.form.palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(h.control("Option1")->palette().color(QPalette::Window), QColor(Qt::white));
+    const QString tip = h.control("ListView1")->toolTip();
+    QCOMPARE(tip, QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line to right "
+                                 "and out of window to reveal full names."));
+}
+
+void TestForm1::tabOrder()
+{
+    Harness h;
+    const QStringList expected{"ListView1",   "PushButton6", "PushButton3",  "PushButton5", "PushButton1",
+                               "PushButton2", "PushButton4", "Option1",      "Option2",     "Option3",
+                               "PushButton7", "PushButton8", "PushButton9",  "PushButton10", "Option6",
+                               "Option5",     "Option4"};
+    QStringList seen;
+    QWidget *widget = h.control("ListView1");
+    for (int guard = 0; guard < 200 && seen.size() < expected.size(); ++guard) {
+        if (expected.contains(widget->objectName()) && !seen.contains(widget->objectName()))
+            seen << widget->objectName();
+        widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(seen, expected);
+}
+
+void TestForm1::startUp()
+{
+    Harness h;
+    h.form.Form_Load();
+    QCOMPARE(h.form.windowTitle(), QStringLiteral("Zentavia Desk"));
+    QVERIFY(!h.form.windowIcon().isNull());
+    QCOMPARE(h.ui.applicationTitle, QStringLiteral("Zentavia"));
+    auto *list = h.control<QTreeView>("ListView1");
+    QCOMPARE(list->model()->columnCount(), 1);
+    QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Site(s)"));
+    QCOMPARE(list->columnWidth(0), 467);
+    QVERIFY(h.ui.messages.empty());
+    QVERIFY(h.control<QRadioButton>("Option1")->isChecked());
+    QVERIFY(h.control<QRadioButton>("Option4")->isChecked());
+    QCOMPARE(h.settings.values.size(), 6);
+}
+
+void TestForm1::badCursorFileIsReportedAndStartUpGoesOn()
+{
+    QTemporaryDir dir;
+    QFile cursor(dir.filePath(QStringLiteral("HAND-M.CUR")));
+    QVERIFY(cursor.open(QIODevice::WriteOnly));
+    cursor.write("not a cursor");
+    cursor.close();
+    Harness h(dir.path());
+    h.form.Form_Load();
+    QCOMPARE(h.ui.errorReports().size(), 1);
+    QVERIFY(h.ui.errorReports()[0].contains(QStringLiteral("Form1.Form_Load at line 104")));
+    QCOMPARE(h.form.windowTitle(), QStringLiteral("Zentavia Desk"));
+}
+
+void TestForm1::skinChangesColours()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("x")));
+    QFile skin(dir.filePath(QStringLiteral("x/o.cjs")));
+    QVERIFY(skin.open(QIODevice::WriteOnly));
+    skin.close();
+    Harness h(dir.path());
+    h.form.Form_Load();
+    QVERIFY(h.ui.messages.empty());
+    QCOMPARE(h.form.palette().color(QPalette::Window), h.form.palette().color(QPalette::Button));
+    QCOMPARE(h.control("Frame1")->palette().color(QPalette::Window),
+             h.form.palette().color(QPalette::Window));
+}
+
+void TestForm1::pointerRules()
+{
+    Harness h;
+    const auto moveOver = [](QWidget *widget) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &move);
+    };
+    moveOver(h.control("PushButton4"));
+    QCOMPARE(h.ui.pointer(), Pointer::Custom);
+    moveOver(h.control<QTreeView>("ListView1")->viewport());
+    QCOMPARE(h.ui.pointer(), Pointer::Default);
+    moveOver(h.control("PushButton9"));
+    QCOMPARE(h.ui.pointer(), Pointer::Custom);
+    moveOver(h.control("Frame2")); // at (3, 3): the frame's own background
+    QCOMPARE(h.ui.pointer(), Pointer::Default);
+    moveOver(h.control("PushButton10"));
+    moveOver(&h.form);
+    QCOMPARE(h.ui.pointer(), Pointer::Default);
+    moveOver(h.control("PushButton10"));
+    moveOver(h.control("Option5")); // option buttons have no rule of their own
+    QCOMPARE(h.ui.pointer(), Pointer::Custom);
+
+    h.ui.setPointer(Pointer::Hourglass);
+    moveOver(h.control("PushButton6"));
+    QCOMPARE(h.ui.pointer(), Pointer::Hourglass);
+    moveOver(&h.form);
+    QCOMPARE(h.ui.pointer(), Pointer::Hourglass);
+}
+
+void TestForm1::listKeysAndDoubleClick()
+{
+    Harness h;
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    for (const char *text : {"a", "b", "c", "d"})
+        h.sites.AppendSite(QString::fromLatin1(text));
+    QCoreApplication::processEvents();
+    auto *list = h.control<QTreeView>("ListView1");
+    list->setFocus();
+    list->setCurrentIndex(list->model()->index(1, 0));
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()), (QStringList{"a", "c", "d"}));
+    // A double-click below the last item removes the selected one.
+    list->setCurrentIndex(list->model()->index(0, 0));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(50, list->viewport()->height() - 5));
+    QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()), (QStringList{"c", "d"}));
+    QTest::keyClick(list, Qt::Key_A);
+    QCOMPARE(h.sites.count(), 2);
+}
+
+void TestForm1::optionButtonsSaveTheirGroup()
+{
+    Harness h;
+    h.form.Form_Load();
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    QTest::mouseClick(h.control<QRadioButton>("Option6"), Qt::LeftButton);
+    QVERIFY(h.control<QRadioButton>("Option6")->isChecked());
+    QVERIFY(!h.control<QRadioButton>("Option4")->isChecked());
+    QCOMPARE(h.settings.values.value(QStringLiteral("Option4")), QStringLiteral("False"));
+    QCOMPARE(h.settings.values.value(QStringLiteral("Option6")), QStringLiteral("True"));
+    QCOMPARE(h.settings.values.value(QStringLiteral("Option1")), QStringLiteral("True"));
+    // Clicking the selected button again keeps it selected.
+    QTest::mouseClick(h.control<QRadioButton>("Option6"), Qt::LeftButton);
+    QVERIFY(h.control<QRadioButton>("Option6")->isChecked());
+    QVERIFY(h.choices.isSelected(6));
+}
+
+void TestForm1::buttonsReachTheirHandlers()
+{
+    Harness h;
+    h.form.Form_Load();
+    h.click("PushButton9");
+    QVERIFY(h.ui.plainMessages().value(0).startsWith(QStringLiteral("Questions? Please contact Team Quillmoor")));
+    h.ui.nextInputs.push_back(QStringLiteral("www.typed.org"));
+    h.click("PushButton6");
+    h.click("PushButton10");
+    QCOMPARE(h.sites.count(), 4);
+    QCOMPARE(h.sites.text(1), QStringLiteral("www.typed.org"));
+    h.click("PushButton8");
+    QVERIFY(h.clipboard.text.startsWith(QStringLiteral("www.typed.org\r\n")));
+    h.click("PushButton3"); // dialog cancelled
+    h.click("PushButton2");
+    h.click("PushButton7");
+    QCOMPARE(h.dialogs.shown.size(), size_t(3));
+    h.click("PushButton4");
+    QCOMPARE(h.launcher.launches.size(), size_t(4));
+    h.click("PushButton1"); // input cancelled
+    QCOMPARE(h.ui.inputPrompts.size(), 2);
+    h.click("PushButton5");
+    QCOMPARE(h.sites.count(), 0);
+    QVERIFY(h.ui.errorReports().isEmpty());
+}
+
+void TestForm1::droppedFilesAreLoaded()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("drop.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("http://dropped/\r\n");
+    file.close();
+    Harness h;
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    QWidget *viewport = h.control<QTreeView>("ListView1")->viewport();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file.fileName())});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &drop);
+    QCOMPARE(h.sites.count(), 1);
+    QCOMPARE(h.sites.text(1), QStringLiteral("http://dropped/"));
+}
+
+void TestForm1::millionItemsStayInOneView()
+{
+    Harness h;
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    for (int i = 0; i < 1'000'000; ++i)
+        h.sites.AppendSite(QStringLiteral("http://site%1/").arg(i));
+    QCoreApplication::processEvents();
+    auto *list = h.control<QTreeView>("ListView1");
+    QCOMPARE(list->model()->rowCount(), 1'000'000);
+    QVERIFY(list->uniformRowHeights());
+    list->scrollToBottom();
+    QCoreApplication::processEvents();
+    QTRY_VERIFY(list->indexAt(QPoint(5, 5)).row() > 999'000);
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

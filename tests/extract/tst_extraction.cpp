@@ -1,0 +1,295 @@
+#include "extraction.h"
+#include "fakedownloader.h"
+#include "fakeplatform.h"
+#include "fakeuiservices.h"
+#include "httptestserver.h"
+#include "networkdownloader.h"
+#include "sitelistmodel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace zd;
+using namespace zd::test;
+
+namespace {
+
+QStringList itemsOf(const SiteListModel &model)
+{
+    return QStringList(model.items().begin(), model.items().end());
+}
+
+QStringList reportLabels(const FakeUiServices &ui)
+{
+    QStringList labels;
+    for (const QString &report : ui.errorReports())
+        labels << report.section(QStringLiteral("at line "), 1).section(QLatin1Char('\r'), 0, 0);
+    return labels;
+}
+
+} // namespace
+
+class TestExtraction : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void pageLinksAreAppendedInOrder();
+    void typedHostBecomesPageAddress();
+    void selectedItemIsTheSuggestion();
+    void cancelChangesNothing();
+    void failures_data();
+    void failures();
+    void selfSignedTlsIsRefused();
+    void emptyPageAddsNothingAndSaysNothing();
+    void largePage();
+    void oneExtractionAtATime();
+    void textFiles();
+    void textFileProblems_data();
+    void textFileProblems();
+    void temporaryFolderFallsBackWithoutTemp();
+
+private:
+    struct Run
+    {
+        FakeUiServices ui;
+        FakeFileDialogs dialogs;
+        SiteListModel list;
+    };
+    std::unique_ptr<HttpTestServer> m_server;
+    QTemporaryDir m_temp;
+};
+
+void TestExtraction::initTestCase()
+{
+    m_server = std::make_unique<HttpTestServer>();
+    QVERIFY(m_server->isRunning());
+}
+
+void TestExtraction::init()
+{
+    qputenv("TEMP", QFile::encodeName(m_temp.path()));
+}
+
+void TestExtraction::pageLinksAreAppendedInOrder()
+{
+    Run run;
+    NetworkDownloader downloader(5'000, 20'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.list.AppendSite(QStringLiteral("existing"));
+    const QString page = m_server->url(QStringLiteral("/dir/links.html"));
+    for (int i = 0; i < 2; ++i) {
+        run.ui.nextInputs.push_back(page);
+        extraction.extractFromWebPage(QString());
+    }
+    const QString base = m_server->url(QStringLiteral("/dir/"));
+    const QStringList three{base + "one.html", base + "two.html", "http://other.example/x"};
+    QCOMPARE(itemsOf(run.list), QStringList{"existing"} + three + three);
+    QVERIFY(run.ui.messages.empty());
+    QCOMPARE(run.ui.pointerHistory, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default,
+                                                           Pointer::Hourglass, Pointer::Default}));
+    QCOMPARE(run.ui.inputPrompts.value(0), QStringLiteral("Enter url to extract from (i.e. www.example.com):"));
+    QVERIFY(QDir(m_temp.path()).isEmpty());
+
+    // Redirects are followed.
+    run.ui.nextInputs.push_back(m_server->url(QStringLiteral("/redirect")));
+    extraction.extractFromWebPage(QString());
+    QCOMPARE(run.list.count(), 10);
+}
+
+void TestExtraction::typedHostBecomesPageAddress()
+{
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    downloader.pages.insert(QStringLiteral("http://www.host.org/"), "<a href=\"/a.html\">");
+    QVERIFY(extraction.GetUrls(QStringLiteral("www.host.org"), 1));
+    QCOMPARE(downloader.requested, QStringList{QStringLiteral("http://www.host.org/")});
+    QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("http://www.host.org/a.html")});
+}
+
+void TestExtraction::selectedItemIsTheSuggestion()
+{
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    extraction.extractFromWebPage(QStringLiteral("www.selected.org"));
+    extraction.extractFromWebPage(QString());
+    QCOMPARE(run.ui.inputDefaults, (QStringList{QStringLiteral("www.selected.org"), QString()}));
+}
+
+void TestExtraction::cancelChangesNothing()
+{
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.ui.setPointer(Pointer::Custom);
+    run.ui.pointerHistory.clear();
+    extraction.extractFromWebPage(QString());
+    QCOMPARE(run.ui.pointer(), Pointer::Custom);
+    QVERIFY(run.ui.pointerHistory.empty());
+    QVERIFY(downloader.requested.isEmpty());
+    QVERIFY(run.ui.messages.empty());
+}
+
+void TestExtraction::failures_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::newRow("404") << m_server->url(QStringLiteral("/404"));
+    QTest::newRow("500") << m_server->url(QStringLiteral("/500"));
+    QTest::newRow("redirect loop") << m_server->url(QStringLiteral("/loop"));
+    QTest::newRow("server stalls") << m_server->url(QStringLiteral("/stall"));
+    QTest::newRow("body cut short") << m_server->url(QStringLiteral("/cut"));
+    QTest::newRow("connection refused") << QStringLiteral("http://127.0.0.1:1/");
+    QTest::newRow("unknown host") << QStringLiteral("http://no-such-host.invalid/");
+    QTest::newRow("not http") << QStringLiteral("ftp://127.0.0.1/");
+}
+
+void TestExtraction::failures()
+{
+    QFETCH(QString, address);
+    Run run;
+    NetworkDownloader downloader(1'500, 10'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.list.AppendSite(QStringLiteral("kept"));
+    run.ui.nextInputs.push_back(address);
+    extraction.extractFromWebPage(QString());
+    QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("kept")});
+    QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("URL not found")});
+    QVERIFY(run.ui.errorReports().isEmpty());
+    QCOMPARE(run.ui.pointer(), Pointer::Default);
+    QVERIFY2(QDir(m_temp.path()).isEmpty(), "the temporary download file is removed on failure too");
+}
+
+void TestExtraction::selfSignedTlsIsRefused()
+{
+    QTemporaryDir keys;
+    const QString cert = keys.filePath(QStringLiteral("cert.pem"));
+    const QString key = keys.filePath(QStringLiteral("key.pem"));
+    const int made = QProcess::execute(QStringLiteral("openssl"),
+                                       {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
+                                        "-days", "1", "-keyout", key, "-out", cert});
+    if (made != 0)
+        QSKIP("openssl is not available to make a certificate");
+    HttpTestServer tls({QStringLiteral("--tls"), cert, key});
+    QVERIFY(tls.isRunning());
+    Run run;
+    NetworkDownloader downloader(3'000, 10'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(!extraction.GetUrls(tls.url(QStringLiteral("/links.html"), QStringLiteral("https")), 1));
+    QCOMPARE(run.list.count(), 0);
+    QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("URL not found")});
+}
+
+void TestExtraction::emptyPageAddsNothingAndSaysNothing()
+{
+    Run run;
+    NetworkDownloader downloader(5'000, 20'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(extraction.GetUrls(m_server->url(QStringLiteral("/empty")), 1));
+    QCOMPARE(run.list.count(), 0);
+    QVERIFY(run.ui.messages.empty());
+    QVERIFY(QDir(m_temp.path()).isEmpty());
+}
+
+void TestExtraction::largePage()
+{
+    Run run;
+    NetworkDownloader downloader(5'000, 60'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(extraction.GetUrls(m_server->url(QStringLiteral("/large?n=100000")), 1));
+    QCOMPARE(run.list.count(), 100'000);
+    // The typed address counts as a folder: links join to it.
+    QCOMPARE(run.list.text(100'000), m_server->url(QStringLiteral("/large?n=100000/page99999.html")));
+}
+
+void TestExtraction::oneExtractionAtATime()
+{
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    downloader.pages.insert(QStringLiteral("http://a/"), "href=\"1\"");
+    int nested = 0;
+    downloader.duringDownload = [&] {
+        ++nested;
+        QVERIFY(extraction.running());
+        extraction.extractFromWebPage(QString());
+        extraction.extractFromTextFiles();
+    };
+    run.ui.nextInputs.push_back(QStringLiteral("a"));
+    extraction.extractFromWebPage(QString());
+    QCOMPARE(nested, 1);
+    QCOMPARE(run.ui.inputPrompts.size(), 1);
+    QVERIFY(run.dialogs.shown.empty());
+    QVERIFY(!extraction.running());
+    QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("http://a/1")});
+}
+
+void TestExtraction::textFiles()
+{
+    QTemporaryDir dir;
+    const auto write = [&](const char *name, const QByteArray &bytes) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write("b.txt", "x https://b/1 y\nhttp://b/2");
+    write("a.html", "<a href=\"http://a/1\">");
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.dialogs.nextOpen.push_back(dir.path() + QChar(0) + QStringLiteral("b.txt") + QChar(0)
+                                   + QStringLiteral("a.html"));
+    extraction.extractFromTextFiles();
+    QCOMPARE(itemsOf(run.list), (QStringList{"https://b/1", "http://b/2", "http://a/1\">"}));
+    QCOMPARE(run.dialogs.shown.at(0).title, QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"));
+    QVERIFY(run.ui.messages.empty());
+}
+
+void TestExtraction::textFileProblems_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("labels");
+    QTest::newRow("empty file: nothing at all") << "empty.txt" << QStringList();
+    QTest::newRow("missing file") << "missing.txt" << QStringList{"132"};
+    QTest::newRow("named pipe") << "pipe" << QStringList{"132"};
+    QTest::newRow("folder") << "sub" << QStringList{"132"};
+}
+
+void TestExtraction::textFileProblems()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, labels);
+    QTemporaryDir dir;
+    QFile(dir.filePath(QStringLiteral("empty.txt"))).open(QIODevice::WriteOnly);
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe"))).constData(), 0600) == 0);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFile good(dir.filePath(QStringLiteral("good.txt")));
+    QVERIFY(good.open(QIODevice::WriteOnly));
+    good.write("http://after/");
+    good.close();
+
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.dialogs.nextOpen.push_back(dir.path() + QChar(0) + name + QChar(0) + QStringLiteral("good.txt"));
+    extraction.extractFromTextFiles();
+    QCOMPARE(reportLabels(run.ui), labels);
+    QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("http://after/")});
+}
+
+void TestExtraction::temporaryFolderFallsBackWithoutTemp()
+{
+    qunsetenv("TEMP");
+    QCOMPARE(temporaryFolder(), QDir::tempPath());
+    qputenv("TEMP", "/some/where");
+    QCOMPARE(temporaryFolder(), QStringLiteral("/some/where"));
+}
+
+QTEST_GUILESS_MAIN(TestExtraction)
+#include "tst_extraction.moc"

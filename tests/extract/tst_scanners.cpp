@@ -1,0 +1,146 @@
+#include "fakeuiservices.h"
+#include "linknormalizer.h"
+#include "scanners.h"
+#include "sitelistmodel.h"
+
+#include <QtTest>
+
+using namespace zd;
+using zd::test::FakeUiServices;
+
+namespace {
+
+QStringList scan(const QByteArray &bytes, bool hrefs)
+{
+    FakeUiServices ui;
+    LinkNormalizer links;
+    links.SetPageUrl(QStringLiteral("host/dir/"));
+    SiteListModel model;
+    if (hrefs)
+        ScanHrefs(bytes, links, model, ui);
+    else
+        ScanTextUrls(bytes, links, model, ui);
+    return QStringList(model.items().begin(), model.items().end());
+}
+
+} // namespace
+
+class TestScanners : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void hrefs_data();
+    void hrefs();
+    void textUrls_data();
+    void textUrls();
+    void readers();
+    void overlongValuesAreSkipped();
+    void matchesAcrossVectorBlocks();
+};
+
+void TestScanners::hrefs_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QStringList>("items");
+    const QString b = QStringLiteral("http://host/dir/");
+    QTest::newRow("two anchors, second in capitals")
+        << QByteArray("<a href=\"one.html\">1</a><A HREF=\"two.html\">2</A>") << QStringList{b + "one.html", b + "two.html"};
+    QTest::newRow("same link twice") << QByteArray("href=\"x\" href=\"x\"") << QStringList{b + "x", b + "x"};
+    QTest::newRow("spaces, single quotes, no quotes")
+        << QByteArray("href = \"a\" href='b' href=c") << QStringList();
+    QTest::newRow("data-href") << QByteArray("<div data-href=\"x.html\">") << QStringList{b + "x.html"};
+    QTest::newRow("empty value") << QByteArray("href=\"\"") << QStringList{b};
+    QTest::newRow("value over a line break") << QByteArray("href=\"a\r\nb\"") << QStringList{b + "a\r\nb"};
+    QTest::newRow("entity kept") << QByteArray("href=\"a?x=1&amp;y=2\"") << QStringList{b + "a?x=1&amp;y=2"};
+    QTest::newRow("16-bit encoding") << QByteArray("h\0r\0e\0f\0=\0\"\0x\0\"\0", 18) << QStringList();
+    QTest::newRow("ends with href=") << QByteArray("<a href=") << QStringList();
+    QTest::newRow("ends with href=\" (no closing quote)") << QByteArray("<a href=\"") << QStringList();
+    QTest::newRow("unclosed value dropped") << QByteArray("href=\"a\" href=\"unclosed") << QStringList{b + "a"};
+    QTest::newRow("match inside a value is found again")
+        << QByteArray("href=\"href=\"x\"") << QStringList{b + "href=", b + "x"};
+    QTest::newRow("absolute link") << QByteArray("href=\"https://e.org/\"") << QStringList{"https://e.org/"};
+    QTest::newRow("empty buffer") << QByteArray() << QStringList();
+    QTest::newRow("UTF-8 value") << QByteArray("href=\"b\xC3\xBC" "cher\"") << QStringList{b + "bücher"};
+    QTest::newRow("invalid UTF-8 value: one character per byte")
+        << QByteArray("href=\"caf\xE9\"") << QStringList{b + QString::fromLatin1("caf\xE9")};
+}
+
+void TestScanners::hrefs()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QStringList, items);
+    QCOMPARE(scan(page, true), items);
+}
+
+void TestScanners::textUrls_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("sentence") << QByteArray("see http://host/x and HTTPS://other/y.")
+                              << QStringList{"http://host/x", "HTTPS://other/y."};
+    QTest::newRow("at position 1") << QByteArray("http://a/ b") << QStringList{"http://a/"};
+    QTest::newRow("in an attribute") << QByteArray("<a href=\"http://a/x\">t</a> next")
+                                     << QStringList{"http://a/x\">t</a>"};
+    QTest::newRow("address inside an address")
+        << QByteArray("http://r/?u=http://in/ z") << QStringList{"http://r/?u=http://in/", "http://in/"};
+    QTest::newRow("twice") << QByteArray("http://a\nhttp://a\r\n") << QStringList{"http://a", "http://a"};
+    QTest::newRow("secure once") << QByteArray("https://s/") << QStringList{"https://s/"};
+    QTest::newRow("one slash") << QByteArray("http:/x https:/y") << QStringList();
+    QTest::newRow("to the end of the file") << QByteArray("x http://end") << QStringList{"http://end"};
+    QTest::newRow("tabs and quotes are part of it")
+        << QByteArray("http://a/\tb\"c d") << QStringList{"http://a/\tb\"c"};
+    QTest::newRow("16-bit encoding") << QByteArray("h\0t\0t\0p\0:\0/\0/\0x\0", 16) << QStringList();
+    QTest::newRow("mixed case scheme") << QByteArray("hTtP://M") << QStringList{"hTtP://M"};
+    QTest::newRow("scheme only") << QByteArray("http://") << QStringList{"http://"};
+    QTest::newRow("empty") << QByteArray() << QStringList();
+}
+
+void TestScanners::textUrls()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, items);
+    QCOMPARE(scan(text, false), items);
+}
+
+void TestScanners::readers()
+{
+    const QByteArray buffer("ab\"cd e\rf");
+    QCOMPARE(ReadQuotedValue(buffer, 0).value_or("none"), QByteArrayView("ab"));
+    QCOMPARE(ReadQuotedValue(buffer, 2).value_or("none"), QByteArrayView(""));
+    QVERIFY(!ReadQuotedValue(buffer, 3).has_value());
+    QCOMPARE(ReadUrlToBreak(buffer, 0), QByteArrayView("ab\"cd"));
+    QCOMPARE(ReadUrlToBreak(buffer, 6), QByteArrayView("e"));
+    QCOMPARE(ReadUrlToBreak(buffer, 8), QByteArrayView("f"));
+    QCOMPARE(ReadUrlToBreak(buffer, 9), QByteArrayView());
+}
+
+void TestScanners::overlongValuesAreSkipped()
+{
+    const QByteArray fits = "http://" + QByteArray(kMaxFoundLength - 7, 'a');
+    const QByteArray tooLong = "http://" + QByteArray(kMaxFoundLength - 6, 'a');
+    QCOMPARE(scan(fits + " " + tooLong, false), QStringList{QString::fromLatin1(fits)});
+
+    // A minified file: matches with no blank after them add nothing, and
+    // the scan stays linear (it would take minutes otherwise).
+    QByteArray minified;
+    for (int i = 0; i < 200'000; ++i)
+        minified += "{\"u\":\"http://x/\",\"h\":\"<a\thref=\"";
+    minified += QByteArray(kMaxFoundLength + 1, 'z'); // the last match runs past the limit too
+    QVERIFY(scan(minified, false).isEmpty());
+    const QStringList values = scan(minified, true);
+    QCOMPARE(values.size(), 199'999); // the last value is never closed
+    QCOMPARE(values.first(), QStringLiteral("http://host/dir/{"));
+}
+
+void TestScanners::matchesAcrossVectorBlocks()
+{
+    // Every offset against the 16-byte blocks of the search.
+    for (int pad = 0; pad < 40; ++pad) {
+        const QByteArray text = QByteArray(pad, 'z') + "HTTP://p" + QByteArray::number(pad) + " href=\"v\"";
+        QCOMPARE(scan(text, false), QStringList{QStringLiteral("HTTP://p%1").arg(pad)});
+        QCOMPARE(scan(text, true), QStringList{QStringLiteral("http://host/dir/v")});
+    }
+}
+
+QTEST_GUILESS_MAIN(TestScanners)
+#include "tst_scanners.moc"

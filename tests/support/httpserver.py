@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""Test web server on 127.0.0.1: prints its port, then serves until stdin closes.
+
+Routes: /links.html (three links), /empty, /404, /500, /redirect (to /links.html),
+/loop (redirects to itself), /stall (never answers), /cut (announces more than it
+sends, then closes), /large?n=N (N links), /big.html (the file given by --page).
+With --tls CERT KEY it serves HTTPS.
+"""
+import http.server
+import socketserver
+import ssl
+import sys
+import threading
+import time
+import urllib.parse
+
+LINKS = b'<html><body><a href="one.html">1</a> <A HREF="two.html">2</A>\n<a href="http://other.example/x">3</a></body></html>'
+page_file = None
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def send_body(self, body, status=200, ctype="text/html"):
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        query = urllib.parse.parse_qs(url.query)
+        # Typed addresses get a trailing "/" unless they end in htm or tml.
+        path = url.path.rstrip("/") or "/"
+        if path in ("/links.html", "/dir/links.html"):
+            self.send_body(LINKS)
+        elif path == "/empty":
+            self.send_body(b"")
+        elif path == "/404":
+            self.send_body(b'<a href="nope.html">x</a>', 404)
+        elif path == "/500":
+            self.send_body(b'<a href="nope.html">x</a>', 500)
+        elif path == "/redirect":
+            self.send_response(302)
+            self.send_header("Location", "/links.html")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        elif path == "/loop":
+            self.send_response(302)
+            self.send_header("Location", "/loop")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        elif path == "/stall":
+            time.sleep(30)
+        elif path == "/cut":
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.write(b'<a href="partial.html">' + b"x" * 1000)
+            self.wfile.flush()
+            self.close_connection = True
+            self.connection.shutdown(2)
+        elif path == "/large":
+            n = int(query.get("n", ["1000"])[0].rstrip("/"))
+            body = b"".join(b'<a href="page%d.html">link</a>\n' % i for i in range(n))
+            self.send_body(body)
+        elif path == "/big.html" and page_file:
+            with open(page_file, "rb") as f:
+                self.send_body(f.read())
+        else:
+            self.send_body(b"not found", 404)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    global page_file
+    args = sys.argv[1:]
+    server = Server(("127.0.0.1", 0), Handler)
+    if "--page" in args:
+        page_file = args[args.index("--page") + 1]
+    if "--tls" in args:
+        i = args.index("--tls")
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args[i + 1], args[i + 2])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    print(server.server_address[1], flush=True)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    sys.stdin.read()  # ends when the test closes our stdin or dies
+
+
+if __name__ == "__main__":
+    main()
