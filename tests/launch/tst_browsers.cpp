@@ -1,0 +1,324 @@
+// Browsers started for real: fake browser programs first on PATH record
+// their arguments and open real windows under the test X server.
+#include "fakeplatform.h"
+#include "fakeuiservices.h"
+#include "launchrun.h"
+#include "optionchoices.h"
+#include "processlauncher.h"
+#include "sitelistmodel.h"
+#include "testwindows.h"
+#include "windowsystem.h"
+#include "xcbwindowsystem.h"
+#include "clock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+using namespace zd;
+using namespace zd::test;
+
+namespace {
+
+// Records of the fake browser's log: the arguments of each start.
+QList<QStringList> readLog(const QString &path)
+{
+    QFile file(path);
+    QList<QStringList> starts;
+    if (!file.open(QIODevice::ReadOnly))
+        return starts;
+    const QByteArray bytes = file.readAll();
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const qsizetype space = bytes.indexOf(' ', at);
+        const qsizetype newline = bytes.indexOf('\n', at);
+        const qsizetype end = (space < 0 || (newline >= 0 && newline < space)) ? newline : space;
+        const int count = bytes.mid(at, end - at).toInt();
+        at = end;
+        QStringList args;
+        for (int i = 0; i < count; ++i) {
+            ++at; // the blank
+            const qsizetype colon = bytes.indexOf(':', at);
+            const int length = bytes.mid(at, colon - at).toInt();
+            args << QString::fromUtf8(bytes.mid(colon + 1, length));
+            at = colon + 1 + length;
+        }
+        ++at; // the newline
+        starts << args;
+    }
+    return starts;
+}
+
+class Sandbox
+{
+public:
+    Sandbox()
+    {
+        QDir(m_dir.path()).mkpath(QStringLiteral("bin"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("share/applications"));
+        m_oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("share"))));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(m_dir.filePath(QStringLiteral("share"))));
+        qputenv("FAKE_BROWSER_LOG", QFile::encodeName(log()));
+        qputenv("FAKE_BROWSER_STOP", QFile::encodeName(m_dir.filePath(QStringLiteral("stop"))));
+        qunsetenv("FAKE_BROWSER_TITLE");
+    }
+    ~Sandbox()
+    {
+        QFile stop(m_dir.filePath(QStringLiteral("stop")));
+        stop.open(QIODevice::WriteOnly);
+        stop.close();
+        QThread::msleep(300); // the fakes notice and end
+        qputenv("PATH", m_oldPath);
+    }
+    QString bin() const { return m_dir.filePath(QStringLiteral("bin")); }
+    QString log() const { return m_dir.filePath(QStringLiteral("log")); }
+
+    void install(const QString &name)
+    {
+        QVERIFY(QFile::link(QStringLiteral(ZD_FAKE_BROWSER), bin() + QLatin1Char('/') + name));
+    }
+    /// A desktop default browser: xdg-settings answers with an entry whose
+    /// Exec line starts the fake.
+    void installDefaultBrowser(const QString &exec)
+    {
+        QFile script(bin() + QStringLiteral("/xdg-settings"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho fakeweb.desktop\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        QFile entry(m_dir.filePath(QStringLiteral("share/applications/fakeweb.desktop")));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Fake Web\nExec=" + exec.toUtf8()
+                    + "\n[Desktop Action New]\nExec=wrong %u\n");
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldPath;
+};
+
+struct RunHarness
+{
+    RunHarness()
+        : choices(settings, ui)
+        , run(ui, clock, launcher, windows, choices, list)
+    {
+        ui.onIdle = [](int ms) { QThread::msleep(ulong(ms)); };
+    }
+    FakeUiServices ui;
+    MemorySettingsStore settings;
+    SteadyClock clock;
+    ProcessBrowserLauncher launcher;
+    XcbWindowSystem windows;
+    SiteListModel list;
+    OptionChoices choices;
+    LaunchRun run;
+};
+
+} // namespace
+
+class TestBrowsers : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void resolve_data();
+    void resolve();
+    void desktopExecLines_data();
+    void desktopExecLines();
+    void defaultBrowserFromDesktopEntry();
+    void hostileAddressesArriveAsOneArgument();
+    void endToEnd_data();
+    void endToEnd();
+    void tenThousandAddresses();
+};
+
+void TestBrowsers::resolve_data()
+{
+    QTest::addColumn<QString>("programFile");
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("program"); // empty: none
+    QTest::addColumn<QString>("word");
+    QTest::newRow("chrome stable first") << "chrome.exe" << QStringList{"chromium", "google-chrome-stable"}
+                                         << "google-chrome-stable" << "Chrome";
+    QTest::newRow("chromium") << "chrome.exe" << QStringList{"chromium"} << "chromium" << "Chromium";
+    QTest::newRow("chromium-browser") << "chrome.exe" << QStringList{"chromium-browser"} << "chromium-browser"
+                                      << "Chromium";
+    QTest::newRow("firefox-esr") << "firefox.exe" << QStringList{"firefox-esr"} << "firefox-esr" << "Firefox";
+    QTest::newRow("firefox first") << "firefox.exe" << QStringList{"firefox-esr", "firefox"} << "firefox"
+                                   << "Firefox";
+    QTest::newRow("no chrome") << "chrome.exe" << QStringList{"firefox"} << "" << "";
+    QTest::newRow("iexplore without a desktop default") << "iexplore.exe" << QStringList{"firefox-esr"}
+                                                        << "firefox-esr" << "Firefox";
+    QTest::newRow("nothing at all") << "iexplore.exe" << QStringList() << "" << "";
+}
+
+void TestBrowsers::resolve()
+{
+    QFETCH(QString, programFile);
+    QFETCH(QStringList, installed);
+    QFETCH(QString, program);
+    QFETCH(QString, word);
+    Sandbox sandbox;
+    for (const QString &name : installed)
+        sandbox.install(name);
+    ProcessBrowserLauncher launcher;
+    const std::optional<ResolvedBrowser> browser = launcher.resolve(programFile);
+    QCOMPARE(browser.has_value(), !program.isEmpty());
+    if (browser) {
+        QCOMPARE(QFileInfo(browser->program).fileName(), program);
+        QCOMPARE(browser->titleWord, word);
+    }
+}
+
+void TestBrowsers::desktopExecLines_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("plain %u") << "firefox-esr %u" << QStringList{"firefox-esr", ""};
+    QTest::newRow("options around") << "chromium --a %U --b" << QStringList{"chromium", "--a", "", "--b"};
+    QTest::newRow("quoted program") << "\"/opt/my browser/run\" %f" << QStringList{"/opt/my browser/run", ""};
+    QTest::newRow("other codes dropped") << "b %i %c %k" << QStringList{"b"};
+    QTest::newRow("percent escape") << "b --x=100%%" << QStringList{"b", "--x=100%"};
+}
+
+void TestBrowsers::desktopExecLines()
+{
+    QFETCH(QString, exec);
+    QFETCH(QStringList, args);
+    QCOMPARE(splitDesktopExec(exec), args);
+}
+
+void TestBrowsers::defaultBrowserFromDesktopEntry()
+{
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("fakeweb"));
+    sandbox.install(QStringLiteral("firefox"));
+    sandbox.installDefaultBrowser(QStringLiteral("fakeweb --new-window %u --after"));
+    ProcessBrowserLauncher launcher;
+    const std::optional<ResolvedBrowser> browser = launcher.resolve(QStringLiteral("iexplore.exe"));
+    QVERIFY(browser);
+    QCOMPARE(QFileInfo(browser->program).fileName(), QStringLiteral("fakeweb"));
+    QVERIFY(launcher.start(*browser, QStringLiteral("www.site.org"), 1));
+    QTRY_COMPARE(readLog(sandbox.log()).size(), 1);
+    QCOMPARE(readLog(sandbox.log()).first(), (QStringList{"--new-window", "www.site.org", "--after"}));
+}
+
+void TestBrowsers::hostileAddressesArriveAsOneArgument()
+{
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("firefox"));
+    RunHarness h;
+    h.choices.select(1); // Internet Explorer: the desktop default, here the first browser found
+    h.choices.select(4);
+    const QStringList launched{"\" --flag \"", "with blanks", "quote\"inside", "tab\there", "new\nline",
+                               "bücher.de/straße", "$(touch /tmp/x)", "a;b|c&d", "www.site.org"};
+    const QStringList refused{"--gpu-launcher=x", "-profile /tmp/x", "  -x"};
+    for (const QString &address : refused + launched)
+        h.list.AppendSite(address);
+    h.run.PushButton4_Click();
+    QTRY_COMPARE(readLog(sandbox.log()).size(), launched.size());
+    QStringList arrived;
+    for (const QStringList &args : readLog(sandbox.log())) {
+        QCOMPARE(args.size(), 1);
+        arrived << args.first();
+    }
+    arrived.sort();
+    QStringList expected = launched;
+    expected.sort();
+    QCOMPARE(arrived, expected);
+    QCOMPARE(h.ui.plainMessages().size(), 1);
+    QVERIFY(h.ui.plainMessages().first().startsWith(QStringLiteral("3 address(es) were not opened")));
+}
+
+void TestBrowsers::endToEnd_data()
+{
+    QTest::addColumn<int>("browser");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("titleSuffix");
+    QTest::newRow("internet explorer, maximized") << 1 << 6 << "fakeweb" << " - Fake Web";
+    QTest::newRow("chrome, default") << 2 << 4 << "google-chrome" << " - Google Chrome";
+    QTest::newRow("chrome, minimized") << 2 << 5 << "google-chrome" << " - Google Chrome";
+    QTest::newRow("chromium, maximized") << 2 << 6 << "chromium" << " - Chromium";
+    QTest::newRow("firefox, minimized") << 3 << 5 << "firefox-esr" << " — Mozilla Firefox";
+    QTest::newRow("firefox, maximized") << 3 << 6 << "firefox" << " — Mozilla Firefox";
+}
+
+void TestBrowsers::endToEnd()
+{
+    QFETCH(int, browser);
+    QFETCH(int, state);
+    QFETCH(QString, installed);
+    QFETCH(QString, titleSuffix);
+    Sandbox sandbox;
+    sandbox.install(installed);
+    if (browser == 1)
+        sandbox.installDefaultBrowser(QStringLiteral("fakeweb %u"));
+    qputenv("FAKE_BROWSER_TITLE", titleSuffix.toUtf8());
+
+    RunHarness h;
+    h.choices.select(browser);
+    h.choices.select(state);
+    const QStringList addresses{QStringLiteral("www.first-%1.org").arg(QTest::currentDataTag()).replace(' ', '_'),
+                                QStringLiteral("second page")};
+    for (const QString &address : addresses)
+        h.list.AppendSite(address);
+    h.run.PushButton4_Click();
+    QVERIFY(!h.run.RunInProgress());
+    QVERIFY2(h.ui.messages.empty(), qPrintable(h.ui.messages.empty() ? QString() : h.ui.messages[0].prompt));
+    QTRY_COMPARE(readLog(sandbox.log()).size(), 2);
+    QStringList arrived;
+    for (const QStringList &args : readLog(sandbox.log()))
+        arrived << args;
+    QCOMPARE(arrived, addresses);
+
+    if (browser == 1)
+        return; // the show command cannot be handed to a Linux browser
+    // What the window manager reports about the browser windows.
+    XcbWindowSystem windows;
+    TestWindows x;
+    int checked = 0;
+    for (const TopLevelWindow &window : windows.topLevelWindows()) {
+        if (!window.title.endsWith(titleSuffix))
+            continue;
+        ++checked;
+        if (state == 5)
+            QVERIFY(x.waitUntil([&] { return x.wmState(window.id) == 3; }));
+        else if (state == 6)
+            QVERIFY(x.waitUntil([&] { return x.maximized(window.id); }));
+        else
+            QVERIFY(x.wmState(window.id) == 1 && !x.maximized(window.id));
+    }
+    if (state != 4)
+        QCOMPARE(checked, 2);
+}
+
+void TestBrowsers::tenThousandAddresses()
+{
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("firefox"));
+    RunHarness h;
+    h.choices.select(1);
+    h.choices.select(4);
+    QStringList expected;
+    for (int i = 0; i < 10'000; ++i) {
+        expected << QStringLiteral("http://site%1.example/").arg(i);
+        h.list.AppendSite(expected.back());
+    }
+    h.run.PushButton4_Click();
+    QVERIFY(h.ui.pumps >= 10'000);
+    QTRY_COMPARE_WITH_TIMEOUT(readLog(sandbox.log()).size(), 10'000, 60'000);
+    QStringList arrived;
+    for (const QStringList &args : readLog(sandbox.log()))
+        arrived << args.value(0);
+    arrived.sort();
+    expected.sort();
+    QCOMPARE(arrived, expected); // each exactly once
+}
+
+QTEST_GUILESS_MAIN(TestBrowsers)
+#include "tst_browsers.moc"

@@ -1,0 +1,327 @@
+#include "fakelaunch.h"
+#include "fakeplatform.h"
+#include "fakeuiservices.h"
+#include "launchrun.h"
+#include "optionchoices.h"
+#include "sitelistmodel.h"
+#include "windowsystem.h"
+
+#include <QtTest>
+
+using namespace zd;
+using namespace zd::test;
+
+namespace {
+
+struct Harness
+{
+    Harness()
+        : choices(settings, ui)
+        , run(ui, clock, launcher, windows, choices, list)
+    {
+        // Time passes only while the run sleeps in the event loop.
+        ui.onIdle = [this](int ms) { clock.now += ms; };
+    }
+    void choose(int browser, int state)
+    {
+        choices.select(browser);
+        choices.select(state);
+    }
+    QStringList launchedAddresses() const
+    {
+        QStringList addresses;
+        for (const auto &launch : launcher.launches)
+            addresses << launch.address;
+        return addresses;
+    }
+
+    FakeUiServices ui;
+    MemorySettingsStore settings;
+    FakeClock clock;
+    FakeBrowserLauncher launcher;
+    FakeWindowSystem windows;
+    SiteListModel list;
+    OptionChoices choices;
+    LaunchRun run;
+};
+
+TopLevelWindow window(WindowId id, const QString &title, bool visible = true, bool owned = false)
+{
+    return TopLevelWindow{id, title, visible, owned};
+}
+
+} // namespace
+
+class TestLaunchRun : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void emptyListSaysSo();
+    void internetExplorerShowCommands_data();
+    void internetExplorerShowCommands();
+    void placedBrowsers_data();
+    void placedBrowsers();
+    void waitIsBoundedAndReported();
+    void lowerCaseTitleDoesNotEndTheWait();
+    void noBrowserChosenSkipsSilently();
+    void secondClickDuringRunIsIgnored();
+    void optionLikeAddressesAreNeverLaunched();
+    void missingBrowserStopsTheRunAtOnce();
+    void manyAddressesEachOnceInOrder();
+    void optionsAreReadAnewForEveryAddress();
+    void itemsRemovedMidRunAreReported();
+    void pauseUsesTheMonotonicClock();
+    void placementRules();
+};
+
+void TestLaunchRun::emptyListSaysSo()
+{
+    Harness h;
+    h.run.PushButton4_Click();
+    QCOMPARE(h.ui.plainMessages(), QStringList{QStringLiteral("No sites added.")});
+    QVERIFY(!h.run.RunInProgress());
+    h.run.PushButton4_Click();
+    QCOMPARE(h.ui.plainMessages().size(), 2);
+}
+
+void TestLaunchRun::internetExplorerShowCommands_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("showCommand");
+    QTest::newRow("default") << 4 << 1;
+    QTest::newRow("minimized") << 5 << 6;
+    QTest::newRow("maximized") << 6 << 3;
+}
+
+void TestLaunchRun::internetExplorerShowCommands()
+{
+    QFETCH(int, state);
+    QFETCH(int, showCommand);
+    Harness h;
+    h.choose(1, state);
+    h.list.AppendSite(QStringLiteral("www.a b.org/\"q\""));
+    h.run.PushButton4_Click();
+    QCOMPARE(h.launcher.launches.size(), size_t(1));
+    QCOMPARE(h.launcher.launches[0].programFile, QStringLiteral("iexplore.exe"));
+    QCOMPARE(h.launcher.launches[0].address, QStringLiteral("www.a b.org/\"q\""));
+    QCOMPARE(h.launcher.launches[0].showCommand, showCommand);
+    QCOMPARE(h.ui.idledMs, 0); // no pause on this path
+    QCOMPARE(h.windows.walks, 0);
+    QVERIFY(h.ui.messages.empty());
+}
+
+void TestLaunchRun::placedBrowsers_data()
+{
+    QTest::addColumn<int>("browser");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("placements"); // -1: no walk at all
+    QTest::addColumn<int>("expectedState");
+    QTest::newRow("chrome default: pause only") << 2 << 4 << "x - Google Chrome" << -1 << 0;
+    QTest::newRow("chrome minimized") << 2 << 5 << "x - Google Chrome" << 1 << int(ShowState::Minimized);
+    QTest::newRow("chrome maximized") << 2 << 6 << "x - Google Chrome" << 1 << int(ShowState::Maximized);
+    QTest::newRow("firefox maximized") << 3 << 6 << "x — Mozilla Firefox" << 1 << int(ShowState::Maximized);
+    QTest::newRow("firefox minimized") << 3 << 5 << "x — Mozilla Firefox" << 1 << int(ShowState::Minimized);
+}
+
+void TestLaunchRun::placedBrowsers()
+{
+    QFETCH(int, browser);
+    QFETCH(int, state);
+    QFETCH(QString, title);
+    QFETCH(int, placements);
+    QFETCH(int, expectedState);
+    Harness h;
+    h.choose(browser, state);
+    h.windows.windows = {window(7, title), window(8, QStringLiteral("Terminal"))};
+    h.list.AppendSite(QStringLiteral("a"));
+    h.run.PushButton4_Click();
+    QCOMPARE(h.launcher.launches.size(), size_t(1));
+    QCOMPARE(h.launcher.launches[0].showCommand, 1);
+    QCOMPARE(h.ui.idledMs, 500);
+    if (placements < 0) {
+        QCOMPARE(h.windows.walks, 0);
+    } else {
+        QCOMPARE(h.windows.walks, 1); // the window already exists: first attempt ends the wait
+        QCOMPARE(h.windows.placed.size(), size_t(placements));
+        QCOMPARE(h.windows.placed[0].first, WindowId(7));
+        QCOMPARE(int(h.windows.placed[0].second), expectedState);
+    }
+    QVERIFY(h.ui.messages.empty());
+}
+
+void TestLaunchRun::waitIsBoundedAndReported()
+{
+    Harness h;
+    h.choose(2, 6);
+    for (int i = 0; i < 5; ++i)
+        h.list.AppendSite(QStringLiteral("site%1").arg(i));
+    h.run.PushButton4_Click();
+    QCOMPARE(h.launcher.launches.size(), size_t(5));
+    QVERIFY(!h.run.RunInProgress());
+    // Polls about every 50 ms for 30 s per address, sleeping in between.
+    QVERIFY(h.windows.walks >= 5 * 500 && h.windows.walks <= 5 * 700);
+    const QStringList messages = h.ui.plainMessages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages[0].contains(QStringLiteral("For 5 address(es) no browser window appeared within 30 seconds")));
+    QVERIFY(messages[0].contains(QStringLiteral("site0\nsite1\nsite2\n(and 2 more)")));
+}
+
+void TestLaunchRun::lowerCaseTitleDoesNotEndTheWait()
+{
+    Harness h;
+    h.choose(2, 5);
+    h.windows.windows = {window(1, QStringLiteral("about chrome")), window(2, QStringLiteral("Chrome"), false),
+                         window(3, QStringLiteral("Chrome dialog"), true, true)};
+    int polls = 0;
+    h.ui.onPump = [&] {
+        if (++polls == 20) // the browser's window turns up later
+            h.windows.windows.push_back(window(4, QStringLiteral("New Tab - Google Chrome")));
+    };
+    h.list.AppendSite(QStringLiteral("a"));
+    h.run.PushButton4_Click();
+    QCOMPARE(h.windows.placed.size(), size_t(1));
+    QCOMPARE(h.windows.placed[0].first, WindowId(4));
+    QVERIFY(h.ui.plainMessages().isEmpty());
+}
+
+void TestLaunchRun::noBrowserChosenSkipsSilently()
+{
+    Harness h;
+    h.list.AppendSite(QStringLiteral("a"));
+    h.run.PushButton4_Click();
+    QVERIFY(h.launcher.launches.empty());
+    QVERIFY(h.ui.messages.empty());
+    QVERIFY(!h.run.RunInProgress());
+}
+
+void TestLaunchRun::secondClickDuringRunIsIgnored()
+{
+    Harness h;
+    h.choose(2, 4);
+    h.list.AppendSite(QStringLiteral("a"));
+    h.list.AppendSite(QStringLiteral("b"));
+    bool clicked = false;
+    h.ui.onPump = [&] {
+        if (!clicked) {
+            clicked = true;
+            QVERIFY(h.run.RunInProgress());
+            h.run.PushButton4_Click();
+        }
+    };
+    h.run.PushButton4_Click();
+    QVERIFY(clicked);
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
+}
+
+void TestLaunchRun::optionLikeAddressesAreNeverLaunched()
+{
+    Harness h;
+    h.choose(1, 4);
+    const QStringList hostile{"--gpu-launcher=x", "-profile /tmp/x", " --flag ", "\t-x", "a-b", "\" --flag \"",
+                              "with blanks", "tab\there", "new\nline", "bücher.de", ""};
+    for (const QString &address : hostile)
+        h.list.AppendSite(address);
+    h.run.PushButton4_Click();
+    QCOMPARE(h.launchedAddresses(),
+             (QStringList{"a-b", "\" --flag \"", "with blanks", "tab\there", "new\nline", "bücher.de", ""}));
+    const QStringList messages = h.ui.plainMessages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages[0].startsWith(QStringLiteral("4 address(es) were not opened")));
+    QVERIFY(messages[0].contains(QStringLiteral("--gpu-launcher=x")));
+}
+
+void TestLaunchRun::missingBrowserStopsTheRunAtOnce()
+{
+    Harness h;
+    h.launcher.installed.remove(QStringLiteral("firefox.exe"));
+    h.choose(3, 6);
+    for (int i = 0; i < 3; ++i)
+        h.list.AppendSite(QStringLiteral("a"));
+    h.run.PushButton4_Click();
+    QVERIFY(h.launcher.launches.empty());
+    QCOMPARE(h.windows.walks, 0);
+    QCOMPARE(h.ui.messages.size(), size_t(1));
+    QVERIFY(h.ui.messages[0].prompt.contains(QStringLiteral("firefox.exe is not installed")));
+    QVERIFY(h.ui.messages[0].prompt.contains(QStringLiteral("firefox-esr")));
+    QVERIFY(!h.run.RunInProgress());
+}
+
+void TestLaunchRun::manyAddressesEachOnceInOrder()
+{
+    Harness h;
+    h.choose(1, 4);
+    QStringList expected;
+    for (int i = 0; i < 40'000; ++i) {
+        expected << QStringLiteral("http://site%1/").arg(i);
+        h.list.AppendSite(expected.back());
+    }
+    h.run.PushButton4_Click();
+    QCOMPARE(h.launchedAddresses(), expected);
+    QVERIFY(h.ui.pumps >= 40'000);
+    QVERIFY(h.ui.messages.empty());
+}
+
+void TestLaunchRun::optionsAreReadAnewForEveryAddress()
+{
+    Harness h;
+    h.choose(2, 4);
+    h.list.AppendSite(QStringLiteral("a"));
+    h.list.AppendSite(QStringLiteral("b"));
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
+        if (launch.address == QLatin1String("a"))
+            h.choose(1, 6);
+    };
+    h.run.PushButton4_Click();
+    QCOMPARE(h.launcher.launches.size(), size_t(2));
+    QCOMPARE(h.launcher.launches[1].programFile, QStringLiteral("iexplore.exe"));
+    QCOMPARE(h.launcher.launches[1].showCommand, 3);
+}
+
+void TestLaunchRun::itemsRemovedMidRunAreReported()
+{
+    Harness h;
+    h.choose(2, 4);
+    for (const char *address : {"a", "b", "c"})
+        h.list.AppendSite(QString::fromLatin1(address));
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &) {
+        if (h.list.count() == 3)
+            h.list.clear();
+    };
+    h.run.PushButton4_Click();
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "a", "a"}));
+    const QStringList reports = h.ui.errorReports();
+    QCOMPARE(reports.size(), 2);
+    QVERIFY(reports[0].startsWith(QStringLiteral("Index out of bounds\r\nin Zentavia2021/08/31.Form1."
+                                                 "PushButton4_Click at line 108")));
+}
+
+void TestLaunchRun::pauseUsesTheMonotonicClock()
+{
+    Harness h;
+    h.run.Pause(0);
+    h.run.Pause(-1);
+    QCOMPARE(h.ui.idledMs, 0);
+    h.run.Pause(0.5);
+    QCOMPARE(h.ui.idledMs, 500);
+    QCOMPARE(h.clock.now, 1'500);
+}
+
+void TestLaunchRun::placementRules()
+{
+    FakeWindowSystem windows;
+    windows.windows = {window(1, QStringLiteral("A - Chromium")), window(2, QStringLiteral("B - Chromium")),
+                       window(3, QStringLiteral("chromium lower")), window(4, QString()),
+                       window(5, QStringLiteral("Hidden Chromium"), false),
+                       window(6, QStringLiteral("Chromium dialog"), true, true)};
+    QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Chromium")));
+    QCOMPARE(windows.placed.size(), size_t(2));
+    QCOMPARE(windows.placed[0], (std::pair<WindowId, ShowState>{1, ShowState::Maximized}));
+    QCOMPARE(windows.placed[1], (std::pair<WindowId, ShowState>{2, ShowState::Maximized}));
+    windows.placed.clear();
+    QVERIFY(!MinimizeMatchingWindows(windows, QStringLiteral("Firefox")));
+    QVERIFY(windows.placed.empty());
+}
+
+QTEST_GUILESS_MAIN(TestLaunchRun)
+#include "tst_launchrun.moc"

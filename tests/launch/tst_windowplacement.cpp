@@ -1,0 +1,119 @@
+// Window placement against a real X server and window manager (openbox).
+#include "testwindows.h"
+#include "windowsystem.h"
+#include "xcbwindowsystem.h"
+
+#include <QtTest>
+
+using namespace zd;
+using zd::test::TestWindows;
+using zd::test::TitleKind;
+
+class TestWindowPlacement : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void titlesAndCandidates();
+    void maximizePlacesEveryCandidateAndOnlyThem();
+    void minimizeThenMaximizeBringsBack();
+    void noMatchChangesNothing();
+    void noServerMeansNoWindows();
+};
+
+void TestWindowPlacement::initTestCase()
+{
+    TestWindows probe;
+    QVERIFY2(probe.connected(), "needs an X server with a window manager");
+}
+
+void TestWindowPlacement::titlesAndCandidates()
+{
+    TestWindows x;
+    const xcb_window_t dash = x.create("Start — Mozilla Firefox");
+    const xcb_window_t legacy = x.create("Legacy Chrome caf\xe9", TitleKind::WmNameString);
+    const xcb_window_t compound = x.create("Compound Chrome", TitleKind::WmNameCompoundText);
+    const xcb_window_t untitled = x.create("", TitleKind::None);
+    const xcb_window_t dialog = x.create("Chrome dialog", TitleKind::NetWmName, true, dash);
+
+    const xcb_window_t lower = x.create("made first");
+    const xcb_window_t upper = x.create("made last, so on top");
+    XcbWindowSystem windows;
+    const std::vector<TopLevelWindow> list = windows.topLevelWindows();
+    const auto find = [&](xcb_window_t id) {
+        for (const TopLevelWindow &w : list) {
+            if (w.id == id)
+                return w;
+        }
+        return TopLevelWindow{};
+    };
+    QCOMPARE(find(dash).title, QStringLiteral("Start — Mozilla Firefox"));
+    QCOMPARE(find(legacy).title, QStringLiteral("Legacy Chrome café"));
+    QCOMPARE(find(compound).title, QStringLiteral("Compound Chrome"));
+    QVERIFY(find(dash).visible && !find(dash).owned);
+    QVERIFY(find(untitled).title.isEmpty() && !IsCandidateWindow(find(untitled)));
+    QVERIFY(find(dialog).owned && !IsCandidateWindow(find(dialog)));
+    // Topmost first.
+    const auto position = [&](xcb_window_t id) {
+        return std::find_if(list.begin(), list.end(), [id](const TopLevelWindow &w) { return w.id == id; });
+    };
+    QVERIFY(position(upper) < position(lower));
+}
+
+void TestWindowPlacement::maximizePlacesEveryCandidateAndOnlyThem()
+{
+    TestWindows x;
+    const xcb_window_t page = x.create("Page - Google Chrome");
+    const xcb_window_t legacy = x.create("Legacy Chrome", TitleKind::WmNameString);
+    const xcb_window_t lower = x.create("about chrome");
+    const xcb_window_t hidden = x.create("Hidden Chrome", TitleKind::NetWmName, false);
+    const xcb_window_t dialog = x.create("Chrome dialog", TitleKind::NetWmName, true, page);
+    const xcb_window_t other = x.create("Terminal");
+
+    XcbWindowSystem windows;
+    QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Chrome")));
+    QVERIFY(x.waitUntil([&] { return x.maximized(page) && x.maximized(legacy); }));
+    TestWindows::sleepMs(200); // give a wrong placement time to show
+    QVERIFY(!x.maximized(lower));
+    QVERIFY(!x.maximized(hidden));
+    QVERIFY(!x.maximized(dialog));
+    QVERIFY(!x.maximized(other));
+    // Already maximized still counts as found.
+    QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Chrome")));
+}
+
+void TestWindowPlacement::minimizeThenMaximizeBringsBack()
+{
+    TestWindows x;
+    const xcb_window_t fox = x.create("Start — Mozilla Firefox");
+    const xcb_window_t fox2 = x.create("Second — Mozilla Firefox");
+    XcbWindowSystem windows;
+    QVERIFY(MinimizeMatchingWindows(windows, QStringLiteral("Firefox")));
+    QVERIFY(x.waitUntil([&] { return x.wmState(fox) == 3 && x.wmState(fox2) == 3; }));
+    // Minimized windows still count as visible: maximizing brings them back.
+    QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Firefox")));
+    QVERIFY(x.waitUntil([&] { return x.wmState(fox) == 1 && x.maximized(fox) && x.maximized(fox2); }));
+}
+
+void TestWindowPlacement::noMatchChangesNothing()
+{
+    TestWindows x;
+    const xcb_window_t window = x.create("Plain window");
+    XcbWindowSystem windows;
+    QVERIFY(!MinimizeMatchingWindows(windows, QStringLiteral("No such word")));
+    QVERIFY(!MaximizeMatchingWindows(windows, QStringLiteral("plain window")));
+    TestWindows::sleepMs(200);
+    QCOMPARE(x.wmState(window), 1u);
+    QVERIFY(!x.maximized(window));
+}
+
+void TestWindowPlacement::noServerMeansNoWindows()
+{
+    XcbWindowSystem windows(QByteArrayLiteral(":4242"));
+    QVERIFY(windows.topLevelWindows().empty());
+    windows.place(1234, ShowState::Maximized);
+    QVERIFY(!MaximizeMatchingWindows(windows, QStringLiteral("Chrome")));
+}
+
+QTEST_GUILESS_MAIN(TestWindowPlacement)
+#include "tst_windowplacement.moc"

@@ -1,0 +1,46 @@
+// Stands in for a browser: records its arguments and, when asked, opens a
+// window titled like the browser it pretends to be. No Qt, so it starts fast.
+//
+// FAKE_BROWSER_LOG   file to append one record per start: the argument count,
+//                    then each argument as <length>:<bytes>, then a newline
+// FAKE_BROWSER_TITLE suffix for the window title ("<first argument><suffix>");
+//                    no window when unset
+// FAKE_BROWSER_STOP  the window's process ends once this file exists
+#include "testwindows.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+int main(int argc, char **argv)
+{
+    std::string record = std::to_string(argc - 1);
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        record += ' ' + std::to_string(arg.size()) + ':' + arg;
+    }
+    record += '\n';
+    if (const char *log = std::getenv("FAKE_BROWSER_LOG")) {
+        const int fd = ::open(log, O_WRONLY | O_APPEND | O_CREAT, 0600);
+        if (fd >= 0) {
+            // One write per record: O_APPEND keeps concurrent starts apart.
+            [[maybe_unused]] const ssize_t written = ::write(fd, record.data(), record.size());
+            ::close(fd);
+        }
+    }
+    const char *suffix = std::getenv("FAKE_BROWSER_TITLE");
+    if (!suffix)
+        return 0;
+    zd::test::TestWindows windows;
+    if (!windows.connected())
+        return 1;
+    const std::string address = argc > 1 ? argv[argc - 1] : "";
+    windows.create(address + suffix);
+    // Lives like a browser until the test ends it (a minute at most).
+    const char *stop = std::getenv("FAKE_BROWSER_STOP");
+    for (int i = 0; i < 600 && !(stop && ::access(stop, F_OK) == 0); ++i)
+        zd::test::TestWindows::sleepMs(100);
+    return 0;
+}
