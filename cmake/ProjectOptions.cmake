@@ -12,3 +12,8 @@ if(ZD_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Fuzzing instruments the libraries too, so that coverage guides the search.
+if(ZD_BUILD_FUZZ)
+  target_compile_options(project_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
