@@ -1,0 +1,45 @@
+# Desktop integration and the Debian package.
+set(ZD_ICON_SIZES 16 22 24 32 48 64 128 256)
+
+add_executable(zd_iconrender packaging/iconrender.cpp src/app/appicon.cpp)
+target_include_directories(zd_iconrender PRIVATE src/app)
+target_link_libraries(zd_iconrender PRIVATE Qt6::Gui project_options)
+
+set(ZD_ICON_DIR ${PROJECT_BINARY_DIR}/icons)
+set(ZD_ICON_PNGS)
+foreach(size ${ZD_ICON_SIZES})
+  list(APPEND ZD_ICON_PNGS ${ZD_ICON_DIR}/${size}.png)
+endforeach()
+add_custom_command(OUTPUT ${ZD_ICON_PNGS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ZD_ICON_DIR}
+  COMMAND zd_iconrender ${ZD_ICON_DIR} ${ZD_ICON_SIZES}
+  DEPENDS zd_iconrender
+  COMMENT "Rendering the application icon")
+add_custom_target(zd_icons ALL DEPENDS ${ZD_ICON_PNGS})
+
+foreach(size ${ZD_ICON_SIZES})
+  install(FILES ${ZD_ICON_DIR}/${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME zentavia-desk.png)
+endforeach()
+install(FILES packaging/zentavia-desk.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES packaging/zentavia-desk.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/com.quillmoor.ZentaviaDesk.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zentavia-desk)
+set(CPACK_PACKAGE_VENDOR "Team Quillmoor")
+set(CPACK_PACKAGE_CONTACT "Team Quillmoor <support@quillmoor.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Open a list of web sites at once")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Open a list of web sites at once
+ Zentavia Desk opens many web sites at once in the browser of your choice,
+ and minimizes or maximizes their windows as chosen. The list is built by
+ hand, from text files, from the links of a web page or from the addresses
+ found in any files.")
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, xdg-utils")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Installs into a scratch folder, validates the desktop files, builds the
+# Debian package and starts the program from the unpacked package.
+#   test_package.sh BUILD_DIR   (needs DISPLAY with a window manager)
+set -euo pipefail
+build=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+echo "-- cmake --install"
+DESTDIR="$scratch/install" cmake --install "$build" --prefix /usr >/dev/null
+root="$scratch/install/usr"
+[[ -x $root/bin/zentavia-desk ]] || fail "no executable installed"
+desktop-file-validate "$root/share/applications/zentavia-desk.desktop"
+appstreamcli validate --no-net "$root/share/metainfo/com.quillmoor.ZentaviaDesk.metainfo.xml"
+[[ -f $root/share/icons/hicolor/scalable/apps/zentavia-desk.svg ]] || fail "no scalable icon"
+for size in 16 22 24 32 48 64 128 256; do
+  png="$root/share/icons/hicolor/${size}x${size}/apps/zentavia-desk.png"
+  file "$png" | grep -q "PNG image data, $size x $size" || fail "icon $size missing or wrong size"
+done
+
+echo "-- cpack"
+(cd "$build" && cpack -G DEB -B "$scratch/pkg" >/dev/null)
+deb=$(ls "$scratch"/pkg/zentavia-desk_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for lib in libqt6widgets6 libqt6network6 libxcb-ewmh2 libc6; do
+  grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
+done
+contents=$(dpkg-deb -c "$deb")
+for path in ./usr/bin/zentavia-desk ./usr/share/applications/zentavia-desk.desktop \
+            ./usr/share/metainfo/com.quillmoor.ZentaviaDesk.metainfo.xml \
+            ./usr/share/icons/hicolor/48x48/apps/zentavia-desk.png; do
+  grep -q " $path\$" <<<"$contents" || fail "package lacks $path"
+done
+if [[ $(id -u) -eq 0 ]]; then
+  apt-get install -s -qq "$deb" >/dev/null || fail "apt-get cannot install the package"
+fi
+
+echo "-- start the packaged program"
+dpkg-deb -x "$deb" "$scratch/root"
+export XDG_CONFIG_HOME="$scratch/config"
+"$scratch/root/usr/bin/zentavia-desk" &
+pid=$!
+for _ in $(seq 1 100); do
+  xwininfo -name "Zentavia Desk" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xwininfo -name "Zentavia Desk" | grep -q "Width: 536" || fail "window did not appear"
+wmctrl -c "Zentavia Desk"
+wait "$pid" || fail "program exited with an error"
+grep -q "Option1=True" "$XDG_CONFIG_HOME/Quillmoor.ini" || fail "settings not written"
+echo "1 passed, 0 failed"
