@@ -44,14 +44,15 @@ QRect twipsRect(int left, int top, int width, int height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-struct ButtonSpec
+// A control of the layout: its number in the object name, caption, twips.
+struct ControlSpec
 {
     int number;
     const char *caption;
     int left, top, width, height;
 };
 
-constexpr ButtonSpec kButtons[] = {
+constexpr ControlSpec kButtons[] = {
     {9, "Help", 120, 120, 7800, 405},
     {6, "Add Single URL", 120, 3250, 3840, 405},
     {3, "Load List Of Sites From Text File", 4080, 3250, 3840, 405},
@@ -64,14 +65,7 @@ constexpr ButtonSpec kButtons[] = {
     {4, "Start Opening", 120, 8145, 7800, 405},
 };
 
-struct OptionSpec
-{
-    int number;
-    const char *caption;
-    int left, top, width, height;
-};
-
-constexpr OptionSpec kOptions[] = {
+constexpr ControlSpec kOptions[] = {
     {1, "Internet Explorer", 240, 300, 1935, 225},
     {2, "Chrome", 240, 650, 1935, 225},
     {3, "Firefox", 240, 1000, 1935, 225},
@@ -154,7 +148,7 @@ void Form1::buildControls()
     m_list->viewport()->installEventFilter(this);
     m_list->viewport()->setMouseTracking(true);
 
-    for (const ButtonSpec &spec : kButtons) {
+    for (const ControlSpec &spec : kButtons) {
         auto *button = new QPushButton(QString::fromLatin1(spec.caption), this);
         button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
         button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
@@ -175,7 +169,7 @@ void Form1::buildControls()
         frame->setMouseTracking(true);
         frame->installEventFilter(this);
     }
-    for (const OptionSpec &spec : kOptions) {
+    for (const ControlSpec &spec : kOptions) {
         QGroupBox *frame = spec.number <= 3 ? m_frame1 : m_frame2;
         auto *option = new QRadioButton(QString::fromLatin1(spec.caption), frame);
         option->setObjectName(QStringLiteral("Option%1").arg(spec.number));

@@ -23,14 +23,6 @@ QStringList itemsOf(const SiteListModel &model)
     return QStringList(model.items().begin(), model.items().end());
 }
 
-QStringList reportLabels(const FakeUiServices &ui)
-{
-    QStringList labels;
-    for (const QString &report : ui.errorReports())
-        labels << report.section(QStringLiteral("at line "), 1).section(QLatin1Char('\r'), 0, 0);
-    return labels;
-}
-
 } // namespace
 
 class TestExtraction : public QObject
@@ -279,7 +271,7 @@ void TestExtraction::textFileProblems()
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
     run.dialogs.nextOpen.push_back(dir.path() + QChar(0) + name + QChar(0) + QStringLiteral("good.txt"));
     extraction.extractFromTextFiles();
-    QCOMPARE(reportLabels(run.ui), labels);
+    QCOMPARE(run.ui.reportLabels(), labels);
     QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("http://after/")});
 }
 

@@ -87,6 +87,14 @@ public:
         }
         return reports;
     }
+    /// The step label of each error report, in order.
+    QStringList reportLabels() const
+    {
+        QStringList labels;
+        for (const QString &report : errorReports())
+            labels << report.section(QStringLiteral("at line "), 1).section(QLatin1Char('\r'), 0, 0);
+        return labels;
+    }
     QStringList plainMessages() const
     {
         QStringList texts;

@@ -25,14 +25,6 @@ QStringList itemsOf(const SiteListModel &model)
     return QStringList(model.items().begin(), model.items().end());
 }
 
-QStringList reportLabels(const FakeUiServices &ui)
-{
-    QStringList labels;
-    for (const QString &report : ui.errorReports())
-        labels << report.section(QStringLiteral("at line "), 1).section(QLatin1Char('\r'), 0, 0);
-    return labels;
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -255,7 +247,7 @@ void TestSiteFiles::badInput()
     } else {
         QCOMPARE(ui.errorReports().size(), 1);
         QVERIFY2(ui.errorReports()[0].startsWith(reportStart), qPrintable(ui.errorReports()[0]));
-        QCOMPARE(reportLabels(ui), QStringList{QStringLiteral("118")});
+        QCOMPARE(ui.reportLabels(), QStringList{QStringLiteral("118")});
     }
     QVERIFY(!channel.inUse());
 }
@@ -328,7 +320,7 @@ void TestSiteFiles::loadAndSaveShareOneChannel()
     LoadSiteFile(ui, channel, model, source);
     QVERIFY(triedSave);
     QCOMPARE(itemsOf(model), (QStringList{"a", "b", "c"}));
-    QCOMPARE(reportLabels(ui), QStringList{QStringLiteral("130")});
+    QCOMPARE(ui.reportLabels(), QStringList{QStringLiteral("130")});
     QVERIFY(ui.errorReports()[0].startsWith(QStringLiteral("File already open")));
     QCOMPARE(readFile(target), QByteArray("old\r\n"));
     QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
@@ -351,7 +343,7 @@ void TestSiteFiles::loadAndSaveShareOneChannel()
     saveListAsTextFile(ui2, dialogs2, channel, model);
     QVERIFY(triedLoad);
     QCOMPARE(second.count(), 0);
-    QCOMPARE(reportLabels(ui2), QStringList{QStringLiteral("118")});
+    QCOMPARE(ui2.reportLabels(), QStringList{QStringLiteral("118")});
     QCOMPARE(readFile(target), QByteArray("a\r\nb\r\nc\r\n"));
 }
 
@@ -438,7 +430,7 @@ void TestSiteFiles::failedSaveKeepsOldFileAndSaysNoDone()
 
     QCOMPARE(readFile(target), QByteArray("precious\r\n"));
     QCOMPARE(ui.errorReports().size(), 1);
-    const QString label = reportLabels(ui).value(0);
+    const QString label = ui.reportLabels().value(0);
     QVERIFY2(label == QLatin1String("136") || label == QLatin1String("140"), qPrintable(label));
     QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
     QCOMPARE(ui.pointer(), Pointer::Default);
@@ -456,7 +448,7 @@ void TestSiteFiles::saveIntoMissingFolderReportsOnce()
         model.AppendSite(QStringLiteral("x"));
     dialogs.nextSave.push_back(path(QStringLiteral("no/such/folder/list.txt")));
     saveListAsTextFile(ui, dialogs, channel, model);
-    QCOMPARE(reportLabels(ui), QStringList{QStringLiteral("130")});
+    QCOMPARE(ui.reportLabels(), QStringList{QStringLiteral("130")});
     QVERIFY(ui.plainMessages().isEmpty());
     QCOMPARE(ui.pointer(), Pointer::Default);
     QVERIFY(!channel.inUse());
