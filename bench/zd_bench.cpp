@@ -174,13 +174,9 @@ int main(int argc, char **argv)
     } else if (command == QLatin1String("hrefs") || command == QLatin1String("text")) {
         const bool hrefs = command == QLatin1String("hrefs");
         measure(hrefs ? "hrefs" : "text", [&] {
-            const QByteArray buffer = LoadScanBuffer(arg);
             LinkNormalizer links;
             links.SetPageUrl(QStringLiteral("www.example.com/dir/"));
-            if (hrefs)
-                ScanHrefs(buffer, links, list, ui);
-            else
-                ScanTextUrls(buffer, links, list, ui);
+            ScanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, list, ui);
             return QStringLiteral("%1 items").arg(list.count());
         });
     } else if (command == QLatin1String("extract")) {

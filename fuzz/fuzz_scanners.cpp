@@ -8,6 +8,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -76,6 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             ? address.mid(16) : address;
         ZD_FUZZ_CHECK(value.size() <= zd::kMaxFoundLength);
         ZD_FUZZ_CHECK(standsIn(input, value));
+    }
+
+    // Read in chunks, as files are, the scans find exactly the same.
+    const size_t chunk = size ? 1 + data[0] % 64 : 1;
+    for (const auto kind : {zd::StreamScanner::Kind::TextUrls, zd::StreamScanner::Kind::Hrefs}) {
+        Collect streamed;
+        zd::StreamScanner scanner(kind, links, streamed, ui);
+        for (size_t at = 0; at < size; at += chunk) {
+            const size_t n = std::min(chunk, size - at);
+            std::memcpy(scanner.prepare(qsizetype(n)), data + at, n);
+            scanner.commit(qsizetype(n));
+        }
+        scanner.finish();
+        ZD_FUZZ_CHECK(streamed.items == (kind == zd::StreamScanner::Kind::Hrefs ? hrefs.items : urls.items));
     }
     return 0;
 }

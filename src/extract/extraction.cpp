@@ -43,31 +43,32 @@ void openForScan(QFile &file)
         throw Failure(file.errorString());
 }
 
-QByteArray readAll(QFile &file)
+// Reads and scans in chunks: a page of any size needs a small buffer only.
+void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
+                  UiServices &ui)
 {
-    QByteArray buffer;
-    buffer.reserve(qMax<qint64>(file.size(), 0) + 1);
     constexpr qint64 kChunk = 1 << 20;
+    StreamScanner scanner(kind, links, list, ui);
     for (;;) {
-        const qsizetype used = buffer.size();
-        buffer.resize(used + kChunk);
-        const qint64 n = file.read(buffer.data() + used, kChunk);
+        ui.pumpEvents();
+        const qint64 n = file.read(scanner.prepare(kChunk), kChunk);
         if (n < 0)
             throw Failure(QStringLiteral("Device I/O error: %1").arg(file.errorString()));
-        buffer.resize(used + n);
+        scanner.commit(n);
         if (n == 0)
             break;
     }
-    return buffer;
+    scanner.finish();
 }
 
 } // namespace
 
-QByteArray LoadScanBuffer(const QString &path)
+void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
+              UiServices &ui)
 {
     QFile file(path);
     openForScan(file);
-    return readAll(file);
+    scanOpenFile(file, kind, links, list, ui);
 }
 
 QString temporaryFolder()
@@ -125,9 +126,11 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
             file.setFileName(temp->fileName());
         });
         procedure.step(112, [&] { openForScan(file); });
-        procedure.step(118, [&] { m_scanBuffer = readAll(file); });
+        procedure.step(118, [&] {
+            if (file.isOpen())
+                scanOpenFile(file, StreamScanner::Kind::Hrefs, m_links, m_list, m_ui);
+        });
         procedure.step(120, [&] { file.close(); });
-        procedure.step(122, [&] { ScanHrefs(m_scanBuffer, m_links, m_list, m_ui); });
         procedure.step(128, [&] { DeleteFileQuietly(m_ui, temp->fileName()); });
         return result;
     }
@@ -150,8 +153,7 @@ void Extraction::extractFromTextFiles()
 
 void Extraction::ScanTextFile(const QString &path)
 {
-    m_scanBuffer = LoadScanBuffer(path);
-    ScanTextUrls(m_scanBuffer, m_links, m_list, m_ui);
+    ScanFile(path, StreamScanner::Kind::TextUrls, m_links, m_list, m_ui);
 }
 
 } // namespace zd

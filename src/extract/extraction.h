@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linknormalizer.h"
+#include "scanners.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,9 +14,11 @@ class Procedure;
 class SiteSink;
 class UiServices;
 
-/// Reads a whole file with a read loop (a mapped file that shrinks would
-/// kill the process). Throws Failure. An empty file gives an empty buffer.
-QByteArray LoadScanBuffer(const QString &path);
+/// Reads a file in chunks with a read loop (a mapped file that shrinks
+/// would kill the process) and scans it as it goes; throws Failure when it
+/// cannot be opened or read. An empty file finds nothing.
+void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
+              UiServices &ui);
 
 /// The folder for the temporary download: TEMP, else the system's.
 QString temporaryFolder();
@@ -48,7 +51,6 @@ private:
     FileDialogs &m_dialogs;
     SiteSink &m_list;
     LinkNormalizer m_links;
-    QByteArray m_scanBuffer;
     bool m_running = false;
 };
 

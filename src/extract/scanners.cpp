@@ -61,20 +61,21 @@ qsizetype findBreak(const char *data, qsizetype size, qsizetype from)
     return size;
 }
 
-// Calls found(i) for every i where data[i] == a and data[i + 1] == b (and,
-// when c is not 0, data[i + 2] == c), in ascending order. found returns
-// false to stop. pump runs between blocks.
+// Calls found(i) for every i in [from, limit) where data[i] == a and
+// data[i + 1] == b (and, when c is not 0, data[i + 2] == c), in ascending
+// order. found returns false to stop. pump runs between blocks.
 template<class Found, class Pump>
-void findSequence(const char *data, qsizetype size, char a, char b, char c, Found &&found, Pump &&pump)
+void findSequence(const char *data, qsizetype size, qsizetype from, qsizetype limit, char a, char b, char c,
+                  Found &&found, Pump &&pump)
 {
     const qsizetype tail = c ? 2 : 1;
-    qsizetype i = 0;
-    qsizetype nextPump = kPumpBlock;
+    qsizetype i = from;
+    qsizetype nextPump = from + kPumpBlock;
 #if defined(__SSE2__)
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
     const __m128i vc = _mm_set1_epi8(c);
-    for (; i + 16 + tail <= size; i += 16) {
+    for (; i + 16 + tail <= size && i < limit; i += 16) {
         if (i >= nextPump) {
             pump();
             nextPump = i + kPumpBlock;
@@ -85,6 +86,8 @@ void findSequence(const char *data, qsizetype size, char a, char b, char c, Foun
         if (c)
             hit = _mm_and_si128(hit, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 2)), vc));
         unsigned mask = unsigned(_mm_movemask_epi8(hit));
+        if (limit - i < 16)
+            mask &= (1u << (limit - i)) - 1;
         while (mask != 0) {
             if (!found(i + __builtin_ctz(mask)))
                 return;
@@ -92,7 +95,7 @@ void findSequence(const char *data, qsizetype size, char a, char b, char c, Foun
         }
     }
 #endif
-    for (; i + tail < size; ++i) {
+    for (; i + tail < size && i < limit; ++i) {
         if (data[i] == a && data[i + 1] == b && (!c || data[i + 2] == c)) {
             if (!found(i))
                 return;
@@ -100,17 +103,62 @@ void findSequence(const char *data, qsizetype size, char a, char b, char c, Foun
     }
 }
 
-// Adds a found value unless it is too long to be an address.
-void addFound(QByteArrayView bytes, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+bool isAscii(QByteArrayView bytes)
 {
-    ui.pumpEvents();
-    if (bytes.size() > kMaxFoundLength * 4)
-        return;
-    const QString value = decodeBytes(bytes);
-    if (value.size() > kMaxFoundLength)
-        return;
-    list.AppendSite(links.ResolveLink(value));
+    unsigned char any = 0;
+    for (const char c : bytes)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
 }
+
+// The address for a found ASCII value, built in one allocation; the same
+// result as decoding it and resolving the text.
+QString resolveAscii(QByteArrayView value, const LinkNormalizer &links)
+{
+    if (value.startsWith('/'))
+        value = value.sliced(1);
+    if (value.size() >= 4 && equalsLower(value.data(), "http", 4))
+        return QString::fromLatin1(value);
+    const QString &base = links.baseUrl();
+    QString address(base.size() + 1 + value.size(), Qt::Uninitialized);
+    QChar *out = address.data();
+    std::memcpy(static_cast<void *>(out), base.constData(), size_t(base.size()) * sizeof(QChar));
+    out += base.size();
+    *out++ = QLatin1Char('/');
+    for (const char c : value)
+        *out++ = QLatin1Char(c);
+    return address;
+}
+
+// Adds found values unless they are too long to be addresses; offers the
+// event loop a turn every so many of them.
+class FoundSink
+{
+public:
+    FoundSink(const LinkNormalizer &links, SiteSink &list, UiServices &ui) : m_links(links), m_list(list), m_ui(ui) {}
+
+    void add(QByteArrayView bytes)
+    {
+        if ((++m_count & 255) == 0)
+            m_ui.pumpEvents();
+        if (bytes.size() > kMaxFoundLength * 4)
+            return;
+        if (isAscii(bytes)) {
+            if (bytes.size() <= kMaxFoundLength)
+                m_list.AppendSite(resolveAscii(bytes, m_links));
+            return;
+        }
+        const QString value = decodeBytes(bytes);
+        if (value.size() <= kMaxFoundLength)
+            m_list.AppendSite(m_links.ResolveLink(value));
+    }
+
+private:
+    const LinkNormalizer &m_links;
+    SiteSink &m_list;
+    UiServices &m_ui;
+    unsigned m_count = 0;
+};
 
 } // namespace
 
@@ -132,15 +180,20 @@ QByteArrayView ReadUrlToBreak(QByteArrayView buffer, qsizetype start)
     return buffer.sliced(start, end - start);
 }
 
-void ScanHrefs(QByteArrayView buffer, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+namespace {
+
+// The scans look at anchors in [from, limit) of a window. In a window that
+// is not the last, a value without its end inside the window is longer than
+// kLookahead and so too long to add: the result is the same as for the
+// whole buffer.
+void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool last, FoundSink &found,
+                UiServices &ui)
 {
-    const char *data = buffer.data();
-    const qsizetype size = buffer.size();
     // Matches come in ascending order, so the next closing quote is found
     // once and reused: every byte is searched at most once.
     qsizetype closing = -1;
     findSequence(
-        data, size, '=', '"', 0,
+        data, size, from, limit, '=', '"', 0,
         [&](qsizetype equals) {
             if (equals < 4 || !equalsLower(data + equals - 4, "href", 4))
                 return true;
@@ -148,24 +201,23 @@ void ScanHrefs(QByteArrayView buffer, const LinkNormalizer &links, SiteSink &lis
             if (closing < start) {
                 const void *quote = start < size ? std::memchr(data + start, '"', size_t(size - start)) : nullptr;
                 if (!quote)
-                    return false; // no later value can be closed either
+                    return !last; // in the last window no later value can be closed either
                 closing = static_cast<const char *>(quote) - data;
             }
             const qsizetype length = closing - start;
             if (length <= kMaxFoundLength * 4)
-                addFound(QByteArrayView(data + start, length), links, list, ui);
+                found.add(QByteArrayView(data + start, length));
             return true;
         },
         [&] { ui.pumpEvents(); });
 }
 
-void ScanTextUrls(QByteArrayView buffer, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+void textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool /*last*/,
+                FoundSink &found, UiServices &ui)
 {
-    const char *data = buffer.data();
-    const qsizetype size = buffer.size();
     qsizetype nextBreak = -1;
     findSequence(
-        data, size, ':', '/', '/',
+        data, size, from, limit, ':', '/', '/',
         [&](qsizetype colon) {
             qsizetype start = -1;
             if (colon >= 4 && equalsLower(data + colon - 4, "http", 4))
@@ -178,10 +230,75 @@ void ScanTextUrls(QByteArrayView buffer, const LinkNormalizer &links, SiteSink &
                 nextBreak = findBreak(data, size, start);
             const qsizetype length = nextBreak - start;
             if (length <= kMaxFoundLength * 4)
-                addFound(QByteArrayView(data + start, length), links, list, ui);
+                found.add(QByteArrayView(data + start, length));
             return true;
         },
         [&] { ui.pumpEvents(); });
 }
+
+// A scheme ("https") stands up to five bytes before its anchor.
+constexpr qsizetype kLookbehind = 8;
+constexpr qsizetype kLookahead = kMaxFoundLength * 4 + 16;
+
+} // namespace
+
+void ScanHrefs(QByteArrayView buffer, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+{
+    FoundSink found(links, list, ui);
+    hrefWindow(buffer.data(), buffer.size(), 0, buffer.size(), true, found, ui);
+}
+
+void ScanTextUrls(QByteArrayView buffer, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+{
+    FoundSink found(links, list, ui);
+    textWindow(buffer.data(), buffer.size(), 0, buffer.size(), true, found, ui);
+}
+
+struct StreamScanner::Sink
+{
+    FoundSink found;
+};
+
+StreamScanner::StreamScanner(Kind kind, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+    : m_kind(kind), m_ui(ui), m_sink(new Sink{FoundSink(links, list, ui)})
+{
+}
+
+StreamScanner::~StreamScanner() = default;
+
+char *StreamScanner::prepare(qsizetype bytes)
+{
+    m_window.resize(m_filled + bytes);
+    return m_window.data() + m_filled;
+}
+
+void StreamScanner::commit(qsizetype bytes)
+{
+    m_filled += bytes;
+    scan(false);
+}
+
+void StreamScanner::finish()
+{
+    scan(true);
+    m_window.clear();
+    m_filled = 0;
+    m_from = 0;
+}
+
+void StreamScanner::scan(bool last)
+{
+    const qsizetype limit = last ? m_filled : m_filled - kLookahead;
+    if (limit <= m_from)
+        return;
+    (m_kind == Kind::Hrefs ? hrefWindow : textWindow)(m_window.constData(), m_filled, m_from, limit, last,
+                                                      m_sink->found, m_ui);
+    // Keep what later anchors may still look at: the bytes before them.
+    const qsizetype keep = qMax<qsizetype>(limit - kLookbehind, 0);
+    std::memmove(m_window.data(), m_window.constData() + keep, size_t(m_filled - keep));
+    m_filled -= keep;
+    m_from = limit - keep;
+}
+
 
 } // namespace zd

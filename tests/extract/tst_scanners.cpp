@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <cstring>
+
 using namespace zd;
 using zd::test::FakeUiServices;
 
@@ -36,6 +38,8 @@ private Q_SLOTS:
     void readers();
     void overlongValuesAreSkipped();
     void matchesAcrossVectorBlocks();
+    void chunkedScanEqualsWholeScan_data();
+    void chunkedScanEqualsWholeScan();
 };
 
 void TestScanners::hrefs_data()
@@ -139,6 +143,45 @@ void TestScanners::matchesAcrossVectorBlocks()
         const QByteArray text = QByteArray(pad, 'z') + "HTTP://p" + QByteArray::number(pad) + " href=\"v\"";
         QCOMPARE(scan(text, false), QStringList{QStringLiteral("HTTP://p%1").arg(pad)});
         QCOMPARE(scan(text, true), QStringList{QStringLiteral("http://host/dir/v")});
+    }
+}
+
+void TestScanners::chunkedScanEqualsWholeScan_data()
+{
+    QTest::addColumn<int>("chunk");
+    for (int chunk : {1, 7, 4096, 33'000, 1 << 20})
+        QTest::newRow(qPrintable(QStringLiteral("chunk %1").arg(chunk))) << chunk;
+}
+
+void TestScanners::chunkedScanEqualsWholeScan()
+{
+    QFETCH(int, chunk);
+    // Values and addresses right at the length limit and far past it, so
+    // that they straddle chunk and window boundaries.
+    QByteArray input;
+    for (int i = 0; i < 12; ++i) {
+        const int length = kMaxFoundLength - 20 + i * 10;
+        input += "x href=\"" + QByteArray(length, 'v') + "\" https://" + QByteArray(length, 'u') + ' ';
+        input += "HREF=\"short" + QByteArray::number(i) + "\"\nhttp://s/" + QByteArray::number(i) + "\r";
+        input += QByteArray(i * 7000, i % 2 ? ' ' : 'z');
+    }
+    input += "href=\"" + QByteArray(100, 'q') + " tail http://end-of-file";
+    for (const auto kind : {StreamScanner::Kind::Hrefs, StreamScanner::Kind::TextUrls}) {
+        const bool hrefs = kind == StreamScanner::Kind::Hrefs;
+        FakeUiServices ui;
+        LinkNormalizer links;
+        links.SetPageUrl(QStringLiteral("host/dir/"));
+        SiteListModel streamed;
+        StreamScanner scanner(kind, links, streamed, ui);
+        for (qsizetype at = 0; at < input.size(); at += chunk) {
+            const qsizetype n = qMin<qsizetype>(chunk, input.size() - at);
+            std::memcpy(scanner.prepare(n), input.constData() + at, size_t(n));
+            scanner.commit(n);
+        }
+        scanner.finish();
+        const QStringList whole = scan(input, hrefs);
+        QVERIFY(whole.size() > 12);
+        QCOMPARE(QStringList(streamed.items().begin(), streamed.items().end()), whole);
     }
 }
 
