@@ -17,7 +17,7 @@ with open(f"{out}/page.html", "wb") as f:
     size = 0
     i = 0
     while size < 100_000_000:
-        text = b" ".join(rng.choice(words) for _ in range(6))
+        text = b" ".join(rng.choice(words) for _ in range(4))
         if i % 3 == 0:
             line = b'<p class="x"><a href="https://cdn%d.example.net/a/b/%d.html" data-id="%d">%s</a> see https://plain.example.com/%d too</p>\n' % (i % 97, i, i, text, i)
         elif i % 3 == 1:
