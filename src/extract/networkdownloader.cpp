@@ -29,6 +29,9 @@ bool NetworkDownloader::download(const QString &url, QIODevice &target)
     request.setTransferTimeout(m_inactivityMs);
     request.setMaximumRedirectsAllowed(20);
     std::unique_ptr<QNetworkReply> reply(m_network.get(request));
+    // A bounded buffer makes the network thread hand over the body in small
+    // pieces, so that no single turn of the event loop swallows a whole page.
+    reply->setReadBufferSize(256 * 1024);
 
     bool writeFailed = false;
     const auto drain = [&] {
