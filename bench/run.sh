@@ -23,8 +23,10 @@ t wc -l "$data/sites.txt"
 echo "== page scans =="
 t rg -o -i 'href="[^"]*"' "$data/page.html"
 "$bench" hrefs "$data/page.html"
+"$bench" hrefs-count "$data/page.html"
 t rg -o -i 'https?://[^ \r\n]*' "$data/page.html"
 "$bench" text "$data/page.html"
+"$bench" text-count "$data/page.html"
 echo "== extraction from 127.0.0.1 =="
 python3 -m http.server --bind 127.0.0.1 8765 --directory "$data" >/dev/null 2>&1 &
 server=$!

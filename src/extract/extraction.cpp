@@ -47,7 +47,8 @@ void openForScan(QFile &file)
 void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
                   UiServices &ui)
 {
-    constexpr qint64 kChunk = 1 << 20;
+    // Small enough to stay in the cache between the copy and the scan.
+    constexpr qint64 kChunk = 256 * 1024;
     StreamScanner scanner(kind, links, list, ui);
     for (;;) {
         ui.pumpEvents();
