@@ -34,9 +34,6 @@ class Procedure
 public:
     Procedure(UiServices &ui, QString tag) : m_ui(ui), m_tag(std::move(tag)) {}
 
-    const QString &tag() const { return m_tag; }
-    UiServices &ui() const { return m_ui; }
-
     /// Runs one step; false when it failed (and was reported).
     template<class F>
     bool step(int label, F &&body)

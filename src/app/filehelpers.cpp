@@ -38,4 +38,17 @@ void ForceDeleteFile(const QString &path)
         throw Failure(QStringLiteral("Permission denied"));
 }
 
+void openRegularFile(QFile &file)
+{
+    const QFileInfo info(file.fileName());
+    if (!info.exists())
+        throw Failure(QStringLiteral("File not found"));
+    if (info.isDir())
+        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(file.fileName()));
+    if (!info.isFile())
+        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(file.fileName()));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(file.errorString());
+}
+
 } // namespace zd

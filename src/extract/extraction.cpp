@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <optional>
@@ -30,18 +29,6 @@ public:
 private:
     bool &m_flag;
 };
-
-void openForScan(QFile &file)
-{
-    const QFileInfo info(file.fileName());
-    if (!info.exists())
-        throw Failure(QStringLiteral("File not found"));
-    // A FIFO without a writer would block the window for good.
-    if (!info.isFile())
-        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(file.fileName()));
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString());
-}
 
 // Reads and scans in chunks: a page of any size needs a small buffer only.
 void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
@@ -68,7 +55,7 @@ void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalize
               UiServices &ui)
 {
     QFile file(path);
-    openForScan(file);
+    openRegularFile(file);
     scanOpenFile(file, kind, links, list, ui);
 }
 
@@ -126,7 +113,7 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
             temp->close();
             file.setFileName(temp->fileName());
         });
-        procedure.step(112, [&] { openForScan(file); });
+        procedure.step(112, [&] { openRegularFile(file); });
         procedure.step(118, [&] {
             if (file.isOpen())
                 scanOpenFile(file, StreamScanner::Kind::Hrefs, m_links, m_list, m_ui);

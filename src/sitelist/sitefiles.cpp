@@ -32,16 +32,6 @@ QString replaceDoubledBackslashes(QStringView text)
     return out;
 }
 
-// Opening a FIFO without a writer would block, and a folder has no lines.
-void requireRegularFile(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isDir())
-        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
-    if (!info.isFile())
-        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(path));
-}
-
 void requireWritableTarget(const QString &path)
 {
     const QFileInfo info(path);
@@ -183,10 +173,8 @@ void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QS
         return;
     }
     FileChannel::Claim claim(channel);
-    requireRegularFile(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString());
+    openRegularFile(file);
     SiteLineSplitter splitter([&](QByteArrayView line) {
         ui.pumpEvents();
         list.AppendSite(decodeBytes(line));
