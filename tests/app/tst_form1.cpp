@@ -71,6 +71,7 @@ private Q_SLOTS:
     void tabOrder();
     void startUp();
     void badCursorFileIsReportedAndStartUpGoesOn();
+    void handCursorFileLoadsQuietly();
     void skinChangesColours();
     void pointerRules();
     void listKeysAndDoubleClick();
@@ -193,6 +194,19 @@ void TestForm1::badCursorFileIsReportedAndStartUpGoesOn()
     QCOMPARE(h.ui.errorReports().size(), 1);
     QVERIFY(h.ui.errorReports()[0].contains(QStringLiteral("Form1.Form_Load at line 104")));
     QCOMPARE(h.form.windowTitle(), QStringLiteral("Zentavia Desk"));
+}
+
+void TestForm1::handCursorFileLoadsQuietly()
+{
+    QTemporaryDir dir;
+    QImage hand(32, 32, QImage::Format_ARGB32);
+    hand.fill(Qt::black);
+    QVERIFY(hand.save(dir.filePath(QStringLiteral("HAND-M.CUR")), "CUR"));
+    Harness h(dir.path());
+    h.form.Form_Load();
+    QVERIFY(h.ui.messages.empty());
+    // Without the skin file the window stays white.
+    QCOMPARE(h.form.palette().color(QPalette::Window), QColor(Qt::white));
 }
 
 void TestForm1::skinChangesColours()
