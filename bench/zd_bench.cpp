@@ -36,7 +36,10 @@ namespace {
 class BenchUi final : public UiServices
 {
 public:
-    MessageResult messageBox(const QString &, MessageStyle, const QString &) override { return MessageResult::Yes; }
+    MessageResult messageBox(const QString &, MessageStyle, const QString &) override
+    {
+        return MessageResult::Yes;
+    }
     QString inputBox(const QString &, const QString &) override { return {}; }
     void pumpEvents() override { m_pump.pump(); }
     void idle(int ms) override { idleInEventLoop(ms); }
@@ -97,13 +100,15 @@ public:
     GapMeter()
     {
         m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            m_largest = qMax(m_largest, m_clock.restart());
-        });
+        connect(&m_timer, &QTimer::timeout, this, [this] { m_largest = qMax(m_largest, m_clock.restart()); });
         m_clock.start();
         m_timer.start();
     }
-    void reset() { m_clock.restart(); m_largest = 0; }
+    void reset()
+    {
+        m_clock.restart();
+        m_largest = 0;
+    }
     qint64 largestMs() { return qMax(m_largest, m_clock.elapsed()); }
 
 private:
@@ -117,7 +122,7 @@ double cpuSeconds()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 long peakRssMb()
@@ -138,8 +143,9 @@ void measure(const char *what, F &&work)
     wall.start();
     const QString detail = work();
     const qint64 ms = wall.elapsed();
-    std::printf("%-11s wall %7.3f s  cpu %7.3f s  peak RSS %5ld MB  longest event-loop gap %4lld ms  %s\n", what,
-                double(ms) / 1000.0, cpuSeconds() - cpu0, peakRssMb(), gaps.largestMs(), qPrintable(detail));
+    std::printf("%-11s wall %7.3f s  cpu %7.3f s  peak RSS %5ld MB  longest event-loop gap %4lld ms  %s\n",
+                what, double(ms) / 1000.0, cpuSeconds() - cpu0, peakRssMb(), gaps.largestMs(),
+                qPrintable(detail));
 }
 
 } // namespace
@@ -188,7 +194,8 @@ int main(int argc, char **argv)
         measure(qPrintable(command), [&] {
             LinkNormalizer links;
             links.SetPageUrl(QStringLiteral("www.example.com/dir/"));
-            ScanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, sink, ui);
+            ScanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, sink,
+                     ui);
             return QStringLiteral("%1 items").arg(countOnly ? counter.count : list.count());
         });
     } else if (command == QLatin1String("extract")) {

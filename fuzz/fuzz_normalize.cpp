@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
     const qsizetype split = input.indexOf('\n');
-    const QString typed = zd::decodeBytes(split < 0 ? QByteArrayView(input) : QByteArrayView(input).first(split));
+    const QString typed =
+        zd::decodeBytes(split < 0 ? QByteArrayView(input) : QByteArrayView(input).first(split));
     const QString link = split < 0 ? QString() : zd::decodeBytes(QByteArrayView(input).sliced(split + 1));
 
     zd::LinkNormalizer links;

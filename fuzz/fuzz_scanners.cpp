@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const bool absolute = address.startsWith(QLatin1String("http"), Qt::CaseInsensitive);
         ZD_FUZZ_CHECK(absolute || address.startsWith(QLatin1String("http://host/dir/")));
         ZD_FUZZ_CHECK(!address.contains(QLatin1Char('"')));
-        const QString value = address.startsWith(QLatin1String("http://host/dir/"))
-            ? address.mid(16) : address;
+        const QString value =
+            address.startsWith(QLatin1String("http://host/dir/")) ? address.mid(16) : address;
         ZD_FUZZ_CHECK(value.size() <= zd::kMaxFoundLength);
         ZD_FUZZ_CHECK(standsIn(input, value));
     }

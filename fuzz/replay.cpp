@@ -17,7 +17,8 @@ int main(int argc, char **argv)
             if (!file.open(QIODevice::ReadOnly))
                 return 2;
             const QByteArray bytes = file.readAll();
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                                   size_t(bytes.size()));
             ++files;
         }
     }

@@ -36,8 +36,8 @@ int main(int argc, char *argv[])
     zd::Extraction extraction(ui, downloader, dialogs, sites);
     zd::LaunchRun launch(ui, clock, launcher, windows, choices, sites);
 
-    zd::Form1 form(zd::Form1Services{ui, sites, choices, channel, settings, dialogs, clipboard,
-                                     extraction, launch, QApplication::applicationDirPath(), &ui});
+    zd::Form1 form(zd::Form1Services{ui, sites, choices, channel, settings, dialogs, clipboard, extraction,
+                                     launch, QApplication::applicationDirPath(), &ui});
     ui.setWindow(&form);
     dialogs.setParent(&form);
     form.Form_Load();

@@ -14,9 +14,9 @@ QString locationTag(const QString &module, const QString &procedure)
 
 QString errorReportText(const QString &description, const QString &tag, int label)
 {
-    return description + QStringLiteral("\r\n") + tag + QStringLiteral("at line ")
-        + QString::number(label) + QStringLiteral("\r\r")
-        + QStringLiteral("Please email screenshot of this message to ") + kSupportEmail;
+    return description + QStringLiteral("\r\n") + tag + QStringLiteral("at line ") + QString::number(label)
+           + QStringLiteral("\r\r") + QStringLiteral("Please email screenshot of this message to ")
+           + kSupportEmail;
 }
 
 void ReportError(UiServices &ui, const QString &description, const QString &tag, int label)

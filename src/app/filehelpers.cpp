@@ -46,7 +46,8 @@ void openRegularFile(QFile &file)
     if (info.isDir())
         throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(file.fileName()));
     if (!info.isFile())
-        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(file.fileName()));
+        throw Failure(
+            QStringLiteral("Path/File access error: %1 is not a regular file").arg(file.fileName()));
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(file.errorString());
 }

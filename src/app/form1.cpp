@@ -111,10 +111,7 @@ QPoint curHotSpot(const QString &path)
 } // namespace
 
 Form1::Form1(const Form1Services &services, QWidget *parent)
-    : QWidget(parent)
-    , m_services(services)
-    , m_sites(services.sites)
-    , m_choices(services.choices)
+    : QWidget(parent), m_services(services), m_sites(services.sites), m_choices(services.choices)
 {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
@@ -184,8 +181,8 @@ void Form1::buildControls()
 
     const auto button = [this](int n) { return m_buttons[size_t(n - 1)]; };
     const auto option = [this](int n) { return m_options[size_t(n - 1)]; };
-    QWidget *const order[] = {m_list, button(6), button(3), button(5), button(1), button(2),
-                              button(4), option(1), option(2), option(3), button(7), button(8),
+    QWidget *const order[] = {m_list,    button(6),  button(3), button(5), button(1), button(2),
+                              button(4), option(1),  option(2), option(3), button(7), button(8),
                               button(9), button(10), option(6), option(5), option(4)};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);

@@ -5,8 +5,7 @@
 namespace zd {
 
 IniSettingsStore::IniSettingsStore(const QString &application, const QString &section)
-    : m_settings(QSettings::IniFormat, QSettings::UserScope, application)
-    , m_section(section)
+    : m_settings(QSettings::IniFormat, QSettings::UserScope, application), m_section(section)
 {
 }
 

@@ -43,8 +43,8 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
 QString QtUiServices::inputBox(const QString &prompt, const QString &defaultText)
 {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_window, m_title, prompt, QLineEdit::Normal,
-                                               defaultText, &ok);
+    const QString text =
+        QInputDialog::getText(m_window, m_title, prompt, QLineEdit::Normal, defaultText, &ok);
     return ok ? text : QString();
 }
 

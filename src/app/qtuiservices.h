@@ -16,7 +16,11 @@ class QtUiServices final : public UiServices
 public:
     /// \a window parents the boxes and carries the pointer.
     void setWindow(QWidget *window) { m_window = window; }
-    void setCustomCursor(const QCursor &cursor) { m_custom = cursor; m_hasCustom = true; }
+    void setCustomCursor(const QCursor &cursor)
+    {
+        m_custom = cursor;
+        m_hasCustom = true;
+    }
 
     MessageResult messageBox(const QString &prompt, MessageStyle style, const QString &title) override;
     QString inputBox(const QString &prompt, const QString &defaultText) override;

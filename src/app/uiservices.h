@@ -16,8 +16,7 @@ public:
     virtual ~UiServices() = default;
 
     /// Modal box; an empty title shows the application title.
-    virtual MessageResult messageBox(const QString &prompt,
-                                     MessageStyle style = MessageStyle::OkOnly,
+    virtual MessageResult messageBox(const QString &prompt, MessageStyle style = MessageStyle::OkOnly,
                                      const QString &title = {}) = 0;
     /// Modal input box titled with the application title; Cancel gives "".
     virtual QString inputBox(const QString &prompt, const QString &defaultText = {}) = 0;

@@ -47,8 +47,8 @@ qsizetype findBreak(const char *data, qsizetype size, qsizetype from)
     const __m128i lf = _mm_set1_epi8('\n');
     for (; i + 16 <= size; i += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, space), _mm_cmpeq_epi8(chunk, cr)),
-                                         _mm_cmpeq_epi8(chunk, lf));
+        const __m128i hit = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, space), _mm_cmpeq_epi8(chunk, cr)), _mm_cmpeq_epi8(chunk, lf));
         const int mask = _mm_movemask_epi8(hit);
         if (mask != 0)
             return i + __builtin_ctz(unsigned(mask));
@@ -81,10 +81,12 @@ void findSequence(const char *data, qsizetype size, qsizetype from, qsizetype li
             nextPump = i + kPumpBlock;
         }
         const char *p = data + i;
-        __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), va),
-                                    _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1)), vb));
+        __m128i hit =
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), va),
+                          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1)), vb));
         if (c)
-            hit = _mm_and_si128(hit, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 2)), vc));
+            hit = _mm_and_si128(
+                hit, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 2)), vc));
         unsigned mask = unsigned(_mm_movemask_epi8(hit));
         if (limit - i < 16)
             mask &= (1u << (limit - i)) - 1;
@@ -135,7 +137,10 @@ QString resolveAscii(QByteArrayView value, const LinkNormalizer &links)
 class FoundSink
 {
 public:
-    FoundSink(const LinkNormalizer &links, SiteSink &list, UiServices &ui) : m_links(links), m_list(list), m_ui(ui) {}
+    FoundSink(const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+        : m_links(links), m_list(list), m_ui(ui)
+    {
+    }
 
     void add(QByteArrayView bytes)
     {
@@ -186,8 +191,8 @@ namespace {
 // is not the last, a value without its end inside the window is longer than
 // kLookahead and so too long to add: the result is the same as for the
 // whole buffer.
-void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool last, FoundSink &found,
-                UiServices &ui)
+void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool last,
+                FoundSink &found, UiServices &ui)
 {
     // Matches come in ascending order, so the next closing quote is found
     // once and reused: every byte is searched at most once.
@@ -199,7 +204,8 @@ void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
                 return true;
             const qsizetype start = equals + 2;
             if (closing < start) {
-                const void *quote = start < size ? std::memchr(data + start, '"', size_t(size - start)) : nullptr;
+                const void *quote =
+                    start < size ? std::memchr(data + start, '"', size_t(size - start)) : nullptr;
                 if (!quote)
                     return !last; // in the last window no later value can be closed either
                 closing = static_cast<const char *>(quote) - data;
@@ -299,6 +305,5 @@ void StreamScanner::scan(bool last)
     m_filled -= keep;
     m_from = limit - keep;
 }
-
 
 } // namespace zd

@@ -10,7 +10,7 @@ namespace zd {
 /// A browser program found on this system.
 struct ResolvedBrowser
 {
-    QString program;          // absolute path of the executable
+    QString program;             // absolute path of the executable
     QStringList argumentsBefore; // from a desktop entry's Exec line
     QStringList argumentsAfter;
     /// The word the browser writes in its window titles; empty when unknown.

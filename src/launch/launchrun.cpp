@@ -75,9 +75,9 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, const QSt
             const QStringList names = candidatePrograms(programFile);
             m_ui.messageBox(QStringLiteral("The browser for %1 is not installed, so no site was opened "
                                            "with it.%2")
-                                .arg(programFile,
-                                     names.isEmpty() ? QString()
-                                                     : QStringLiteral("\r\nLooked for: ") + names.join(QStringLiteral(", "))));
+                                .arg(programFile, names.isEmpty() ? QString()
+                                                                  : QStringLiteral("\r\nLooked for: ")
+                                                                        + names.join(QStringLiteral(", "))));
             return;
         }
         if (titleWord)

@@ -38,8 +38,8 @@ public:
 
 private:
     enum class Launched { Yes, Skipped, Stopped };
-    Launched launch(Procedure &procedure, int label, const QString &programFile,
-                    const QString &address, int showCommand, QString *titleWord);
+    Launched launch(Procedure &procedure, int label, const QString &programFile, const QString &address,
+                    int showCommand, QString *titleWord);
     void openInPlacedBrowser(Procedure &procedure, int firstLabel, const QString &programFile,
                              const QString &address);
     void showSummary();

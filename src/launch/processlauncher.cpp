@@ -157,7 +157,8 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(const QString &pr
     return firstOnPath(candidatePrograms(programFile));
 }
 
-bool ProcessBrowserLauncher::start(const ResolvedBrowser &browser, const QString &address, int /*showCommand*/)
+bool ProcessBrowserLauncher::start(const ResolvedBrowser &browser, const QString &address,
+                                   int /*showCommand*/)
 {
     // An argument list and no shell: the address arrives as one argument,
     // byte for byte. "/" as the working folder keeps a bare host name from

@@ -114,8 +114,7 @@ std::vector<TopLevelWindow> XcbWindowSystem::topLevelWindows()
     std::vector<Cookies> cookies;
     cookies.reserve(ids.size());
     for (xcb_window_t id : ids) {
-        cookies.push_back({xcb_ewmh_get_wm_name(&conn->ewmh, id),
-                           xcb_icccm_get_wm_name(conn->c, id),
+        cookies.push_back({xcb_ewmh_get_wm_name(&conn->ewmh, id), xcb_icccm_get_wm_name(conn->c, id),
                            xcb_get_property(conn->c, 0, id, conn->wmState, conn->wmState, 0, 2),
                            xcb_icccm_get_wm_transient_for(conn->c, id)});
     }
@@ -161,10 +160,9 @@ void XcbWindowSystem::place(WindowId window, ShowState state)
         return;
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     if (state == ShowState::Maximized) {
-        xcb_ewmh_request_change_wm_state(&conn->ewmh, conn->screen, window, XCB_EWMH_WM_STATE_ADD,
-                                         conn->ewmh._NET_WM_STATE_MAXIMIZED_VERT,
-                                         conn->ewmh._NET_WM_STATE_MAXIMIZED_HORZ,
-                                         XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+        xcb_ewmh_request_change_wm_state(
+            &conn->ewmh, conn->screen, window, XCB_EWMH_WM_STATE_ADD, conn->ewmh._NET_WM_STATE_MAXIMIZED_VERT,
+            conn->ewmh._NET_WM_STATE_MAXIMIZED_HORZ, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
         // An iconic window comes back by the ICCCM route: a map request.
         xcb_map_window(conn->c, window);
     } else {

@@ -66,7 +66,8 @@ void ChooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
     DialogSetup setup;
     procedure.step(100, [&] { setup.fileName.clear(); });
     procedure.step(102, [&] { setup.flags = kOpenFlags; });
-    procedure.step(104, [&] { setup.title = QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"); });
+    procedure.step(104,
+                   [&] { setup.title = QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"); });
     procedure.step(106, [&] { setup.filter = kTextFileFilter; });
     QString fileName;
     procedure.step(108, [&] { fileName = dialogs.showOpen(setup); });
@@ -192,24 +193,20 @@ void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QS
     splitter.finish();
 }
 
-void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &channel,
-                           SiteSink &list)
+void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &channel, SiteSink &list)
 {
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
-    ChooseTextFiles(procedure, dialogs,
-                    [&](const QString &path) { LoadSiteFile(ui, channel, list, path); });
+    ChooseTextFiles(procedure, dialogs, [&](const QString &path) { LoadSiteFile(ui, channel, list, path); });
 }
 
-void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list,
-                      const QStringList &paths)
+void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list, const QStringList &paths)
 {
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
     for (const QString &path : paths)
         procedure.step(132, [&] { LoadSiteFile(ui, channel, list, path); });
 }
 
-void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &channel,
-                        const SiteListModel &list)
+void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &channel, const SiteListModel &list)
 {
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton7_Click")));
     DialogSetup setup;

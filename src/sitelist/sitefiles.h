@@ -30,8 +30,7 @@ void ChooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
 class SiteLineSplitter
 {
 public:
-    explicit SiteLineSplitter(std::function<void(QByteArrayView line)> emit)
-        : m_emit(std::move(emit)) {}
+    explicit SiteLineSplitter(std::function<void(QByteArrayView line)> emit) : m_emit(std::move(emit)) {}
     void feed(QByteArrayView bytes);
     void finish();
 
@@ -51,12 +50,10 @@ private:
 void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QString &path);
 
 /// "Load List Of Sites From Text File".
-void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &channel,
-                           SiteSink &list);
+void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &channel, SiteSink &list);
 
 /// Files dropped on the list, loaded as the button loads them.
-void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list,
-                      const QStringList &paths);
+void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list, const QStringList &paths);
 
 /// "Save Sites As Text File".
 void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &channel,

@@ -41,8 +41,9 @@ private Q_SLOTS:
 
 void TestErrorReport::reportTextIsExact()
 {
-    const QString text = errorReportText(QStringLiteral("Type mismatch"),
-                                         locationTag(QStringLiteral("Form1"), QStringLiteral("Form_Load")), 104);
+    const QString text =
+        errorReportText(QStringLiteral("Type mismatch"),
+                        locationTag(QStringLiteral("Form1"), QStringLiteral("Form_Load")), 104);
     QCOMPARE(text, QStringLiteral("Type mismatch\r\nin Zentavia2021/08/31.Form1.Form_Load at line 104\r\r"
                                   "Please email screenshot of this message to ")
                        + kSupportEmail);

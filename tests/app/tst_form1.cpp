@@ -29,10 +29,9 @@ namespace {
 struct Harness
 {
     explicit Harness(const QString &programFolder = QString())
-        : choices(settings, ui)
-        , extraction(ui, downloader, dialogs, sites)
-        , launch(ui, clock, launcher, windows, choices, sites)
-        , form(Form1Services{ui, sites, choices, channel, settings, dialogs, clipboard, extraction, launch,
+        : choices(settings, ui), extraction(ui, downloader, dialogs, sites),
+          launch(ui, clock, launcher, windows, choices, sites),
+          form(Form1Services{ui, sites, choices, channel, settings, dialogs, clipboard, extraction, launch,
                              programFolder})
     {
     }
@@ -126,7 +125,8 @@ void TestForm1::layout()
         QCOMPARE(frame->title(), caption);
     if (name.startsWith(QLatin1String("Option"))) {
         const int k = name.mid(6).toInt();
-        QCOMPARE(widget->parentWidget()->objectName(), k <= 3 ? QStringLiteral("Frame1") : QStringLiteral("Frame2"));
+        QCOMPARE(widget->parentWidget()->objectName(),
+                 k <= 3 ? QStringLiteral("Frame1") : QStringLiteral("Frame2"));
     }
     const QFont font = widget->font();
     QCOMPARE(font.family(), QStringLiteral("Arial"));
@@ -144,16 +144,17 @@ void TestForm1::fontsAndWindow()
     QCOMPARE(h.form.palette().color(QPalette::Window), QColor(Qt::white));
     QCOMPARE(h.control("Option1")->palette().color(QPalette::Window), QColor(Qt::white));
     const QString tip = h.control("ListView1")->toolTip();
-    QCOMPARE(tip, QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line to right "
-                                 "and out of window to reveal full names."));
+    QCOMPARE(tip,
+             QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line to right "
+                            "and out of window to reveal full names."));
 }
 
 void TestForm1::tabOrder()
 {
     Harness h;
-    const QStringList expected{"ListView1",   "PushButton6", "PushButton3",  "PushButton5", "PushButton1",
-                               "PushButton2", "PushButton4", "Option1",      "Option2",     "Option3",
-                               "PushButton7", "PushButton8", "PushButton9",  "PushButton10", "Option6",
+    const QStringList expected{"ListView1",   "PushButton6", "PushButton3", "PushButton5",  "PushButton1",
+                               "PushButton2", "PushButton4", "Option1",     "Option2",      "Option3",
+                               "PushButton7", "PushButton8", "PushButton9", "PushButton10", "Option6",
                                "Option5",     "Option4"};
     QStringList seen;
     QWidget *widget = h.control("ListView1");
@@ -298,7 +299,8 @@ void TestForm1::buttonsReachTheirHandlers()
     Harness h;
     h.form.Form_Load();
     h.click("PushButton9");
-    QVERIFY(h.ui.plainMessages().value(0).startsWith(QStringLiteral("Questions? Please contact Team Quillmoor")));
+    QVERIFY(
+        h.ui.plainMessages().value(0).startsWith(QStringLiteral("Questions? Please contact Team Quillmoor")));
     h.ui.nextInputs.push_back(QStringLiteral("www.typed.org"));
     h.click("PushButton6");
     h.click("PushButton10");

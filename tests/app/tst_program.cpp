@@ -35,10 +35,10 @@ void TestProgram::startsShowsWindowAndWritesFirstStartSettings()
     QVERIFY(program.waitForStarted());
 
     QString info;
-    QTRY_VERIFY_WITH_TIMEOUT((info = run(QStringLiteral("xwininfo"), {QStringLiteral("-name"),
-                                                                      QStringLiteral("Zentavia Desk")}))
-                                 .contains(QStringLiteral("Width:")),
-                             15'000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (info = run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), QStringLiteral("Zentavia Desk")}))
+            .contains(QStringLiteral("Width:")),
+        15'000);
     const auto field = [&info](const char *name) {
         const QRegularExpression re(QStringLiteral("%1:\\s+(\\d+)").arg(QString::fromLatin1(name)));
         return re.match(info).captured(1).toInt();

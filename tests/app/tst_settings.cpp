@@ -80,8 +80,8 @@ void TestSettings::writeIni(const QString &content)
 
 void TestSettings::restore_data()
 {
-    QTest::addColumn<QString>("ini");       // null: no file at all
-    QTest::addColumn<QString>("selected");  // Option1..6
+    QTest::addColumn<QString>("ini");      // null: no file at all
+    QTest::addColumn<QString>("selected"); // Option1..6
     QTest::addColumn<QStringList>("reports");
     QTest::addColumn<QString>("stored");
 
@@ -90,21 +90,25 @@ void TestSettings::restore_data()
     QTest::newRow("two true: first wins") << kGroupLine + "Option1=True\nOption2=True\nOption3=False\n"
                                           << "100100" << QStringList() << "True,False,False,True,False,False";
     QTest::newRow("all false: none selected, kept")
-        << kGroupLine + "Option1=False\nOption2=False\nOption3=False\nOption4=False\nOption5=False\nOption6=False\n"
+        << kGroupLine
+               + "Option1=False\nOption2=False\nOption3=False\nOption4=False\nOption5=False\nOption6=False\n"
         << "000000" << QStringList() << "False,False,False,False,False,False";
-    QTest::newRow("other letter case") << kGroupLine + "Option1=false\nOption2=TRUE\nOption4=fAlSe\nOption5=true\n"
-                                       << "010010" << QStringList() << "False,True,False,False,True,False";
+    QTest::newRow("other letter case")
+        << kGroupLine + "Option1=false\nOption2=TRUE\nOption4=fAlSe\nOption5=true\n"
+        << "010010" << QStringList() << "False,True,False,False,True,False";
     QTest::newRow("numbers") << kGroupLine + "Option1=0\nOption2=0\nOption3=-1\nOption4=0\nOption5=7\n"
                              << "001010" << QStringList() << "False,False,True,False,True,False";
     QTest::newRow("empty Option5 before Maximized")
-        << kGroupLine + "Option4=False\nOption5=\nOption6=True\n" << "100001" << QStringList{"140"}
-        << "True,False,False,False,False,True";
-    QTest::newRow("absent Option4 overwrites empty Option5") << kGroupLine + "Option5=\n" << "100100"
-                                                             << QStringList() << "True,False,False,True,False,False";
-    QTest::newRow("empty Option1") << kGroupLine + "Option1=\nOption2=False\nOption3=False\n" << "000100"
-                                   << QStringList{"132"} << ",False,False,True,False,False";
-    QTest::newRow("'no' is not a Boolean") << kGroupLine + "Option1=no\nOption2=yes\nOption3=1\n" << "001100"
-                                           << QStringList{"132", "134"} << "False,False,True,True,False,False";
+        << kGroupLine + "Option4=False\nOption5=\nOption6=True\n"
+        << "100001" << QStringList{"140"} << "True,False,False,False,False,True";
+    QTest::newRow("absent Option4 overwrites empty Option5")
+        << kGroupLine + "Option5=\n"
+        << "100100" << QStringList() << "True,False,False,True,False,False";
+    QTest::newRow("empty Option1") << kGroupLine + "Option1=\nOption2=False\nOption3=False\n"
+                                   << "000100" << QStringList{"132"} << ",False,False,True,False,False";
+    QTest::newRow("'no' is not a Boolean")
+        << kGroupLine + "Option1=no\nOption2=yes\nOption3=1\n"
+        << "001100" << QStringList{"132", "134"} << "False,False,True,True,False,False";
 }
 
 void TestSettings::restore()

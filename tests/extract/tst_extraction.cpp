@@ -84,8 +84,9 @@ void TestExtraction::pageLinksAreAppendedInOrder()
     QCOMPARE(itemsOf(run.list), QStringList{"existing"} + three + three);
     QVERIFY(run.ui.messages.empty());
     QCOMPARE(run.ui.pointerHistory, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default,
-                                                           Pointer::Hourglass, Pointer::Default}));
-    QCOMPARE(run.ui.inputPrompts.value(0), QStringLiteral("Enter url to extract from (i.e. www.example.com):"));
+                                                          Pointer::Hourglass, Pointer::Default}));
+    QCOMPARE(run.ui.inputPrompts.value(0),
+             QStringLiteral("Enter url to extract from (i.e. www.example.com):"));
     QVERIFY(QDir(m_temp.path()).isEmpty());
 
     // Redirects are followed.
@@ -164,8 +165,8 @@ void TestExtraction::selfSignedTlsIsRefused()
     const QString cert = keys.filePath(QStringLiteral("cert.pem"));
     const QString key = keys.filePath(QStringLiteral("key.pem"));
     const int made = QProcess::execute(QStringLiteral("openssl"),
-                                       {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
-                                        "-days", "1", "-keyout", key, "-out", cert});
+                                       {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj",
+                                        "/CN=127.0.0.1", "-days", "1", "-keyout", key, "-out", cert});
     if (made != 0)
         QSKIP("openssl is not available to make a certificate");
     HttpTestServer tls({QStringLiteral("--tls"), cert, key});
@@ -239,7 +240,8 @@ void TestExtraction::textFiles()
                                    + QStringLiteral("a.html"));
     extraction.extractFromTextFiles();
     QCOMPARE(itemsOf(run.list), (QStringList{"https://b/1", "http://b/2", "http://a/1\">"}));
-    QCOMPARE(run.dialogs.shown.at(0).title, QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"));
+    QCOMPARE(run.dialogs.shown.at(0).title,
+             QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"));
     QVERIFY(run.ui.messages.empty());
 }
 

@@ -48,7 +48,8 @@ void TestScanners::hrefs_data()
     QTest::addColumn<QStringList>("items");
     const QString b = QStringLiteral("http://host/dir/");
     QTest::newRow("two anchors, second in capitals")
-        << QByteArray("<a href=\"one.html\">1</a><A HREF=\"two.html\">2</A>") << QStringList{b + "one.html", b + "two.html"};
+        << QByteArray("<a href=\"one.html\">1</a><A HREF=\"two.html\">2</A>")
+        << QStringList{b + "one.html", b + "two.html"};
     QTest::newRow("same link twice") << QByteArray("href=\"x\" href=\"x\"") << QStringList{b + "x", b + "x"};
     QTest::newRow("spaces, single quotes, no quotes")
         << QByteArray("href = \"a\" href='b' href=c") << QStringList();
@@ -59,12 +60,15 @@ void TestScanners::hrefs_data()
     QTest::newRow("16-bit encoding") << QByteArray("h\0r\0e\0f\0=\0\"\0x\0\"\0", 16) << QStringList();
     QTest::newRow("ends with href=") << QByteArray("<a href=") << QStringList();
     QTest::newRow("ends with href=\" (no closing quote)") << QByteArray("<a href=\"") << QStringList();
-    QTest::newRow("unclosed value dropped") << QByteArray("href=\"a\" href=\"unclosed") << QStringList{b + "a"};
+    QTest::newRow("unclosed value dropped")
+        << QByteArray("href=\"a\" href=\"unclosed") << QStringList{b + "a"};
     QTest::newRow("match inside a value is found again")
         << QByteArray("href=\"href=\"x\"") << QStringList{b + "href=", b + "x"};
     QTest::newRow("absolute link") << QByteArray("href=\"https://e.org/\"") << QStringList{"https://e.org/"};
     QTest::newRow("empty buffer") << QByteArray() << QStringList();
-    QTest::newRow("UTF-8 value") << QByteArray("href=\"b\xC3\xBC" "cher\"") << QStringList{b + "bücher"};
+    QTest::newRow("UTF-8 value") << QByteArray("href=\"b\xC3\xBC"
+                                               "cher\"")
+                                 << QStringList{b + "bücher"};
     QTest::newRow("invalid UTF-8 value: one character per byte")
         << QByteArray("href=\"caf\xE9\"") << QStringList{b + QString::fromLatin1("caf\xE9")};
 }

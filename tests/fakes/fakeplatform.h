@@ -10,7 +10,6 @@
 
 namespace zd::test {
 
-
 /// Answers the next open or save dialog from a queue; "" when empty.
 class FakeFileDialogs final : public FileDialogs
 {

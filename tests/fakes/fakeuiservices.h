@@ -24,8 +24,8 @@ public:
     std::vector<Shown> messages;
     QStringList inputPrompts;
     QStringList inputDefaults;
-    std::deque<QString> nextInputs;          // "" when empty (Cancel)
-    std::deque<MessageResult> nextAnswers;   // Yes when empty
+    std::deque<QString> nextInputs;        // "" when empty (Cancel)
+    std::deque<MessageResult> nextAnswers; // Yes when empty
     QString applicationTitle;
     int pumps = 0;
     qint64 idledMs = 0;

@@ -103,9 +103,7 @@ private:
 
 struct RunHarness
 {
-    RunHarness()
-        : choices(settings, ui)
-        , run(ui, clock, launcher, windows, choices, list)
+    RunHarness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list)
     {
         ui.onIdle = [](int ms) { QThread::msleep(ulong(ms)); };
     }
@@ -142,18 +140,24 @@ void TestBrowsers::resolve_data()
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QString>("program"); // empty: none
     QTest::addColumn<QString>("word");
-    QTest::newRow("chrome stable first") << "chrome.exe" << QStringList{"chromium", "google-chrome-stable"}
-                                         << "google-chrome-stable" << "Chrome";
-    QTest::newRow("chromium") << "chrome.exe" << QStringList{"chromium"} << "chromium" << "Chromium";
+    QTest::newRow("chrome stable first")
+        << "chrome.exe" << QStringList{"chromium", "google-chrome-stable"} << "google-chrome-stable"
+        << "Chrome";
+    QTest::newRow("chromium") << "chrome.exe" << QStringList{"chromium"} << "chromium"
+                              << "Chromium";
     QTest::newRow("chromium-browser") << "chrome.exe" << QStringList{"chromium-browser"} << "chromium-browser"
                                       << "Chromium";
-    QTest::newRow("firefox-esr") << "firefox.exe" << QStringList{"firefox-esr"} << "firefox-esr" << "Firefox";
+    QTest::newRow("firefox-esr") << "firefox.exe" << QStringList{"firefox-esr"} << "firefox-esr"
+                                 << "Firefox";
     QTest::newRow("firefox first") << "firefox.exe" << QStringList{"firefox-esr", "firefox"} << "firefox"
                                    << "Firefox";
-    QTest::newRow("no chrome") << "chrome.exe" << QStringList{"firefox"} << "" << "";
-    QTest::newRow("iexplore without a desktop default") << "iexplore.exe" << QStringList{"firefox-esr"}
-                                                        << "firefox-esr" << "Firefox";
-    QTest::newRow("nothing at all") << "iexplore.exe" << QStringList() << "" << "";
+    QTest::newRow("no chrome") << "chrome.exe" << QStringList{"firefox"} << ""
+                               << "";
+    QTest::newRow("iexplore without a desktop default")
+        << "iexplore.exe" << QStringList{"firefox-esr"} << "firefox-esr"
+        << "Firefox";
+    QTest::newRow("nothing at all") << "iexplore.exe" << QStringList() << ""
+                                    << "";
 }
 
 void TestBrowsers::resolve()
@@ -214,8 +218,9 @@ void TestBrowsers::hostileAddressesArriveAsOneArgument()
     RunHarness h;
     h.choices.select(1); // Internet Explorer: the desktop default, here the first browser found
     h.choices.select(4);
-    const QStringList launched{"\" --flag \"", "with blanks", "quote\"inside", "tab\there", "new\nline",
-                               "bücher.de/straße", "$(touch /tmp/x)", "a;b|c&d", "www.site.org"};
+    const QStringList launched{"\" --flag \"",    "with blanks", "quote\"inside",
+                               "tab\there",       "new\nline",   "bücher.de/straße",
+                               "$(touch /tmp/x)", "a;b|c&d",     "www.site.org"};
     const QStringList refused{"--gpu-launcher=x", "-profile /tmp/x", "  -x"};
     for (const QString &address : refused + launched)
         h.list.AppendSite(address);
@@ -240,12 +245,18 @@ void TestBrowsers::endToEnd_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("titleSuffix");
-    QTest::newRow("internet explorer, maximized") << 1 << 6 << "fakeweb" << " - Fake Web";
-    QTest::newRow("chrome, default") << 2 << 4 << "google-chrome" << " - Google Chrome";
-    QTest::newRow("chrome, minimized") << 2 << 5 << "google-chrome" << " - Google Chrome";
-    QTest::newRow("chromium, maximized") << 2 << 6 << "chromium" << " - Chromium";
-    QTest::newRow("firefox, minimized") << 3 << 5 << "firefox-esr" << " — Mozilla Firefox";
-    QTest::newRow("firefox, maximized") << 3 << 6 << "firefox" << " — Mozilla Firefox";
+    QTest::newRow("internet explorer, maximized") << 1 << 6 << "fakeweb"
+                                                  << " - Fake Web";
+    QTest::newRow("chrome, default") << 2 << 4 << "google-chrome"
+                                     << " - Google Chrome";
+    QTest::newRow("chrome, minimized") << 2 << 5 << "google-chrome"
+                                       << " - Google Chrome";
+    QTest::newRow("chromium, maximized") << 2 << 6 << "chromium"
+                                         << " - Chromium";
+    QTest::newRow("firefox, minimized") << 3 << 5 << "firefox-esr"
+                                        << " — Mozilla Firefox";
+    QTest::newRow("firefox, maximized") << 3 << 6 << "firefox"
+                                        << " — Mozilla Firefox";
 }
 
 void TestBrowsers::endToEnd()
@@ -263,8 +274,9 @@ void TestBrowsers::endToEnd()
     RunHarness h;
     h.choices.select(browser);
     h.choices.select(state);
-    const QStringList addresses{QStringLiteral("www.first-%1.org").arg(QTest::currentDataTag()).replace(' ', '_'),
-                                QStringLiteral("second page")};
+    const QStringList addresses{
+        QStringLiteral("www.first-%1.org").arg(QTest::currentDataTag()).replace(' ', '_'),
+        QStringLiteral("second page")};
     for (const QString &address : addresses)
         h.list.AppendSite(address);
     h.run.PushButton4_Click();

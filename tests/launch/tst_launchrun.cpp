@@ -15,9 +15,7 @@ namespace {
 
 struct Harness
 {
-    Harness()
-        : choices(settings, ui)
-        , run(ui, clock, launcher, windows, choices, list)
+    Harness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list)
     {
         // Time passes only while the run sleeps in the event loop.
         ui.onIdle = [this](int ms) { clock.now += ms; };
@@ -163,7 +161,8 @@ void TestLaunchRun::waitIsBoundedAndReported()
     QVERIFY(h.windows.walks >= 5 * 500 && h.windows.walks <= 5 * 700);
     const QStringList messages = h.ui.plainMessages();
     QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].contains(QStringLiteral("For 5 address(es) no browser window appeared within 30 seconds")));
+    QVERIFY(messages[0].contains(
+        QStringLiteral("For 5 address(es) no browser window appeared within 30 seconds")));
     QVERIFY(messages[0].contains(QStringLiteral("site0\nsite1\nsite2\n(and 2 more)")));
 }
 
@@ -171,7 +170,8 @@ void TestLaunchRun::lowerCaseTitleDoesNotEndTheWait()
 {
     Harness h;
     h.choose(2, 5);
-    h.windows.windows = {window(1, QStringLiteral("about chrome")), window(2, QStringLiteral("Chrome"), false),
+    h.windows.windows = {window(1, QStringLiteral("about chrome")),
+                         window(2, QStringLiteral("Chrome"), false),
                          window(3, QStringLiteral("Chrome dialog"), true, true)};
     int polls = 0;
     h.ui.onPump = [&] {
@@ -218,8 +218,9 @@ void TestLaunchRun::optionLikeAddressesAreNeverLaunched()
 {
     Harness h;
     h.choose(1, 4);
-    const QStringList hostile{"--gpu-launcher=x", "-profile /tmp/x", " --flag ", "\t-x", "a-b", "\" --flag \"",
-                              "with blanks", "tab\there", "new\nline", "bücher.de", ""};
+    const QStringList hostile{
+        "--gpu-launcher=x", "-profile /tmp/x", " --flag ",  "\t-x",      "a-b", "\" --flag \"",
+        "with blanks",      "tab\there",       "new\nline", "bücher.de", ""};
     for (const QString &address : hostile)
         h.list.AppendSite(address);
     h.run.PushButton4_Click();
@@ -310,8 +311,10 @@ void TestLaunchRun::pauseUsesTheMonotonicClock()
 void TestLaunchRun::placementRules()
 {
     FakeWindowSystem windows;
-    windows.windows = {window(1, QStringLiteral("A - Chromium")), window(2, QStringLiteral("B - Chromium")),
-                       window(3, QStringLiteral("chromium lower")), window(4, QString()),
+    windows.windows = {window(1, QStringLiteral("A - Chromium")),
+                       window(2, QStringLiteral("B - Chromium")),
+                       window(3, QStringLiteral("chromium lower")),
+                       window(4, QString()),
                        window(5, QStringLiteral("Hidden Chromium"), false),
                        window(6, QStringLiteral("Chromium dialog"), true, true)};
     QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Chromium")));

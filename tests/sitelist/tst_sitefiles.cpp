@@ -91,7 +91,8 @@ void TestSiteFiles::lineRules_data()
     QTest::newRow("UTF-8 text") << QByteArray("http://bücher.de/\n") << QStringList{"http://bücher.de/", ""};
     QTest::newRow("invalid UTF-8: one character per byte")
         << QByteArray("caf\xE9\r\n") << QStringList{QString::fromLatin1("caf\xE9")};
-    QTest::newRow("NUL bytes kept") << QByteArray("a\0b\r\n", 5) << QStringList{QString::fromLatin1("a\0b", 3)};
+    QTest::newRow("NUL bytes kept") << QByteArray("a\0b\r\n", 5)
+                                    << QStringList{QString::fromLatin1("a\0b", 3)};
 }
 
 void TestSiteFiles::lineRules()
@@ -112,7 +113,8 @@ void TestSiteFiles::lineRules()
 
 void TestSiteFiles::splitterIsIndependentOfChunking()
 {
-    const QByteArray bytes("\xEF\xBB\xBF" "a\r\nbb\rccc\n\r\n\rd\r");
+    const QByteArray bytes("\xEF\xBB\xBF"
+                           "a\r\nbb\rccc\n\r\n\rd\r");
     QList<QByteArray> whole;
     SiteLineSplitter reference([&](QByteArrayView line) { whole << line.toByteArray(); });
     reference.feed(bytes);
@@ -131,14 +133,22 @@ void TestSiteFiles::fixPath_data()
 {
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("out");
-    QTest::newRow("root join") << "C:\\\\a.txt" << "C:\\a.txt";
-    QTest::newRow("three become two") << "C:\\d\\\\\\a.txt" << "C:\\d\\\\a.txt";
-    QTest::newRow("plain") << "C:\\d\\a.txt" << "C:\\d\\a.txt";
-    QTest::newRow("network path") << "\\\\srv\\share\\\\a.txt" << "\\\\srv\\share\\a.txt";
-    QTest::newRow("one leading") << "\\srv\\a" << "\\\\srv\\a";
-    QTest::newRow("many leading") << "\\\\\\\\srv\\a" << "\\\\srv\\a";
-    QTest::newRow("backslashes only") << "\\\\\\" << "\\\\";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("root join") << "C:\\\\a.txt"
+                               << "C:\\a.txt";
+    QTest::newRow("three become two") << "C:\\d\\\\\\a.txt"
+                                      << "C:\\d\\\\a.txt";
+    QTest::newRow("plain") << "C:\\d\\a.txt"
+                           << "C:\\d\\a.txt";
+    QTest::newRow("network path") << "\\\\srv\\share\\\\a.txt"
+                                  << "\\\\srv\\share\\a.txt";
+    QTest::newRow("one leading") << "\\srv\\a"
+                                 << "\\\\srv\\a";
+    QTest::newRow("many leading") << "\\\\\\\\srv\\a"
+                                  << "\\\\srv\\a";
+    QTest::newRow("backslashes only") << "\\\\\\"
+                                      << "\\\\";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestSiteFiles::fixPath()
@@ -153,9 +163,15 @@ void TestSiteFiles::joinFolderAndName_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("joined");
-    QTest::newRow("root") << "/" << "a.txt" << "/a.txt";
-    QTest::newRow("folder") << "/home/u" << "a.txt" << "/home/u/a.txt";
-    QTest::newRow("backslash in a Linux name is kept") << "/d" << "a\\\\b.txt" << "/d/a\\\\b.txt";
+    QTest::newRow("root") << "/"
+                          << "a.txt"
+                          << "/a.txt";
+    QTest::newRow("folder") << "/home/u"
+                            << "a.txt"
+                            << "/home/u/a.txt";
+    QTest::newRow("backslash in a Linux name is kept") << "/d"
+                                                       << "a\\\\b.txt"
+                                                       << "/d/a\\\\b.txt";
 }
 
 void TestSiteFiles::joinFolderAndName()
@@ -224,7 +240,8 @@ void TestSiteFiles::badInput_data()
     QTest::addColumn<QString>("reportStart"); // empty: no report expected
     QTest::addColumn<QStringList>("plain");
     QTest::newRow("folder") << m_dir.path() << "Path/File access error" << QStringList();
-    QTest::newRow("read fails (also for root)") << "/proc/self/mem" << "Device I/O error" << QStringList();
+    QTest::newRow("read fails (also for root)") << "/proc/self/mem"
+                                                << "Device I/O error" << QStringList();
     QTest::newRow("missing") << path(QStringLiteral("none.txt")) << "" << QStringList{"File not found"};
 }
 
@@ -365,7 +382,8 @@ void TestSiteFiles::saveWritesCrLfAfterEveryItem()
     const QString saved = path(QStringLiteral("saved.txt"));
     dialogs.nextSave.push_back(saved);
     saveListAsTextFile(ui, dialogs, channel, model);
-    QCOMPARE(readFile(saved), QByteArray("a\r\nb  \r\nb\xC3\xBC" "cher\r\n"));
+    QCOMPARE(readFile(saved), QByteArray("a\r\nb  \r\nb\xC3\xBC"
+                                         "cher\r\n"));
     QCOMPARE(dialogs.shown.back().title, QStringLiteral("Save"));
     QVERIFY(ui.pointerHistory.size() >= 2);
     QCOMPARE(ui.pointerHistory[ui.pointerHistory.size() - 2], Pointer::Hourglass);

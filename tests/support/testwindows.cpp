@@ -42,7 +42,8 @@ xcb_atom_t TestWindows::atom(const char *name)
     return result;
 }
 
-xcb_window_t TestWindows::create(const std::string &title, TitleKind kind, bool map, xcb_window_t transientFor)
+xcb_window_t TestWindows::create(const std::string &title, TitleKind kind, bool map,
+                                 xcb_window_t transientFor)
 {
     const xcb_window_t window = xcb_generate_id(m_c);
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
@@ -69,8 +70,8 @@ xcb_window_t TestWindows::create(const std::string &title, TitleKind kind, bool 
         break;
     }
     if (transientFor != XCB_WINDOW_NONE)
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
-                            &transientFor);
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW,
+                            32, 1, &transientFor);
     m_created.push_back(window);
     if (map) {
         xcb_map_window(m_c, window);
@@ -110,7 +111,8 @@ std::vector<std::string> TestWindows::netWmState(xcb_window_t window)
 {
     std::vector<std::string> names;
     for (uint32_t value : cardinals(window, "_NET_WM_STATE", XCB_ATOM_ATOM)) {
-        xcb_get_atom_name_reply_t *reply = xcb_get_atom_name_reply(m_c, xcb_get_atom_name(m_c, value), nullptr);
+        xcb_get_atom_name_reply_t *reply =
+            xcb_get_atom_name_reply(m_c, xcb_get_atom_name(m_c, value), nullptr);
         if (reply) {
             names.emplace_back(xcb_get_atom_name_name(reply), size_t(xcb_get_atom_name_name_length(reply)));
             free(reply);
