@@ -1,0 +1,98 @@
+#include "qtplatform.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zd;
+
+namespace {
+
+void onNextDialog(std::function<void(QFileDialog *)> act)
+{
+    QTimer::singleShot(0, qApp, [act] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            onNextDialog(act);
+            return;
+        }
+        act(dialog);
+    });
+}
+
+} // namespace
+
+class TestQtFileDialogs : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void openSeveralGivesFolderAndNames();
+    void saveAsksNoOverwriteQuestionOfItsOwn();
+    void cancelGivesEmpty();
+};
+
+void TestQtFileDialogs::openSeveralGivesFolderAndNames()
+{
+    QTemporaryDir dir;
+    for (const char *name : {"a.txt", "b.txt"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QtFileDialogs dialogs;
+    DialogSetup setup{QString(), kOpenFlags,
+                      QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"), kTextFileFilter};
+    QString title;
+    QStringList filters;
+    bool multi = false;
+    onNextDialog([&](QFileDialog *dialog) {
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        multi = dialog->fileMode() == QFileDialog::ExistingFiles;
+        dialog->setDirectory(dir.path());
+        dialog->selectFile(QStringLiteral("\"a.txt\" \"b.txt\""));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    const QString result = dialogs.showOpen(setup);
+    QCOMPARE(title, setup.title);
+    QCOMPARE(filters.value(0), QStringLiteral("Text Files (*.txt)"));
+    QVERIFY(multi);
+    QStringList parts = result.split(QChar(0));
+    QCOMPARE(parts.size(), 3);
+    QCOMPARE(parts.takeFirst(), QDir(dir.path()).canonicalPath());
+    parts.sort();
+    QCOMPARE(parts, (QStringList{"a.txt", "b.txt"}));
+}
+
+void TestQtFileDialogs::saveAsksNoOverwriteQuestionOfItsOwn()
+{
+    QTemporaryDir dir;
+    const QString existing = dir.filePath(QStringLiteral("list.txt"));
+    QFile file(existing);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QtFileDialogs dialogs;
+    bool confirms = true;
+    onNextDialog([&](QFileDialog *dialog) {
+        confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        dialog->selectFile(existing);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    const QString result =
+        dialogs.showSave(DialogSetup{QString(), kOpenFlags, QStringLiteral("Save"), kTextFileFilter});
+    QVERIFY(!confirms);
+    QCOMPARE(QFileInfo(result).canonicalFilePath(), QFileInfo(existing).canonicalFilePath());
+}
+
+void TestQtFileDialogs::cancelGivesEmpty()
+{
+    QtFileDialogs dialogs;
+    onNextDialog([](QFileDialog *dialog) { dialog->reject(); });
+    QCOMPARE(dialogs.showOpen(DialogSetup{QString(), kOpenFlags, QStringLiteral("t"), kTextFileFilter}),
+             QString());
+}
+
+QTEST_MAIN(TestQtFileDialogs)
+#include "tst_qtfiledialogs.moc"

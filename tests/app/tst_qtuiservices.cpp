@@ -1,0 +1,140 @@
+#include "qtuiservices.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zd;
+
+namespace {
+
+// Runs \a inspect on the next modal box as soon as it shows.
+void onNextBox(std::function<void(QWidget *)> inspect)
+{
+    QTimer::singleShot(0, qApp, [inspect] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (!box) {
+            onNextBox(inspect);
+            return;
+        }
+        inspect(box);
+    });
+}
+
+} // namespace
+
+class TestQtUiServices : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void messageBoxes_data();
+    void messageBoxes();
+    void inputBoxCancelAndConfirm();
+    void pointerShapes();
+};
+
+void TestQtUiServices::messageBoxes_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("shownTitle");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("buttons");
+    QTest::newRow("plain: the application title") << 0 << ""
+                                                  << "Zentavia" << int(QMessageBox::NoIcon) << 1;
+    QTest::newRow("question") << 4 << ""
+                              << "Zentavia" << int(QMessageBox::NoIcon) << 2;
+    QTest::newRow("error report") << 48 << "Application Error"
+                                  << "Application Error" << int(QMessageBox::Warning) << 1;
+}
+
+void TestQtUiServices::messageBoxes()
+{
+    QFETCH(int, style);
+    QFETCH(QString, title);
+    QFETCH(QString, shownTitle);
+    QFETCH(int, icon);
+    QFETCH(int, buttons);
+    QWidget window;
+    QtUiServices ui;
+    ui.setWindow(&window);
+    ui.setApplicationTitle(QStringLiteral("Zentavia"));
+    QString seenTitle;
+    QString seenText;
+    int seenIcon = -1;
+    int seenButtons = 0;
+    onNextBox([&](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        QVERIFY(box);
+        seenTitle = box->windowTitle();
+        seenText = box->text();
+        seenIcon = box->icon();
+        seenButtons = int(box->buttons().size());
+        // Enter presses the default button: Yes for the question.
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    const MessageResult result =
+        ui.messageBox(QStringLiteral("line one\r\nline two\r\rlast"), MessageStyle(style), title);
+    QCOMPARE(seenTitle, shownTitle);
+    QCOMPARE(seenText, QStringLiteral("line one\nline two\n\nlast"));
+    QCOMPARE(seenIcon, icon);
+    QCOMPARE(seenButtons, buttons);
+    QCOMPARE(result, style == 4 ? MessageResult::Yes : MessageResult::Ok);
+}
+
+void TestQtUiServices::inputBoxCancelAndConfirm()
+{
+    QWidget window;
+    QtUiServices ui;
+    ui.setWindow(&window);
+    ui.setApplicationTitle(QStringLiteral("Zentavia"));
+    QString title;
+    onNextBox([&](QWidget *widget) {
+        auto *dialog = qobject_cast<QInputDialog *>(widget);
+        QVERIFY(dialog);
+        title = dialog->windowTitle();
+        dialog->reject();
+    });
+    QCOMPARE(ui.inputBox(QStringLiteral("Enter: "), QStringLiteral("suggested")), QString());
+    QCOMPARE(title, QStringLiteral("Zentavia"));
+
+    onNextBox([&](QWidget *widget) {
+        auto *dialog = qobject_cast<QInputDialog *>(widget);
+        QCOMPARE(dialog->textValue(), QStringLiteral("suggested"));
+        dialog->setTextValue(QStringLiteral("  typed  "));
+        dialog->accept();
+    });
+    QCOMPARE(ui.inputBox(QStringLiteral("Enter: "), QStringLiteral("suggested")),
+             QStringLiteral("  typed  "));
+
+    onNextBox([&](QWidget *widget) {
+        auto *dialog = qobject_cast<QInputDialog *>(widget);
+        dialog->setTextValue(QString());
+        dialog->accept();
+    });
+    QCOMPARE(ui.inputBox(QStringLiteral("Enter: "), QString()), QString());
+}
+
+void TestQtUiServices::pointerShapes()
+{
+    QWidget window;
+    QtUiServices ui;
+    ui.setWindow(&window);
+    ui.setPointer(Pointer::Hourglass);
+    QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
+    ui.setPointer(Pointer::Custom); // no image loaded: the arrow
+    QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
+    ui.setCustomCursor(QCursor(Qt::PointingHandCursor));
+    ui.setPointer(Pointer::Custom);
+    QCOMPARE(window.cursor().shape(), Qt::PointingHandCursor);
+    ui.setPointer(Pointer::Default);
+    QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(ui.pointer(), Pointer::Default);
+}
+
+QTEST_MAIN(TestQtUiServices)
+#include "tst_qtuiservices.moc"
