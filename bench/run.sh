@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
-command -v rg >/dev/null || apt-get install -y -qq ripgrep
+command -v rg >/dev/null && command -v bc >/dev/null || apt-get install -y -qq ripgrep bc
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZD_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target zd_bench >/dev/null
 data=$(mktemp -d)
