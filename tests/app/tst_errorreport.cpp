@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include "testfiles.h"
+
 #include <QtTest>
 
 using namespace zd;
@@ -141,9 +143,7 @@ void TestErrorReport::fileExists()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("a.txt"));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
+    QVERIFY(test::writeTestFile(file));
     QVERIFY(FileExists(file));
     QVERIFY(FileExists(dir.path())); // folders have a modification time too
     QVERIFY(!FileExists(dir.filePath(QStringLiteral("missing"))));
@@ -156,10 +156,8 @@ void TestErrorReport::deleteFileQuietly()
     FakeUiServices ui;
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("ro.txt"));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
-    QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
+    QVERIFY(test::writeTestFile(file));
+    QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner));
     DeleteFileQuietly(ui, file);
     QVERIFY(!QFile::exists(file));
     QVERIFY(ui.pumps >= 1);

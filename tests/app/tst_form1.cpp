@@ -18,6 +18,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include "testfiles.h"
+
 #include <QtTest>
 
 using namespace zd;
@@ -186,10 +188,7 @@ void TestForm1::startUp()
 void TestForm1::badCursorFileIsReportedAndStartUpGoesOn()
 {
     QTemporaryDir dir;
-    QFile cursor(dir.filePath(QStringLiteral("HAND-M.CUR")));
-    QVERIFY(cursor.open(QIODevice::WriteOnly));
-    cursor.write("not a cursor");
-    cursor.close();
+    QVERIFY(writeTestFile(dir.filePath(QStringLiteral("HAND-M.CUR")), "not a cursor"));
     Harness h(dir.path());
     h.form.Form_Load();
     QCOMPARE(h.ui.errorReports().size(), 1);
@@ -214,9 +213,7 @@ void TestForm1::skinChangesColours()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("x")));
-    QFile skin(dir.filePath(QStringLiteral("x/o.cjs")));
-    QVERIFY(skin.open(QIODevice::WriteOnly));
-    skin.close();
+    QVERIFY(writeTestFile(dir.filePath(QStringLiteral("x/o.cjs"))));
     Harness h(dir.path());
     h.form.Form_Load();
     QVERIFY(h.ui.messages.empty());
@@ -324,16 +321,14 @@ void TestForm1::buttonsReachTheirHandlers()
 void TestForm1::droppedFilesAreLoaded()
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("drop.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("http://dropped/\r\n");
-    file.close();
+    const QString dropped = dir.filePath(QStringLiteral("drop.txt"));
+    QVERIFY(writeTestFile(dropped, "http://dropped/\r\n"));
     Harness h;
     h.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&h.form));
     QWidget *viewport = h.control<QTreeView>("ListView1")->viewport();
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(file.fileName())});
+    data.setUrls({QUrl::fromLocalFile(dropped)});
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &enter);
     QVERIFY(enter.isAccepted());

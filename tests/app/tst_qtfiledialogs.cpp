@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
+#include "testfiles.h"
+
 #include <QtTest>
 
 using namespace zd;
@@ -37,10 +39,8 @@ private Q_SLOTS:
 void TestQtFileDialogs::openSeveralGivesFolderAndNames()
 {
     QTemporaryDir dir;
-    for (const char *name : {"a.txt", "b.txt"}) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    for (const char *name : {"a.txt", "b.txt"})
+        QVERIFY(test::writeTestFile(dir.filePath(QString::fromLatin1(name))));
     QtFileDialogs dialogs;
     DialogSetup setup{QString(), kOpenFlags,
                       QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"), kTextFileFilter};
@@ -70,9 +70,7 @@ void TestQtFileDialogs::saveAsksNoOverwriteQuestionOfItsOwn()
 {
     QTemporaryDir dir;
     const QString existing = dir.filePath(QStringLiteral("list.txt"));
-    QFile file(existing);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    QVERIFY(test::writeTestFile(existing));
     QtFileDialogs dialogs;
     bool confirms = true;
     onNextDialog([&](QFileDialog *dialog) {

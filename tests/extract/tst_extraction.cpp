@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include "testfiles.h"
+
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -226,13 +228,8 @@ void TestExtraction::oneExtractionAtATime()
 void TestExtraction::textFiles()
 {
     QTemporaryDir dir;
-    const auto write = [&](const char *name, const QByteArray &bytes) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    };
-    write("b.txt", "x https://b/1 y\nhttp://b/2");
-    write("a.html", "<a href=\"http://a/1\">");
+    QVERIFY(writeTestFile(dir.filePath(QStringLiteral("b.txt")), "x https://b/1 y\nhttp://b/2"));
+    QVERIFY(writeTestFile(dir.filePath(QStringLiteral("a.html")), "<a href=\"http://a/1\">"));
     Run run;
     FakeDownloader downloader;
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
@@ -260,13 +257,10 @@ void TestExtraction::textFileProblems()
     QFETCH(QString, name);
     QFETCH(QStringList, labels);
     QTemporaryDir dir;
-    QFile(dir.filePath(QStringLiteral("empty.txt"))).open(QIODevice::WriteOnly);
+    QVERIFY(writeTestFile(dir.filePath(QStringLiteral("empty.txt"))));
     QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe"))).constData(), 0600) == 0);
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    QFile good(dir.filePath(QStringLiteral("good.txt")));
-    QVERIFY(good.open(QIODevice::WriteOnly));
-    good.write("http://after/");
-    good.close();
+    QVERIFY(writeTestFile(dir.filePath(QStringLiteral("good.txt")), "http://after/"));
 
     Run run;
     FakeDownloader downloader;

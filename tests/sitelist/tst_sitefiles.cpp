@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include "testfiles.h"
+
 #include <QtTest>
 
 #include <csignal>
@@ -17,6 +19,7 @@
 using namespace zd;
 using zd::test::FakeFileDialogs;
 using zd::test::FakeUiServices;
+using zd::test::writeTestFile;
 
 namespace {
 
@@ -29,13 +32,6 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -100,7 +96,7 @@ void TestSiteFiles::lineRules()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, items);
     const QString file = path(QStringLiteral("rules.txt"));
-    writeFile(file, bytes);
+    QVERIFY(writeTestFile(file, bytes));
     FakeUiServices ui;
     FileChannel channel;
     SiteListModel model;
@@ -220,8 +216,8 @@ void TestSiteFiles::cancelDoesNothing()
 
 void TestSiteFiles::missingFileInMultiChoice()
 {
-    writeFile(path(QStringLiteral("m1.txt")), "one\r\n");
-    writeFile(path(QStringLiteral("m3.txt")), "three\r\n");
+    QVERIFY(writeTestFile(path(QStringLiteral("m1.txt")), "one\r\n"));
+    QVERIFY(writeTestFile(path(QStringLiteral("m3.txt")), "three\r\n"));
     FakeUiServices ui;
     FakeFileDialogs dialogs;
     dialogs.nextOpen.push_back(m_dir.path() + QChar(0) + QStringLiteral("m1.txt") + QChar(0)
@@ -291,7 +287,7 @@ void TestSiteFiles::millionLinesAndLongLine()
         for (int i = 0; i < 1'000'000; ++i)
             bytes += "http://site" + QByteArray::number(i) + ".example/\r\n";
         bytes += QByteArray(10 * 1024 * 1024, 'y');
-        writeFile(file, bytes);
+        QVERIFY(writeTestFile(file, bytes));
     }
     FakeUiServices ui;
     FileChannel channel;
@@ -306,8 +302,8 @@ void TestSiteFiles::millionLinesAndLongLine()
 
 void TestSiteFiles::droppedFilesLoadInOrder()
 {
-    writeFile(path(QStringLiteral("d1.txt")), "1a\r\n1b\r\n");
-    writeFile(path(QStringLiteral("d2.txt")), "2a");
+    QVERIFY(writeTestFile(path(QStringLiteral("d1.txt")), "1a\r\n1b\r\n"));
+    QVERIFY(writeTestFile(path(QStringLiteral("d2.txt")), "2a"));
     FakeUiServices ui;
     FileChannel channel;
     SiteListModel model;
@@ -318,9 +314,9 @@ void TestSiteFiles::droppedFilesLoadInOrder()
 void TestSiteFiles::loadAndSaveShareOneChannel()
 {
     const QString source = path(QStringLiteral("source.txt"));
-    writeFile(source, "a\r\nb\r\nc\r\n");
+    QVERIFY(writeTestFile(source, "a\r\nb\r\nc\r\n"));
     const QString target = path(QStringLiteral("target.txt"));
-    writeFile(target, "old\r\n");
+    QVERIFY(writeTestFile(target, "old\r\n"));
 
     FakeUiServices ui;
     FakeFileDialogs dialogs;
@@ -397,7 +393,7 @@ void TestSiteFiles::saveWritesCrLfAfterEveryItem()
 void TestSiteFiles::saveAsksBeforeOverwriting()
 {
     const QString target = path(QStringLiteral("exists.txt"));
-    writeFile(target, "old\r\n");
+    QVERIFY(writeTestFile(target, "old\r\n"));
     FakeUiServices ui;
     FakeFileDialogs dialogs;
     FileChannel channel;
@@ -426,7 +422,7 @@ void TestSiteFiles::saveAsksBeforeOverwriting()
 void TestSiteFiles::failedSaveKeepsOldFileAndSaysNoDone()
 {
     const QString target = path(QStringLiteral("precious.txt"));
-    writeFile(target, "precious\r\n");
+    QVERIFY(writeTestFile(target, "precious\r\n"));
     FakeUiServices ui;
     FakeFileDialogs dialogs;
     FileChannel channel;
