@@ -4,22 +4,26 @@
 //
 //   zd_bench load FILE | save FILE OUT | clipboard FILE | hrefs FILE |
 //            text FILE | hrefs-count FILE | text-count FILE | extract URL | wait
-#include "clipboardexport.h"
-#include "clock.h"
-#include "eventpump.h"
-#include "extraction.h"
-#include "filechannel.h"
-#include "filedialogs.h"
-#include "launchrun.h"
-#include "networkdownloader.h"
-#include "optionchoices.h"
-#include "scanners.h"
-#include "settingsstore.h"
-#include "sitefiles.h"
-#include "sitelistmodel.h"
-#include "uiservices.h"
-#include "windowsystem.h"
-#include "browserlauncher.h"
+#include "sitelist/clipboardexport.h"
+#include "app/core/clock.h"
+#include "app/core/eventpump.h"
+#include "extract/extraction.h"
+#include "sitelist/filechannel.h"
+#include "sitelist/filedialogs.h"
+#include "launch/launchrun.h"
+#include "extract/linux/networkdownloader.h"
+#include "app/core/optionchoices.h"
+#include "extract/scanners.h"
+#include "app/core/settingsstore.h"
+#include "sitelist/sitefiles.h"
+#include "sitelist/sitelistmodel.h"
+#include "app/core/uiservices.h"
+#include "launch/windowsystem.h"
+#include "launch/browserlauncher.h"
+#include "fakes/fakelaunch.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "support/scanning.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,65 +36,16 @@ using namespace zd;
 
 namespace {
 
-// The real event pump with no boxes: what the window's handlers see.
-class BenchUi final : public UiServices
+// Scripted boxes over the real event pump: what the window's handlers see.
+struct BenchUi
 {
-public:
-    MessageResult messageBox(const QString &, MessageStyle, const QString &) override
+    BenchUi()
     {
-        return MessageResult::Yes;
+        ui.onPump = [this] { pump.pump(); };
+        ui.onIdle = [](int ms) { idleInEventLoop(ms); };
     }
-    QString inputBox(const QString &, const QString &) override { return {}; }
-    void pumpEvents() override { m_pump.pump(); }
-    void idle(int ms) override { idleInEventLoop(ms); }
-    void setApplicationTitle(const QString &) override {}
-    Pointer pointer() const override { return m_pointer; }
-    void setPointer(Pointer p) override { m_pointer = p; }
-
-private:
-    ThrottledEventPump m_pump;
-    Pointer m_pointer = Pointer::Default;
-};
-
-class OneFileDialogs final : public FileDialogs
-{
-public:
-    QString path;
-    QString showOpen(const DialogSetup &) override { return path; }
-    QString showSave(const DialogSetup &) override { return path; }
-};
-
-class NoSettings final : public SettingsStore
-{
-public:
-    std::optional<QString> value(const QString &) override { return std::nullopt; }
-    bool setValue(const QString &, const QString &) override { return true; }
-    QString location() const override { return {}; }
-};
-
-class NoWindows final : public WindowSystem
-{
-public:
-    std::vector<TopLevelWindow> topLevelWindows() override { return {}; }
-    void place(WindowId, ShowState) override {}
-};
-
-class NoBrowser final : public BrowserLauncher
-{
-public:
-    std::optional<ResolvedBrowser> resolve(const QString &) override
-    {
-        return ResolvedBrowser{QStringLiteral("none"), {}, {}, QStringLiteral("NeverSeen")};
-    }
-    bool start(const ResolvedBrowser &, const QString &, int) override { return true; }
-};
-
-// Counts what a scan finds without keeping it: the scan's own cost.
-class CountingSink final : public SiteSink
-{
-public:
-    qsizetype count = 0;
-    void AppendSite(const QString &) override { ++count; }
+    ThrottledEventPump pump;
+    test::FakeUiServices ui;
 };
 
 // Records the longest time between two turns of the event loop.
@@ -158,7 +113,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: zd_bench load|save|clipboard|hrefs|text|extract|wait ARG...\n");
         return 2;
     }
-    BenchUi ui;
+    BenchUi bench;
+    UiServices &ui = bench.ui;
     SiteListModel list;
     FileChannel channel;
     const QString command = args.value(0);
@@ -172,8 +128,8 @@ int main(int argc, char **argv)
     } else if (command == QLatin1String("save") || command == QLatin1String("clipboard")) {
         LoadSiteFile(ui, channel, list, arg);
         if (command == QLatin1String("save")) {
-            OneFileDialogs dialogs;
-            dialogs.path = args.value(2);
+            test::FakeFileDialogs dialogs;
+            dialogs.nextSave.push_back(args.value(2));
             measure("save", [&] {
                 saveListAsTextFile(ui, dialogs, channel, list);
                 return QStringLiteral("%1 items").arg(list.count());
@@ -189,7 +145,7 @@ int main(int argc, char **argv)
         // "-count": the addresses are made but not kept in the list.
         const bool hrefs = command.startsWith(QLatin1String("hrefs"));
         const bool countOnly = command.endsWith(QLatin1String("-count"));
-        CountingSink counter;
+        test::CountingSink counter;
         SiteSink &sink = countOnly ? static_cast<SiteSink &>(counter) : list;
         measure(qPrintable(command), [&] {
             LinkNormalizer links;
@@ -200,7 +156,7 @@ int main(int argc, char **argv)
         });
     } else if (command == QLatin1String("extract")) {
         NetworkDownloader downloader;
-        OneFileDialogs dialogs;
+        test::FakeFileDialogs dialogs;
         Extraction extraction(ui, downloader, dialogs, list);
         measure("extract", [&] {
             const bool ok = extraction.GetUrls(arg, 1);
@@ -209,17 +165,18 @@ int main(int argc, char **argv)
         });
     } else if (command == QLatin1String("wait")) {
         // A Chrome run whose window never appears: the pause and the bounded wait.
-        NoSettings settings;
+        test::MemorySettingsStore settings;
         OptionChoices choices(settings, ui);
-        choices.select(2);
-        choices.select(6);
+        choices.select(Option::Chrome);
+        choices.select(Option::Maximized);
         SteadyClock clock;
-        NoBrowser browser;
-        NoWindows windows;
+        test::FakeBrowserLauncher browser;
+        browser.installed.insert(QStringLiteral("chrome.exe"), QStringLiteral("NeverSeen"));
+        test::FakeWindowSystem windows;
         LaunchRun run(ui, clock, browser, windows, choices, list);
         list.AppendSite(QStringLiteral("www.example.com"));
         measure("wait", [&] {
-            run.PushButton4_Click();
+            run.openAll();
             return QStringLiteral("one address, waited for its window");
         });
     } else {

@@ -2,7 +2,7 @@
 set(ZD_ICON_SIZES 16 22 24 32 48 64 128 256)
 
 add_executable(zd_iconrender packaging/iconrender.cpp src/app/appicon.cpp)
-target_include_directories(zd_iconrender PRIVATE src/app)
+target_include_directories(zd_iconrender PRIVATE src)
 target_link_libraries(zd_iconrender PRIVATE Qt6::Gui project_options)
 
 set(ZD_ICON_DIR ${PROJECT_BINARY_DIR}/icons)

@@ -1,6 +1,6 @@
 // Renders the application icon to PNG files for the icon theme:
 //   zd_iconrender OUTDIR SIZE...   writes OUTDIR/SIZE.png
-#include "appicon.h"
+#include "app/appicon.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,17 +1,20 @@
-#include "appinfo.h"
-#include "extraction.h"
-#include "filechannel.h"
-#include "form1.h"
-#include "inisettingsstore.h"
-#include "launchrun.h"
-#include "networkdownloader.h"
-#include "optionchoices.h"
-#include "processlauncher.h"
-#include "qtplatform.h"
-#include "qtuiservices.h"
-#include "sitelistmodel.h"
-#include "xcbwindowsystem.h"
-#include "clock.h"
+// The composition root: the Linux platform layers, the plain code behind
+// the window, and the window itself.
+#include "app/core/appinfo.h"
+#include "app/core/clock.h"
+#include "app/core/optionchoices.h"
+#include "app/form1.h"
+#include "app/linux/inisettingsstore.h"
+#include "app/linux/qtuiservices.h"
+#include "extract/extraction.h"
+#include "extract/linux/networkdownloader.h"
+#include "launch/launchrun.h"
+#include "launch/linux/processlauncher.h"
+#include "launch/linux/xcbwindowsystem.h"
+#include "sitelist/filechannel.h"
+#include "sitelist/linux/qtclipboard.h"
+#include "sitelist/linux/qtfiledialogs.h"
+#include "sitelist/sitelistmodel.h"
 
 #include <QApplication>
 
@@ -36,8 +39,8 @@ int main(int argc, char *argv[])
     zd::Extraction extraction(ui, downloader, dialogs, sites);
     zd::LaunchRun launch(ui, clock, launcher, windows, choices, sites);
 
-    zd::Form1 form(zd::Form1Services{ui, sites, choices, channel, settings, dialogs, clipboard, extraction,
-                                     launch, QApplication::applicationDirPath(), &ui});
+    zd::Form1 form(zd::Form1Services{ui, sites, choices, channel, dialogs, clipboard, extraction, launch,
+                                     QApplication::applicationDirPath()});
     ui.setWindow(&form);
     dialogs.setParent(&form);
     form.Form_Load();

@@ -1,4 +1,4 @@
-#include "appicon.h"
+#include "app/appicon.h"
 
 #include <QLinearGradient>
 #include <QPainter>

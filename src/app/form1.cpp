@@ -1,33 +1,29 @@
-#include "form1.h"
+#include "app/form1.h"
 
-#include "appicon.h"
-#include "appinfo.h"
-#include "clipboardexport.h"
-#include "errorreport.h"
-#include "extraction.h"
-#include "filehelpers.h"
-#include "help.h"
-#include "launchrun.h"
-#include "optionchoices.h"
-#include "qtuiservices.h"
-#include "sitefiles.h"
-#include "siteedits.h"
-#include "sitelistmodel.h"
+#include "app/appicon.h"
+#include "app/core/appinfo.h"
+#include "sitelist/clipboardexport.h"
+#include "app/core/errorreport.h"
+#include "extract/extraction.h"
+#include "app/core/filehelpers.h"
+#include "app/core/help.h"
+#include "launch/launchrun.h"
+#include "app/core/optionchoices.h"
+#include "sitelist/sitefiles.h"
+#include "sitelist/siteedits.h"
+#include "sitelist/sitelistmodel.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMimeData>
-#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTreeView>
-#include <QtEndian>
-
-#include <cstdlib>
 
 namespace zd {
 
@@ -93,19 +89,6 @@ void paintWhite(QWidget *widget)
     palette.setColor(QPalette::Button, Qt::white);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
-}
-
-// A .cur file keeps the hot spot in its first directory entry.
-QPoint curHotSpot(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {0, 0};
-    const QByteArray head = file.read(14);
-    if (head.size() < 14)
-        return {0, 0};
-    const auto *bytes = reinterpret_cast<const uchar *>(head.constData());
-    return {qFromLittleEndian<quint16>(bytes + 10), qFromLittleEndian<quint16>(bytes + 12)};
 }
 
 } // namespace
@@ -192,8 +175,14 @@ template<class F>
 void Form1::runHandler(F &&handler)
 {
     ++m_handlerDepth;
-    handler();
+    try {
+        handler();
+    } catch (const StopRequested &) {
+        // The window was closed under the handler; it has unwound.
+    }
     --m_handlerDepth;
+    if (m_quitWhenIdle && m_handlerDepth == 0)
+        QCoreApplication::quit();
 }
 
 void Form1::connectHandlers()
@@ -209,7 +198,7 @@ void Form1::connectHandlers()
     });
     onClick(2, [this] { m_services.extraction.extractFromTextFiles(); });
     onClick(3, [this, &ui] { loadListFromTextFiles(ui, m_services.dialogs, m_services.channel, m_sites); });
-    onClick(4, [this] { m_services.launch.PushButton4_Click(); });
+    onClick(4, [this] { m_services.launch.openAll(); });
     onClick(5, [this, &ui] { clearList(ui, m_sites); });
     onClick(6, [this, &ui] { addSingleUrl(ui, m_sites); });
     onClick(7, [this, &ui] { saveListAsTextFile(ui, m_services.dialogs, m_services.channel, m_sites); });
@@ -217,10 +206,10 @@ void Form1::connectHandlers()
     onClick(9, [&ui] { showHelp(ui); });
     onClick(10, [this, &ui] { loadSampleSites(ui, m_sites); });
 
-    for (int k = 1; k <= 6; ++k) {
+    for (size_t i = 0; i < kAllOptions.size(); ++i) {
         // clicked is the user's action only; state set from code arrives via changed().
-        connect(m_options[size_t(k - 1)], &QRadioButton::clicked, this, [this, k] {
-            m_choices.select(k);
+        connect(m_options[i], &QRadioButton::clicked, this, [this, option = kAllOptions[i]] {
+            m_choices.select(option);
             syncOptionButtons();
         });
     }
@@ -229,8 +218,8 @@ void Form1::connectHandlers()
 
 void Form1::syncOptionButtons()
 {
-    for (int k = 1; k <= 6; ++k)
-        m_options[size_t(k - 1)]->setChecked(m_choices.isSelected(k));
+    for (size_t i = 0; i < kAllOptions.size(); ++i)
+        m_options[i]->setChecked(m_choices.isSelected(kAllOptions[i]));
 }
 
 int Form1::selectedIndex() const
@@ -246,7 +235,10 @@ void Form1::Form_Load()
     procedure.step(100, [&] { ApplySkin(); });
     const QString cursorPath = m_services.programFolder + QStringLiteral("/HAND-M.CUR");
     if (procedure.condition(102, [&] { return FileExists(cursorPath); }))
-        procedure.step(104, [&] { loadHandCursor(cursorPath); });
+        procedure.step(104, [&] {
+            if (!ui.loadCustomPointer(cursorPath))
+                throw Failure(QStringLiteral("Invalid picture"));
+        });
     procedure.step(106, [&] {
         setWindowTitle(kProductName);
         setWindowIcon(appIcon());
@@ -279,17 +271,6 @@ void Form1::ApplySkin()
     paint(m_frame2);
     for (QRadioButton *option : m_options)
         paint(option);
-}
-
-void Form1::loadHandCursor(const QString &path)
-{
-    const QPixmap image(path);
-    if (image.isNull())
-        throw Failure(QStringLiteral("Invalid picture"));
-    if (m_services.qtUi) {
-        const QPoint hotSpot = curHotSpot(path);
-        m_services.qtUi->setCustomCursor(QCursor(image, hotSpot.x(), hotSpot.y()));
-    }
 }
 
 void Form1::onButtonPointerMove()
@@ -325,15 +306,16 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     case QEvent::KeyPress:
         if (watched == m_list) {
             const auto *key = static_cast<QKeyEvent *>(event);
-            const int code = key->key() == Qt::Key_Delete ? kDeleteKey : key->key();
-            listKeyDown(m_services.ui, m_sites, code, selectedIndex());
-            if (code == kDeleteKey)
+            // Qt's key values are not the list's key codes ("." is 46 too).
+            if (key->key() == Qt::Key_Delete) {
+                removeSelectedSite();
                 return true;
+            }
         }
         break;
     case QEvent::MouseButtonDblClick:
         if (watched == m_list->viewport()) {
-            listDoubleClick(m_services.ui, m_sites, selectedIndex());
+            removeSelectedSite();
             return true;
         }
         break;
@@ -366,13 +348,20 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+void Form1::removeSelectedSite()
+{
+    removeSite(m_services.ui, m_sites, selectedIndex());
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    // A handler below us would carry on after the window is gone; end now.
-    // Settings are already on disk, and the list is never kept.
-    if (m_handlerDepth > 0)
-        std::_Exit(0);
+    // A handler below us would carry on after the window is gone: stop it,
+    // let it unwind (temporary files go, flags clear), then quit.
+    if (m_handlerDepth > 0) {
+        m_quitWhenIdle = true;
+        m_services.ui.requestStop();
+    }
 }
 
 } // namespace zd

@@ -16,8 +16,6 @@ class FileChannel;
 class OptionChoices;
 class SiteListModel;
 class FileDialogs;
-class QtUiServices;
-class SettingsStore;
 class UiServices;
 class Extraction;
 class LaunchRun;
@@ -29,15 +27,12 @@ struct Form1Services
     SiteListModel &sites;
     OptionChoices &choices;
     FileChannel &channel;
-    SettingsStore &settings;
     FileDialogs &dialogs;
     Clipboard &clipboard;
     Extraction &extraction;
     LaunchRun &launch;
     /// Folder of the executable, where HAND-M.CUR and x/o.cjs are looked for.
     QString programFolder;
-    /// Set when the real Qt services are used, so the pointer image reaches them.
-    QtUiServices *qtUi = nullptr;
 };
 
 /// The main window: builds the controls of the layout and hands every event
@@ -63,12 +58,13 @@ private:
     void buildControls();
     void connectHandlers();
     void ApplySkin();
-    void loadHandCursor(const QString &path);
     void syncOptionButtons();
     void onButtonPointerMove();
     void onBackgroundPointerMove();
 
-    // Counts handlers under way, so that closing mid-run can end at once.
+    void removeSelectedSite();
+
+    // Counts handlers under way; closing during one stops it, then quits.
     template<class F>
     void runHandler(F &&handler);
 
@@ -76,6 +72,7 @@ private:
     SiteListModel &m_sites;
     OptionChoices &m_choices;
     int m_handlerDepth = 0;
+    bool m_quitWhenIdle = false;
 
     QTreeView *m_list = nullptr;
     std::array<QPushButton *, 10> m_buttons{};

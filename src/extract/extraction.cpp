@@ -1,11 +1,11 @@
-#include "extraction.h"
+#include "extract/extraction.h"
 
-#include "downloader.h"
-#include "errorreport.h"
-#include "filehelpers.h"
-#include "scanners.h"
-#include "sitefiles.h"
-#include "uiservices.h"
+#include "extract/downloader.h"
+#include "app/core/errorreport.h"
+#include "app/core/filehelpers.h"
+#include "extract/scanners.h"
+#include "sitelist/sitefiles.h"
+#include "app/core/uiservices.h"
 
 #include <QDir>
 #include <QFile>

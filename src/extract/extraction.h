@@ -1,7 +1,7 @@
 #pragma once
 
-#include "linknormalizer.h"
-#include "scanners.h"
+#include "extract/linknormalizer.h"
+#include "extract/scanners.h"
 
 #include <QByteArray>
 #include <QString>
@@ -43,7 +43,6 @@ public:
     void ScanTextFile(const QString &path);
 
     bool running() const { return m_running; }
-    const LinkNormalizer &links() const { return m_links; }
 
 private:
     UiServices &m_ui;

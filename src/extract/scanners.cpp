@@ -1,9 +1,9 @@
-#include "scanners.h"
+#include "extract/scanners.h"
 
-#include "linknormalizer.h"
-#include "sitelistmodel.h"
-#include "textcodec.h"
-#include "uiservices.h"
+#include "extract/linknormalizer.h"
+#include "sitelist/sitelistmodel.h"
+#include "app/core/textcodec.h"
+#include "app/core/uiservices.h"
 
 #include <cstring>
 
@@ -167,24 +167,6 @@ private:
 
 } // namespace
 
-std::optional<QByteArrayView> ReadQuotedValue(QByteArrayView buffer, qsizetype start)
-{
-    if (start < 0 || start > buffer.size())
-        return std::nullopt;
-    const void *quote = std::memchr(buffer.data() + start, '"', size_t(buffer.size() - start));
-    if (!quote)
-        return std::nullopt;
-    return buffer.sliced(start, static_cast<const char *>(quote) - (buffer.data() + start));
-}
-
-QByteArrayView ReadUrlToBreak(QByteArrayView buffer, qsizetype start)
-{
-    if (start < 0 || start >= buffer.size())
-        return {};
-    const qsizetype end = findBreak(buffer.data(), buffer.size(), start);
-    return buffer.sliced(start, end - start);
-}
-
 namespace {
 
 // The scans look at anchors in [from, limit) of a window. In a window that
@@ -247,18 +229,6 @@ constexpr qsizetype kLookbehind = 8;
 constexpr qsizetype kLookahead = kMaxFoundLength * 4 + 16;
 
 } // namespace
-
-void ScanHrefs(QByteArrayView buffer, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
-{
-    FoundSink found(links, list, ui);
-    hrefWindow(buffer.data(), buffer.size(), 0, buffer.size(), true, found, ui);
-}
-
-void ScanTextUrls(QByteArrayView buffer, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
-{
-    FoundSink found(links, list, ui);
-    textWindow(buffer.data(), buffer.size(), 0, buffer.size(), true, found, ui);
-}
 
 struct StreamScanner::Sink
 {

@@ -1,12 +1,12 @@
-#include "launchrun.h"
+#include "launch/launchrun.h"
 
-#include "browserlauncher.h"
-#include "clock.h"
-#include "errorreport.h"
-#include "optionchoices.h"
-#include "sitelistmodel.h"
-#include "uiservices.h"
-#include "windowsystem.h"
+#include "launch/browserlauncher.h"
+#include "app/core/clock.h"
+#include "app/core/errorreport.h"
+#include "app/core/optionchoices.h"
+#include "sitelist/sitelistmodel.h"
+#include "app/core/uiservices.h"
+#include "launch/windowsystem.h"
 
 #include <cmath>
 
@@ -113,13 +113,13 @@ void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, const QStri
             procedure.step(label, [&] { placed = place(m_windows, word); });
         }
     };
-    if (procedure.condition(first + 6, [&] { return m_options.isSelected(5); }))
+    if (procedure.condition(first + 6, [&] { return m_options.isSelected(Option::Minimized); }))
         waitFor(first + 8, MinimizeMatchingWindows);
-    else if (procedure.condition(first + 12, [&] { return m_options.isSelected(6); }))
+    else if (procedure.condition(first + 12, [&] { return m_options.isSelected(Option::Maximized); }))
         waitFor(first + 14, MaximizeMatchingWindows);
 }
 
-void LaunchRun::PushButton4_Click()
+void LaunchRun::openAll()
 {
     if (m_running)
         return;
@@ -142,18 +142,18 @@ void LaunchRun::PushButton4_Click()
         QString address;
         for (int index = 1; index <= count && !m_stopped; ++index) {
             procedure.step(108, [&] { address = m_list.text(index); });
-            if (procedure.condition(110, [&] { return m_options.isSelected(1); })) {
+            if (procedure.condition(110, [&] { return m_options.isSelected(Option::InternetExplorer); })) {
                 int showCommand = 0;
-                if (procedure.condition(112, [&] { return m_options.isSelected(4); }))
+                if (procedure.condition(112, [&] { return m_options.isSelected(Option::SameState); }))
                     procedure.step(114, [&] { showCommand = kShowNormal; });
-                else if (procedure.condition(116, [&] { return m_options.isSelected(5); }))
+                else if (procedure.condition(116, [&] { return m_options.isSelected(Option::Minimized); }))
                     procedure.step(118, [&] { showCommand = kShowMinimized; });
-                else if (procedure.condition(120, [&] { return m_options.isSelected(6); }))
+                else if (procedure.condition(120, [&] { return m_options.isSelected(Option::Maximized); }))
                     procedure.step(122, [&] { showCommand = kShowMaximized; });
                 launch(procedure, 124, QStringLiteral("iexplore.exe"), address, showCommand, nullptr);
-            } else if (procedure.condition(126, [&] { return m_options.isSelected(2); })) {
+            } else if (procedure.condition(126, [&] { return m_options.isSelected(Option::Chrome); })) {
                 openInPlacedBrowser(procedure, 128, QStringLiteral("chrome.exe"), address);
-            } else if (procedure.condition(146, [&] { return m_options.isSelected(3); })) {
+            } else if (procedure.condition(146, [&] { return m_options.isSelected(Option::Firefox); })) {
                 openInPlacedBrowser(procedure, 148, QStringLiteral("firefox.exe"), address);
             }
             // Even the launch-only path keeps the window alive on long lists.

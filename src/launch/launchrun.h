@@ -31,7 +31,8 @@ public:
     LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
               const Options &options, const SiteListModel &list);
 
-    void PushButton4_Click();
+    /// "Start Opening"; ignored while a run is under way.
+    void openAll();
     /// Waits \a seconds on a monotonic clock, sleeping in the event loop.
     void Pause(double seconds);
     bool RunInProgress() const { return m_running; }

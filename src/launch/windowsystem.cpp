@@ -1,4 +1,4 @@
-#include "windowsystem.h"
+#include "launch/windowsystem.h"
 
 namespace zd {
 

@@ -1,8 +1,8 @@
-#include "clipboardexport.h"
+#include "sitelist/clipboardexport.h"
 
-#include "errorreport.h"
-#include "sitelistmodel.h"
-#include "uiservices.h"
+#include "app/core/errorreport.h"
+#include "sitelist/sitelistmodel.h"
+#include "app/core/uiservices.h"
 
 namespace zd {
 

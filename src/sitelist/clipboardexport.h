@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sitelist/clipboard.h"
+
 #include <QString>
 
 #include <vector>
@@ -8,15 +10,6 @@ namespace zd {
 
 class SiteListModel;
 class UiServices;
-
-/// The desktop's plain-text clipboard.
-class Clipboard
-{
-public:
-    virtual ~Clipboard() = default;
-    virtual bool clear() = 0;
-    virtual bool setText(const QString &text) = 0;
-};
 
 /// Every item (all count as marked) with its trailing blanks removed and
 /// CR LF after each.

@@ -1,6 +1,6 @@
-#include "filechannel.h"
+#include "sitelist/filechannel.h"
 
-#include "errorreport.h"
+#include "app/core/errorreport.h"
 
 namespace zd {
 

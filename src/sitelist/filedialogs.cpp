@@ -1,4 +1,4 @@
-#include "filedialogs.h"
+#include "sitelist/filedialogs.h"
 
 #include <QFileInfo>
 #include <QStringList>

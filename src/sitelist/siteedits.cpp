@@ -1,8 +1,8 @@
-#include "siteedits.h"
+#include "sitelist/siteedits.h"
 
-#include "errorreport.h"
-#include "sitelistmodel.h"
-#include "uiservices.h"
+#include "app/core/errorreport.h"
+#include "sitelist/sitelistmodel.h"
+#include "app/core/uiservices.h"
 
 namespace zd {
 
@@ -15,7 +15,7 @@ QString form1Tag(const char *procedure)
 
 } // namespace
 
-void listDoubleClick(UiServices &ui, SiteListModel &list, int selected)
+void removeSite(UiServices &ui, SiteListModel &list, int selected)
 {
     if (ui.pointer() == Pointer::Hourglass || list.count() == 0 || selected < 1)
         return;
@@ -24,12 +24,6 @@ void listDoubleClick(UiServices &ui, SiteListModel &list, int selected)
     } catch (const Failure &) {
         // No report of its own: a stale selection removes nothing.
     }
-}
-
-void listKeyDown(UiServices &ui, SiteListModel &list, int keyCode, int selected)
-{
-    if (keyCode == kDeleteKey)
-        listDoubleClick(ui, list, selected);
 }
 
 void addSingleUrl(UiServices &ui, SiteSink &list)

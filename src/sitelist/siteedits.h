@@ -12,13 +12,9 @@ inline const QString kSample1 = QStringLiteral("http://www.quillmoor.com/");
 inline const QString kSample2 = QStringLiteral("www.wikipedia.org");
 inline const QString kSample3 = QStringLiteral("www.gnu.org");
 
-inline constexpr int kDeleteKey = 46;
-
-/// Delete key in the list (Shift, Ctrl and Alt do not matter). \a selected
-/// is the selected item's index from 1, or 0 for none.
-void listKeyDown(UiServices &ui, SiteListModel &list, int keyCode, int selected);
-/// Double-click anywhere in the list: removes the selected item.
-void listDoubleClick(UiServices &ui, SiteListModel &list, int selected);
+/// Delete key or double-click in the list: removes item \a selected (from 1;
+/// 0 for none). Nothing happens while the window is busy.
+void removeSite(UiServices &ui, SiteListModel &list, int selected);
 
 /// "Add Single URL".
 void addSingleUrl(UiServices &ui, SiteSink &list);

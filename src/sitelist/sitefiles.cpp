@@ -1,12 +1,12 @@
-#include "sitefiles.h"
+#include "sitelist/sitefiles.h"
 
-#include "errorreport.h"
-#include "filechannel.h"
-#include "filedialogs.h"
-#include "filehelpers.h"
-#include "sitelistmodel.h"
-#include "textcodec.h"
-#include "uiservices.h"
+#include "app/core/errorreport.h"
+#include "sitelist/filechannel.h"
+#include "sitelist/filedialogs.h"
+#include "app/core/filehelpers.h"
+#include "sitelist/sitelistmodel.h"
+#include "app/core/textcodec.h"
+#include "app/core/uiservices.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -20,18 +20,6 @@ namespace {
 
 constexpr qsizetype kChunkSize = 1 << 20;
 
-QString replaceDoubledBackslashes(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        out += text[i];
-        if (text[i] == QLatin1Char('\\') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\\'))
-            ++i; // the pair becomes one; scanning goes on after it
-    }
-    return out;
-}
-
 void requireWritableTarget(const QString &path)
 {
     const QFileInfo info(path);
@@ -42,16 +30,6 @@ void requireWritableTarget(const QString &path)
 }
 
 } // namespace
-
-QString FixPath(const QString &path)
-{
-    if (!path.startsWith(QLatin1Char('\\')))
-        return replaceDoubledBackslashes(path);
-    qsizetype k = 1;
-    while (k < path.size() && path[k] == QLatin1Char('\\'))
-        ++k;
-    return QStringLiteral("\\\\") + replaceDoubledBackslashes(QStringView(path).mid(k));
-}
 
 QString joinFolderAndName(const QString &folder, const QString &name)
 {

@@ -14,9 +14,6 @@ class SiteListModel;
 class SiteSink;
 class UiServices;
 
-/// Collapses doubled backslashes; a leading run of backslashes becomes two.
-QString FixPath(const QString &path);
-
 /// Folder and file name joined with one "/", also when the folder is "/".
 QString joinFolderAndName(const QString &folder, const QString &name);
 

@@ -1,6 +1,6 @@
-#include "sitelistmodel.h"
+#include "sitelist/sitelistmodel.h"
 
-#include "errorreport.h"
+#include "app/core/errorreport.h"
 
 #include <QMetaObject>
 

@@ -1,12 +1,12 @@
-#include "appinfo.h"
-#include "errorreport.h"
-#include "fakeuiservices.h"
-#include "filehelpers.h"
-#include "help.h"
+#include "app/core/appinfo.h"
+#include "app/core/errorreport.h"
+#include "fakes/fakeuiservices.h"
+#include "app/core/filehelpers.h"
+#include "app/core/help.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include "testfiles.h"
+#include "support/testfiles.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "eventpump.h"
+#include "app/core/eventpump.h"
 
 #include <QTimer>
 #include <QtTest>

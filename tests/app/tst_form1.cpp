@@ -1,13 +1,13 @@
-#include "extraction.h"
-#include "fakedownloader.h"
-#include "fakelaunch.h"
-#include "fakeplatform.h"
-#include "fakeuiservices.h"
-#include "filechannel.h"
-#include "form1.h"
-#include "launchrun.h"
-#include "optionchoices.h"
-#include "sitelistmodel.h"
+#include "extract/extraction.h"
+#include "fakes/fakedownloader.h"
+#include "fakes/fakelaunch.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "sitelist/filechannel.h"
+#include "app/form1.h"
+#include "launch/launchrun.h"
+#include "app/core/optionchoices.h"
+#include "sitelist/sitelistmodel.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -18,7 +18,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTreeView>
-#include "testfiles.h"
+#include "support/testfiles.h"
 
 #include <QtTest>
 
@@ -33,8 +33,7 @@ struct Harness
     explicit Harness(const QString &programFolder = QString())
         : choices(settings, ui), extraction(ui, downloader, dialogs, sites),
           launch(ui, clock, launcher, windows, choices, sites),
-          form(Form1Services{ui, sites, choices, channel, settings, dialogs, clipboard, extraction, launch,
-                             programFolder})
+          form(Form1Services{ui, sites, choices, channel, dialogs, clipboard, extraction, launch, programFolder})
     {
     }
     FakeUiServices ui;
@@ -201,10 +200,13 @@ void TestForm1::handCursorFileLoadsQuietly()
     QTemporaryDir dir;
     QImage hand(32, 32, QImage::Format_ARGB32);
     hand.fill(Qt::black);
-    QVERIFY(hand.save(dir.filePath(QStringLiteral("HAND-M.CUR")), "CUR"));
+    const QString path = dir.filePath(QStringLiteral("HAND-M.CUR"));
+    QVERIFY(hand.save(path, "CUR"));
     Harness h(dir.path());
+    h.ui.pointerImages << path;
     h.form.Form_Load();
     QVERIFY(h.ui.messages.empty());
+    QCOMPARE(h.ui.customPointer, path);
     // Without the skin file the window stays white.
     QCOMPARE(h.form.palette().color(QPalette::Window), QColor(Qt::white));
 }
@@ -288,7 +290,7 @@ void TestForm1::optionButtonsSaveTheirGroup()
     // Clicking the selected button again keeps it selected.
     QTest::mouseClick(h.control<QRadioButton>("Option6"), Qt::LeftButton);
     QVERIFY(h.control<QRadioButton>("Option6")->isChecked());
-    QVERIFY(h.choices.isSelected(6));
+    QVERIFY(h.choices.isSelected(Option::Maximized));
 }
 
 void TestForm1::buttonsReachTheirHandlers()

@@ -1,11 +1,11 @@
-#include "qtplatform.h"
+#include "sitelist/linux/qtfiledialogs.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
-#include "testfiles.h"
+#include "support/testfiles.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "qtuiservices.h"
+#include "app/linux/qtuiservices.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -6,9 +6,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include "support/testfiles.h"
+
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zd;
+using zd::test::writeTestFile;
 
 namespace {
 
@@ -128,9 +132,29 @@ void TestQtUiServices::pointerShapes()
     QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
     ui.setPointer(Pointer::Custom); // no image loaded: the arrow
     QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
-    ui.setCustomCursor(QCursor(Qt::PointingHandCursor));
+    QTemporaryDir dir;
+    const QString notPicture = dir.filePath(QStringLiteral("bad.cur"));
+    QVERIFY(writeTestFile(notPicture, "not a cursor"));
+    QVERIFY(!ui.loadCustomPointer(notPicture));
+
+    // A .cur whose hot spot (5, 9) differs on each axis.
+    const QString cur = dir.filePath(QStringLiteral("HAND-M.CUR"));
+    QImage hand(32, 32, QImage::Format_ARGB32);
+    hand.fill(Qt::black);
+    QVERIFY(hand.save(cur, "CUR"));
+    QFile file(cur);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    // Qt writes an icon: make it a cursor (type 2) with its hot spot.
+    QVERIFY(file.seek(2));
+    QCOMPARE(file.write(QByteArray("\x02", 1)), 1);
+    QVERIFY(file.seek(10));
+    QCOMPARE(file.write(QByteArray("\x05\x00\x09\x00", 4)), 4);
+    file.close();
+    QVERIFY(ui.loadCustomPointer(cur));
+    QCOMPARE(curHotSpot(cur), QPoint(5, 9));
     ui.setPointer(Pointer::Custom);
-    QCOMPARE(window.cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(window.cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(window.cursor().hotSpot(), QPoint(5, 9));
     ui.setPointer(Pointer::Default);
     QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(ui.pointer(), Pointer::Default);

@@ -1,7 +1,7 @@
-#include "errorreport.h"
-#include "fakeuiservices.h"
-#include "inisettingsstore.h"
-#include "optionchoices.h"
+#include "app/core/errorreport.h"
+#include "fakes/fakeuiservices.h"
+#include "app/linux/inisettingsstore.h"
+#include "app/core/optionchoices.h"
 
 #include <QFile>
 #include <QSettings>
@@ -18,8 +18,8 @@ const QString kGroupLine = QStringLiteral("[Zentavia%20Desk]\n");
 QString selectionOf(const OptionChoices &choices)
 {
     QString s;
-    for (int k = 1; k <= 6; ++k)
-        s += choices.isSelected(k) ? QLatin1Char('1') : QLatin1Char('0');
+    for (const Option option : kAllOptions)
+        s += choices.isSelected(option) ? QLatin1Char('1') : QLatin1Char('0');
     return s;
 }
 
@@ -37,8 +37,8 @@ QString startUp(FakeUiServices &ui)
 QString storedValues(SettingsStore &store)
 {
     QStringList values;
-    for (int k = 1; k <= 6; ++k)
-        values << store.value(OptionChoices::keyFor(k)).value_or(QStringLiteral("-"));
+    for (const Option option : kAllOptions)
+        values << store.value(OptionChoices::keyFor(option)).value_or(QStringLiteral("-"));
     return values.join(QLatin1Char(','));
 }
 
@@ -164,9 +164,9 @@ void TestSettings::selectingWritesOnlyItsGroup()
     FakeUiServices ui;
     IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
     OptionChoices choices(store, ui);
-    choices.select(6);
+    choices.select(Option::Maximized);
     QCOMPARE(storedValues(store), QStringLiteral("False,True,False,False,False,True"));
-    choices.select(2);
+    choices.select(Option::Chrome);
     QCOMPARE(selectionOf(choices), QStringLiteral("010001"));
 }
 
@@ -190,7 +190,7 @@ void TestSettings::badValueReportedAtEveryStartUntilChosen()
     {
         IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
         OptionChoices choices(store, ui);
-        choices.select(3);
+        choices.select(Option::Firefox);
     }
     QCOMPARE(startUp(ui), QStringLiteral("001100"));
     QVERIFY(ui.errorReports().isEmpty());
@@ -210,8 +210,8 @@ void TestSettings::failedWriteKeepsChoiceAndWarnsOnce()
     OptionChoices choices(store, ui);
     Procedure procedure(ui, QStringLiteral("in P "));
     choices.restore(procedure);
-    choices.select(2);
-    choices.select(6);
+    choices.select(Option::Chrome);
+    choices.select(Option::Maximized);
     QCOMPARE(selectionOf(choices), QStringLiteral("010001"));
     QVERIFY(ui.errorReports().isEmpty());
     const QStringList warnings = ui.plainMessages();

@@ -1,15 +1,15 @@
-#include "extraction.h"
-#include "fakedownloader.h"
-#include "fakeplatform.h"
-#include "fakeuiservices.h"
-#include "httptestserver.h"
-#include "networkdownloader.h"
-#include "sitelistmodel.h"
+#include "extract/extraction.h"
+#include "fakes/fakedownloader.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "support/httptestserver.h"
+#include "extract/linux/networkdownloader.h"
+#include "sitelist/sitelistmodel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include "testfiles.h"
+#include "support/testfiles.h"
 
 #include <QtTest>
 

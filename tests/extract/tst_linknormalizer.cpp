@@ -1,4 +1,4 @@
-#include "linknormalizer.h"
+#include "extract/linknormalizer.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "browserlauncher.h"
-#include "clock.h"
-#include "windowsystem.h"
+#include "launch/browserlauncher.h"
+#include "app/core/clock.h"
+#include "launch/windowsystem.h"
 
 #include <QMap>
 #include <functional>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "clipboardexport.h"
-#include "filedialogs.h"
-#include "settingsstore.h"
+#include "sitelist/clipboardexport.h"
+#include "sitelist/filedialogs.h"
+#include "app/core/settingsstore.h"
 
 #include <QMap>
 #include <deque>

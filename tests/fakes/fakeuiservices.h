@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uiservices.h"
+#include "app/core/uiservices.h"
 
 #include <QStringList>
 
@@ -34,8 +34,16 @@ public:
     /// Advanced by idle(), when set.
     std::function<void(int)> onIdle;
 
+    /// Files that loadCustomPointer() accepts as pictures.
+    QStringList pointerImages;
+    QString customPointer;
+    bool stopRequested = false;
+    /// Pumps, waits and boxes left before a stop is requested; -1 never.
+    int pumpsBeforeStop = -1;
+
     MessageResult messageBox(const QString &prompt, MessageStyle style, const QString &title) override
     {
+        throwIfStopped();
         messages.push_back({prompt, style, title});
         if (style != MessageStyle::YesNo)
             return MessageResult::Ok;
@@ -47,6 +55,7 @@ public:
     }
     QString inputBox(const QString &prompt, const QString &defaultText) override
     {
+        throwIfStopped();
         inputPrompts << prompt;
         inputDefaults << defaultText;
         if (nextInputs.empty())
@@ -57,18 +66,30 @@ public:
     }
     void pumpEvents() override
     {
+        throwIfStopped();
         ++pumps;
         if (onPump)
             onPump();
+        throwIfStopped();
     }
     void idle(int ms) override
     {
+        throwIfStopped();
         idledMs += ms;
         if (onIdle)
             onIdle(ms);
         if (onPump)
             onPump();
+        throwIfStopped();
     }
+    bool loadCustomPointer(const QString &path) override
+    {
+        if (!pointerImages.contains(path))
+            return false;
+        customPointer = path;
+        return true;
+    }
+    void requestStop() override { stopRequested = true; }
     void setApplicationTitle(const QString &title) override { applicationTitle = title; }
     Pointer pointer() const override { return m_pointer; }
     void setPointer(Pointer pointer) override
@@ -106,6 +127,16 @@ public:
     }
 
 private:
+    void throwIfStopped()
+    {
+        if (pumpsBeforeStop == 0)
+            stopRequested = true;
+        else if (pumpsBeforeStop > 0)
+            --pumpsBeforeStop;
+        if (stopRequested)
+            throw StopRequested();
+    }
+
     Pointer m_pointer = Pointer::Default;
 };
 

@@ -1,15 +1,15 @@
 // Browsers started for real: fake browser programs first on PATH record
 // their arguments and open real windows under the test X server.
-#include "fakeplatform.h"
-#include "fakeuiservices.h"
-#include "launchrun.h"
-#include "optionchoices.h"
-#include "processlauncher.h"
-#include "sitelistmodel.h"
-#include "testwindows.h"
-#include "windowsystem.h"
-#include "xcbwindowsystem.h"
-#include "clock.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "launch/launchrun.h"
+#include "app/core/optionchoices.h"
+#include "launch/linux/processlauncher.h"
+#include "sitelist/sitelistmodel.h"
+#include "support/testwindows.h"
+#include "launch/windowsystem.h"
+#include "launch/linux/xcbwindowsystem.h"
+#include "app/core/clock.h"
 
 #include <QDir>
 #include <QFile>
@@ -216,15 +216,15 @@ void TestBrowsers::hostileAddressesArriveAsOneArgument()
     Sandbox sandbox;
     sandbox.install(QStringLiteral("firefox"));
     RunHarness h;
-    h.choices.select(1); // Internet Explorer: the desktop default, here the first browser found
-    h.choices.select(4);
+    h.choices.select(Option::InternetExplorer); // Internet Explorer: the desktop default, here the first browser found
+    h.choices.select(Option::SameState);
     const QStringList launched{"\" --flag \"",    "with blanks", "quote\"inside",
                                "tab\there",       "new\nline",   "bücher.de/straße",
                                "$(touch /tmp/x)", "a;b|c&d",     "www.site.org"};
     const QStringList refused{"--gpu-launcher=x", "-profile /tmp/x", "  -x"};
     for (const QString &address : refused + launched)
         h.list.AppendSite(address);
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QTRY_COMPARE(readLog(sandbox.log()).size(), launched.size());
     QStringList arrived;
     for (const QStringList &args : readLog(sandbox.log())) {
@@ -272,14 +272,14 @@ void TestBrowsers::endToEnd()
     qputenv("FAKE_BROWSER_TITLE", titleSuffix.toUtf8());
 
     RunHarness h;
-    h.choices.select(browser);
-    h.choices.select(state);
+    h.choices.select(Option(browser));
+    h.choices.select(Option(state));
     const QStringList addresses{
         QStringLiteral("www.first-%1.org").arg(QTest::currentDataTag()).replace(' ', '_'),
         QStringLiteral("second page")};
     for (const QString &address : addresses)
         h.list.AppendSite(address);
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QVERIFY(!h.run.RunInProgress());
     QVERIFY2(h.ui.messages.empty(), qPrintable(h.ui.messages.empty() ? QString() : h.ui.messages[0].prompt));
     QTRY_COMPARE(readLog(sandbox.log()).size(), 2);
@@ -314,14 +314,14 @@ void TestBrowsers::tenThousandAddresses()
     Sandbox sandbox;
     sandbox.install(QStringLiteral("firefox"));
     RunHarness h;
-    h.choices.select(1);
-    h.choices.select(4);
+    h.choices.select(Option::InternetExplorer);
+    h.choices.select(Option::SameState);
     QStringList expected;
     for (int i = 0; i < 10'000; ++i) {
         expected << QStringLiteral("http://site%1.example/").arg(i);
         h.list.AppendSite(expected.back());
     }
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QVERIFY(h.ui.pumps >= 10'000);
     QTRY_COMPARE_WITH_TIMEOUT(readLog(sandbox.log()).size(), 10'000, 60'000);
     QStringList arrived;

@@ -1,10 +1,10 @@
-#include "fakelaunch.h"
-#include "fakeplatform.h"
-#include "fakeuiservices.h"
-#include "launchrun.h"
-#include "optionchoices.h"
-#include "sitelistmodel.h"
-#include "windowsystem.h"
+#include "fakes/fakelaunch.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "launch/launchrun.h"
+#include "app/core/optionchoices.h"
+#include "sitelist/sitelistmodel.h"
+#include "launch/windowsystem.h"
 
 #include <QtTest>
 
@@ -22,8 +22,8 @@ struct Harness
     }
     void choose(int browser, int state)
     {
-        choices.select(browser);
-        choices.select(state);
+        choices.select(Option(browser));
+        choices.select(Option(state));
     }
     QStringList launchedAddresses() const
     {
@@ -75,10 +75,10 @@ private Q_SLOTS:
 void TestLaunchRun::emptyListSaysSo()
 {
     Harness h;
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.ui.plainMessages(), QStringList{QStringLiteral("No sites added.")});
     QVERIFY(!h.run.RunInProgress());
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.ui.plainMessages().size(), 2);
 }
 
@@ -98,7 +98,7 @@ void TestLaunchRun::internetExplorerShowCommands()
     Harness h;
     h.choose(1, state);
     h.list.AppendSite(QStringLiteral("www.a b.org/\"q\""));
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(1));
     QCOMPARE(h.launcher.launches[0].programFile, QStringLiteral("iexplore.exe"));
     QCOMPARE(h.launcher.launches[0].address, QStringLiteral("www.a b.org/\"q\""));
@@ -133,7 +133,7 @@ void TestLaunchRun::placedBrowsers()
     h.choose(browser, state);
     h.windows.windows = {window(7, title), window(8, QStringLiteral("Terminal"))};
     h.list.AppendSite(QStringLiteral("a"));
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(1));
     QCOMPARE(h.launcher.launches[0].showCommand, 1);
     QCOMPARE(h.ui.idledMs, 500);
@@ -154,7 +154,7 @@ void TestLaunchRun::waitIsBoundedAndReported()
     h.choose(2, 6);
     for (int i = 0; i < 5; ++i)
         h.list.AppendSite(QStringLiteral("site%1").arg(i));
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(5));
     QVERIFY(!h.run.RunInProgress());
     // Polls about every 50 ms for 30 s per address, sleeping in between.
@@ -179,7 +179,7 @@ void TestLaunchRun::lowerCaseTitleDoesNotEndTheWait()
             h.windows.windows.push_back(window(4, QStringLiteral("New Tab - Google Chrome")));
     };
     h.list.AppendSite(QStringLiteral("a"));
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.windows.placed.size(), size_t(1));
     QCOMPARE(h.windows.placed[0].first, WindowId(4));
     QVERIFY(h.ui.plainMessages().isEmpty());
@@ -189,7 +189,7 @@ void TestLaunchRun::noBrowserChosenSkipsSilently()
 {
     Harness h;
     h.list.AppendSite(QStringLiteral("a"));
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QVERIFY(h.launcher.launches.empty());
     QVERIFY(h.ui.messages.empty());
     QVERIFY(!h.run.RunInProgress());
@@ -206,10 +206,10 @@ void TestLaunchRun::secondClickDuringRunIsIgnored()
         if (!clicked) {
             clicked = true;
             QVERIFY(h.run.RunInProgress());
-            h.run.PushButton4_Click();
+            h.run.openAll();
         }
     };
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QVERIFY(clicked);
     QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
 }
@@ -223,7 +223,7 @@ void TestLaunchRun::optionLikeAddressesAreNeverLaunched()
         "with blanks",      "tab\there",       "new\nline", "bücher.de", ""};
     for (const QString &address : hostile)
         h.list.AppendSite(address);
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.launchedAddresses(),
              (QStringList{"a-b", "\" --flag \"", "with blanks", "tab\there", "new\nline", "bücher.de", ""}));
     const QStringList messages = h.ui.plainMessages();
@@ -239,7 +239,7 @@ void TestLaunchRun::missingBrowserStopsTheRunAtOnce()
     h.choose(3, 6);
     for (int i = 0; i < 3; ++i)
         h.list.AppendSite(QStringLiteral("a"));
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QVERIFY(h.launcher.launches.empty());
     QCOMPARE(h.windows.walks, 0);
     QCOMPARE(h.ui.messages.size(), size_t(1));
@@ -257,7 +257,7 @@ void TestLaunchRun::manyAddressesEachOnceInOrder()
         expected << QStringLiteral("http://site%1/").arg(i);
         h.list.AppendSite(expected.back());
     }
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.launchedAddresses(), expected);
     QVERIFY(h.ui.pumps >= 40'000);
     QVERIFY(h.ui.messages.empty());
@@ -273,7 +273,7 @@ void TestLaunchRun::optionsAreReadAnewForEveryAddress()
         if (launch.address == QLatin1String("a"))
             h.choose(1, 6);
     };
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(2));
     QCOMPARE(h.launcher.launches[1].programFile, QStringLiteral("iexplore.exe"));
     QCOMPARE(h.launcher.launches[1].showCommand, 3);
@@ -289,7 +289,7 @@ void TestLaunchRun::itemsRemovedMidRunAreReported()
         if (h.list.count() == 3)
             h.list.clear();
     };
-    h.run.PushButton4_Click();
+    h.run.openAll();
     QCOMPARE(h.launchedAddresses(), (QStringList{"a", "a", "a"}));
     const QStringList reports = h.ui.errorReports();
     QCOMPARE(reports.size(), 2);

@@ -1,7 +1,7 @@
 // Window placement against a real X server and window manager (openbox).
-#include "testwindows.h"
-#include "windowsystem.h"
-#include "xcbwindowsystem.h"
+#include "support/testwindows.h"
+#include "launch/windowsystem.h"
+#include "launch/linux/xcbwindowsystem.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "clipboardexport.h"
-#include "fakeplatform.h"
-#include "fakeuiservices.h"
-#include "sitelistmodel.h"
+#include "sitelist/clipboardexport.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "sitelist/sitelistmodel.h"
 
 #include <QtTest>
 

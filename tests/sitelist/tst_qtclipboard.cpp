@@ -1,8 +1,8 @@
 // The desktop clipboard under the test X server.
-#include "clipboardexport.h"
-#include "fakeuiservices.h"
-#include "qtplatform.h"
-#include "sitelistmodel.h"
+#include "sitelist/clipboardexport.h"
+#include "fakes/fakeuiservices.h"
+#include "sitelist/linux/qtclipboard.h"
+#include "sitelist/sitelistmodel.h"
 
 #include <QApplication>
 #include <QClipboard>

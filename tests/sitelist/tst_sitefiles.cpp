@@ -1,14 +1,14 @@
-#include "errorreport.h"
-#include "fakeplatform.h"
-#include "fakeuiservices.h"
-#include "filechannel.h"
-#include "sitefiles.h"
-#include "sitelistmodel.h"
+#include "app/core/errorreport.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "sitelist/filechannel.h"
+#include "sitelist/sitefiles.h"
+#include "sitelist/sitelistmodel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include "testfiles.h"
+#include "support/testfiles.h"
 
 #include <QtTest>
 
@@ -43,8 +43,6 @@ private Q_SLOTS:
     void lineRules_data();
     void lineRules();
     void splitterIsIndependentOfChunking();
-    void fixPath_data();
-    void fixPath();
     void joinFolderAndName_data();
     void joinFolderAndName();
     void chooseTextFilesSetsUpDialogAndSplitsResult();
@@ -123,35 +121,6 @@ void TestSiteFiles::splitterIsIndependentOfChunking()
         splitter.finish();
         QCOMPARE(pieces, whole);
     }
-}
-
-void TestSiteFiles::fixPath_data()
-{
-    QTest::addColumn<QString>("in");
-    QTest::addColumn<QString>("out");
-    QTest::newRow("root join") << "C:\\\\a.txt"
-                               << "C:\\a.txt";
-    QTest::newRow("three become two") << "C:\\d\\\\\\a.txt"
-                                      << "C:\\d\\\\a.txt";
-    QTest::newRow("plain") << "C:\\d\\a.txt"
-                           << "C:\\d\\a.txt";
-    QTest::newRow("network path") << "\\\\srv\\share\\\\a.txt"
-                                  << "\\\\srv\\share\\a.txt";
-    QTest::newRow("one leading") << "\\srv\\a"
-                                 << "\\\\srv\\a";
-    QTest::newRow("many leading") << "\\\\\\\\srv\\a"
-                                  << "\\\\srv\\a";
-    QTest::newRow("backslashes only") << "\\\\\\"
-                                      << "\\\\";
-    QTest::newRow("empty") << ""
-                           << "";
-}
-
-void TestSiteFiles::fixPath()
-{
-    QFETCH(QString, in);
-    QFETCH(QString, out);
-    QCOMPARE(FixPath(in), out);
 }
 
 void TestSiteFiles::joinFolderAndName_data()

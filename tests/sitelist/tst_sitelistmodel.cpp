@@ -1,7 +1,7 @@
-#include "errorreport.h"
-#include "fakeuiservices.h"
-#include "siteedits.h"
-#include "sitelistmodel.h"
+#include "app/core/errorreport.h"
+#include "fakes/fakeuiservices.h"
+#include "sitelist/siteedits.h"
+#include "sitelist/sitelistmodel.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -86,29 +86,23 @@ void TestSiteListModel::longItemKeepsWholeTextButShowsItsStart()
 void TestSiteListModel::removal_data()
 {
     QTest::addColumn<int>("items");
-    QTest::addColumn<int>("key");
     QTest::addColumn<int>("selected");
     QTest::addColumn<bool>("busy");
-    QTest::addColumn<bool>("doubleClick");
     QTest::addColumn<QString>("remaining");
-    QTest::newRow("delete selected") << 3 << 46 << 2 << false << false << "1,3";
-    QTest::newRow("shift/ctrl delete: same key code") << 3 << 46 << 3 << false << false << "1,2";
-    QTest::newRow("other key") << 3 << 65 << 2 << false << false << "1,2,3";
-    QTest::newRow("nothing selected") << 3 << 46 << 0 << false << false << "1,2,3";
-    QTest::newRow("empty list") << 0 << 46 << 0 << false << false << "";
-    QTest::newRow("busy") << 3 << 46 << 1 << true << false << "1,2,3";
-    QTest::newRow("double-click") << 3 << 0 << 1 << false << true << "2,3";
-    QTest::newRow("double-click while busy") << 3 << 0 << 1 << true << true << "1,2,3";
-    QTest::newRow("stale selection") << 3 << 46 << 7 << false << false << "1,2,3";
+    QTest::newRow("middle") << 3 << 2 << false << "1,3";
+    QTest::newRow("last") << 3 << 3 << false << "1,2";
+    QTest::newRow("first") << 3 << 1 << false << "2,3";
+    QTest::newRow("nothing selected") << 3 << 0 << false << "1,2,3";
+    QTest::newRow("empty list") << 0 << 0 << false << "";
+    QTest::newRow("busy") << 3 << 1 << true << "1,2,3";
+    QTest::newRow("stale selection") << 3 << 7 << false << "1,2,3";
 }
 
 void TestSiteListModel::removal()
 {
     QFETCH(int, items);
-    QFETCH(int, key);
     QFETCH(int, selected);
     QFETCH(bool, busy);
-    QFETCH(bool, doubleClick);
     QFETCH(QString, remaining);
     FakeUiServices ui;
     SiteListModel model;
@@ -116,10 +110,7 @@ void TestSiteListModel::removal()
         model.AppendSite(QString::number(i));
     if (busy)
         ui.setPointer(Pointer::Hourglass);
-    if (doubleClick)
-        listDoubleClick(ui, model, selected);
-    else
-        listKeyDown(ui, model, key, selected);
+    removeSite(ui, model, selected);
     QStringList left;
     for (int i = 1; i <= model.count(); ++i)
         left << model.text(i);

@@ -6,7 +6,7 @@
 // FAKE_BROWSER_TITLE suffix for the window title ("<first argument><suffix>");
 //                    no window when unset
 // FAKE_BROWSER_STOP  the window's process ends once this file exists
-#include "testwindows.h"
+#include "support/testwindows.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "testwindows.h"
+#include "support/testwindows.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browserlauncher.h"
+#include "launch/browserlauncher.h"
 
 namespace zd {
 

@@ -1,4 +1,4 @@
-#include "inisettingsstore.h"
+#include "app/linux/inisettingsstore.h"
 
 #include <QFileInfo>
 

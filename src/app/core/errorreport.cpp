@@ -1,6 +1,6 @@
-#include "errorreport.h"
+#include "app/core/errorreport.h"
 
-#include "appinfo.h"
+#include "app/core/appinfo.h"
 
 #include <exception>
 #include <new>

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "clipboardexport.h"
-#include "filedialogs.h"
+#include "sitelist/filedialogs.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -18,14 +17,6 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
-};
-
-/// The desktop clipboard through QClipboard.
-class QtClipboard final : public Clipboard
-{
-public:
-    bool clear() override;
-    bool setText(const QString &text) override;
 };
 
 } // namespace zd

@@ -1,7 +1,10 @@
-#include "qtuiservices.h"
+#include "app/linux/qtuiservices.h"
 
+#include <QFile>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPixmap>
+#include <QtEndian>
 
 namespace zd {
 
@@ -12,8 +15,52 @@ QString displayText(QString text)
     return text;
 }
 
+QPoint curHotSpot(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {0, 0};
+    const QByteArray head = file.read(14);
+    if (head.size() < 14)
+        return {0, 0};
+    const auto *bytes = reinterpret_cast<const uchar *>(head.constData());
+    return {qFromLittleEndian<quint16>(bytes + 10), qFromLittleEndian<quint16>(bytes + 12)};
+}
+
+void QtUiServices::throwIfStopped() const
+{
+    if (m_stopRequested)
+        throw StopRequested();
+}
+
+void QtUiServices::pumpEvents()
+{
+    throwIfStopped();
+    m_pump.pump();
+    throwIfStopped();
+}
+
+void QtUiServices::idle(int ms)
+{
+    throwIfStopped();
+    idleInEventLoop(ms);
+    throwIfStopped();
+}
+
+bool QtUiServices::loadCustomPointer(const QString &path)
+{
+    const QPixmap image(path);
+    if (image.isNull())
+        return false;
+    const QPoint hotSpot = curHotSpot(path);
+    m_custom = QCursor(image, hotSpot.x(), hotSpot.y());
+    m_hasCustom = true;
+    return true;
+}
+
 MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style, const QString &title)
 {
+    throwIfStopped();
     QMessageBox box(m_window);
     box.setWindowTitle(title.isEmpty() ? m_title : title);
     box.setText(displayText(prompt));
@@ -42,6 +89,7 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
 
 QString QtUiServices::inputBox(const QString &prompt, const QString &defaultText)
 {
+    throwIfStopped();
     bool ok = false;
     const QString text =
         QInputDialog::getText(m_window, m_title, prompt, QLineEdit::Normal, defaultText, &ok);

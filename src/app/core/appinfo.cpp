@@ -1,4 +1,4 @@
-#include "appinfo.h"
+#include "app/core/appinfo.h"
 
 namespace zd {
 

@@ -8,6 +8,13 @@ enum class Pointer { Default = 0, Hourglass = 11, Custom = 99 };
 enum class MessageStyle { OkOnly = 0, YesNo = 4, Exclamation = 48 };
 enum class MessageResult { Ok = 1, Yes = 6, No = 7 };
 
+/// Thrown by the pump, the waits and the boxes once a stop was requested, so
+/// that a running handler unwinds (its files closed, its flags cleared).
+/// Reporting steps let it pass; only the window's handler runner catches it.
+class StopRequested
+{
+};
+
 /// The user-interface services every handler uses: boxes, the window's
 /// pointer, and the event pump that keeps the window alive in long loops.
 class UiServices
@@ -28,6 +35,11 @@ public:
     virtual void setApplicationTitle(const QString &title) = 0;
     virtual Pointer pointer() const = 0;
     virtual void setPointer(Pointer pointer) = 0;
+    /// Reads the pointer shown over buttons from an image file (.cur keeps
+    /// its hot spot); false when the file holds no picture.
+    virtual bool loadCustomPointer(const QString &path) = 0;
+    /// From now on pumpEvents(), idle() and the boxes throw StopRequested.
+    virtual void requestStop() = 0;
 };
 
 /// Pointer set to the hourglass for a scope; always set back to the default.

@@ -1,4 +1,4 @@
-#include "xcbwindowsystem.h"
+#include "launch/linux/xcbwindowsystem.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>

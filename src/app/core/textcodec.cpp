@@ -1,4 +1,4 @@
-#include "textcodec.h"
+#include "app/core/textcodec.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -19,13 +19,6 @@ QString decodeBytes(QByteArrayView bytes)
     if (decoder.hasError())
         return QString::fromLatin1(bytes);
     return text;
-}
-
-QByteArray encodeText(QStringView text)
-{
-    QByteArray out;
-    appendEncoded(out, text);
-    return out;
 }
 
 void appendEncoded(QByteArray &out, QStringView text)

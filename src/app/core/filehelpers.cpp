@@ -1,7 +1,7 @@
-#include "filehelpers.h"
+#include "app/core/filehelpers.h"
 
-#include "errorreport.h"
-#include "uiservices.h"
+#include "app/core/errorreport.h"
+#include "app/core/uiservices.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "networkdownloader.h"
+#include "extract/linux/networkdownloader.h"
 
 #include <QEventLoop>
 #include <QNetworkReply>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uiservices.h"
+#include "app/core/uiservices.h"
 
 #include <QString>
 
@@ -41,6 +41,8 @@ public:
         try {
             std::forward<F>(body)();
             return true;
+        } catch (const StopRequested &) {
+            throw;
         } catch (...) {
             reportCurrent(label);
             return false;
@@ -53,6 +55,8 @@ public:
     {
         try {
             return std::forward<F>(test)();
+        } catch (const StopRequested &) {
+            throw;
         } catch (...) {
             reportCurrent(label);
             return true;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windowsystem.h"
+#include "launch/windowsystem.h"
 
 #include <memory>
 

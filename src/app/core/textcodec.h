@@ -10,9 +10,6 @@ namespace zd {
 /// are valid UTF-8, else one character per byte, so nothing is replaced.
 QString decodeBytes(QByteArrayView bytes);
 
-/// Text to the bytes written to files and handed to programs (UTF-8).
-QByteArray encodeText(QStringView text);
-
 /// Appends the UTF-8 of \a text to \a out without a temporary array.
 void appendEncoded(QByteArray &out, QStringView text);
 

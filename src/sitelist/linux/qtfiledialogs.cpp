@@ -1,8 +1,6 @@
-#include "qtplatform.h"
+#include "sitelist/linux/qtfiledialogs.h"
 
-#include <QClipboard>
 #include <QFileDialog>
-#include <QGuiApplication>
 
 namespace zd {
 
@@ -40,18 +38,6 @@ QString QtFileDialogs::showOpen(const DialogSetup &setup)
 QString QtFileDialogs::showSave(const DialogSetup &setup)
 {
     return runDialog(m_parent, setup, QFileDialog::AcceptSave);
-}
-
-bool QtClipboard::clear()
-{
-    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
-    return true;
-}
-
-bool QtClipboard::setText(const QString &text)
-{
-    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
-    return true;
 }
 
 } // namespace zd

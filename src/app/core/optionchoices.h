@@ -10,13 +10,20 @@ class Procedure;
 class SettingsStore;
 class UiServices;
 
+/// The six option buttons, numbered as their settings keys ("Option1" ...):
+/// a browser group (1-3) and a window-state group (4-6).
+enum class Option { InternetExplorer = 1, Chrome, Firefox, SameState, Minimized, Maximized };
+
+inline constexpr std::array<Option, 6> kAllOptions{Option::InternetExplorer, Option::Chrome,
+                                                   Option::Firefox,          Option::SameState,
+                                                   Option::Minimized,        Option::Maximized};
+
 /// Read access to the two choices, as the launch run needs it.
 class Options
 {
 public:
     virtual ~Options() = default;
-    /// Whether button Option<k> (1 to 6) is selected.
-    virtual bool isSelected(int k) const = 0;
+    virtual bool isSelected(Option option) const = 0;
 };
 
 /// The six option buttons' state, kept in step with the settings store:
@@ -28,21 +35,21 @@ class OptionChoices final : public QObject, public Options
 public:
     OptionChoices(SettingsStore &store, UiServices &ui, QObject *parent = nullptr);
 
-    bool isSelected(int k) const override;
-    /// Selects Option<k>, unselects the others of its group and saves the group.
-    void select(int k);
+    bool isSelected(Option option) const override;
+    /// Selects \a option, unselects the others of its group and saves the group.
+    void select(Option option);
     /// Sets a button from code: true selects as above, false only clears it.
-    void setSelected(int k, bool selected);
+    void setSelected(Option option, bool selected);
     /// The six start-up steps, labelled 132 to 142.
     void restore(Procedure &procedure);
 
-    static QString keyFor(int k);
+    static QString keyFor(Option option);
 
 Q_SIGNALS:
     void changed();
 
 private:
-    void saveGroup(int first);
+    void saveGroup(Option first);
 
     SettingsStore &m_store;
     UiServices &m_ui;

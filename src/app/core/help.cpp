@@ -1,8 +1,8 @@
-#include "help.h"
+#include "app/core/help.h"
 
-#include "appinfo.h"
-#include "errorreport.h"
-#include "uiservices.h"
+#include "app/core/appinfo.h"
+#include "app/core/errorreport.h"
+#include "app/core/uiservices.h"
 
 namespace zd {
 

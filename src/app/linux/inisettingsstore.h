@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settingsstore.h"
+#include "app/core/settingsstore.h"
 
 #include <QSettings>
 

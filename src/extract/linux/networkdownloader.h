@@ -1,6 +1,6 @@
 #pragma once
 
-#include "downloader.h"
+#include "extract/downloader.h"
 
 #include <QNetworkAccessManager>
 

@@ -1,0 +1,107 @@
+#include "app/core/optionchoices.h"
+
+#include "app/core/errorreport.h"
+#include "app/core/settingsstore.h"
+#include "app/core/uiservices.h"
+
+namespace zd {
+
+std::optional<bool> parseStoredBool(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double number = trimmed.toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return number != 0.0;
+}
+
+OptionChoices::OptionChoices(SettingsStore &store, UiServices &ui, QObject *parent)
+    : QObject(parent), m_store(store), m_ui(ui)
+{
+}
+
+namespace {
+
+int numberOf(Option option)
+{
+    return static_cast<int>(option);
+}
+
+size_t slotOf(Option option)
+{
+    return static_cast<size_t>(numberOf(option) - 1);
+}
+
+Option firstOfGroup(Option option)
+{
+    return numberOf(option) <= 3 ? Option::InternetExplorer : Option::SameState;
+}
+
+} // namespace
+
+QString OptionChoices::keyFor(Option option)
+{
+    return QStringLiteral("Option%1").arg(numberOf(option));
+}
+
+bool OptionChoices::isSelected(Option option) const
+{
+    return m_selected[slotOf(option)];
+}
+
+void OptionChoices::select(Option option)
+{
+    const size_t first = slotOf(firstOfGroup(option));
+    for (size_t i = first; i < first + 3; ++i)
+        m_selected[i] = i == slotOf(option);
+    Q_EMIT changed();
+    saveGroup(firstOfGroup(option));
+}
+
+void OptionChoices::setSelected(Option option, bool selected)
+{
+    if (selected) {
+        select(option);
+    } else if (isSelected(option)) {
+        m_selected[slotOf(option)] = false;
+        Q_EMIT changed();
+    }
+}
+
+void OptionChoices::saveGroup(Option first)
+{
+    bool allWritten = true;
+    for (size_t i = slotOf(first); i < slotOf(first) + 3; ++i) {
+        const Option option = kAllOptions[i];
+        const QString text = isSelected(option) ? QStringLiteral("True") : QStringLiteral("False");
+        allWritten = m_store.setValue(keyFor(option), text) && allWritten;
+    }
+    if (!allWritten && !m_warnedAboutWrite) {
+        m_warnedAboutWrite = true;
+        m_ui.messageBox(QStringLiteral("Your choice could not be saved to %1. It stays in effect "
+                                       "until Zentavia Desk is closed.")
+                            .arg(m_store.location()));
+    }
+}
+
+void OptionChoices::restore(Procedure &procedure)
+{
+    for (const Option option : kAllOptions) {
+        procedure.step(130 + 2 * numberOf(option), [this, option] {
+            const bool selectedByDefault = option == firstOfGroup(option);
+            const QString fallback = selectedByDefault ? QStringLiteral("1") : QStringLiteral("0");
+            const QString stored = m_store.value(keyFor(option)).value_or(fallback);
+            const std::optional<bool> selected = parseStoredBool(stored);
+            if (!selected)
+                throw Failure(QStringLiteral("Type mismatch"));
+            setSelected(option, *selected);
+        });
+    }
+}
+
+} // namespace zd

@@ -1,0 +1,78 @@
+#include "launch/browserlauncher.h"
+
+#include <QFileInfo>
+
+namespace zd {
+
+QStringList candidatePrograms(const QString &programFile)
+{
+    const QString name = programFile.toLower();
+    if (name == QLatin1String("chrome.exe"))
+        return {QStringLiteral("google-chrome-stable"), QStringLiteral("google-chrome"),
+                QStringLiteral("chromium"), QStringLiteral("chromium-browser")};
+    if (name == QLatin1String("firefox.exe"))
+        return {QStringLiteral("firefox"), QStringLiteral("firefox-esr")};
+    return {};
+}
+
+QString titleWordFor(const QString &executableName)
+{
+    const QString name = QFileInfo(executableName).fileName().toLower();
+    if (name.startsWith(QLatin1String("google-chrome")))
+        return QStringLiteral("Chrome");
+    if (name.startsWith(QLatin1String("chromium")))
+        return QStringLiteral("Chromium");
+    if (name.startsWith(QLatin1String("firefox")))
+        return QStringLiteral("Firefox");
+    return {};
+}
+
+QStringList splitDesktopExec(const QString &exec)
+{
+    QStringList args;
+    QString current;
+    bool inQuotes = false;
+    bool hasToken = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec[i];
+        if (inQuotes) {
+            if (c == QLatin1Char('\\') && i + 1 < exec.size()) {
+                current += exec[++i];
+            } else if (c == QLatin1Char('"')) {
+                inQuotes = false;
+            } else {
+                current += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            inQuotes = true;
+            hasToken = true;
+        } else if (c.isSpace()) {
+            if (hasToken)
+                args << current;
+            current.clear();
+            hasToken = false;
+        } else {
+            current += c;
+            hasToken = true;
+        }
+    }
+    if (hasToken)
+        args << current;
+
+    QStringList result;
+    for (const QString &arg : std::as_const(args)) {
+        if (arg == QLatin1String("%u") || arg == QLatin1String("%U") || arg == QLatin1String("%f")
+            || arg == QLatin1String("%F")) {
+            result << QString(); // where the address goes
+        } else if (arg.size() == 2 && arg.startsWith(QLatin1Char('%'))) {
+            continue; // %i, %c, %k and deprecated codes carry nothing we have
+        } else {
+            QString plain = arg;
+            plain.replace(QLatin1String("%%"), QLatin1String("%"));
+            result << plain;
+        }
+    }
+    return result;
+}
+
+} // namespace zd

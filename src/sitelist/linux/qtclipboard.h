@@ -1,0 +1,15 @@
+#pragma once
+
+#include "sitelist/clipboard.h"
+
+namespace zd {
+
+/// The desktop clipboard through QClipboard.
+class QtClipboard final : public Clipboard
+{
+public:
+    bool clear() override;
+    bool setText(const QString &text) override;
+};
+
+} // namespace zd

@@ -1,0 +1,77 @@
+#include "support/scanning.h"
+
+#include "app/core/textcodec.h"
+#include "extract/linknormalizer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zd::test {
+
+namespace {
+
+bool startsWithNoCase(QByteArrayView bytes, qsizetype at, QByteArrayView lowerPattern)
+{
+    if (bytes.size() - at < lowerPattern.size())
+        return false;
+    for (qsizetype i = 0; i < lowerPattern.size(); ++i) {
+        char c = bytes[at + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != lowerPattern[i])
+            return false;
+    }
+    return true;
+}
+
+void addIfShortEnough(QStringList &found, QByteArrayView value, const LinkNormalizer &links)
+{
+    if (value.size() > kMaxFoundLength * 4)
+        return;
+    const QString text = decodeBytes(value);
+    if (text.size() <= kMaxFoundLength)
+        found << links.ResolveLink(text);
+}
+
+} // namespace
+
+QStringList scanInChunks(StreamScanner::Kind kind, QByteArrayView bytes, const LinkNormalizer &links,
+                         UiServices &ui, qsizetype chunk)
+{
+    RecordingSink sink;
+    StreamScanner scanner(kind, links, sink, ui);
+    for (qsizetype at = 0; at < bytes.size(); at += chunk) {
+        const qsizetype n = std::min(chunk, bytes.size() - at);
+        std::memcpy(scanner.prepare(n), bytes.data() + at, static_cast<size_t>(n));
+        scanner.commit(n);
+    }
+    scanner.finish();
+    return sink.items;
+}
+
+QStringList referenceScan(StreamScanner::Kind kind, QByteArrayView bytes, const LinkNormalizer &links)
+{
+    QStringList found;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (kind == StreamScanner::Kind::Hrefs) {
+            if (!startsWithNoCase(bytes, i, "href=\""))
+                continue;
+            const qsizetype start = i + 6;
+            qsizetype end = start;
+            while (end < bytes.size() && bytes[end] != '"')
+                ++end;
+            if (end < bytes.size())
+                addIfShortEnough(found, bytes.sliced(start, end - start), links);
+        } else {
+            if (!startsWithNoCase(bytes, i, "http://") && !startsWithNoCase(bytes, i, "https://"))
+                continue;
+            qsizetype end = i;
+            while (end < bytes.size() && bytes[end] != ' ' && bytes[end] != '\r' && bytes[end] != '\n')
+                ++end;
+            addIfShortEnough(found, bytes.sliced(i, end - i), links);
+        }
+    }
+    return found;
+}
+
+} // namespace zd::test
