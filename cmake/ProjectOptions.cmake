@@ -2,9 +2,23 @@
 add_library(project_options INTERFACE)
 target_compile_features(project_options INTERFACE cxx_std_20)
 target_compile_options(project_options INTERFACE
-  -Wall -Wextra -Wpedantic)
+  -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual
+  -Wsuggest-override -Wundef -Wzero-as-null-pointer-constant -Wcast-align -Wformat=2
+  $<$<CXX_COMPILER_ID:GNU>:-Wlogical-op -Wuseless-cast>)
 target_compile_definitions(project_options INTERFACE
   QT_NO_KEYWORDS QT_NO_URL_CAST_FROM_STRING)
+
+# The program's own code says which encoding every string has. Test code
+# may write plain literals, as KDE's autotests do.
+add_library(zd_strict_qt INTERFACE)
+target_compile_definitions(zd_strict_qt INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_USE_QSTRINGBUILDER)
+
+# The test command turns warnings into errors; a plain build only warns.
+option(ZD_WERROR "Treat warnings as errors" OFF)
+if(ZD_WERROR)
+  target_compile_options(project_options INTERFACE -Werror)
+endif()
 
 option(ZD_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 if(ZD_SANITIZE)

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     for (const auto kind : {zd::StreamScanner::Kind::TextUrls, zd::StreamScanner::Kind::Hrefs}) {
         const QStringList expected = zd::test::referenceScan(kind, input, links);
-        const QStringList whole = zd::test::scanInChunks(kind, input, links, ui, qMax<qsizetype>(input.size(), 1));
+        const QStringList whole =
+            zd::test::scanInChunks(kind, input, links, ui, qMax<qsizetype>(input.size(), 1));
         ZD_FUZZ_CHECK(whole == expected);
         ZD_FUZZ_CHECK(zd::test::scanInChunks(kind, input, links, ui, chunk) == expected);
         for (const QString &found : whole) {

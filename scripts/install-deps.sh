@@ -6,7 +6,7 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libxcb1-dev li
           libxcb-icccm4-dev fonts-liberation2 qt6-qpa-plugins)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(xvfb xauth openbox x11-utils wmctrl python3 openssl clang libclang-rt-14-dev
-             desktop-file-utils appstream dpkg-dev file)
+             desktop-file-utils appstream dpkg-dev file clang-format clang-tidy git)
 fi
 
 missing=()

@@ -13,8 +13,23 @@ run_suite() {
   scripts/with-x11.sh ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
 }
 
+echo "== formatting =="
+unformatted=$(git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep -c warning: || true)
+if ((unformatted)); then
+  git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | head -40
+  echo "Source files not formatted as .clang-format says (clang-format -i fixes them)." >&2
+  exit 1
+fi
+
 echo "== tests =="
-run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZD_WERROR=ON
+
+echo "== clang-tidy =="
+run-clang-tidy -quiet -p build-test -j "$jobs" "$PWD/src/.*\.cpp\$" > build-test/clang-tidy.log 2>&1 || {
+  grep -E "warning:|error:" build-test/clang-tidy.log | sort -u >&2
+  echo "clang-tidy found the above." >&2
+  exit 1
+}
 echo "== tests under ASan + UBSan =="
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZD_SANITIZE=ON -DZD_BUILD_BENCH=OFF
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZD_SANITIZE=ON -DZD_BUILD_BENCH=OFF -DZD_WERROR=ON

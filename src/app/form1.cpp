@@ -313,6 +313,15 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
             }
         }
         break;
+    case QEvent::MouseButtonPress:
+        // A click below the last row keeps the selection, so that the
+        // double-click it starts removes the selected item.
+        if (watched == m_list->viewport()) {
+            const auto *press = static_cast<QMouseEvent *>(event);
+            if (!m_list->indexAt(press->position().toPoint()).isValid())
+                return true;
+        }
+        break;
     case QEvent::MouseButtonDblClick:
         if (watched == m_list->viewport()) {
             removeSelectedSite();

@@ -35,7 +35,7 @@ void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &l
                   UiServices &ui)
 {
     // Small enough to stay in the cache between the copy and the scan.
-    constexpr qint64 kChunk = 256 * 1024;
+    constexpr qint64 kChunk = qint64{256} * 1024;
     StreamScanner scanner(kind, links, list, ui);
     for (;;) {
         ui.pumpEvents();

@@ -16,7 +16,7 @@ namespace zd {
 namespace {
 
 // The event pump is offered a turn at least this often while scanning.
-constexpr qsizetype kPumpBlock = 64 * 1024;
+constexpr qsizetype kPumpBlock = qsizetype{64} * 1024;
 
 char lower(char c)
 {

@@ -51,7 +51,7 @@ LaunchRun::LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, Wi
 void LaunchRun::Pause(double seconds)
 {
     const qint64 start = m_clock.nowMs();
-    const qint64 length = qint64(std::llround(seconds * 1000.0));
+    const qint64 length = std::llround(seconds * 1000.0);
     for (qint64 elapsed = 0; elapsed < length; elapsed = m_clock.nowMs() - start)
         m_ui.idle(int(qMin<qint64>(length - elapsed, kPollMs)));
 }

@@ -51,7 +51,7 @@ void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListMod
         return;
     // A snapshot (shared strings, no copies): the list may change while
     // events are pumped.
-    const std::vector<QString> items = list.items();
+    const std::vector<QString> items = list.items(); // NOLINT(performance-unnecessary-copy-initialization)
     const QString text = composeClipboardText(ui, items);
     ClearClipboard(clipboard);
     SetClipboardText(clipboard, text, 0);

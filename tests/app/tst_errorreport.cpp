@@ -1,12 +1,6 @@
 #include "app/core/appinfo.h"
 #include "app/core/errorreport.h"
 #include "fakes/fakeuiservices.h"
-#include "app/core/filehelpers.h"
-#include "app/core/help.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-#include "support/testfiles.h"
 
 #include <QtTest>
 
@@ -29,16 +23,10 @@ class TestErrorReport : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void reportTextIsExact();
-    void helpButtonTagHasOneSpaceBeforeAt();
     void twoFailingStepsGiveTwoReportsInOrder();
     void failingConditionRunsGuardedBlock();
     void failureDeepInRoutineSkipsOnlyThatRoutine();
     void unexpectedExceptionsAreReportedToo();
-    void applicationTitleCutsTrailingWords_data();
-    void applicationTitleCutsTrailingWords();
-    void fileExists();
-    void deleteFileQuietly();
-    void helpShowsContactOnce();
 };
 
 void TestErrorReport::reportTextIsExact()
@@ -54,16 +42,6 @@ void TestErrorReport::reportTextIsExact()
     QCOMPARE(ui.messages.size(), size_t(1));
     QCOMPARE(ui.messages[0].title, QStringLiteral("Application Error"));
     QCOMPARE(ui.messages[0].style, MessageStyle::Exclamation);
-}
-
-void TestErrorReport::helpButtonTagHasOneSpaceBeforeAt()
-{
-    FakeUiServices ui;
-    Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton9_Click")));
-    procedure.step(100, [] { throw Failure(QStringLiteral("Boom")); });
-    const QStringList lines = ui.errorReports().value(0).split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.value(1).section(QLatin1Char('\r'), 0, 0),
-             QStringLiteral("in Zentavia2021/08/31.Form1.PushButton9_Click at line 100"));
 }
 
 void TestErrorReport::twoFailingStepsGiveTwoReportsInOrder()
@@ -120,64 +98,6 @@ void TestErrorReport::unexpectedExceptionsAreReportedToo()
     QCOMPARE(reports.size(), 2);
     QVERIFY(reports[0].startsWith(QStringLiteral("runtime trouble\r\n")));
     QVERIFY(reports[1].startsWith(QStringLiteral("Out of memory\r\n")));
-}
-
-void TestErrorReport::applicationTitleCutsTrailingWords_data()
-{
-    QTest::addColumn<QString>("product");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("product") << QStringLiteral("Zentavia Desk") << QStringLiteral("Zentavia");
-    QTest::newRow("three words") << QStringLiteral("A B C") << QStringLiteral("A B");
-    QTest::newRow("long") << QStringLiteral("Word ").repeated(12).trimmed()
-                          << QStringLiteral("Word ").repeated(8).trimmed();
-}
-
-void TestErrorReport::applicationTitleCutsTrailingWords()
-{
-    QFETCH(QString, product);
-    QFETCH(QString, title);
-    QCOMPARE(applicationTitleFor(product), title);
-}
-
-void TestErrorReport::fileExists()
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("a.txt"));
-    QVERIFY(test::writeTestFile(file));
-    QVERIFY(FileExists(file));
-    QVERIFY(FileExists(dir.path())); // folders have a modification time too
-    QVERIFY(!FileExists(dir.filePath(QStringLiteral("missing"))));
-    QVERIFY(!FileExists(QString()));
-    QVERIFY(!FileExists(QStringLiteral("/no/such/drive/x")));
-}
-
-void TestErrorReport::deleteFileQuietly()
-{
-    FakeUiServices ui;
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("ro.txt"));
-    QVERIFY(test::writeTestFile(file));
-    QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner));
-    DeleteFileQuietly(ui, file);
-    QVERIFY(!QFile::exists(file));
-    QVERIFY(ui.pumps >= 1);
-
-    DeleteFileQuietly(ui, dir.filePath(QStringLiteral("missing")));
-    QVERIFY(ui.messages.empty());
-    QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(dir.filePath(QStringLiteral("missing"))));
-}
-
-void TestErrorReport::helpShowsContactOnce()
-{
-    FakeUiServices ui;
-    showHelp(ui);
-    showHelp(ui);
-    QCOMPARE(ui.messages.size(), size_t(2));
-    for (const auto &shown : ui.messages) {
-        QCOMPARE(shown.prompt, QStringLiteral("Questions? Please contact Team Quillmoor at ") + kContactPage);
-        QVERIFY(shown.title.isEmpty());
-        QCOMPARE(shown.style, MessageStyle::OkOnly);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestErrorReport)

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include "support/testfiles.h"
 
@@ -33,7 +34,8 @@ struct Harness
     explicit Harness(const QString &programFolder = QString())
         : choices(settings, ui), extraction(ui, downloader, dialogs, sites),
           launch(ui, clock, launcher, windows, choices, sites),
-          form(Form1Services{ui, sites, choices, channel, dialogs, clipboard, extraction, launch, programFolder})
+          form(Form1Services{ui, sites, choices, channel, dialogs, clipboard, extraction, launch,
+                             programFolder})
     {
     }
     FakeUiServices ui;
@@ -57,6 +59,17 @@ struct Harness
         return form.findChild<T *>(QString::fromLatin1(name));
     }
     void click(const char *name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
+    // The window on screen with these items in its list; null if it never showed.
+    QTreeView *showList(const QStringList &items)
+    {
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            return nullptr;
+        for (const QString &item : items)
+            sites.AppendSite(item);
+        QCoreApplication::processEvents();
+        return control<QTreeView>("ListView1");
+    }
 };
 
 } // namespace
@@ -74,7 +87,10 @@ private Q_SLOTS:
     void handCursorFileLoadsQuietly();
     void skinChangesColours();
     void pointerRules();
-    void listKeysAndDoubleClick();
+    void listKeys_data();
+    void listKeys();
+    void doubleClickBelowTheLastItem();
+    void closingDuringAHandlerStopsItThenQuits();
     void optionButtonsSaveTheirGroup();
     void buttonsReachTheirHandlers();
     void droppedFilesAreLoaded();
@@ -254,25 +270,74 @@ void TestForm1::pointerRules()
     QCOMPARE(h.ui.pointer(), Pointer::Hourglass);
 }
 
-void TestForm1::listKeysAndDoubleClick()
+void TestForm1::listKeys_data()
 {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("left");
+    const QString removed = QStringLiteral("a,c");
+    const QString kept = QStringLiteral("a,b,c");
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << int(Qt::NoModifier) << removed;
+    QTest::newRow("Shift+Delete") << int(Qt::Key_Delete) << int(Qt::ShiftModifier) << removed;
+    QTest::newRow("Ctrl+Delete") << int(Qt::Key_Delete) << int(Qt::ControlModifier) << removed;
+    QTest::newRow("Alt+Delete") << int(Qt::Key_Delete) << int(Qt::AltModifier) << removed;
+    QTest::newRow("keypad Delete") << int(Qt::Key_Delete) << int(Qt::KeypadModifier) << removed;
+    QTest::newRow("full stop (46 in Qt)") << int(Qt::Key_Period) << int(Qt::NoModifier) << kept;
+    QTest::newRow("a") << int(Qt::Key_A) << int(Qt::NoModifier) << kept;
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << int(Qt::NoModifier) << kept;
+}
+
+void TestForm1::listKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, left);
     Harness h;
-    h.form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
-    for (const char *text : {"a", "b", "c", "d"})
-        h.sites.AppendSite(QString::fromLatin1(text));
-    QCoreApplication::processEvents();
-    auto *list = h.control<QTreeView>("ListView1");
+    auto *list = h.showList({"a", "b", "c"});
+    QVERIFY(list);
     list->setFocus();
     list->setCurrentIndex(list->model()->index(1, 0));
-    QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier);
-    QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()), (QStringList{"a", "c", "d"}));
-    // A double-click below the last item removes the selected one.
+    QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()).join(QLatin1Char(',')), left);
+}
+
+void TestForm1::doubleClickBelowTheLastItem()
+{
+    Harness h;
+    auto *list = h.showList({"a", "b", "c"});
+    QVERIFY(list);
     list->setCurrentIndex(list->model()->index(0, 0));
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(50, list->viewport()->height() - 5));
-    QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()), (QStringList{"c", "d"}));
-    QTest::keyClick(list, Qt::Key_A);
-    QCOMPARE(h.sites.count(), 2);
+    // What a user's double-click delivers: a click, then the double-click.
+    const QPoint below(50, list->viewport()->height() - 5);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below);
+    QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()), (QStringList{"b", "c"}));
+}
+
+void TestForm1::closingDuringAHandlerStopsItThenQuits()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.txt"));
+    QVERIFY(writeTestFile(path, QByteArray("http://x/\n").repeated(10'000)));
+    Harness h;
+    h.dialogs.nextOpen.push_back(path);
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    // Only the window's own stop may end the loop below.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    h.ui.onPump = [&] {
+        if (h.sites.count() >= 100 && h.form.isVisible())
+            h.form.close();
+    };
+    QTimer::singleShot(0, &h.form, [&] { h.click("PushButton3"); });
+    QTimer::singleShot(10'000, &h.form, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(h.ui.stopRequested);
+    QVERIFY(h.sites.count() >= 100);
+    QVERIFY(h.sites.count() < 10'000);
+    QVERIFY(h.ui.errorReports().isEmpty());
+    QVERIFY(!h.form.isVisible());
+    QGuiApplication::setQuitOnLastWindowClosed(true);
 }
 
 void TestForm1::optionButtonsSaveTheirGroup()

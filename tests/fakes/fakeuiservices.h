@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/errorreport.h"
 #include "app/core/uiservices.h"
 
 #include <QStringList>
@@ -38,12 +39,18 @@ public:
     QStringList pointerImages;
     QString customPointer;
     bool stopRequested = false;
+    /// Plain boxes (not error reports) that fail with Failure("Boom") next.
+    int failingMessages = 0;
     /// Pumps, waits and boxes left before a stop is requested; -1 never.
     int pumpsBeforeStop = -1;
 
     MessageResult messageBox(const QString &prompt, MessageStyle style, const QString &title) override
     {
         throwIfStopped();
+        if (failingMessages > 0 && title.isEmpty()) {
+            --failingMessages;
+            throw Failure(QStringLiteral("Boom"));
+        }
         messages.push_back({prompt, style, title});
         if (style != MessageStyle::YesNo)
             return MessageResult::Ok;

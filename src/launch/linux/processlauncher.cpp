@@ -12,8 +12,7 @@ namespace {
 
 QString findDesktopEntry(const QString &id)
 {
-    const QString path = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
-    return path;
+    return QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
 }
 
 QString execLineOf(const QString &desktopFile)

@@ -37,7 +37,7 @@ QString decodeCompoundText(const char *data, int length)
                 ++i;
             continue;
         }
-        text += QChar(uchar(data[i]));
+        text += QLatin1Char(data[i]);
     }
     return text;
 }
