@@ -9,7 +9,6 @@
 #include "app/core/uiservices.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 #include <utility>
@@ -19,15 +18,6 @@ namespace zd {
 namespace {
 
 constexpr qsizetype kChunkSize = 1 << 20;
-
-void requireWritableTarget(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isDir())
-        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
-    if (info.exists() && !info.isWritable())
-        throw Failure(QStringLiteral("Permission denied: %1").arg(path));
-}
 
 } // namespace
 
@@ -213,19 +203,15 @@ void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &chann
     // A failed step stops the writing: the target keeps its old content and
     // no "Done." claims otherwise.
     std::optional<FileChannel::Claim> claim;
-    std::optional<QSaveFile> file;
+    std::optional<FileReplacement> file;
     QByteArray pending;
     const auto writePending = [&] {
-        if (file->write(pending) != pending.size())
-            throw Failure(QStringLiteral("Device I/O error: %1").arg(file->errorString()));
+        file->write(pending);
         pending.clear();
     };
     bool ok = procedure.step(130, [&] {
         claim.emplace(channel);
-        requireWritableTarget(fileName);
         file.emplace(fileName);
-        if (!file->open(QIODevice::WriteOnly))
-            throw Failure(file->errorString());
     });
     int count = 0;
     if (ok)
@@ -243,8 +229,7 @@ void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &chann
     if (ok) {
         ok = procedure.step(140, [&] {
             writePending();
-            if (!file->commit())
-                throw Failure(file->errorString());
+            file->commit();
         });
     }
     file.reset();

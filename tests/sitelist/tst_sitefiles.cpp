@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include "support/faultyfilesystems.h"
 #include "support/testfiles.h"
 
 #include <QtTest>
@@ -15,6 +16,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace zd;
 using zd::test::FakeFileDialogs;
@@ -56,7 +58,10 @@ private Q_SLOTS:
     void loadAndSaveShareOneChannel();
     void saveWritesCrLfAfterEveryItem();
     void saveAsksBeforeOverwriting();
+    void failedSaveKeepsOldFileAndSaysNoDone_data();
     void failedSaveKeepsOldFileAndSaysNoDone();
+    void saveRefusesSpecialFiles();
+    void saveKeepsPermissionsAndLinks();
     void saveIntoMissingFolderReportsOnce();
     void itemWithLineBreakSplitsOnReload();
 
@@ -236,8 +241,8 @@ void TestSiteFiles::badInput()
 
 void TestSiteFiles::namedPipeDoesNotHang()
 {
-    const QString fifo = path(QStringLiteral("pipe"));
-    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString fifo = path(QStringLiteral("save-pipe"));
+    QVERIFY2(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0, strerror(errno));
     FakeUiServices ui;
     FileChannel channel;
     SiteListModel model;
@@ -388,37 +393,129 @@ void TestSiteFiles::saveAsksBeforeOverwriting()
     QCOMPARE(ui.messages.size(), before);
 }
 
+void TestSiteFiles::failedSaveKeepsOldFileAndSaysNoDone_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("items");
+    // Every line is 32 bytes with its CR LF; Qt buffers 16 KiB before writing.
+    const QList<QPair<const char *, int>> sizes{{"empty list", 0},
+                                                {"one item", 1},
+                                                {"just under the write buffer", 511},
+                                                {"just over the write buffer", 513},
+                                                {"4 MiB", 131'072}};
+    for (const char *fault : {"file size limit", "full disk"}) {
+        for (const auto &[name, items] : sizes)
+            QTest::addRow("%s, %s", fault, name) << QString::fromLatin1(fault) << items;
+    }
+}
+
 void TestSiteFiles::failedSaveKeepsOldFileAndSaysNoDone()
 {
-    const QString target = path(QStringLiteral("precious.txt"));
+    QFETCH(QString, fault);
+    QFETCH(int, items);
+    const bool fullDisk = fault == QLatin1String("full disk");
+    QTemporaryDir mountPoint;
+    std::optional<test::SmallFileSystem> disk;
+    QString folder = m_dir.path();
+    if (fullDisk) {
+        disk.emplace(mountPoint.path(), 64 * 1024);
+        if (!disk->mounted())
+            QSKIP("mounting a small tmpfs needs root; the full-disk rows run in CI");
+        folder = mountPoint.path();
+    }
+    const QString target = folder + QStringLiteral("/list.txt");
     QVERIFY(writeTestFile(target, "precious\r\n"));
+    if (fullDisk)
+        QVERIFY(disk->fill());
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
     FakeUiServices ui;
     FakeFileDialogs dialogs;
     FileChannel channel;
     SiteListModel model;
-    for (int i = 0; i < 200'000; ++i)
-        model.AppendSite(QStringLiteral("http://www.example.com/page/%1").arg(i));
-
-    // A file size limit makes the write fail part-way, as a full disk would.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 1 << 20;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int i = 0; i < items; ++i)
+        model.AppendSite(QStringLiteral("http://example.com/%1").arg(i, 11, 10, QLatin1Char('0')));
     dialogs.nextSave.push_back(target);
     ui.nextAnswers.push_back(MessageResult::Yes);
-    saveListAsTextFile(ui, dialogs, channel, model);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+    {
+        std::optional<test::FileSizeLimit> limit;
+        if (!fullDisk)
+            limit.emplace(qMax(items * 32 / 2, 1));
+        saveListAsTextFile(ui, dialogs, channel, model);
+    }
 
-    QCOMPARE(readFile(target), QByteArray("precious\r\n"));
-    QCOMPARE(ui.errorReports().size(), 1);
-    const QString label = ui.reportLabels().value(0);
-    QVERIFY2(label == QLatin1String("136") || label == QLatin1String("140"), qPrintable(label));
-    QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
     QCOMPARE(ui.pointer(), Pointer::Default);
-    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("precious.txt*")}, QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("precious.txt")});
+    if (items == 0) {
+        // Nothing to write, nothing that can fail: the list is saved empty.
+        QCOMPARE(readFile(target), QByteArray());
+        QVERIFY(ui.plainMessages().contains(QStringLiteral("Done.")));
+        QVERIFY(ui.errorReports().isEmpty());
+        return;
+    }
+    QCOMPARE(readFile(target), QByteArray("precious\r\n"));
+    QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
+    QCOMPARE(ui.errorReports().size(), 1);
+    const QString report = ui.errorReports().value(0);
+    const QString reason =
+        fullDisk ? QStringLiteral("No space left on device") : QStringLiteral("File too large");
+    QVERIFY2(report.startsWith(reason + QStringLiteral(": ") + target), qPrintable(report));
+}
+
+void TestSiteFiles::saveRefusesSpecialFiles()
+{
+    const QString fifo = path(QStringLiteral("special-pipe"));
+    QVERIFY2(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0, strerror(errno));
+    const QString linkToFifo = path(QStringLiteral("link-to-pipe"));
+    QVERIFY(QFile::link(fifo, linkToFifo));
+    QStringList targets{fifo, linkToFifo};
+    // A private device node, never the system's: needs root.
+    const QString device = path(QStringLiteral("null-device"));
+    if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+        const QString linkToDevice = path(QStringLiteral("link-to-device"));
+        QVERIFY(QFile::link(device, linkToDevice));
+        targets << device << linkToDevice;
+    }
+    for (const QString &target : std::as_const(targets)) {
+        FakeUiServices ui;
+        FakeFileDialogs dialogs;
+        FileChannel channel;
+        SiteListModel model;
+        model.AppendSite(QStringLiteral("http://a/"));
+        dialogs.nextSave.push_back(target);
+        ui.nextAnswers.push_back(MessageResult::Yes);
+        saveListAsTextFile(ui, dialogs, channel, model);
+        QVERIFY2(ui.errorReports().value(0).contains(QStringLiteral("is not a regular file")),
+                 qPrintable(target));
+        QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
+        const QFileInfo after(target);
+        QVERIFY2(after.exists() && !after.isFile(), qPrintable(target));
+    }
+}
+
+void TestSiteFiles::saveKeepsPermissionsAndLinks()
+{
+    const QString real = path(QStringLiteral("real.txt"));
+    const QString link = path(QStringLiteral("link.txt"));
+    QVERIFY(writeTestFile(real, "old\r\n"));
+    QCOMPARE(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    QVERIFY(QFile::link(real, link));
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    model.AppendSite(QStringLiteral("http://new/"));
+    dialogs.nextSave.push_back(link);
+    ui.nextAnswers.push_back(MessageResult::Yes);
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QVERIFY(ui.plainMessages().contains(QStringLiteral("Done.")));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readFile(real), QByteArray("http://new/\r\n"));
+    struct stat info
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(real).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, 0640u);
 }
 
 void TestSiteFiles::saveIntoMissingFolderReportsOnce()

@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zd {
 
 bool FileExists(const QString &path)
@@ -50,6 +55,72 @@ void openRegularFile(QFile &file)
             QStringLiteral("Path/File access error: %1 is not a regular file").arg(file.fileName()));
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(file.errorString());
+}
+
+QString describeFileError(const QFileDevice &file, const QString &path, int savedErrno)
+{
+    // Qt's own text is "Unknown error" when a buffered write failed at close.
+    QString reason = savedErrno != 0 ? QString::fromLocal8Bit(std::strerror(savedErrno)) : file.errorString();
+    if (reason.isEmpty())
+        reason = QStringLiteral("Unknown error");
+    return QStringLiteral("%1: %2").arg(reason, path);
+}
+
+void requireRegularOrMissing(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
+    if (info.exists() && !info.isFile())
+        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(path));
+}
+
+FileReplacement::FileReplacement(const QString &path) : m_path(path), m_file(path)
+{
+    requireRegularOrMissing(path);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isWritable())
+        throw Failure(QStringLiteral("Permission denied: %1").arg(path));
+    struct stat old
+    {
+    };
+    const bool existed = ::stat(QFile::encodeName(path).constData(), &old) == 0;
+    errno = 0;
+    if (!m_file.open(QIODevice::WriteOnly))
+        fail(errno);
+    if (existed) {
+        // The new file takes the old one's place: give it the old one's mode.
+        ::fchmod(m_file.handle(), old.st_mode & 07777);
+        if (::fchown(m_file.handle(), old.st_uid, old.st_gid) != 0) {
+            // Only root may give a file away; the user's own file is theirs anyway.
+        }
+    }
+}
+
+void FileReplacement::write(QByteArrayView bytes)
+{
+    errno = 0;
+    if (m_file.write(bytes.data(), bytes.size()) != bytes.size())
+        fail(errno);
+}
+
+void FileReplacement::commit()
+{
+    // close() ignores a failed flush and commit() would then rename a short
+    // file over the user's: flush first and check it.
+    errno = 0;
+    if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
+        fail(errno);
+    errno = 0;
+    if (!m_file.commit())
+        fail(errno);
+}
+
+void FileReplacement::fail(int savedErrno)
+{
+    const QString text = describeFileError(m_file, m_path, savedErrno);
+    m_file.cancelWriting();
+    throw Failure(text);
 }
 
 } // namespace zd
