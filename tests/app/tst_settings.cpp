@@ -6,10 +6,16 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include "support/testfiles.h"
+
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace zd;
 using zd::test::FakeUiServices;
+using zd::test::writeTestFile;
 
 namespace {
 
@@ -58,6 +64,8 @@ private Q_SLOTS:
     void badValueReportedAtEveryStartUntilChosen();
     void failedWriteKeepsChoiceAndWarnsOnce();
     void unreadableFileNeverStopsStartUp();
+    void fileThatIsNotOursIsLeftAlone_data();
+    void fileThatIsNotOursIsLeftAlone();
 
 private:
     void writeIni(const QString &content);
@@ -68,7 +76,7 @@ private:
 void TestSettings::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir->path());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
 }
 
 void TestSettings::writeIni(const QString &content)
@@ -203,7 +211,7 @@ void TestSettings::failedWriteKeepsChoiceAndWarnsOnce()
     QFile file(blocker);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, blocker + QStringLiteral("/config"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker + QStringLiteral("/config")));
 
     FakeUiServices ui;
     IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
@@ -225,12 +233,67 @@ void TestSettings::unreadableFileNeverStopsStartUp()
     writeIni(QString::fromLatin1("\x01\x02[[[\n=\n\xff\xfe garbage"));
     FakeUiServices junk;
     QCOMPARE(startUp(junk), QStringLiteral("100100"));
+    // Unparsable but writable: written, so no "could not be saved".
+    QVERIFY(junk.plainMessages().isEmpty());
     QVERIFY(QFile::remove(iniPath()));
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Quillmoor.ini")));
     FakeUiServices ui;
     QCOMPARE(startUp(ui), QStringLiteral("100100"));
     QVERIFY(ui.errorReports().isEmpty());
     QCOMPARE(ui.plainMessages().size(), 1); // the one "could not be saved" note
+}
+
+void TestSettings::fileThatIsNotOursIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("named pipe") << "fifo"
+                                << "not a regular file";
+    QTest::newRow("link to a device") << "device"
+                                      << "not a regular file";
+    QTest::newRow("lock file is a folder") << "lock folder"
+                                           << "lock file is not a regular file";
+    QTest::newRow("2 MiB") << "oversized"
+                           << "larger than 1 MiB";
+}
+
+void TestSettings::fileThatIsNotOursIsLeftAlone()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QByteArray ini = QFile::encodeName(iniPath());
+    QByteArray oversized;
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(ini.constData(), 0600), 0);
+    } else if (kind == QLatin1String("device")) {
+        // A private node in the test's folder, never the system's.
+        const QByteArray node = QFile::encodeName(m_dir->filePath(QStringLiteral("null-device")));
+        if (::mknod(node.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+            QSKIP("making a device node needs root; this row runs in CI");
+        QVERIFY(QFile::link(QString::fromLocal8Bit(node), iniPath()));
+    } else if (kind == QLatin1String("lock folder")) {
+        writeIni(kGroupLine + QStringLiteral("Option2=True\n"));
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Quillmoor.ini.lock")));
+    } else {
+        oversized = kGroupLine.toUtf8() + QByteArray(2 << 20, '#');
+        QVERIFY(writeTestFile(iniPath(), oversized));
+    }
+    FakeUiServices ui;
+    QCOMPARE(startUp(ui), QStringLiteral("100100"));
+    QVERIFY(ui.errorReports().isEmpty());
+    QCOMPARE(ui.plainMessages().size(), 1);
+    QVERIFY2(ui.plainMessages()[0].contains(reason), qPrintable(ui.plainMessages()[0]));
+
+    const QFileInfo after(iniPath());
+    if (kind == QLatin1String("lock folder")) {
+        QVERIFY(QFileInfo(iniPath() + QStringLiteral(".lock")).isDir());
+    } else if (kind == QLatin1String("oversized")) {
+        QFile file(iniPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), oversized);
+    } else {
+        QVERIFY(after.exists() && !after.isFile());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

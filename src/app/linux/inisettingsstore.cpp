@@ -1,20 +1,60 @@
 #include "app/linux/inisettingsstore.h"
 
 #include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
 
 namespace zd {
 
-IniSettingsStore::IniSettingsStore(const QString &application, const QString &section)
-    : m_settings(QSettings::IniFormat, QSettings::UserScope, application), m_section(section)
+namespace {
+
+// QSettings waits for its lock without a bound; we wait this long at most.
+constexpr int kLockWaitMs = 500;
+
+bool isThere(const QFileInfo &info)
 {
+    return info.exists() || info.isSymLink();
 }
+
+} // namespace
+
+QString settingsFileProblem(const QString &path)
+{
+    const QFileInfo file(path);
+    if (isThere(file)) {
+        if (!file.isFile())
+            return QStringLiteral("it is not a regular file");
+        if (file.size() > IniSettingsStore::kMaxFileBytes)
+            return QStringLiteral("it is larger than 1 MiB");
+    }
+    const QFileInfo lock(path + QStringLiteral(".lock"));
+    if (isThere(lock) && !lock.isFile())
+        return QStringLiteral("its lock file is not a regular file");
+    return {};
+}
+
+IniSettingsStore::IniSettingsStore(const QString &application, const QString &section)
+    : m_path(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+             + application + QStringLiteral(".ini")),
+      m_section(section), m_problem(settingsFileProblem(m_path))
+{
+    if (m_problem.isEmpty())
+        m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+}
+
+IniSettingsStore::~IniSettingsStore() = default;
 
 std::optional<QString> IniSettingsStore::value(const QString &key)
 {
+    if (!m_settings) {
+        if (!m_session.contains(key))
+            return std::nullopt;
+        return m_session.value(key);
+    }
     const QString fullKey = m_section + QLatin1Char('/') + key;
-    if (!m_settings.contains(fullKey))
+    if (!m_settings->contains(fullKey))
         return std::nullopt;
-    const QVariant stored = m_settings.value(fullKey);
+    const QVariant stored = m_settings->value(fullKey);
     // A list ("a, b" in the file) is not a value we wrote; show it as text.
     if (stored.typeId() == QMetaType::QStringList)
         return stored.toStringList().join(QStringLiteral(", "));
@@ -23,18 +63,32 @@ std::optional<QString> IniSettingsStore::value(const QString &key)
 
 bool IniSettingsStore::setValue(const QString &key, const QString &value)
 {
-    m_settings.setValue(m_section + QLatin1Char('/') + key, value);
-    m_settings.sync();
-    if (m_settings.status() != QSettings::NoError)
+    // The file may have been replaced since start-up.
+    if (m_settings)
+        m_problem = settingsFileProblem(m_path);
+    if (!m_problem.isEmpty()) {
+        m_settings.reset();
+        m_session.insert(key, value);
+        return false;
+    }
+    m_settings->setValue(m_section + QLatin1Char('/') + key, value);
+    {
+        QLockFile lock(m_path + QStringLiteral(".lock"));
+        if (!lock.tryLock(kLockWaitMs))
+            return false; // kept in memory; the next write tries again
+    }
+    m_settings->sync();
+    // A file QSettings could not parse is still written; only access fails.
+    if (m_settings->status() == QSettings::AccessError)
         return false;
     // sync() is silent when the folder cannot be created; check the file itself.
-    const QFileInfo file(m_settings.fileName());
+    const QFileInfo file(m_path);
     return file.exists() && file.isWritable();
 }
 
 QString IniSettingsStore::location() const
 {
-    return m_settings.fileName();
+    return m_problem.isEmpty() ? m_path : QStringLiteral("%1 (%2)").arg(m_path, m_problem);
 }
 
 } // namespace zd
