@@ -6,15 +6,33 @@ class QIODevice;
 
 namespace zd {
 
+/// How a download ended.
+enum class DownloadStatus {
+    /// The whole body is in the target.
+    Complete,
+    /// Not to be had: any HTTP status of 400 or above, a network or TLS error,
+    /// a body cut short (encoded or not), a timeout, an address that is no
+    /// http or https address.
+    NotFound,
+    /// The target refused bytes (a full disk, a file-size limit); the target's
+    /// error says why.
+    WriteFailed,
+    /// The body grew beyond kMaxPageBytes.
+    TooLarge,
+};
+
+/// Far beyond any real page; bounds the disk a server that never ends its
+/// body can fill, and keeps every offset within what Qt's containers index.
+inline constexpr qint64 kMaxPageBytes = qint64{2} << 30;
+
 /// Synchronous download of an address; the window keeps working meanwhile.
 class Downloader
 {
 public:
     virtual ~Downloader() = default;
-    /// Writes the whole response body to \a target; true only when all of it
-    /// arrived (any HTTP status of 400 or above, any network or TLS error, a
-    /// body cut short or a timeout is false).
-    virtual bool download(const QString &url, QIODevice &target) = 0;
+    /// Writes the response body to \a target, stopping at the first failed
+    /// write or past the size bound.
+    virtual DownloadStatus download(const QString &url, QIODevice &target) = 0;
 };
 
 } // namespace zd

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <optional>
 
 namespace zd {
@@ -97,15 +98,28 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
     // A unique 0600 file, never a fixed name another user could plant a link at.
     std::optional<QTemporaryFile> temp;
     procedure.step(102, [&] {
-        temp.emplace(QStringLiteral("%1/HTML%2-XXXXXX.tmp").arg(temporaryFolder()).arg(tempIndex));
+        const QString folder = temporaryFolder();
+        temp.emplace(QStringLiteral("%1/HTML%2-XXXXXX.tmp").arg(folder).arg(tempIndex));
+        errno = 0;
         if (!temp->open())
-            throw Failure(QStringLiteral("Path/File access error: %1").arg(temp->errorString()));
+            throw Failure(QStringLiteral("Could not create a temporary file for the page in %1")
+                              .arg(describeFileError(*temp, folder, errno)));
     });
-    bool ok = false;
+    // Without a temporary file nothing was downloaded: the report above said why.
+    if (!temp || !temp->isOpen())
+        return false;
+    DownloadStatus status = DownloadStatus::NotFound;
+    int writeErrno = 0;
     procedure.step(104, [&] {
         m_ui.pumpEvents();
-        ok = temp && temp->isOpen() && m_downloader.download(m_links.pageUrl(), *temp);
+        errno = 0;
+        status = m_downloader.download(m_links.pageUrl(), *temp);
+        // A write that failed when the buffer went to disk fails here.
+        if (status == DownloadStatus::Complete && !temp->flush())
+            status = DownloadStatus::WriteFailed;
+        writeErrno = errno;
     });
+    const bool ok = status == DownloadStatus::Complete;
     if (procedure.condition(106, [&] { return ok; })) {
         procedure.step(108, [&] { result = true; });
         QFile file;
@@ -123,10 +137,18 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
         return result;
     }
     procedure.step(124, [&] { result = false; });
+    QString message = QStringLiteral("URL not found");
+    if (status == DownloadStatus::WriteFailed) {
+        message = QStringLiteral("The page could not be stored, so no link was added. %1")
+                      .arg(describeFileError(*temp, temp->fileName(), writeErrno));
+    } else if (status == DownloadStatus::TooLarge) {
+        message = QStringLiteral("The page is larger than %1 GiB, more than Zentavia Desk reads, so no "
+                                 "link was added.")
+                      .arg(kMaxPageBytes >> 30);
+    }
     // Removed on this path too: nothing of a failed download is left behind.
-    if (temp)
-        DeleteFileQuietly(m_ui, temp->fileName());
-    procedure.step(126, [&] { m_ui.messageBox(QStringLiteral("URL not found")); });
+    DeleteFileQuietly(m_ui, temp->fileName());
+    procedure.step(126, [&] { m_ui.messageBox(message); });
     return false;
 }
 

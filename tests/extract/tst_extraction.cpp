@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include "support/faultyfilesystems.h"
 #include "support/testfiles.h"
 
 #include <QtTest>
@@ -42,11 +43,16 @@ private Q_SLOTS:
     void selfSignedTlsIsRefused();
     void emptyPageAddsNothingAndSaysNothing();
     void largePage();
+    void compressedPageIsInflated();
     void oneExtractionAtATime();
     void textFiles();
     void textFileProblems_data();
     void textFileProblems();
     void temporaryFolderFallsBackWithoutTemp();
+    void endlessBodyStopsAtTheSizeBound();
+    void fullTemporaryFolderStopsTheDownload_data();
+    void fullTemporaryFolderStopsTheDownload();
+    void missingTemporaryFolderIsNamed();
 
 private:
     struct Run
@@ -140,6 +146,7 @@ void TestExtraction::failures_data()
     QTest::newRow("redirect loop") << m_server->url(QStringLiteral("/loop"));
     QTest::newRow("server stalls") << m_server->url(QStringLiteral("/stall"));
     QTest::newRow("body cut short") << m_server->url(QStringLiteral("/cut"));
+    QTest::newRow("gzip body cut short") << m_server->url(QStringLiteral("/gzip-cut"));
     QTest::newRow("connection refused") << QStringLiteral("http://127.0.0.1:1/");
     QTest::newRow("unknown host") << QStringLiteral("http://no-such-host.invalid/");
     QTest::newRow("not http") << QStringLiteral("ftp://127.0.0.1/");
@@ -201,6 +208,17 @@ void TestExtraction::largePage()
     QCOMPARE(run.list.count(), 100'000);
     // The typed address counts as a folder: links join to it.
     QCOMPARE(run.list.text(100'000), m_server->url(QStringLiteral("/large?n=100000/page99999.html")));
+}
+
+void TestExtraction::compressedPageIsInflated()
+{
+    Run run;
+    NetworkDownloader downloader(5'000, 60'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(extraction.GetUrls(m_server->url(QStringLiteral("/gzip")), 1));
+    QCOMPARE(run.list.count(), 6000);
+    QCOMPARE(run.list.text(6000), m_server->url(QStringLiteral("/gzip/g5999.html")));
+    QVERIFY(run.ui.messages.empty());
 }
 
 void TestExtraction::oneExtractionAtATime()
@@ -277,6 +295,74 @@ void TestExtraction::temporaryFolderFallsBackWithoutTemp()
     QCOMPARE(temporaryFolder(), QDir::tempPath());
     qputenv("TEMP", "/some/where");
     QCOMPARE(temporaryFolder(), QStringLiteral("/some/where"));
+}
+
+void TestExtraction::endlessBodyStopsAtTheSizeBound()
+{
+    Run run;
+    NetworkDownloader downloader(5'000, 120'000, 4 << 20);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.list.AppendSite(QStringLiteral("kept"));
+    QVERIFY(!extraction.GetUrls(m_server->url(QStringLiteral("/endless")), 1));
+    QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("kept")});
+    QCOMPARE(run.ui.plainMessages().size(), 1);
+    QVERIFY(run.ui.plainMessages()[0].startsWith(QStringLiteral("The page is larger than 2 GiB")));
+    QVERIFY(QDir(m_temp.path()).isEmpty());
+}
+
+void TestExtraction::fullTemporaryFolderStopsTheDownload_data()
+{
+    QTest::addColumn<bool>("fullDisk");
+    QTest::newRow("file size limit") << false;
+    QTest::newRow("full disk") << true;
+}
+
+void TestExtraction::fullTemporaryFolderStopsTheDownload()
+{
+    QFETCH(bool, fullDisk);
+    QTemporaryDir mountPoint;
+    std::optional<SmallFileSystem> disk;
+    std::optional<FileSizeLimit> limit;
+    QString folder = m_temp.path();
+    if (fullDisk) {
+        disk.emplace(mountPoint.path(), 256 * 1024);
+        if (!disk->mounted())
+            QSKIP("mounting a small tmpfs needs root; this row runs in CI");
+        folder = mountPoint.path();
+        qputenv("TEMP", QFile::encodeName(folder));
+    } else {
+        limit.emplace(1 << 20);
+    }
+    Run run;
+    NetworkDownloader downloader(5'000, 120'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(!extraction.GetUrls(m_server->url(QStringLiteral("/endless")), 1));
+    limit.reset();
+    QCOMPARE(run.list.count(), 0);
+    QCOMPARE(run.ui.plainMessages().size(), 1);
+    const QString message = run.ui.plainMessages()[0];
+    QVERIFY2(message.startsWith(QStringLiteral("The page could not be stored")), qPrintable(message));
+    QVERIFY2(message.contains(fullDisk ? QStringLiteral("No space left on device")
+                                       : QStringLiteral("File too large")),
+             qPrintable(message));
+    QVERIFY(QDir(folder).isEmpty());
+}
+
+void TestExtraction::missingTemporaryFolderIsNamed()
+{
+    qputenv("TEMP", QFile::encodeName(m_temp.filePath(QStringLiteral("gone"))));
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(!extraction.GetUrls(QStringLiteral("http://x/"), 1));
+    QCOMPARE(run.ui.errorReports().size(), 1);
+    QVERIFY2(run.ui.errorReports()[0].startsWith(
+                 QStringLiteral("Could not create a temporary file for the page in "
+                                "No such file or directory: ")
+                 + m_temp.filePath(QStringLiteral("gone"))),
+             qPrintable(run.ui.errorReports()[0]));
+    QVERIFY(run.ui.plainMessages().isEmpty());
+    QVERIFY(downloader.requested.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestExtraction)

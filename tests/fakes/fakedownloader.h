@@ -16,15 +16,15 @@ public:
     QStringList requested;
     std::function<void()> duringDownload;
 
-    bool download(const QString &url, QIODevice &target) override
+    DownloadStatus download(const QString &url, QIODevice &target) override
     {
         requested << url;
         if (duringDownload)
             duringDownload();
         if (!pages.contains(url))
-            return false;
-        target.write(pages.value(url));
-        return true;
+            return DownloadStatus::NotFound;
+        const QByteArray page = pages.value(url);
+        return target.write(page) == page.size() ? DownloadStatus::Complete : DownloadStatus::WriteFailed;
     }
 };
 

@@ -3,7 +3,10 @@
 
 Routes: /links.html (three links), /empty, /404, /500, /redirect (to /links.html),
 /loop (redirects to itself), /stall (never answers), /cut (announces more than it
-sends, then closes), /large?n=N (N links), /big.html (the file given by --page).
+sends, then closes), /gzip (6000 links, gzip-encoded), /gzip-cut (the
+same, cut half-way), /endless (a body without
+end, bounded at 256 MiB or 60 s), /large?n=N (N links), /big.html (the file given
+by --page).
 With --tls CERT KEY it serves HTTPS.
 """
 import http.server
@@ -11,6 +14,7 @@ import socketserver
 import ssl
 import sys
 import threading
+import gzip
 import time
 import urllib.parse
 
@@ -64,6 +68,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             self.close_connection = True
             self.connection.shutdown(2)
+        elif path in ("/gzip", "/gzip-cut"):
+            body = gzip.compress(b"".join(b'<a href="g%d.html">g</a>\n' % i for i in range(6000)), mtime=0)
+            self.send_response(200)
+            self.send_header("Content-Encoding", "gzip")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body if path == "/gzip" else body[: len(body) // 2])
+            self.wfile.flush()
+            self.close_connection = True
+            self.connection.shutdown(2)
+        elif path == "/endless":
+            self.send_response(200)
+            self.end_headers()
+            block = b'<a href="again.html">x</a>\n' * 2000
+            deadline = time.monotonic() + 60
+            sent = 0
+            try:
+                while sent < (256 << 20) and time.monotonic() < deadline:
+                    self.wfile.write(block)
+                    sent += len(block)
+            except OSError:
+                pass  # the client gave up, as it should
+            self.close_connection = True
         elif path == "/large":
             n = int(query.get("n", ["1000"])[0].rstrip("/"))
             body = b"".join(b'<a href="page%d.html">link</a>\n' % i for i in range(n))
