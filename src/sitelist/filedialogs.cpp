@@ -29,9 +29,21 @@ QString dialogResultFor(const QStringList &paths)
         return {};
     if (paths.size() == 1)
         return paths.first();
-    QStringList parts{QFileInfo(paths.first()).absolutePath()};
+    // The folder all of them share; each name is relative to it, so files
+    // chosen from several folders ("/a/x.txt" "/b/y.txt") keep their own.
+    QStringList folder = QFileInfo(paths.first()).absolutePath().split(QLatin1Char('/'));
+    for (const QString &path : paths) {
+        const QStringList other = QFileInfo(path).absolutePath().split(QLatin1Char('/'));
+        qsizetype same = 0;
+        while (same < folder.size() && same < other.size() && folder[same] == other[same])
+            ++same;
+        folder = folder.mid(0, same);
+    }
+    const QString common = folder.join(QLatin1Char('/'));
+    QStringList parts{common.isEmpty() ? QStringLiteral("/") : common};
+    const qsizetype skip = common.size() + 1;
     for (const QString &path : paths)
-        parts << QFileInfo(path).fileName();
+        parts << QFileInfo(path).absoluteFilePath().mid(skip);
     return parts.join(QChar(0));
 }
 

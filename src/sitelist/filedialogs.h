@@ -32,7 +32,8 @@ public:
 /// Qt name filters ("Text Files (*.txt)", ...) from a "|"-separated filter.
 QStringList nameFiltersFrom(const QString &filter);
 
-/// The dialog result for a list of chosen full paths (all in one folder).
+/// The dialog result for a list of chosen full paths: their common folder,
+/// then each path relative to it.
 QString dialogResultFor(const QStringList &paths);
 
 } // namespace zd

@@ -1,4 +1,5 @@
 #include "sitelist/linux/qtfiledialogs.h"
+#include "sitelist/sitefiles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -34,6 +35,7 @@ private Q_SLOTS:
     void openSeveralGivesFolderAndNames();
     void saveAsksNoOverwriteQuestionOfItsOwn();
     void cancelGivesEmpty();
+    void filesFromTwoFoldersKeepTheirFolders();
 };
 
 void TestQtFileDialogs::openSeveralGivesFolderAndNames()
@@ -90,6 +92,31 @@ void TestQtFileDialogs::cancelGivesEmpty()
     onNextDialog([](QFileDialog *dialog) { dialog->reject(); });
     QCOMPARE(dialogs.showOpen(DialogSetup{QString(), kOpenFlags, QStringLiteral("t"), kTextFileFilter}),
              QString());
+}
+
+void TestQtFileDialogs::filesFromTwoFoldersKeepTheirFolders()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("a")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("b/c")));
+    const QString root = QDir(dir.path()).canonicalPath();
+    const QStringList chosen{root + QStringLiteral("/a/x.txt"), root + QStringLiteral("/b/c/y.txt")};
+    for (const QString &path : chosen)
+        QVERIFY(test::writeTestFile(path));
+    QtFileDialogs dialogs;
+    onNextDialog([&](QFileDialog *dialog) {
+        dialog->selectFile(QStringLiteral("\"%1\" \"%2\"").arg(chosen[0], chosen[1]));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    const QStringList parts =
+        dialogs.showOpen(DialogSetup{QString(), kOpenFlags, QStringLiteral("t"), kTextFileFilter})
+            .split(QChar(0));
+    QCOMPARE(parts.size(), 3);
+    QStringList loaded;
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        loaded << joinFolderAndName(parts[0], parts[i]);
+    loaded.sort();
+    QCOMPARE(loaded, chosen);
 }
 
 QTEST_MAIN(TestQtFileDialogs)
