@@ -370,6 +370,9 @@ void Form1::closeEvent(QCloseEvent *event)
     if (m_handlerDepth > 0) {
         m_quitWhenIdle = true;
         m_services.ui.requestStop();
+        // Ends every local event loop too (a download, a wait), not only
+        // the main one, so that the stop is seen at once.
+        QCoreApplication::quit();
     }
 }
 

@@ -64,6 +64,7 @@ private Q_SLOTS:
     void badValueReportedAtEveryStartUntilChosen();
     void failedWriteKeepsChoiceAndWarnsOnce();
     void unreadableFileNeverStopsStartUp();
+    void firstStartMakesTheFolder();
     void fileThatIsNotOursIsLeftAlone_data();
     void fileThatIsNotOursIsLeftAlone();
 
@@ -241,6 +242,17 @@ void TestSettings::unreadableFileNeverStopsStartUp()
     QCOMPARE(startUp(ui), QStringLiteral("100100"));
     QVERIFY(ui.errorReports().isEmpty());
     QCOMPARE(ui.plainMessages().size(), 1); // the one "could not be saved" note
+}
+
+void TestSettings::firstStartMakesTheFolder()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("new/config"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder));
+    FakeUiServices ui;
+    QCOMPARE(startUp(ui), QStringLiteral("100100"));
+    QVERIFY(ui.messages.empty());
+    QSettings stored(folder + QStringLiteral("/Quillmoor.ini"), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("Zentavia Desk/Option4")).toString(), QStringLiteral("True"));
 }
 
 void TestSettings::fileThatIsNotOursIsLeftAlone_data()

@@ -5,7 +5,7 @@ Routes: /links.html (three links), /empty, /404, /500, /redirect (to /links.html
 /loop (redirects to itself), /stall (never answers), /cut (announces more than it
 sends, then closes), /gzip (6000 links, gzip-encoded), /gzip-cut (the
 same, cut half-way), /endless (a body without
-end, bounded at 256 MiB or 60 s), /large?n=N (N links), /big.html (the file given
+end, bounded at 256 MiB or 60 s), /trickle (a slow page), /large?n=N (N links), /big.html (the file given
 by --page).
 With --tls CERT KEY it serves HTTPS.
 """
@@ -90,6 +90,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     sent += len(block)
             except OSError:
                 pass  # the client gave up, as it should
+            self.close_connection = True
+        elif path == "/trickle":
+            # A slow page: a little every 20 ms for up to 30 s.
+            self.send_response(200)
+            self.end_headers()
+            deadline = time.monotonic() + 30
+            try:
+                while time.monotonic() < deadline:
+                    self.wfile.write(b'<a href="slow.html">s</a>\n' * 100)
+                    self.wfile.flush()
+                    time.sleep(0.02)
+            except OSError:
+                pass
             self.close_connection = True
         elif path == "/large":
             n = int(query.get("n", ["1000"])[0].rstrip("/"))

@@ -1,5 +1,6 @@
 #include "app/linux/inisettingsstore.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
@@ -72,6 +73,9 @@ bool IniSettingsStore::setValue(const QString &key, const QString &value)
         return false;
     }
     m_settings->setValue(m_section + QLatin1Char('/') + key, value);
+    // The lock lives beside the file: its folder must be there first.
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
+        return false;
     {
         QLockFile lock(m_path + QStringLiteral(".lock"));
         if (!lock.tryLock(kLockWaitMs))
