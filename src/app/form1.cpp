@@ -14,6 +14,7 @@
 #include "sitelist/sitelistmodel.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTreeView>
 
 namespace zd {
@@ -93,6 +95,20 @@ void paintWhite(QWidget *widget)
 
 } // namespace
 
+QPoint windowPositionWithin(const QRect &frame, const QRect &available)
+{
+    QRect placed = frame;
+    placed.moveCenter(available.center());
+    return {qMax(placed.left(), available.left()), qMax(placed.top(), available.top())};
+}
+
+QFont fontFitting(QFont font, const QString &caption, int width)
+{
+    while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(caption) > width)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    return font;
+}
+
 Form1::Form1(const Form1Services &services, QWidget *parent)
     : QWidget(parent), m_services(services), m_sites(services.sites), m_choices(services.choices)
 {
@@ -132,7 +148,8 @@ void Form1::buildControls()
         auto *button = new QPushButton(QString::fromLatin1(spec.caption), this);
         button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
         button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
-        button->setFont(arialBold(11.25));
+        // Room for the button's own frame and padding.
+        button->setFont(fontFitting(arialBold(11.25), button->text(), button->width() - 8));
         button->setMouseTracking(true);
         button->installEventFilter(this);
         m_buttons[size_t(spec.number - 1)] = button;
@@ -156,7 +173,13 @@ void Form1::buildControls()
         option->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
         // The choices object decides what is selected; the buttons mirror it.
         option->setAutoExclusive(false);
-        paintWhite(option);
+        // No background of its own: the frame's shows through.
+        option->setAutoFillBackground(false);
+        option->installEventFilter(this);
+        const int indicator =
+            option->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, option)
+            + option->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, option);
+        option->setFont(fontFitting(font(), option->text(), option->width() - indicator));
         m_options[size_t(spec.number - 1)] = option;
     }
     setMouseTracking(true);
@@ -248,11 +271,8 @@ void Form1::Form_Load()
     procedure.step(130, [&] { m_list->setColumnWidth(0, px(7000)); });
     m_choices.restore(procedure);
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(windowPositionWithin(frameGeometry(), screen->availableGeometry()));
 }
 
 void Form1::ApplySkin()
@@ -260,7 +280,8 @@ void Form1::ApplySkin()
     // No skinning component on Linux: the skin only changes the colours.
     if (!QFile::exists(m_services.programFolder + QStringLiteral("/x/o.cjs")))
         return;
-    const QColor buttonFace = palette().color(QPalette::Button);
+    // The window is painted white already: the face colour comes from the style.
+    const QColor buttonFace = style()->standardPalette().color(QPalette::Button);
     const auto paint = [&buttonFace](QWidget *widget) {
         QPalette palette = widget->palette();
         palette.setColor(QPalette::Window, buttonFace);
@@ -269,8 +290,6 @@ void Form1::ApplySkin()
     paint(this);
     paint(m_frame1);
     paint(m_frame2);
-    for (QRadioButton *option : m_options)
-        paint(option);
 }
 
 void Form1::onButtonPointerMove()
@@ -304,6 +323,16 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         }
         break;
     case QEvent::KeyPress:
+        if (isButton) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            // Enter on a focused command button clicks it, as Space does.
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                static_cast<QPushButton *>(watched)->click();
+                return true;
+            }
+        } else if (moveOptionFocus(watched, static_cast<QKeyEvent *>(event)->key())) {
+            return true;
+        }
         if (watched == m_list) {
             const auto *key = static_cast<QKeyEvent *>(event);
             // Qt's key values are not the list's key codes ("." is 46 too).
@@ -355,6 +384,29 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// Arrow keys in an option group select the next or previous button, as
+// option buttons do everywhere; the choice is saved as a click saves it.
+bool Form1::moveOptionFocus(QObject *watched, int key)
+{
+    const auto found = std::find(m_options.begin(), m_options.end(), watched);
+    if (found == m_options.end())
+        return false;
+    int step = 0;
+    if (key == Qt::Key_Down || key == Qt::Key_Right)
+        step = 1;
+    else if (key == Qt::Key_Up || key == Qt::Key_Left)
+        step = -1;
+    if (step == 0)
+        return false;
+    const auto index = static_cast<int>(found - m_options.begin());
+    const int first = index < 3 ? 0 : 3;
+    const auto next = static_cast<size_t>(first + (index - first + step + 3) % 3);
+    m_choices.select(kAllOptions[next]);
+    syncOptionButtons();
+    m_options[next]->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 void Form1::removeSelectedSite()

@@ -35,6 +35,14 @@ struct Form1Services
     QString programFolder;
 };
 
+/// Where a window of \a frame's size goes: centred in \a available, but
+/// never above or left of it, so that its title bar stays reachable.
+QPoint windowPositionWithin(const QRect &frame, const QRect &available);
+
+/// \a font made smaller, a quarter point at a time, until \a caption fits
+/// \a width pixels (6 points at least), for desktops without Arial's metrics.
+QFont fontFitting(QFont font, const QString &caption, int width);
+
 /// The main window: builds the controls of the layout and hands every event
 /// to the plain code behind it.
 class Form1 final : public QWidget
@@ -63,6 +71,7 @@ private:
     void onBackgroundPointerMove();
 
     void removeSelectedSite();
+    bool moveOptionFocus(QObject *watched, int key);
 
     // Counts handlers under way; closing during one stops it, then quits.
     template<class F>

@@ -31,7 +31,37 @@ QString listed(const QStringList &addresses, int named)
     return text;
 }
 
+// "1 address was", "2 addresses were".
+QString addresses(qsizetype count, const char *singularVerb, const char *pluralVerb)
+{
+    return count == 1 ? QStringLiteral("1 address %1").arg(QLatin1String(singularVerb))
+                      : QStringLiteral("%1 addresses %2").arg(count).arg(QLatin1String(pluralVerb));
+}
+
 } // namespace
+
+QString browserChoiceName(const QString &programFile)
+{
+    const QString name = programFile.toLower();
+    if (name == QLatin1String("chrome.exe"))
+        return QStringLiteral("Chrome");
+    if (name == QLatin1String("firefox.exe"))
+        return QStringLiteral("Firefox");
+    return QStringLiteral("the default browser");
+}
+
+QString missingBrowserMessage(const QString &programFile)
+{
+    QStringList names = candidatePrograms(programFile);
+    if (names.isEmpty()) // the default browser: the desktop's, else any of them
+        names << QStringLiteral("the desktop's default web browser")
+              << candidatePrograms(QStringLiteral("chrome.exe"))
+                     + candidatePrograms(QStringLiteral("firefox.exe"));
+    QString chosen = browserChoiceName(programFile);
+    chosen[0] = chosen[0].toUpper();
+    return QStringLiteral("%1 is not installed, so no site was opened.\r\nLooked for: %2")
+        .arg(chosen, names.join(QStringLiteral(", ")));
+}
 
 bool looksLikeOption(const QString &address)
 {
@@ -72,12 +102,7 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, const QSt
         if (!browser) {
             m_stopped = true;
             outcome = Launched::Stopped;
-            const QStringList names = candidatePrograms(programFile);
-            m_ui.messageBox(QStringLiteral("The browser for %1 is not installed, so no site was opened "
-                                           "with it.%2")
-                                .arg(programFile, names.isEmpty() ? QString()
-                                                                  : QStringLiteral("\r\nLooked for: ")
-                                                                        + names.join(QStringLiteral(", "))));
+            m_ui.messageBox(missingBrowserMessage(programFile));
             return;
         }
         if (titleWord)
@@ -169,17 +194,22 @@ void LaunchRun::showSummary()
 {
     QStringList parts;
     if (!m_skipped.isEmpty()) {
-        parts << QStringLiteral("%1 address(es) were not opened because they begin with \"-\", "
-                                "which a browser would take for an option:\n%2")
-                     .arg(m_skipped.size())
-                     .arg(listed(m_skipped, kNamedInSummary));
+        const bool one = m_skipped.size() == 1;
+        parts << QStringLiteral("%1 not opened because %2 with \"-\", which a browser would take for an "
+                                "option:\n%3")
+                     .arg(addresses(m_skipped.size(), "was", "were"),
+                          one ? QStringLiteral("it begins") : QStringLiteral("they begin"),
+                          listed(m_skipped, kNamedInSummary));
     }
     if (!m_gaveUp.isEmpty()) {
-        parts << QStringLiteral("For %1 address(es) no browser window appeared within %2 seconds, "
-                                "so it was not placed:\n%3")
-                     .arg(m_gaveUp.size())
+        const bool one = m_gaveUp.size() == 1;
+        parts << QStringLiteral("For %1 no browser window appeared within %2 seconds, so %3 not "
+                                "placed:\n%4")
+                     .arg(one ? QStringLiteral("1 address")
+                              : QStringLiteral("%1 addresses").arg(m_gaveUp.size()))
                      .arg(kWindowWaitMs / 1000)
-                     .arg(listed(m_gaveUp, kNamedInSummary));
+                     .arg(one ? QStringLiteral("its window was") : QStringLiteral("their windows were"),
+                          listed(m_gaveUp, kNamedInSummary));
     }
     if (!parts.isEmpty())
         m_ui.messageBox(parts.join(QStringLiteral("\n\n")));

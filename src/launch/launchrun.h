@@ -60,6 +60,11 @@ private:
     bool m_stopped = false;
 };
 
+/// What the user chose, for messages: "Chrome", "Firefox", "the default browser".
+QString browserChoiceName(const QString &programFile);
+/// The message when the chosen browser is not installed, with what was looked for.
+QString missingBrowserMessage(const QString &programFile);
+
 /// True for an address a browser would read as an option.
 bool looksLikeOption(const QString &address);
 

@@ -86,6 +86,13 @@ private Q_SLOTS:
     void badCursorFileIsReportedAndStartUpGoesOn();
     void handCursorFileLoadsQuietly();
     void skinChangesColours();
+    void optionsShowTheirFramesBackground_data();
+    void optionsShowTheirFramesBackground();
+    void arrowKeysSelectLikeOptionButtons();
+    void returnClicksTheFocusedButton();
+    void windowStaysReachable_data();
+    void windowStaysReachable();
+    void captionsFitTheirButtons();
     void pointerRules();
     void listKeys_data();
     void listKeys();
@@ -235,9 +242,112 @@ void TestForm1::skinChangesColours()
     Harness h(dir.path());
     h.form.Form_Load();
     QVERIFY(h.ui.messages.empty());
-    QCOMPARE(h.form.palette().color(QPalette::Window), h.form.palette().color(QPalette::Button));
-    QCOMPARE(h.control("Frame1")->palette().color(QPalette::Window),
-             h.form.palette().color(QPalette::Window));
+    const QColor face = h.form.style()->standardPalette().color(QPalette::Button);
+    QVERIFY(face != QColor(Qt::white));
+    QCOMPARE(h.form.palette().color(QPalette::Window), face);
+    QCOMPARE(h.control("Frame1")->palette().color(QPalette::Window), face);
+    QCOMPARE(h.control("Frame2")->palette().color(QPalette::Window), face);
+}
+
+void TestForm1::optionsShowTheirFramesBackground_data()
+{
+    QTest::addColumn<bool>("skinned");
+    QTest::newRow("white") << false;
+    QTest::newRow("colour scheme") << true;
+}
+
+void TestForm1::optionsShowTheirFramesBackground()
+{
+    QFETCH(bool, skinned);
+    QTemporaryDir dir;
+    if (skinned) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("x")));
+        QVERIFY(writeTestFile(dir.filePath(QStringLiteral("x/o.cjs"))));
+    }
+    Harness h(dir.path());
+    h.form.Form_Load();
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    const QImage shot = h.form.grab().toImage();
+    for (const char *name : {"Option2", "Option5"}) {
+        // Right of the short caption the option is bare: it must look like
+        // the frame beside it, not a patch of its own.
+        const QWidget *option = h.control(name);
+        const QPoint inOption = option->mapTo(&h.form, QPoint(option->width() - 4, option->height() / 2));
+        const QPoint besideIt = option->mapTo(&h.form, QPoint(option->width() + 20, option->height() / 2));
+        QCOMPARE(shot.pixelColor(inOption), shot.pixelColor(besideIt));
+    }
+}
+
+void TestForm1::arrowKeysSelectLikeOptionButtons()
+{
+    Harness h;
+    h.form.Form_Load();
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    auto *ie = h.control<QRadioButton>("Option1");
+    ie->setFocus();
+    QTest::keyClick(ie, Qt::Key_Down);
+    QVERIFY(h.control<QRadioButton>("Option2")->isChecked());
+    QVERIFY(!ie->isChecked());
+    QVERIFY(h.control("Option2")->hasFocus());
+    QCOMPARE(h.settings.values.value(QStringLiteral("Option2")), QStringLiteral("True"));
+    QCOMPARE(h.settings.values.value(QStringLiteral("Option1")), QStringLiteral("False"));
+    QTest::keyClick(h.control("Option2"), Qt::Key_Up);
+    QTest::keyClick(h.control("Option1"), Qt::Key_Up); // wraps to the last of its group
+    QVERIFY(h.control<QRadioButton>("Option3")->isChecked());
+    QVERIFY(h.choices.isSelected(Option::Firefox));
+    // The other group is untouched.
+    QVERIFY(h.choices.isSelected(Option::SameState));
+}
+
+void TestForm1::returnClicksTheFocusedButton()
+{
+    Harness h;
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    auto *samples = h.control<QPushButton>("PushButton10");
+    samples->setFocus();
+    QTest::keyClick(samples, Qt::Key_Return);
+    QCOMPARE(h.sites.count(), 3);
+    QTest::keyClick(samples, Qt::Key_Enter);
+    QCOMPARE(h.sites.count(), 6);
+}
+
+void TestForm1::windowStaysReachable_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::newRow("fits: centred") << QRect(0, 0, 536, 600) << QRect(0, 0, 1280, 1024) << QPoint(372, 212);
+    QTest::newRow("panel on top") << QRect(0, 0, 536, 600) << QRect(0, 30, 1280, 994) << QPoint(372, 227);
+    QTest::newRow("too tall: title bar kept")
+        << QRect(0, 0, 1072, 1200) << QRect(0, 0, 1280, 1024) << QPoint(104, 0);
+    QTest::newRow("too wide and tall, panel left")
+        << QRect(0, 0, 1400, 1200) << QRect(48, 24, 1232, 1000) << QPoint(48, 24);
+}
+
+void TestForm1::windowStaysReachable()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QRect, available);
+    QFETCH(QPoint, topLeft);
+    QCOMPARE(windowPositionWithin(frame, available), topLeft);
+}
+
+void TestForm1::captionsFitTheirButtons()
+{
+    QFont wide(QStringLiteral("Liberation Sans"));
+    wide.setPointSizeF(30);
+    const QString caption = QStringLiteral("Load List Of Sites From Text File");
+    const QFont fitted = fontFitting(wide, caption, 250);
+    QVERIFY(fitted.pointSizeF() < 30);
+    QVERIFY(QFontMetrics(fitted).horizontalAdvance(caption) <= 250);
+    QCOMPARE(fontFitting(wide, QStringLiteral("Go"), 250).pointSizeF(), 30.0);
+    Harness h;
+    for (QPushButton *button : h.form.findChildren<QPushButton *>())
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= button->width() - 8,
+                 qPrintable(button->text()));
 }
 
 void TestForm1::pointerRules()

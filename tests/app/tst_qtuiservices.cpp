@@ -1,7 +1,9 @@
+#include "app/core/help.h"
 #include "app/linux/qtuiservices.h"
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -39,6 +41,7 @@ private Q_SLOTS:
     void messageBoxes();
     void inputBoxCancelAndConfirm();
     void pointerShapes();
+    void helpAddressStaysOnOneSelectableLine();
 };
 
 void TestQtUiServices::messageBoxes_data()
@@ -97,14 +100,17 @@ void TestQtUiServices::inputBoxCancelAndConfirm()
     ui.setWindow(&window);
     ui.setApplicationTitle(QStringLiteral("Zentavia"));
     QString title;
+    int width = 0;
     onNextBox([&](QWidget *widget) {
         auto *dialog = qobject_cast<QInputDialog *>(widget);
         QVERIFY(dialog);
         title = dialog->windowTitle();
+        width = dialog->width();
         dialog->reject();
     });
     QCOMPARE(ui.inputBox(QStringLiteral("Enter: "), QStringLiteral("suggested")), QString());
     QCOMPARE(title, QStringLiteral("Zentavia"));
+    QVERIFY2(width >= 480, qPrintable(QString::number(width)));
 
     onNextBox([&](QWidget *widget) {
         auto *dialog = qobject_cast<QInputDialog *>(widget);
@@ -158,6 +164,27 @@ void TestQtUiServices::pointerShapes()
     ui.setPointer(Pointer::Default);
     QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(ui.pointer(), Pointer::Default);
+}
+
+void TestQtUiServices::helpAddressStaysOnOneSelectableLine()
+{
+    QWidget window;
+    QtUiServices ui;
+    ui.setWindow(&window);
+    const QString help = helpMessage();
+    bool oneLine = false;
+    bool selectable = false;
+    onNextBox([&](QWidget *widget) {
+        auto *label = widget->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        // Wrapped, the label would be two lines high.
+        oneLine = label->height() < 2 * label->fontMetrics().lineSpacing();
+        selectable = label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse);
+        QTest::keyClick(widget, Qt::Key_Return);
+    });
+    ui.messageBox(help, MessageStyle::OkOnly, QString());
+    QVERIFY(oneLine);
+    QVERIFY(selectable);
 }
 
 QTEST_MAIN(TestQtUiServices)

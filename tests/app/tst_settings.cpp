@@ -157,6 +157,18 @@ void TestSettings::parseStoredBool_data()
     QTest::newRow("no") << "no" << -1;
     QTest::newRow("yes") << "yes" << -1;
     QTest::newRow("garbage") << "Tru" << -1;
+    QTest::newRow("exponent") << "1e3" << 1;
+    QTest::newRow("zero with exponent") << "0e5" << 0;
+    QTest::newRow("blanks around") << " 2 " << 1;
+    QTest::newRow("leading point") << ".5" << 1;
+    QTest::newRow("plus sign") << "+0" << 0;
+    QTest::newRow("nan") << "nan" << -1;
+    QTest::newRow("NaN") << "NaN" << -1;
+    QTest::newRow("inf") << "inf" << -1;
+    QTest::newRow("minus infinity") << "-infinity" << -1;
+    QTest::newRow("hex") << "0x10" << -1;
+    QTest::newRow("hex float") << "0x1p3" << -1;
+    QTest::newRow("decimal comma") << "1,5" << -1;
 }
 
 void TestSettings::parseStoredBool()

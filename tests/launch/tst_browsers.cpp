@@ -237,7 +237,7 @@ void TestBrowsers::hostileAddressesArriveAsOneArgument()
     expected.sort();
     QCOMPARE(arrived, expected);
     QCOMPARE(h.ui.plainMessages().size(), 1);
-    QVERIFY(h.ui.plainMessages().first().startsWith(QStringLiteral("3 address(es) were not opened")));
+    QVERIFY(h.ui.plainMessages().first().startsWith(QStringLiteral("3 addresses were not opened")));
 }
 
 void TestBrowsers::endToEnd_data()

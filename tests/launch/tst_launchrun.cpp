@@ -64,6 +64,7 @@ private Q_SLOTS:
     void noBrowserChosenSkipsSilently();
     void secondClickDuringRunIsIgnored();
     void optionLikeAddressesAreNeverLaunched();
+    void messagesNameTheChoiceAndCountRight();
     void missingBrowserStopsTheRunAtOnce();
     void manyAddressesEachOnceInOrder();
     void optionsAreReadAnewForEveryAddress();
@@ -162,7 +163,8 @@ void TestLaunchRun::waitIsBoundedAndReported()
     const QStringList messages = h.ui.plainMessages();
     QCOMPARE(messages.size(), 1);
     QVERIFY(messages[0].contains(
-        QStringLiteral("For 5 address(es) no browser window appeared within 30 seconds")));
+        QStringLiteral("For 5 addresses no browser window appeared within 30 seconds, so their windows were "
+                       "not placed")));
     QVERIFY(messages[0].contains(QStringLiteral("site0\nsite1\nsite2\n(and 2 more)")));
 }
 
@@ -228,8 +230,32 @@ void TestLaunchRun::optionLikeAddressesAreNeverLaunched()
              (QStringList{"a-b", "\" --flag \"", "with blanks", "tab\there", "new\nline", "bücher.de", ""}));
     const QStringList messages = h.ui.plainMessages();
     QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].startsWith(QStringLiteral("4 address(es) were not opened")));
+    QVERIFY(messages[0].startsWith(QStringLiteral("4 addresses were not opened because they begin with")));
     QVERIFY(messages[0].contains(QStringLiteral("--gpu-launcher=x")));
+}
+
+void TestLaunchRun::messagesNameTheChoiceAndCountRight()
+{
+    QCOMPARE(
+        missingBrowserMessage(QStringLiteral("chrome.exe")),
+        QStringLiteral("Chrome is not installed, so no site was opened.\r\nLooked for: google-chrome-stable, "
+                       "google-chrome, chromium, chromium-browser"));
+    QVERIFY(missingBrowserMessage(QStringLiteral("iexplore.exe"))
+                .startsWith(
+                    QStringLiteral("The default browser is not installed, so no site was opened.\r\nLooked "
+                                   "for: the desktop's default web browser, google-chrome-stable")));
+    Harness h;
+    h.choose(2, 6);
+    h.list.AppendSite(QStringLiteral("-x"));
+    h.list.AppendSite(QStringLiteral("never-shows"));
+    h.run.openAll();
+    const QString summary = h.ui.plainMessages().value(0);
+    QVERIFY2(summary.startsWith(QStringLiteral("1 address was not opened because it begins with \"-\"")),
+             qPrintable(summary));
+    QVERIFY2(
+        summary.contains(QStringLiteral("For 1 address no browser window appeared within 30 seconds, so its "
+                                        "window was not placed:\nnever-shows")),
+        qPrintable(summary));
 }
 
 void TestLaunchRun::missingBrowserStopsTheRunAtOnce()
@@ -243,8 +269,8 @@ void TestLaunchRun::missingBrowserStopsTheRunAtOnce()
     QVERIFY(h.launcher.launches.empty());
     QCOMPARE(h.windows.walks, 0);
     QCOMPARE(h.ui.messages.size(), size_t(1));
-    QVERIFY(h.ui.messages[0].prompt.contains(QStringLiteral("firefox.exe is not installed")));
-    QVERIFY(h.ui.messages[0].prompt.contains(QStringLiteral("firefox-esr")));
+    QCOMPARE(h.ui.messages[0].prompt, QStringLiteral("Firefox is not installed, so no site was opened.\r\n"
+                                                     "Looked for: firefox, firefox-esr"));
     QVERIFY(!h.run.RunInProgress());
 }
 

@@ -4,6 +4,8 @@
 #include "app/core/settingsstore.h"
 #include "app/core/uiservices.h"
 
+#include <QRegularExpression>
+
 namespace zd {
 
 std::optional<bool> parseStoredBool(const QString &text)
@@ -13,6 +15,11 @@ std::optional<bool> parseStoredBool(const QString &text)
         return true;
     if (trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return false;
+    // A plain decimal number only: "nan", "inf" and hex forms, which the C
+    // library would take, are type mismatches.
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    if (!decimal.match(trimmed).hasMatch())
+        return std::nullopt;
     bool ok = false;
     const double number = trimmed.toDouble(&ok);
     if (!ok)

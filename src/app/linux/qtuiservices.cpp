@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QtEndian>
@@ -63,8 +65,19 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
     throwIfStopped();
     QMessageBox box(m_window);
     box.setWindowTitle(title.isEmpty() ? m_title : title);
-    box.setText(displayText(prompt));
+    const QString text = displayText(prompt);
+    box.setText(text);
     box.setTextFormat(Qt::PlainText);
+    // Users copy addresses and error reports from boxes.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Qt wraps text wider than 500 pixels, cutting addresses in two: give
+    // lines up to 900 pixels the room they need.
+    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        int widest = 0;
+        for (const QString &line : text.split(QLatin1Char('\n')))
+            widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
+        label->setMinimumWidth(qMin(widest + 2, kWidestBoxLine));
+    }
     box.setWindowModality(Qt::ApplicationModal);
     switch (style) {
     case MessageStyle::YesNo:
@@ -90,10 +103,18 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
 QString QtUiServices::inputBox(const QString &prompt, const QString &defaultText)
 {
     throwIfStopped();
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(m_window, m_title, prompt, QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : QString();
+    QInputDialog dialog(m_window);
+    dialog.setWindowTitle(m_title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    dialog.setInputMode(QInputDialog::TextInput);
+    // Addresses run to hundreds of characters: as wide as desktop URL prompts.
+    // The dialog takes its size from its layout, so the field sets it.
+    if (auto *field = dialog.findChild<QLineEdit *>())
+        field->setMinimumWidth(kInputBoxWidth);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue();
 }
 
 void QtUiServices::setPointer(Pointer pointer)

@@ -14,6 +14,9 @@ namespace zd {
 class QtUiServices final : public UiServices
 {
 public:
+    static constexpr int kInputBoxWidth = 480;
+    static constexpr int kWidestBoxLine = 900;
+
     /// \a window parents the boxes and carries the pointer.
     void setWindow(QWidget *window) { m_window = window; }
 
