@@ -40,9 +40,11 @@ void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &l
     StreamScanner scanner(kind, links, list, ui);
     for (;;) {
         ui.pumpEvents();
+        errno = 0;
         const qint64 n = file.read(scanner.prepare(kChunk), kChunk);
         if (n < 0)
-            throw Failure(QStringLiteral("Device I/O error: %1").arg(file.errorString()));
+            throw Failure(
+                QStringLiteral("Device I/O error: %1").arg(describeFileError(file, file.fileName(), errno)));
         scanner.commit(n);
         if (n == 0)
             break;

@@ -36,7 +36,7 @@ void ClearClipboard(Clipboard &clipboard)
     }
 }
 
-bool SetClipboardText(Clipboard &clipboard, const QString &text, int /*format*/)
+bool SetClipboardText(Clipboard &clipboard, const QString &text)
 {
     for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
         if (clipboard.setText(text))
@@ -54,7 +54,7 @@ void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListMod
     const std::vector<QString> items = list.items(); // NOLINT(performance-unnecessary-copy-initialization)
     const QString text = composeClipboardText(ui, items);
     ClearClipboard(clipboard);
-    SetClipboardText(clipboard, text, 0);
+    SetClipboardText(clipboard, text);
 }
 
 void copySitesToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list)

@@ -20,7 +20,7 @@ void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListMod
 /// Clears, retrying up to 1000 times; a last failure is ignored.
 void ClearClipboard(Clipboard &clipboard);
 /// Places the text, retrying up to 1000 times; false when every try failed.
-bool SetClipboardText(Clipboard &clipboard, const QString &text, int format = 0);
+bool SetClipboardText(Clipboard &clipboard, const QString &text);
 
 /// "Copy Sites To Clipboard".
 void copySitesToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list);

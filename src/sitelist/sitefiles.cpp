@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
 #include <optional>
 #include <utility>
 
@@ -151,9 +152,11 @@ void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QS
     QByteArray chunk(kChunkSize, Qt::Uninitialized);
     for (;;) {
         ui.pumpEvents();
+        errno = 0;
         const qint64 n = file.read(chunk.data(), chunk.size());
         if (n < 0)
-            throw Failure(QStringLiteral("Device I/O error: %1").arg(file.errorString()));
+            throw Failure(
+                QStringLiteral("Device I/O error: %1").arg(describeFileError(file, file.fileName(), errno)));
         if (n == 0)
             break;
         splitter.feed(QByteArrayView(chunk.constData(), n));

@@ -53,8 +53,9 @@ void openRegularFile(QFile &file)
     if (!info.isFile())
         throw Failure(
             QStringLiteral("Path/File access error: %1 is not a regular file").arg(file.fileName()));
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString());
+        throw Failure(describeFileError(file, file.fileName(), errno));
 }
 
 QString describeFileError(const QFileDevice &file, const QString &path, int savedErrno)
