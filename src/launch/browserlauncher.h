@@ -15,6 +15,9 @@ struct ResolvedBrowser
     QStringList argumentsAfter;
     /// The word the browser writes in its window titles; empty when unknown.
     QString titleWord;
+    /// The WM_CLASS names its windows carry: the program's own name and its
+    /// desktop entry's StartupWMClass.
+    QStringList windowClasses;
 };
 
 /// Starts browsers by their Windows program file name ("chrome.exe", ...).
@@ -25,8 +28,13 @@ public:
     /// The program that stands for \a programFile here; nullopt when none is
     /// installed.
     virtual std::optional<ResolvedBrowser> resolve(const QString &programFile) = 0;
-    /// Starts it with the address as exactly one argument, working folder "/".
-    virtual bool start(const ResolvedBrowser &browser, const QString &address, int showCommand) = 0;
+    /// Starts it with the address as exactly one argument, in an empty
+    /// folder of its own, its output discarded; the process id, or nullopt
+    /// when it could not be started.
+    virtual std::optional<qint64> start(const ResolvedBrowser &browser, const QString &address) = 0;
+    /// Whether a started process still runs (it has not yet handed its
+    /// address to a running browser, or it has become the browser).
+    virtual bool running(qint64 pid) = 0;
 };
 
 /// The Linux programs that may stand for \a programFile, in order of preference.

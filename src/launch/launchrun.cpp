@@ -8,15 +8,15 @@
 #include "app/core/uiservices.h"
 #include "launch/windowsystem.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zd {
 
 namespace {
 
-constexpr int kShowNormal = 1;
-constexpr int kShowMinimized = 6;
-constexpr int kShowMaximized = 3;
+// Linux passes one argument of at most this many bytes, its NUL included.
+constexpr qsizetype kMaxArgumentBytes = 128 * 1024;
 
 QString listed(const QStringList &addresses, int named)
 {
@@ -63,6 +63,11 @@ QString missingBrowserMessage(const QString &programFile)
         .arg(chosen, names.join(QStringLiteral(", ")));
 }
 
+bool passableAsArgument(const QString &address)
+{
+    return !address.contains(QChar(0)) && address.toUtf8().size() < kMaxArgumentBytes;
+}
+
 bool looksLikeOption(const QString &address)
 {
     for (const QChar c : address) {
@@ -87,13 +92,22 @@ void LaunchRun::Pause(double seconds)
 }
 
 LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, const QString &programFile,
-                                      const QString &address, int showCommand, QString *titleWord)
+                                      const QString &address, BrowserWindows *windows)
 {
     Launched outcome = Launched::Skipped;
     procedure.step(label, [&] {
         // No "--" can make an option-like address safe for every browser.
         if (looksLikeOption(address)) {
             m_skipped << address;
+            return;
+        }
+        // A blank item would open an empty window or a folder listing.
+        if (address.trimmed().isEmpty()) {
+            ++m_blank;
+            return;
+        }
+        if (!passableAsArgument(address)) {
+            m_unpassable << address;
             return;
         }
         if (!m_resolved.contains(programFile))
@@ -105,43 +119,119 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, const QSt
             m_ui.messageBox(missingBrowserMessage(programFile));
             return;
         }
-        if (titleWord)
-            *titleWord = browser->titleWord;
-        m_launcher.start(*browser, address, showCommand);
-        outcome = Launched::Yes;
+        *windows = BrowserWindows{browser->titleWord, browser->windowClasses};
+        const std::optional<qint64> pid = m_launcher.start(*browser, address);
+        if (!pid) {
+            m_unpassable << address;
+            return;
+        }
+        outcome = waitForDelivery(*pid, *windows) ? Launched::Yes : Launched::NotConfirmed;
+        if (outcome == Launched::NotConfirmed)
+            m_notConfirmed << address;
     });
     return outcome;
+}
+
+bool LaunchRun::waitForDelivery(qint64 pid, const BrowserWindows &windows)
+{
+    // Delivered once the started program has handed the address to the
+    // running browser and ended, or has become the browser itself: a window
+    // of its own is up. Until then the browser may drop or reorder what
+    // comes next.
+    m_handedOver = false;
+    const qint64 deadline = m_clock.nowMs() + kWindowWaitMs;
+    // A hand-over takes a few milliseconds: look again soon at first.
+    int pollMs = 1;
+    for (;;) {
+        if (!m_launcher.running(pid)) {
+            m_handedOver = true;
+            return true;
+        }
+        for (const TopLevelWindow &window : m_windows.topLevelWindows()) {
+            if (window.pid == pid && window.visible && windows.hasClass(window)) {
+                // Its first window is up; give it a moment to take more.
+                idleFor(kSettleMs);
+                return true;
+            }
+        }
+        if (m_clock.nowMs() >= deadline)
+            return false;
+        m_ui.idle(pollMs);
+        pollMs = qMin(pollMs * 2, kPollMs);
+    }
+}
+
+bool LaunchRun::hasWindowHere(const BrowserWindows &windows)
+{
+    const std::vector<TopLevelWindow> all = m_windows.topLevelWindows();
+    return std::any_of(all.begin(), all.end(), [&](const TopLevelWindow &w) { return windows.hasClass(w); });
+}
+
+void LaunchRun::idleFor(int ms)
+{
+    const qint64 start = m_clock.nowMs();
+    for (qint64 elapsed = 0; elapsed < ms; elapsed = m_clock.nowMs() - start)
+        m_ui.idle(static_cast<int>(qMin<qint64>(ms - elapsed, kPollMs)));
 }
 
 void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, const QString &programFile,
                                     const QString &address)
 {
-    int showCommand = 0;
-    procedure.step(first, [&] { showCommand = kShowNormal; });
-    QString word;
-    if (launch(procedure, first + 2, programFile, address, showCommand, &word) != Launched::Yes)
+    procedure.step(first, [] {});
+    BrowserWindows windows;
+    if (launch(procedure, first + 2, programFile, address, &windows) != Launched::Yes)
         return;
     procedure.step(first + 4, [&] { Pause(0.5); });
 
     const auto waitFor = [&](int label, auto place) {
-        if (word.isEmpty())
+        if (windows.titleWord.isEmpty())
             return;
+        // Handed to a browser with no window on this display: it runs on
+        // another one, and no window of it will come here.
+        if (m_handedOver && !hasWindowHere(windows)) {
+            m_elsewhere << address;
+            return;
+        }
         const qint64 deadline = m_clock.nowMs() + kWindowWaitMs;
         bool placed = false;
-        procedure.step(label, [&] { placed = place(m_windows, word); });
+        procedure.step(label, [&] { placed = place(m_windows, windows); });
         while (!placed) {
             if (m_clock.nowMs() >= deadline) {
                 m_gaveUp << address;
                 return;
             }
             procedure.step(label + 2, [&] { m_ui.idle(kPollMs); });
-            procedure.step(label, [&] { placed = place(m_windows, word); });
+            procedure.step(label, [&] { placed = place(m_windows, windows); });
         }
     };
     if (procedure.condition(first + 6, [&] { return m_options.isSelected(Option::Minimized); }))
         waitFor(first + 8, MinimizeMatchingWindows);
     else if (procedure.condition(first + 12, [&] { return m_options.isSelected(Option::Maximized); }))
         waitFor(first + 14, MaximizeMatchingWindows);
+}
+
+void LaunchRun::openInDefaultBrowser(Procedure &procedure, const QString &address)
+{
+    ShowState state = ShowState::Maximized;
+    bool place = false;
+    if (procedure.condition(112, [&] { return m_options.isSelected(Option::SameState); })) {
+        procedure.step(114, [] {});
+    } else if (procedure.condition(116, [&] { return m_options.isSelected(Option::Minimized); })) {
+        procedure.step(118, [&] { state = ShowState::Minimized, place = true; });
+    } else if (procedure.condition(120, [&] { return m_options.isSelected(Option::Maximized); })) {
+        procedure.step(122, [&] { state = ShowState::Maximized, place = true; });
+    }
+    BrowserWindows windows;
+    if (launch(procedure, 124, QStringLiteral("iexplore.exe"), address, &windows) != Launched::Yes || !place)
+        return;
+    // The launch keeps the chosen state: the default browser's windows,
+    // found by class alone, get it once the address is delivered. No wait
+    // for a window beyond that, as for this choice there never was one.
+    windows.titleWord.clear();
+    if (state == ShowState::Minimized)
+        MinimizeMatchingWindows(m_windows, windows);
+    else
+        MaximizeMatchingWindows(m_windows, windows);
 }
 
 void LaunchRun::openAll()
@@ -152,6 +242,10 @@ void LaunchRun::openAll()
     m_resolved.clear();
     m_skipped.clear();
     m_gaveUp.clear();
+    m_unpassable.clear();
+    m_notConfirmed.clear();
+    m_elsewhere.clear();
+    m_blank = 0;
     m_stopped = false;
     Procedure procedure(m_ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")));
     // Cleared however the run ends, so the next click always starts one.
@@ -168,14 +262,7 @@ void LaunchRun::openAll()
         for (int index = 1; index <= count && !m_stopped; ++index) {
             procedure.step(108, [&] { address = m_list.text(index); });
             if (procedure.condition(110, [&] { return m_options.isSelected(Option::InternetExplorer); })) {
-                int showCommand = 0;
-                if (procedure.condition(112, [&] { return m_options.isSelected(Option::SameState); }))
-                    procedure.step(114, [&] { showCommand = kShowNormal; });
-                else if (procedure.condition(116, [&] { return m_options.isSelected(Option::Minimized); }))
-                    procedure.step(118, [&] { showCommand = kShowMinimized; });
-                else if (procedure.condition(120, [&] { return m_options.isSelected(Option::Maximized); }))
-                    procedure.step(122, [&] { showCommand = kShowMaximized; });
-                launch(procedure, 124, QStringLiteral("iexplore.exe"), address, showCommand, nullptr);
+                openInDefaultBrowser(procedure, address);
             } else if (procedure.condition(126, [&] { return m_options.isSelected(Option::Chrome); })) {
                 openInPlacedBrowser(procedure, 128, QStringLiteral("chrome.exe"), address);
             } else if (procedure.condition(146, [&] { return m_options.isSelected(Option::Firefox); })) {
@@ -200,6 +287,35 @@ void LaunchRun::showSummary()
                      .arg(addresses(m_skipped.size(), "was", "were"),
                           one ? QStringLiteral("it begins") : QStringLiteral("they begin"),
                           listed(m_skipped, kNamedInSummary));
+    }
+    if (m_blank > 0) {
+        parts << QStringLiteral("%1 not opened because %2 blank.")
+                     .arg(addresses(m_blank, "was", "were"),
+                          m_blank == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
+    }
+    if (!m_unpassable.isEmpty()) {
+        parts << QStringLiteral("%1 not opened because the system cannot hand %2 to a program (longer than "
+                                "128 KiB, or holding a NUL character):\n%3")
+                     .arg(addresses(m_unpassable.size(), "was", "were"),
+                          m_unpassable.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"),
+                          listed(m_unpassable, kNamedInSummary));
+    }
+    if (!m_notConfirmed.isEmpty()) {
+        parts << QStringLiteral("For %1 the browser did not confirm within %2 seconds that it took %3:\n%4")
+                     .arg(m_notConfirmed.size() == 1
+                              ? QStringLiteral("1 address")
+                              : QStringLiteral("%1 addresses").arg(m_notConfirmed.size()))
+                     .arg(kWindowWaitMs / 1000)
+                     .arg(m_notConfirmed.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"),
+                          listed(m_notConfirmed, kNamedInSummary));
+    }
+    if (!m_elsewhere.isEmpty()) {
+        parts << QStringLiteral("%1 handed to a browser that has no window on this display (it runs on "
+                                "another one), so %2 not placed:\n%3")
+                     .arg(addresses(m_elsewhere.size(), "was", "were"),
+                          m_elsewhere.size() == 1 ? QStringLiteral("its window was")
+                                                  : QStringLiteral("their windows were"),
+                          listed(m_elsewhere, kNamedInSummary));
     }
     if (!m_gaveUp.isEmpty()) {
         const bool one = m_gaveUp.size() == 1;

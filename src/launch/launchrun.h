@@ -15,6 +15,7 @@ class Procedure;
 class SiteListModel;
 class UiServices;
 class WindowSystem;
+struct BrowserWindows;
 struct ResolvedBrowser;
 
 /// "Start Opening": every address of the list to the chosen browser, whose
@@ -27,6 +28,8 @@ public:
     /// How often the wait looks for the window.
     static constexpr int kPollMs = 50;
     static constexpr int kNamedInSummary = 3;
+    /// How long a browser that has just come up gets before the next address.
+    static constexpr int kSettleMs = 500;
 
     LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
               const Options &options, const SiteListModel &list);
@@ -38,11 +41,15 @@ public:
     bool RunInProgress() const { return m_running; }
 
 private:
-    enum class Launched { Yes, Skipped, Stopped };
+    enum class Launched { Yes, Skipped, Stopped, NotConfirmed };
     Launched launch(Procedure &procedure, int label, const QString &programFile, const QString &address,
-                    int showCommand, QString *titleWord);
+                    BrowserWindows *windows);
+    bool waitForDelivery(qint64 pid, const BrowserWindows &windows);
+    bool hasWindowHere(const BrowserWindows &windows);
+    void idleFor(int ms);
     void openInPlacedBrowser(Procedure &procedure, int firstLabel, const QString &programFile,
                              const QString &address);
+    void openInDefaultBrowser(Procedure &procedure, const QString &address);
     void showSummary();
 
     UiServices &m_ui;
@@ -57,6 +64,11 @@ private:
     QMap<QString, std::optional<ResolvedBrowser>> m_resolved;
     QStringList m_skipped;
     QStringList m_gaveUp;
+    QStringList m_unpassable;
+    QStringList m_notConfirmed;
+    QStringList m_elsewhere;
+    qsizetype m_blank = 0;
+    bool m_handedOver = false;
     bool m_stopped = false;
 };
 
@@ -64,6 +76,10 @@ private:
 QString browserChoiceName(const QString &programFile);
 /// The message when the chosen browser is not installed, with what was looked for.
 QString missingBrowserMessage(const QString &programFile);
+
+/// False for an address the system cannot hand to a program as one
+/// argument: one holding a NUL, or of 128 KiB or more.
+bool passableAsArgument(const QString &address);
 
 /// True for an address a browser would read as an option.
 bool looksLikeOption(const QString &address);

@@ -4,11 +4,11 @@ namespace zd {
 
 namespace {
 
-bool placeMatching(WindowSystem &windows, const QString &word, ShowState state)
+bool placeMatching(WindowSystem &windows, const BrowserWindows &browser, ShowState state)
 {
     bool found = false;
     for (const TopLevelWindow &window : windows.topLevelWindows()) {
-        if (IsCandidateWindow(window) && window.title.contains(word, Qt::CaseSensitive)) {
+        if (browser.matches(window)) {
             windows.place(window.id, state);
             found = true;
         }
@@ -18,19 +18,35 @@ bool placeMatching(WindowSystem &windows, const QString &word, ShowState state)
 
 } // namespace
 
+bool BrowserWindows::hasClass(const TopLevelWindow &window) const
+{
+    if (classes.isEmpty())
+        return true;
+    return classes.contains(window.instanceName, Qt::CaseInsensitive)
+           || classes.contains(window.className, Qt::CaseInsensitive);
+}
+
+bool BrowserWindows::matches(const TopLevelWindow &window) const
+{
+    // A title that only mentions the browser ("notes about Chromium") is
+    // not enough: the window must be of the browser's class too.
+    return IsCandidateWindow(window) && hasClass(window)
+           && window.title.contains(titleWord, Qt::CaseSensitive);
+}
+
 bool IsCandidateWindow(const TopLevelWindow &window)
 {
     return !window.title.isEmpty() && window.visible && !window.owned;
 }
 
-bool MaximizeMatchingWindows(WindowSystem &windows, const QString &word)
+bool MaximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)
 {
-    return placeMatching(windows, word, ShowState::Maximized);
+    return placeMatching(windows, browser, ShowState::Maximized);
 }
 
-bool MinimizeMatchingWindows(WindowSystem &windows, const QString &word)
+bool MinimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)
 {
-    return placeMatching(windows, word, ShowState::Minimized);
+    return placeMatching(windows, browser, ShowState::Minimized);
 }
 
 } // namespace zd

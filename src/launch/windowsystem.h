@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -17,6 +18,26 @@ struct TopLevelWindow
     bool visible = false;
     /// A transient of another window, such as a dialog.
     bool owned = false;
+    /// WM_CLASS: the instance and class names ("Navigator", "firefox-esr").
+    QString instanceName;
+    QString className;
+    /// _NET_WM_PID; 0 when the window does not say.
+    qint64 pid = 0;
+};
+
+/// Which windows belong to a started browser: the class names it may give
+/// its windows, and the word its titles hold (empty: any title, for the
+/// default browser, whose word is not known).
+struct BrowserWindows
+{
+    QString titleWord;
+    /// WM_CLASS instance or class names, any letter case; empty: any class.
+    QStringList classes;
+
+    /// A candidate window of this browser.
+    bool matches(const TopLevelWindow &window) const;
+    /// A window of this browser's class, whatever its title and state.
+    bool hasClass(const TopLevelWindow &window) const;
 };
 
 enum class ShowState { Maximized, Minimized };
@@ -33,10 +54,10 @@ public:
 
 /// Titled, visible and unowned.
 bool IsCandidateWindow(const TopLevelWindow &window);
-/// Maximizes every candidate whose title holds \a word (case-sensitive);
-/// true when any was.
-bool MaximizeMatchingWindows(WindowSystem &windows, const QString &word);
-/// Minimizes every candidate whose title holds \a word; true when any was.
-bool MinimizeMatchingWindows(WindowSystem &windows, const QString &word);
+/// Maximizes every candidate window of \a browser (its title holds the word,
+/// case-sensitive, and its class is the browser's); true when any was.
+bool MaximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser);
+/// Minimizes every candidate window of \a browser; true when any was.
+bool MinimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser);
 
 } // namespace zd

@@ -25,27 +25,37 @@ public:
     {
         QString programFile;
         QString address;
-        int showCommand;
+        qint64 pid;
     };
     QMap<QString, QString> installed{{QStringLiteral("iexplore.exe"), QString()},
                                      {QStringLiteral("chrome.exe"), QStringLiteral("Chrome")},
                                      {QStringLiteral("firefox.exe"), QStringLiteral("Firefox")}};
     std::vector<Launch> launches;
     std::function<void(const Launch &)> onLaunch;
+    /// Window classes the resolved browsers declare; empty: any class.
+    QStringList windowClasses;
+    /// Started processes stay (as a browser that never shows a window);
+    /// otherwise each hands its address over and ends at once.
+    bool keepRunning = false;
+    /// Addresses that cannot be started at all.
+    QStringList failToStart;
 
     std::optional<ResolvedBrowser> resolve(const QString &programFile) override
     {
         if (!installed.contains(programFile))
             return std::nullopt;
-        return ResolvedBrowser{programFile, {}, {}, installed.value(programFile)};
+        return ResolvedBrowser{programFile, {}, {}, installed.value(programFile), windowClasses};
     }
-    bool start(const ResolvedBrowser &browser, const QString &address, int showCommand) override
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QString &address) override
     {
-        launches.push_back({browser.program, address, showCommand});
+        if (failToStart.contains(address))
+            return std::nullopt;
+        launches.push_back({browser.program, address, 1000 + qint64(launches.size())});
         if (onLaunch)
             onLaunch(launches.back());
-        return true;
+        return launches.back().pid;
     }
+    bool running(qint64) override { return keepRunning; }
 };
 
 /// Windows in a list, topmost first; placements recorded.

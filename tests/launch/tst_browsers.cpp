@@ -17,6 +17,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace zd;
 using namespace zd::test;
 
@@ -93,7 +95,7 @@ public:
         QFile entry(m_dir.filePath(QStringLiteral("share/applications/fakeweb.desktop")));
         QVERIFY(entry.open(QIODevice::WriteOnly));
         entry.write("[Desktop Entry]\nType=Application\nName=Fake Web\nExec=" + exec.toUtf8()
-                    + "\n[Desktop Action New]\nExec=wrong %u\n");
+                    + "\nStartupWMClass=FakeWebWindows\n[Desktop Action New]\nExec=wrong %u\n");
     }
 
 private:
@@ -206,9 +208,26 @@ void TestBrowsers::defaultBrowserFromDesktopEntry()
     const std::optional<ResolvedBrowser> browser = launcher.resolve(QStringLiteral("iexplore.exe"));
     QVERIFY(browser);
     QCOMPARE(QFileInfo(browser->program).fileName(), QStringLiteral("fakeweb"));
-    QVERIFY(launcher.start(*browser, QStringLiteral("www.site.org"), 1));
+    QCOMPARE(browser->windowClasses, (QStringList{"fakeweb", "FakeWebWindows"}));
+    const QString where =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("zd-fakebrowser-where-%1").arg(getpid()));
+    qputenv("FAKE_BROWSER_WHERE", QFile::encodeName(where));
+    const std::optional<qint64> pid = launcher.start(*browser, QStringLiteral("www.site.org"));
+    qunsetenv("FAKE_BROWSER_WHERE");
+    QVERIFY(pid);
     QTRY_COMPARE(readLog(sandbox.log()).size(), 1);
     QCOMPARE(readLog(sandbox.log()).first(), (QStringList{"--new-window", "www.site.org", "--after"}));
+    QTRY_VERIFY(!launcher.running(*pid));
+    // It ran in an empty folder of its own, its output going nowhere.
+    QFile file(where);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    file.remove();
+    QCOMPARE(lines.value(1), QStringLiteral("/dev/null"));
+    QCOMPARE(lines.value(2), QStringLiteral("/dev/null"));
+    QVERIFY(lines.value(0) != QLatin1String("/"));
+    QVERIFY(QDir(lines.value(0)).exists());
+    QVERIFY(QDir(lines.value(0)).isEmpty());
 }
 
 void TestBrowsers::hostileAddressesArriveAsOneArgument()
@@ -226,16 +245,14 @@ void TestBrowsers::hostileAddressesArriveAsOneArgument()
     for (const QString &address : refused + launched)
         h.list.AppendSite(address);
     h.run.openAll();
-    QTRY_COMPARE(readLog(sandbox.log()).size(), launched.size());
+    // Each start was confirmed before the next: they arrive in list order.
+    QCOMPARE(readLog(sandbox.log()).size(), launched.size());
     QStringList arrived;
     for (const QStringList &args : readLog(sandbox.log())) {
         QCOMPARE(args.size(), 1);
         arrived << args.first();
     }
-    arrived.sort();
-    QStringList expected = launched;
-    expected.sort();
-    QCOMPARE(arrived, expected);
+    QCOMPARE(arrived, launched);
     QCOMPARE(h.ui.plainMessages().size(), 1);
     QVERIFY(h.ui.plainMessages().first().startsWith(QStringLiteral("3 addresses were not opened")));
 }

@@ -17,6 +17,7 @@ struct Harness
 {
     Harness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list)
     {
+        launcher.windowClasses = {QStringLiteral("browser")};
         // Time passes only while the run sleeps in the event loop.
         ui.onIdle = [this](int ms) { clock.now += ms; };
     }
@@ -43,9 +44,11 @@ struct Harness
     LaunchRun run;
 };
 
-TopLevelWindow window(WindowId id, const QString &title, bool visible = true, bool owned = false)
+// Windows are of the fake browser's class unless said otherwise.
+TopLevelWindow window(WindowId id, const QString &title, bool visible = true, bool owned = false,
+                      const QString &className = QStringLiteral("browser"), qint64 pid = 0)
 {
-    return TopLevelWindow{id, title, visible, owned};
+    return TopLevelWindow{id, title, visible, owned, className.toLower(), className, pid};
 }
 
 } // namespace
@@ -55,8 +58,8 @@ class TestLaunchRun : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void emptyListSaysSo();
-    void internetExplorerShowCommands_data();
-    void internetExplorerShowCommands();
+    void defaultBrowserKeepsTheChosenState_data();
+    void defaultBrowserKeepsTheChosenState();
     void placedBrowsers_data();
     void placedBrowsers();
     void waitIsBoundedAndReported();
@@ -70,6 +73,9 @@ private Q_SLOTS:
     void optionsAreReadAnewForEveryAddress();
     void itemsRemovedMidRunAreReported();
     void pauseUsesTheMonotonicClock();
+    void deliveryIsConfirmedBeforeTheNextAddress();
+    void addressesNoProgramCanTakeAreReported();
+    void browserOnAnotherDisplayEndsTheWaitAtOnce();
     void placementRules();
 };
 
@@ -83,29 +89,37 @@ void TestLaunchRun::emptyListSaysSo()
     QCOMPARE(h.ui.plainMessages().size(), 2);
 }
 
-void TestLaunchRun::internetExplorerShowCommands_data()
+void TestLaunchRun::defaultBrowserKeepsTheChosenState_data()
 {
     QTest::addColumn<int>("state");
-    QTest::addColumn<int>("showCommand");
-    QTest::newRow("default") << 4 << 1;
-    QTest::newRow("minimized") << 5 << 6;
-    QTest::newRow("maximized") << 6 << 3;
+    QTest::addColumn<int>("placed"); // -1 none
+    QTest::newRow("default") << 4 << -1;
+    QTest::newRow("minimized") << 5 << int(ShowState::Minimized);
+    QTest::newRow("maximized") << 6 << int(ShowState::Maximized);
 }
 
-void TestLaunchRun::internetExplorerShowCommands()
+void TestLaunchRun::defaultBrowserKeepsTheChosenState()
 {
     QFETCH(int, state);
-    QFETCH(int, showCommand);
+    QFETCH(int, placed);
     Harness h;
     h.choose(1, state);
+    // Found by class alone: any title; a window of another class is left be.
+    h.windows.windows = {
+        window(7, QStringLiteral("Some page")),
+        window(8, QStringLiteral("notes about browser"), true, false, QStringLiteral("Editor"))};
     h.list.AppendSite(QStringLiteral("www.a b.org/\"q\""));
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(1));
     QCOMPARE(h.launcher.launches[0].programFile, QStringLiteral("iexplore.exe"));
     QCOMPARE(h.launcher.launches[0].address, QStringLiteral("www.a b.org/\"q\""));
-    QCOMPARE(h.launcher.launches[0].showCommand, showCommand);
-    QCOMPARE(h.ui.idledMs, 0); // no pause on this path
-    QCOMPARE(h.windows.walks, 0);
+    QCOMPARE(h.ui.idledMs, 0); // no pause and no wait for a window on this path
+    if (placed < 0) {
+        QVERIFY(h.windows.placed.empty());
+    } else {
+        QCOMPARE(h.windows.placed.size(), size_t(1));
+        QCOMPARE(h.windows.placed[0], (std::pair<WindowId, ShowState>{7, ShowState(placed)}));
+    }
     QVERIFY(h.ui.messages.empty());
 }
 
@@ -136,12 +150,13 @@ void TestLaunchRun::placedBrowsers()
     h.list.AppendSite(QStringLiteral("a"));
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(1));
-    QCOMPARE(h.launcher.launches[0].showCommand, 1);
     QCOMPARE(h.ui.idledMs, 500);
     if (placements < 0) {
         QCOMPARE(h.windows.walks, 0);
     } else {
-        QCOMPARE(h.windows.walks, 1); // the window already exists: first attempt ends the wait
+        // One look whether the browser has a window here at all, then the
+        // window already exists: the first attempt ends the wait.
+        QCOMPARE(h.windows.walks, 2);
         QCOMPARE(h.windows.placed.size(), size_t(placements));
         QCOMPARE(h.windows.placed[0].first, WindowId(7));
         QCOMPARE(int(h.windows.placed[0].second), expectedState);
@@ -153,6 +168,8 @@ void TestLaunchRun::waitIsBoundedAndReported()
 {
     Harness h;
     h.choose(2, 6);
+    // The browser has a window here, but none of the address ever comes.
+    h.windows.windows = {window(9, QStringLiteral("Settings"))};
     for (int i = 0; i < 5; ++i)
         h.list.AppendSite(QStringLiteral("site%1").arg(i));
     h.run.openAll();
@@ -227,7 +244,7 @@ void TestLaunchRun::optionLikeAddressesAreNeverLaunched()
         h.list.AppendSite(address);
     h.run.openAll();
     QCOMPARE(h.launchedAddresses(),
-             (QStringList{"a-b", "\" --flag \"", "with blanks", "tab\there", "new\nline", "bücher.de", ""}));
+             (QStringList{"a-b", "\" --flag \"", "with blanks", "tab\there", "new\nline", "bücher.de"}));
     const QStringList messages = h.ui.plainMessages();
     QCOMPARE(messages.size(), 1);
     QVERIFY(messages[0].startsWith(QStringLiteral("4 addresses were not opened because they begin with")));
@@ -246,6 +263,7 @@ void TestLaunchRun::messagesNameTheChoiceAndCountRight()
                                    "for: the desktop's default web browser, google-chrome-stable")));
     Harness h;
     h.choose(2, 6);
+    h.windows.windows = {window(9, QStringLiteral("Settings"))};
     h.list.AppendSite(QStringLiteral("-x"));
     h.list.AppendSite(QStringLiteral("never-shows"));
     h.run.openAll();
@@ -302,7 +320,6 @@ void TestLaunchRun::optionsAreReadAnewForEveryAddress()
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(2));
     QCOMPARE(h.launcher.launches[1].programFile, QStringLiteral("iexplore.exe"));
-    QCOMPARE(h.launcher.launches[1].showCommand, 3);
 }
 
 void TestLaunchRun::itemsRemovedMidRunAreReported()
@@ -334,6 +351,78 @@ void TestLaunchRun::pauseUsesTheMonotonicClock()
     QCOMPARE(h.clock.now, 1'500);
 }
 
+void TestLaunchRun::deliveryIsConfirmedBeforeTheNextAddress()
+{
+    Harness h;
+    h.choose(1, 4);
+    h.launcher.keepRunning = true;
+    // The first start becomes the browser: its window (its own process id)
+    // turns up a second later; only then does the second address go.
+    int polls = 0;
+    h.ui.onPump = [&] {
+        if (++polls == 20 && !h.launcher.launches.empty())
+            h.windows.windows.push_back(window(5, QStringLiteral("x"), true, false, QStringLiteral("browser"),
+                                               h.launcher.launches[0].pid));
+    };
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
+        if (launch.address == QLatin1String("b"))
+            QVERIFY(polls >= 20);
+    };
+    h.list.AppendSite(QStringLiteral("a"));
+    h.list.AppendSite(QStringLiteral("b"));
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
+    // "b" never hands over nor shows a window of its own: not confirmed.
+    const QString summary = h.ui.plainMessages().value(0);
+    QVERIFY2(summary.startsWith(QStringLiteral("For 1 address the browser did not confirm within 30 seconds "
+                                               "that it took it:\nb")),
+             qPrintable(summary));
+}
+
+void TestLaunchRun::addressesNoProgramCanTakeAreReported()
+{
+    Harness h;
+    h.choose(2, 4);
+    const QString tooLong = QStringLiteral("http://x/") + QString(128 * 1024, QLatin1Char('a'));
+    const QString withNul = QStringLiteral("nul-in") + QChar(0) + QStringLiteral("-middle");
+    for (const QString &address : {QStringLiteral("ok"), QStringLiteral("   "), QString(), tooLong, withNul,
+                                   QStringLiteral("\t"), QStringLiteral("refused")})
+        h.list.AppendSite(address);
+    h.launcher.failToStart << QStringLiteral("refused");
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), QStringList{QStringLiteral("ok")});
+    const QString summary = h.ui.plainMessages().value(0);
+    QVERIFY2(summary.contains(QStringLiteral("3 addresses were not opened because they are blank.")),
+             qPrintable(summary));
+    QVERIFY2(
+        summary.contains(QStringLiteral("3 addresses were not opened because the system cannot hand them")),
+        qPrintable(summary));
+    QVERIFY(summary.contains(QStringLiteral("nul-in")));
+    QVERIFY(summary.contains(QStringLiteral("refused")));
+    QVERIFY(passableAsArgument(QString(128 * 1024 - 1, QLatin1Char('a'))));
+    QVERIFY(!passableAsArgument(QString(128 * 1024, QLatin1Char('a'))));
+}
+
+void TestLaunchRun::browserOnAnotherDisplayEndsTheWaitAtOnce()
+{
+    Harness h;
+    h.choose(3, 6);
+    // Handed over, and no window of the browser's class here at all.
+    h.windows.windows = {
+        window(3, QStringLiteral("x — Mozilla Firefox"), true, false, QStringLiteral("Editor"))};
+    for (int i = 0; i < 3; ++i)
+        h.list.AppendSite(QStringLiteral("site%1").arg(i));
+    h.run.openAll();
+    QCOMPARE(h.launcher.launches.size(), size_t(3));
+    QCOMPARE(h.ui.idledMs, 3 * 500); // the pauses only, no 30 s waits
+    QVERIFY(h.windows.placed.empty());
+    const QString summary = h.ui.plainMessages().value(0);
+    QVERIFY2(
+        summary.startsWith(QStringLiteral("3 addresses were handed to a browser that has no window on this "
+                                          "display")),
+        qPrintable(summary));
+}
+
 void TestLaunchRun::placementRules()
 {
     FakeWindowSystem windows;
@@ -343,13 +432,26 @@ void TestLaunchRun::placementRules()
                        window(4, QString()),
                        window(5, QStringLiteral("Hidden Chromium"), false),
                        window(6, QStringLiteral("Chromium dialog"), true, true)};
-    QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Chromium")));
+    const BrowserWindows chromium{QStringLiteral("Chromium"), {QStringLiteral("browser")}};
+    QVERIFY(MaximizeMatchingWindows(windows, chromium));
     QCOMPARE(windows.placed.size(), size_t(2));
     QCOMPARE(windows.placed[0], (std::pair<WindowId, ShowState>{1, ShowState::Maximized}));
     QCOMPARE(windows.placed[1], (std::pair<WindowId, ShowState>{2, ShowState::Maximized}));
     windows.placed.clear();
-    QVERIFY(!MinimizeMatchingWindows(windows, QStringLiteral("Firefox")));
+    QVERIFY(!MinimizeMatchingWindows(windows, BrowserWindows{QStringLiteral("Firefox"), {}}));
     QVERIFY(windows.placed.empty());
+    // A title that merely mentions the browser, in a window of another class.
+    windows.windows = {
+        window(7, QStringLiteral("notes about Chromium"), true, false, QStringLiteral("Editor")),
+        window(8, QStringLiteral("Firefox-talk - Chromium"), true, false, QStringLiteral("Chromium"))};
+    QVERIFY(!MinimizeMatchingWindows(windows, chromium));
+    QVERIFY(MinimizeMatchingWindows(
+        windows, BrowserWindows{QStringLiteral("Chromium"), {QStringLiteral("chromium")}}));
+    QCOMPARE(windows.placed.size(), size_t(1));
+    QCOMPARE(windows.placed[0].first, WindowId(8));
+    windows.placed.clear();
+    QVERIFY(!MinimizeMatchingWindows(
+        windows, BrowserWindows{QStringLiteral("Firefox"), {QStringLiteral("firefox-esr")}}));
 }
 
 QTEST_GUILESS_MAIN(TestLaunchRun)

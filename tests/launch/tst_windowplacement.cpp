@@ -71,7 +71,8 @@ void TestWindowPlacement::maximizePlacesEveryCandidateAndOnlyThem()
     const xcb_window_t other = x.create("Terminal");
 
     XcbWindowSystem windows;
-    QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Chrome")));
+    QVERIFY(MaximizeMatchingWindows(windows,
+                                    BrowserWindows{QStringLiteral("Chrome"), {QStringLiteral("zdtest")}}));
     QVERIFY(x.waitUntil([&] { return x.maximized(page) && x.maximized(legacy); }));
     TestWindows::sleepMs(200); // give a wrong placement time to show
     QVERIFY(!x.maximized(lower));
@@ -79,7 +80,8 @@ void TestWindowPlacement::maximizePlacesEveryCandidateAndOnlyThem()
     QVERIFY(!x.maximized(dialog));
     QVERIFY(!x.maximized(other));
     // Already maximized still counts as found.
-    QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Chrome")));
+    QVERIFY(MaximizeMatchingWindows(windows,
+                                    BrowserWindows{QStringLiteral("Chrome"), {QStringLiteral("zdtest")}}));
 }
 
 void TestWindowPlacement::minimizeThenMaximizeBringsBack()
@@ -88,10 +90,12 @@ void TestWindowPlacement::minimizeThenMaximizeBringsBack()
     const xcb_window_t fox = x.create("Start — Mozilla Firefox");
     const xcb_window_t fox2 = x.create("Second — Mozilla Firefox");
     XcbWindowSystem windows;
-    QVERIFY(MinimizeMatchingWindows(windows, QStringLiteral("Firefox")));
+    QVERIFY(MinimizeMatchingWindows(windows,
+                                    BrowserWindows{QStringLiteral("Firefox"), {QStringLiteral("zdtest")}}));
     QVERIFY(x.waitUntil([&] { return x.wmState(fox) == 3 && x.wmState(fox2) == 3; }));
     // Minimized windows still count as visible: maximizing brings them back.
-    QVERIFY(MaximizeMatchingWindows(windows, QStringLiteral("Firefox")));
+    QVERIFY(MaximizeMatchingWindows(windows,
+                                    BrowserWindows{QStringLiteral("Firefox"), {QStringLiteral("zdtest")}}));
     QVERIFY(x.waitUntil([&] { return x.wmState(fox) == 1 && x.maximized(fox) && x.maximized(fox2); }));
 }
 
@@ -100,8 +104,10 @@ void TestWindowPlacement::noMatchChangesNothing()
     TestWindows x;
     const xcb_window_t window = x.create("Plain window");
     XcbWindowSystem windows;
-    QVERIFY(!MinimizeMatchingWindows(windows, QStringLiteral("No such word")));
-    QVERIFY(!MaximizeMatchingWindows(windows, QStringLiteral("plain window")));
+    QVERIFY(!MinimizeMatchingWindows(
+        windows, BrowserWindows{QStringLiteral("No such word"), {QStringLiteral("zdtest")}}));
+    QVERIFY(!MaximizeMatchingWindows(
+        windows, BrowserWindows{QStringLiteral("plain window"), {QStringLiteral("zdtest")}}));
     TestWindows::sleepMs(200);
     QCOMPARE(x.wmState(window), 1u);
     QVERIFY(!x.maximized(window));
@@ -112,7 +118,8 @@ void TestWindowPlacement::noServerMeansNoWindows()
     XcbWindowSystem windows(QByteArrayLiteral(":4242"));
     QVERIFY(windows.topLevelWindows().empty());
     windows.place(1234, ShowState::Maximized);
-    QVERIFY(!MaximizeMatchingWindows(windows, QStringLiteral("Chrome")));
+    QVERIFY(!MaximizeMatchingWindows(windows,
+                                     BrowserWindows{QStringLiteral("Chrome"), {QStringLiteral("zdtest")}}));
 }
 
 QTEST_GUILESS_MAIN(TestWindowPlacement)

@@ -6,6 +6,8 @@
 // FAKE_BROWSER_TITLE suffix for the window title ("<first argument><suffix>");
 //                    no window when unset
 // FAKE_BROWSER_STOP  the window's process ends once this file exists
+// FAKE_BROWSER_WHERE file to write the working folder and where standard
+//                    output and error go, a line each
 #include "support/testwindows.h"
 
 #include <fcntl.h>
@@ -30,12 +32,28 @@ int main(int argc, char **argv)
             ::close(fd);
         }
     }
+    if (const char *where = std::getenv("FAKE_BROWSER_WHERE")) {
+        char buffer[4096];
+        std::string text = ::getcwd(buffer, sizeof buffer) ? buffer : "?";
+        for (const char *fd : {"/proc/self/fd/1", "/proc/self/fd/2"}) {
+            const ssize_t n = ::readlink(fd, buffer, sizeof buffer - 1);
+            text += '\n' + std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+        }
+        const int out = ::open(where, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out >= 0) {
+            [[maybe_unused]] const ssize_t written = ::write(out, text.data(), text.size());
+            ::close(out);
+        }
+    }
     const char *suffix = std::getenv("FAKE_BROWSER_TITLE");
     if (!suffix)
         return 0;
     zd::test::TestWindows windows;
     if (!windows.connected())
         return 1;
+    // The class of a browser's windows is its program's name.
+    const std::string self = argv[0];
+    windows.setClassName(self.substr(self.rfind('/') + 1));
     const std::string address = argc > 1 ? argv[argc - 1] : "";
     windows.create(address + suffix);
     // Lives like a browser until the test ends it (a minute at most).

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <unistd.h>
 
 namespace zd::test {
 
@@ -72,6 +73,16 @@ xcb_window_t TestWindows::create(const std::string &title, TitleKind kind, bool 
     if (transientFor != XCB_WINDOW_NONE)
         xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW,
                             32, 1, &transientFor);
+    // WM_CLASS is "instance\0Class\0"; the class capitalised, as toolkits do.
+    std::string className = m_className;
+    if (!className.empty() && className[0] >= 'a' && className[0] <= 'z')
+        className[0] = static_cast<char>(className[0] - 'a' + 'A');
+    const std::string wmClass = m_className + '\0' + className + '\0';
+    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        uint32_t(wmClass.size()), wmClass.data());
+    const uint32_t pid = static_cast<uint32_t>(getpid());
+    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                        &pid);
     m_created.push_back(window);
     if (map) {
         xcb_map_window(m_c, window);

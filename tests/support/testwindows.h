@@ -19,6 +19,8 @@ public:
     TestWindows();
     ~TestWindows();
     bool connected() const { return m_c != nullptr; }
+    /// The WM_CLASS instance name of windows created from now on.
+    void setClassName(const std::string &name) { m_className = name; }
 
     /// Creates a window; mapped windows are waited for until the window
     /// manager lists them.
@@ -54,6 +56,7 @@ private:
     xcb_connection_t *m_c = nullptr;
     xcb_window_t m_root = 0;
     std::vector<xcb_window_t> m_created;
+    std::string m_className = "zdtest";
 };
 
 } // namespace zd::test

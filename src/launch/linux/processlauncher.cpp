@@ -1,5 +1,6 @@
 #include "launch/linux/processlauncher.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -15,21 +16,33 @@ QString findDesktopEntry(const QString &id)
     return QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
 }
 
-QString execLineOf(const QString &desktopFile)
+// A key of a desktop entry's main group ("Exec", "StartupWMClass").
+QString desktopEntryValue(const QString &desktopFile, const QString &key)
 {
     QFile file(desktopFile);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
     QTextStream in(&file);
     bool inMainGroup = false;
+    const QString prefix = key + QLatin1Char('=');
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         if (line.startsWith(QLatin1Char('[')))
             inMainGroup = line == QLatin1String("[Desktop Entry]");
-        else if (inMainGroup && line.startsWith(QLatin1String("Exec=")))
-            return line.mid(5);
+        else if (inMainGroup && line.startsWith(prefix))
+            return line.mid(prefix.size());
     }
     return {};
+}
+
+// The class names a browser's windows may carry.
+QStringList windowClassesOf(const QString &program, const QString &desktopFile)
+{
+    QStringList classes{QFileInfo(program).fileName()};
+    const QString declared = desktopEntryValue(desktopFile, QStringLiteral("StartupWMClass"));
+    if (!declared.isEmpty() && !classes.contains(declared, Qt::CaseInsensitive))
+        classes << declared;
+    return classes;
 }
 
 } // namespace
@@ -39,7 +52,12 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::firstOnPath(const QString
     for (const QString &name : names) {
         const QString path = QStandardPaths::findExecutable(name);
         if (!path.isEmpty())
-            return ResolvedBrowser{path, {}, {}, titleWordFor(name)};
+            return ResolvedBrowser{
+                path,
+                {},
+                {},
+                titleWordFor(name),
+                windowClassesOf(path, findDesktopEntry(name + QStringLiteral(".desktop")))};
     }
     return std::nullopt;
 }
@@ -56,13 +74,14 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser()
     const QString id = QString::fromUtf8(query.readAllStandardOutput()).trimmed();
     if (id.isEmpty())
         return std::nullopt;
-    QStringList exec = splitDesktopExec(execLineOf(findDesktopEntry(id)));
+    const QString entry = findDesktopEntry(id);
+    QStringList exec = splitDesktopExec(desktopEntryValue(entry, QStringLiteral("Exec")));
     if (exec.isEmpty() || exec.first().isEmpty())
         return std::nullopt;
     const QString program = QStandardPaths::findExecutable(exec.takeFirst());
     if (program.isEmpty())
         return std::nullopt;
-    ResolvedBrowser browser{program, {}, {}, titleWordFor(program)};
+    ResolvedBrowser browser{program, {}, {}, titleWordFor(program), windowClassesOf(program, entry)};
     const qsizetype slot = exec.indexOf(QString());
     if (slot < 0) {
         browser.argumentsBefore = exec;
@@ -85,14 +104,36 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(const QString &pr
     return firstOnPath(candidatePrograms(programFile));
 }
 
-bool ProcessBrowserLauncher::start(const ResolvedBrowser &browser, const QString &address,
-                                   int /*showCommand*/)
+std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &browser, const QString &address)
 {
     // An argument list and no shell: the address arrives as one argument,
-    // byte for byte. "/" as the working folder keeps a bare host name from
-    // being found as a file.
-    const QStringList arguments = browser.argumentsBefore + QStringList{address} + browser.argumentsAfter;
-    return QProcess::startDetached(browser.program, arguments, QStringLiteral("/"));
+    // byte for byte.
+    QProcess process;
+    process.setProgram(browser.program);
+    process.setArguments(browser.argumentsBefore + QStringList{address} + browser.argumentsAfter);
+    process.setWorkingDirectory(m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath());
+    // A browser writes hundreds of lines; none of them belong in ours.
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!process.startDetached(&pid))
+        return std::nullopt;
+    return pid;
+}
+
+bool ProcessBrowserLauncher::running(qint64 pid)
+{
+    // A detached process ends up with whoever reaps orphans here, which may
+    // leave it a zombie for a while: an ended process either way.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.read(512);
+    const qsizetype name = line.lastIndexOf(')');
+    if (name < 0 || name + 2 >= line.size())
+        return false;
+    const char state = line.at(name + 2);
+    return state != 'Z' && state != 'X';
 }
 
 } // namespace zd

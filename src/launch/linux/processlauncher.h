@@ -2,6 +2,8 @@
 
 #include "launch/browserlauncher.h"
 
+#include <QTemporaryDir>
+
 namespace zd {
 
 /// Finds browsers on PATH (and the desktop's default browser through
@@ -10,11 +12,15 @@ class ProcessBrowserLauncher final : public BrowserLauncher
 {
 public:
     std::optional<ResolvedBrowser> resolve(const QString &programFile) override;
-    bool start(const ResolvedBrowser &browser, const QString &address, int showCommand) override;
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QString &address) override;
+    bool running(qint64 pid) override;
 
 private:
     std::optional<ResolvedBrowser> defaultBrowser();
     std::optional<ResolvedBrowser> firstOnPath(const QStringList &names);
+
+    // Empty and private: a bare name ("home") is never found as a file.
+    QTemporaryDir m_workFolder;
 };
 
 } // namespace zd

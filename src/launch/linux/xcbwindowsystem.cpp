@@ -109,14 +109,15 @@ std::vector<TopLevelWindow> XcbWindowSystem::topLevelWindows()
     // Ask for everything first, then collect: one round trip for the lot.
     struct Cookies
     {
-        xcb_get_property_cookie_t netName, wmName, state, transient;
+        xcb_get_property_cookie_t netName, wmName, state, transient, wmClass, pid;
     };
     std::vector<Cookies> cookies;
     cookies.reserve(ids.size());
     for (xcb_window_t id : ids) {
         cookies.push_back({xcb_ewmh_get_wm_name(&conn->ewmh, id), xcb_icccm_get_wm_name(conn->c, id),
                            xcb_get_property(conn->c, 0, id, conn->wmState, conn->wmState, 0, 2),
-                           xcb_icccm_get_wm_transient_for(conn->c, id)});
+                           xcb_icccm_get_wm_transient_for(conn->c, id), xcb_icccm_get_wm_class(conn->c, id),
+                           xcb_ewmh_get_wm_pid(&conn->ewmh, id)});
     }
     for (size_t i = 0; i < ids.size(); ++i) {
         TopLevelWindow window;
@@ -148,6 +149,15 @@ std::vector<TopLevelWindow> XcbWindowSystem::topLevelWindows()
         xcb_window_t owner = XCB_WINDOW_NONE;
         if (xcb_icccm_get_wm_transient_for_reply(conn->c, cookies[i].transient, &owner, nullptr))
             window.owned = owner != XCB_WINDOW_NONE;
+        xcb_icccm_get_wm_class_reply_t wmClass;
+        if (xcb_icccm_get_wm_class_reply(conn->c, cookies[i].wmClass, &wmClass, nullptr)) {
+            window.instanceName = QString::fromLocal8Bit(wmClass.instance_name);
+            window.className = QString::fromLocal8Bit(wmClass.class_name);
+            xcb_icccm_get_wm_class_reply_wipe(&wmClass);
+        }
+        uint32_t pid = 0;
+        if (xcb_ewmh_get_wm_pid_reply(&conn->ewmh, cookies[i].pid, &pid, nullptr))
+            window.pid = pid;
         result.push_back(window);
     }
     return result;
