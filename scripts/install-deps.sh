@@ -6,7 +6,8 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libxcb1-dev li
           libxcb-icccm4-dev zlib1g-dev fonts-liberation2 qt6-qpa-plugins)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(xvfb xauth openbox x11-utils wmctrl xdotool python3 openssl clang libclang-rt-14-dev
-             desktop-file-utils appstream dpkg-dev file clang-format clang-tidy git)
+             desktop-file-utils appstream dpkg-dev file clang-format clang-tidy git
+             firefox-esr chromium xdg-utils dbus iproute2 procps)
 fi
 
 missing=()

@@ -228,6 +228,14 @@ void LaunchRun::openInDefaultBrowser(Procedure &procedure, const QString &addres
     // found by class alone, get it once the address is delivered. No wait
     // for a window beyond that, as for this choice there never was one.
     windows.titleWord.clear();
+    placeDefaultBrowserWindows(windows, state);
+    // A browser raises its window when it opens the page, a moment after it
+    // took the address: place once more when the run ends.
+    m_finalPlacement = {windows, state};
+}
+
+void LaunchRun::placeDefaultBrowserWindows(const BrowserWindows &windows, ShowState state)
+{
     if (state == ShowState::Minimized)
         MinimizeMatchingWindows(m_windows, windows);
     else
@@ -246,6 +254,7 @@ void LaunchRun::openAll()
     m_notConfirmed.clear();
     m_elsewhere.clear();
     m_blank = 0;
+    m_finalPlacement.reset();
     m_stopped = false;
     Procedure procedure(m_ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")));
     // Cleared however the run ends, so the next click always starts one.
@@ -270,6 +279,10 @@ void LaunchRun::openAll()
             }
             // Even the launch-only path keeps the window alive on long lists.
             m_ui.pumpEvents();
+        }
+        if (m_finalPlacement) {
+            idleFor(kSettleMs);
+            placeDefaultBrowserWindows(m_finalPlacement->first, m_finalPlacement->second);
         }
     } else {
         procedure.step(168, [&] { m_ui.messageBox(QStringLiteral("No sites added.")); });

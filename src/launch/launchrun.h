@@ -4,7 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "launch/windowsystem.h"
+
 #include <optional>
+#include <utility>
 
 namespace zd {
 
@@ -15,7 +18,6 @@ class Procedure;
 class SiteListModel;
 class UiServices;
 class WindowSystem;
-struct BrowserWindows;
 struct ResolvedBrowser;
 
 /// "Start Opening": every address of the list to the chosen browser, whose
@@ -50,6 +52,7 @@ private:
     void openInPlacedBrowser(Procedure &procedure, int firstLabel, const QString &programFile,
                              const QString &address);
     void openInDefaultBrowser(Procedure &procedure, const QString &address);
+    void placeDefaultBrowserWindows(const BrowserWindows &windows, ShowState state);
     void showSummary();
 
     UiServices &m_ui;
@@ -69,6 +72,7 @@ private:
     QStringList m_elsewhere;
     qsizetype m_blank = 0;
     bool m_handedOver = false;
+    std::optional<std::pair<BrowserWindows, ShowState>> m_finalPlacement;
     bool m_stopped = false;
 };
 

@@ -7,7 +7,8 @@ sends, then closes), /gzip (6000 links, gzip-encoded), /gzip-cut (the
 same, cut half-way), /endless (a body without
 end, bounded at 256 MiB or 60 s), /trickle (a slow page), /large?n=N (N links), /big.html (the file given
 by --page).
-With --tls CERT KEY it serves HTTPS.
+With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
+small page and appends NAME to FILE, one line per request.
 """
 import http.server
 import socketserver
@@ -20,6 +21,7 @@ import urllib.parse
 
 LINKS = b'<html><body><a href="one.html">1</a> <A HREF="two.html">2</A>\n<a href="http://other.example/x">3</a></body></html>'
 page_file = None
+visit_log = None
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -40,6 +42,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         query = urllib.parse.parse_qs(url.query)
         # Typed addresses get a trailing "/" unless they end in htm or tml.
         path = url.path.rstrip("/") or "/"
+        if path.startswith("/visit/") and visit_log:
+            # One line per request, in the order they came: what a browser asked for.
+            with open(visit_log, "a") as log:
+                log.write(path[len("/visit/"):] + "\n")
+            self.send_body(b"<html><head><title>visit</title></head><body>ok</body></html>")
+            return
         if path in ("/links.html", "/dir/links.html"):
             self.send_body(LINKS)
         elif path == "/empty":
@@ -124,6 +132,9 @@ def main():
     global page_file
     args = sys.argv[1:]
     server = Server(("127.0.0.1", 0), Handler)
+    global visit_log
+    if "--log" in args:
+        visit_log = args[args.index("--log") + 1]
     if "--page" in args:
         page_file = args[args.index("--page") + 1]
     if "--tls" in args:

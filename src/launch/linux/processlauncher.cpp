@@ -19,6 +19,8 @@ QString findDesktopEntry(const QString &id)
 // A key of a desktop entry's main group ("Exec", "StartupWMClass").
 QString desktopEntryValue(const QString &desktopFile, const QString &key)
 {
+    if (desktopFile.isEmpty())
+        return {};
     QFile file(desktopFile);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
@@ -51,13 +53,18 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::firstOnPath(const QString
 {
     for (const QString &name : names) {
         const QString path = QStandardPaths::findExecutable(name);
-        if (!path.isEmpty())
-            return ResolvedBrowser{
-                path,
-                {},
-                {},
-                titleWordFor(name),
-                windowClassesOf(path, findDesktopEntry(name + QStringLiteral(".desktop")))};
+        if (path.isEmpty())
+            continue;
+        const QString entry = findDesktopEntry(name + QStringLiteral(".desktop"));
+        ResolvedBrowser browser{path, {}, {}, titleWordFor(name), windowClassesOf(path, entry)};
+        // A name may be a distribution's wrapper for another of the same
+        // browser (Debian's "firefox" starts firefox-esr): their windows
+        // carry the other name.
+        for (const QString &other : names) {
+            if (titleWordFor(other) == browser.titleWord && !browser.windowClasses.contains(other))
+                browser.windowClasses << other;
+        }
+        return browser;
     }
     return std::nullopt;
 }
