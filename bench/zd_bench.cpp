@@ -20,6 +20,8 @@
 #include "app/core/uiservices.h"
 #include "launch/windowsystem.h"
 #include "launch/browserlauncher.h"
+#include "launch/linux/processlauncher.h"
+#include "launch/linux/xcbwindowsystem.h"
 #include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
@@ -162,6 +164,24 @@ int main(int argc, char **argv)
             const bool ok = extraction.GetUrls(arg, 1);
             list.flushPending();
             return QStringLiteral("%1, %2 items").arg(ok ? "downloaded" : "failed").arg(list.count());
+        });
+    } else if (command == QLatin1String("browsers")) {
+        // zd_bench browsers CHOICE COUNT BASE: the real browser of CHOICE
+        // (1 default, 2 Chrome, 3 Firefox) opens BASE/visit/1..COUNT.
+        test::MemorySettingsStore settings;
+        OptionChoices choices(settings, ui);
+        choices.select(Option(arg.toInt()));
+        choices.select(Option::SameState);
+        SteadyClock clock;
+        ProcessBrowserLauncher browser;
+        XcbWindowSystem windows;
+        LaunchRun run(ui, clock, browser, windows, choices, list);
+        const int count = args.value(2).toInt();
+        for (int i = 1; i <= count; ++i)
+            list.AppendSite(QStringLiteral("%1/visit/%2").arg(args.value(3)).arg(i));
+        measure("browsers", [&] {
+            run.openAll();
+            return QStringLiteral("%1 addresses, %2 messages").arg(count).arg(bench.ui.messages.size());
         });
     } else if (command == QLatin1String("wait")) {
         // A Chrome run whose window never appears: the pause and the bounded wait.

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The launch run with the real browsers, cold start, N addresses each (50 by
+# default), inside a loopback-only network namespace: addresses delivered in
+# order, seconds per address and the program's CPU while it waits; each
+# figure the median of RUNS runs (3 by default) with min and max.
+#   bench/real_browsers.sh [BUILD_DIR] [N] [RUNS]    (needs root, an X display)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [[ ${ZD_ISOLATED:-} != 1 ]]; then
+  build=${1:-build-bench}
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZD_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$build" --target zd_bench >/dev/null
+  exec scripts/with-x11.sh tests/launch/run_isolated.sh "$0" "$@"
+fi
+build=${1:-build-bench}; n=${2:-50}; runs=${3:-3}
+bench="$PWD/$build/bench/zd_bench"
+work=$(mktemp -d)
+trap 'pkill -f firefox-esr || true; pkill -f chromium || true; rm -rf "$work"' EXIT
+python3 tests/support/httpserver.py --log "$work/visits" > "$work/port" < <(sleep 100000) &
+for _ in $(seq 1 50); do [[ -s "$work/port" ]] && break; sleep 0.1; done
+base="http://127.0.0.1:$(head -1 "$work/port")"
+
+fresh_home() {
+  export HOME="$work/home$1" XDG_CONFIG_HOME="$work/home$1/.config" XDG_DATA_HOME="$work/home$1/.local/share"
+  mkdir -p "$HOME/.mozilla/firefox/test" "$HOME/bin" "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
+  printf '[Profile0]\nName=test\nIsRelative=1\nPath=test\nDefault=1\n[General]\nStartWithLastProfile=1\n' \
+    > "$HOME/.mozilla/firefox/profiles.ini"
+  printf 'user_pref("%s", %s);\n' browser.shell.checkDefaultBrowser false \
+    browser.startup.homepage_override.mstone '"ignore"' browser.aboutwelcome.enabled false \
+    datareporting.policy.dataSubmissionEnabled false toolkit.telemetry.reportingpolicy.firstRun false \
+    app.update.enabled false > "$HOME/.mozilla/firefox/test/user.js"
+  printf '#!/bin/sh\nexec /usr/bin/chromium --no-sandbox --no-first-run --password-store=basic --user-data-dir="%s/chromium" "$@"\n' \
+    "$HOME" > "$HOME/bin/chromium"
+  chmod +x "$HOME/bin/chromium"
+  printf '[Desktop Entry]\nType=Application\nName=Chromium\nExec=%s/bin/chromium %%U\nStartupWMClass=chromium\n' \
+    "$HOME" > "$XDG_DATA_HOME/applications/chromium.desktop"
+  printf '[Default Applications]\nx-scheme-handler/http=firefox-esr.desktop\n' > "$XDG_CONFIG_HOME/mimeapps.list"
+  export PATH="$HOME/bin:$ORIGINAL_PATH"
+}
+ORIGINAL_PATH=$PATH
+
+median() { sort -g | awk '{a[NR]=$1} END {printf "%.3f (min %.3f, max %.3f)", a[int((NR+1)/2)], a[1], a[NR]}'; }
+for choice in 3 2 1; do
+  name=$([[ $choice == 3 ]] && echo Firefox || ([[ $choice == 2 ]] && echo Chrome/chromium || echo "default (firefox-esr)"))
+  per=(); cpu=(); ok=0
+  for run in $(seq 1 "$runs"); do
+    fresh_home "$choice-$run"
+    : > "$work/visits"
+    line=$("$bench" browsers "$choice" "$n" "$base" | tail -1)
+    sleep 2
+    got=$(cat "$work/visits" | tr '\n' ' ')
+    want=$(seq 1 "$n" | tr '\n' ' ')
+    [[ "$got" == "$want" ]] && ok=$((ok + 1))
+    wall=$(sed -E 's/.*wall +([0-9.]+) s.*/\1/' <<<"$line"); c=$(sed -E 's/.*cpu +([0-9.]+) s.*/\1/' <<<"$line")
+    per+=("$(echo "$wall / $n" | bc -l)"); cpu+=("$(echo "100 * $c / $wall" | bc -l)")
+    pkill -f firefox-esr || true; pkill -f chromium || true; sleep 1
+  done
+  printf '%-24s in order, all %d: %d of %d runs; s/address %s; CPU %% of a core %s\n' "$name" "$n" "$ok" "$runs" \
+    "$(printf '%s\n' "${per[@]}" | median)" "$(printf '%s\n' "${cpu[@]}" | median)"
+done
