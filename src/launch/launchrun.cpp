@@ -254,6 +254,7 @@ void LaunchRun::openAll()
     m_notConfirmed.clear();
     m_elsewhere.clear();
     m_blank = 0;
+    m_openedBeforeChange = -1;
     m_finalPlacement.reset();
     m_stopped = false;
     Procedure procedure(m_ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")));
@@ -269,6 +270,13 @@ void LaunchRun::openAll()
         procedure.step(106, [&] { count = m_list.count(); });
         QString address;
         for (int index = 1; index <= count && !m_stopped; ++index) {
+            // Items removed under the run (Clear List, Delete): the ones it
+            // has not reached are gone, so it ends here, rather than report
+            // each missing one and open the previous address again.
+            if (m_list.count() < count) {
+                m_openedBeforeChange = index - 1;
+                break;
+            }
             procedure.step(108, [&] { address = m_list.text(index); });
             if (procedure.condition(110, [&] { return m_options.isSelected(Option::InternetExplorer); })) {
                 openInDefaultBrowser(procedure, address);
@@ -293,6 +301,12 @@ void LaunchRun::openAll()
 void LaunchRun::showSummary()
 {
     QStringList parts;
+    if (m_openedBeforeChange >= 0) {
+        parts << QStringLiteral("The list was changed during the run, so it stopped after %1.")
+                     .arg(m_openedBeforeChange == 1
+                              ? QStringLiteral("1 address")
+                              : QStringLiteral("%1 addresses").arg(m_openedBeforeChange));
+    }
     if (!m_skipped.isEmpty()) {
         const bool one = m_skipped.size() == 1;
         parts << QStringLiteral("%1 not opened because %2 with \"-\", which a browser would take for an "

@@ -71,6 +71,7 @@ private:
     QStringList m_notConfirmed;
     QStringList m_elsewhere;
     qsizetype m_blank = 0;
+    int m_openedBeforeChange = -1;
     bool m_handedOver = false;
     std::optional<std::pair<BrowserWindows, ShowState>> m_finalPlacement;
     bool m_stopped = false;
