@@ -87,8 +87,9 @@ void LaunchRun::Pause(double seconds)
 {
     const qint64 start = m_clock.nowMs();
     const qint64 length = std::llround(seconds * 1000.0);
+    // One sleep in the event loop, not a poll: the window keeps working.
     for (qint64 elapsed = 0; elapsed < length; elapsed = m_clock.nowMs() - start)
-        m_ui.idle(int(qMin<qint64>(length - elapsed, kPollMs)));
+        m_ui.idle(static_cast<int>(length - elapsed));
 }
 
 LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, const QString &programFile,
@@ -139,19 +140,25 @@ bool LaunchRun::waitForDelivery(qint64 pid, const BrowserWindows &windows)
     // of its own is up. Until then the browser may drop or reorder what
     // comes next.
     m_handedOver = false;
-    const qint64 deadline = m_clock.nowMs() + kWindowWaitMs;
-    // A hand-over takes a few milliseconds: look again soon at first.
+    const qint64 start = m_clock.nowMs();
+    const qint64 deadline = start + kWindowWaitMs;
+    // A hand-over takes a few milliseconds: look again soon at first. The
+    // windows, a walk over the X server, are looked at less often.
     int pollMs = 1;
+    qint64 nextWalk = start + kWindowWalkMs;
     for (;;) {
         if (!m_launcher.running(pid)) {
             m_handedOver = true;
             return true;
         }
-        for (const TopLevelWindow &window : m_windows.topLevelWindows()) {
-            if (window.pid == pid && window.visible && windows.hasClass(window)) {
-                // Its first window is up; give it a moment to take more.
-                idleFor(kSettleMs);
-                return true;
+        if (m_clock.nowMs() >= nextWalk) {
+            nextWalk = m_clock.nowMs() + kWindowWalkMs;
+            for (const TopLevelWindow &window : m_windows.topLevelWindows()) {
+                if (window.pid == pid && window.visible && windows.hasClass(window)) {
+                    // Its first window is up; give it a moment to take more.
+                    idleFor(kSettleMs);
+                    return true;
+                }
             }
         }
         if (m_clock.nowMs() >= deadline)
@@ -179,9 +186,14 @@ void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, const QStri
 {
     procedure.step(first, [] {});
     BrowserWindows windows;
+    const qint64 launchedAt = m_clock.nowMs();
     if (launch(procedure, first + 2, programFile, address, &windows) != Launched::Yes)
         return;
-    procedure.step(first + 4, [&] { Pause(0.5); });
+    // The half second between addresses counts from the launch: the wait
+    // for the delivery is part of it.
+    procedure.step(first + 4, [&] {
+        Pause(qMax(0.0, 0.5 - static_cast<double>(m_clock.nowMs() - launchedAt) / 1000.0));
+    });
 
     const auto waitFor = [&](int label, auto place) {
         if (windows.titleWord.isEmpty())

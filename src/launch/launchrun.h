@@ -29,6 +29,8 @@ public:
     static constexpr int kWindowWaitMs = 30'000;
     /// How often the wait looks for the window.
     static constexpr int kPollMs = 50;
+    /// How often the wait for a delivery looks at the windows.
+    static constexpr int kWindowWalkMs = 200;
     static constexpr int kNamedInSummary = 3;
     /// How long a browser that has just come up gets before the next address.
     static constexpr int kSettleMs = 500;
