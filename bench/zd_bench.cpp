@@ -175,7 +175,8 @@ int main(int argc, char **argv)
         SteadyClock clock;
         ProcessBrowserLauncher browser;
         XcbWindowSystem windows;
-        LaunchRun run(ui, clock, browser, windows, choices, list);
+        test::FakeRunMonitor monitor;
+        LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
         const int count = args.value(2).toInt();
         for (int i = 1; i <= count; ++i)
             list.AppendSite(QStringLiteral("%1/visit/%2").arg(args.value(3)).arg(i));
@@ -193,7 +194,8 @@ int main(int argc, char **argv)
         test::FakeBrowserLauncher browser;
         browser.installed.insert(QStringLiteral("chrome.exe"), QStringLiteral("NeverSeen"));
         test::FakeWindowSystem windows;
-        LaunchRun run(ui, clock, browser, windows, choices, list);
+        test::FakeRunMonitor monitor;
+        LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
         list.AppendSite(QStringLiteral("www.example.com"));
         measure("wait", [&] {
             run.openAll();

@@ -5,6 +5,7 @@
 #include "app/core/optionchoices.h"
 #include "app/form1.h"
 #include "app/linux/inisettingsstore.h"
+#include "app/linux/qtrunmonitor.h"
 #include "app/linux/qtuiservices.h"
 #include "extract/extraction.h"
 #include "extract/linux/networkdownloader.h"
@@ -37,12 +38,16 @@ int main(int argc, char *argv[])
     zd::FileChannel channel;
     zd::OptionChoices choices(settings, ui);
     zd::Extraction extraction(ui, downloader, dialogs, sites);
-    zd::LaunchRun launch(ui, clock, launcher, windows, choices, sites);
+    zd::QtRunMonitor monitor(clock);
+    zd::LaunchRun launch(ui, clock, launcher, windows, choices, sites, monitor);
+    monitor.setControls([&launch] { launch.requestStop(); },
+                        [&launch](bool paused) { launch.setPaused(paused); });
 
     zd::Form1 form(zd::Form1Services{ui, sites, choices, channel, dialogs, clipboard, extraction, launch,
                                      QApplication::applicationDirPath()});
     ui.setWindow(&form);
     dialogs.setParent(&form);
+    monitor.setWindow(&form);
     form.Form_Load();
     form.show();
     return QApplication::exec();

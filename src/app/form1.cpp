@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTreeView>
 
@@ -237,6 +238,9 @@ void Form1::connectHandlers()
         });
     }
     connect(&m_choices, &OptionChoices::changed, this, &Form1::syncOptionButtons);
+    // Esc stops a run after the address in flight, as the progress window's Stop does.
+    auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stop, &QShortcut::activated, this, [this] { m_services.launch.requestStop(); });
 }
 
 void Form1::syncOptionButtons()

@@ -78,8 +78,9 @@ bool looksLikeOption(const QString &address)
 }
 
 LaunchRun::LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
-                     const Options &options, const SiteListModel &list)
-    : m_ui(ui), m_clock(clock), m_launcher(launcher), m_windows(windows), m_options(options), m_list(list)
+                     Options &options, const SiteListModel &list, RunMonitor &monitor)
+    : m_ui(ui), m_clock(clock), m_launcher(launcher), m_windows(windows), m_options(options), m_list(list),
+      m_monitor(monitor)
 {
 }
 
@@ -87,9 +88,12 @@ void LaunchRun::Pause(double seconds)
 {
     const qint64 start = m_clock.nowMs();
     const qint64 length = std::llround(seconds * 1000.0);
-    // One sleep in the event loop, not a poll: the window keeps working.
-    for (qint64 elapsed = 0; elapsed < length; elapsed = m_clock.nowMs() - start)
-        m_ui.idle(static_cast<int>(length - elapsed));
+    // Sleeps in the event loop, looking up now and then for a stop and to
+    // show the wait.
+    for (qint64 elapsed = 0; elapsed < length && !m_stopRequested; elapsed = m_clock.nowMs() - start) {
+        report(QStringLiteral("the delay between sites"), elapsed);
+        m_ui.idle(static_cast<int>(qMin<qint64>(length - elapsed, kReportMs)));
+    }
 }
 
 LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, const QString &programFile,
@@ -161,8 +165,9 @@ bool LaunchRun::waitForDelivery(qint64 pid, const BrowserWindows &windows)
                 }
             }
         }
-        if (m_clock.nowMs() >= deadline)
+        if (m_clock.nowMs() >= deadline || m_stopRequested)
             return false;
+        report(QStringLiteral("%1 to take the address").arg(m_progress.browser), m_clock.nowMs() - start);
         m_ui.idle(pollMs);
         pollMs = qMin(pollMs * 2, kPollMs);
     }
@@ -189,10 +194,11 @@ void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, const QStri
     const qint64 launchedAt = m_clock.nowMs();
     if (launch(procedure, first + 2, programFile, address, &windows) != Launched::Yes)
         return;
-    // The half second between addresses counts from the launch: the wait
-    // for the delivery is part of it.
+    // The delay between addresses counts from the launch: the wait for the
+    // delivery is part of it.
+    const double delay = delayFor(programFile);
     procedure.step(first + 4, [&] {
-        Pause(qMax(0.0, 0.5 - static_cast<double>(m_clock.nowMs() - launchedAt) / 1000.0));
+        Pause(qMax(0.0, delay - static_cast<double>(m_clock.nowMs() - launchedAt) / 1000.0));
     });
 
     const auto waitFor = [&](int label, auto place) {
@@ -208,10 +214,14 @@ void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, const QStri
         bool placed = false;
         procedure.step(label, [&] { placed = place(m_windows, windows); });
         while (!placed) {
+            if (m_stopRequested)
+                return;
             if (m_clock.nowMs() >= deadline) {
                 m_gaveUp << address;
                 return;
             }
+            report(QStringLiteral("the %1 window").arg(m_progress.browser),
+                   kWindowWaitMs - (deadline - m_clock.nowMs()));
             procedure.step(label + 2, [&] { m_ui.idle(kPollMs); });
             procedure.step(label, [&] { placed = place(m_windows, windows); });
         }
@@ -234,7 +244,13 @@ void LaunchRun::openInDefaultBrowser(Procedure &procedure, const QString &addres
         procedure.step(122, [&] { state = ShowState::Maximized, place = true; });
     }
     BrowserWindows windows;
-    if (launch(procedure, 124, QStringLiteral("iexplore.exe"), address, &windows) != Launched::Yes || !place)
+    const qint64 launchedAt = m_clock.nowMs();
+    const Launched launched = launch(procedure, 124, QStringLiteral("iexplore.exe"), address, &windows);
+    // None by default: a delay only when the user set one.
+    if (launched == Launched::Yes || launched == Launched::NotConfirmed)
+        Pause(qMax(0.0, delayFor(QStringLiteral("iexplore.exe"))
+                            - static_cast<double>(m_clock.nowMs() - launchedAt) / 1000.0));
+    if (launched != Launched::Yes || !place)
         return;
     // The launch keeps the chosen state: the default browser's windows,
     // found by class alone, get it once the address is delivered. No wait
@@ -268,6 +284,10 @@ void LaunchRun::openAll()
     m_blank = 0;
     m_openedBeforeChange = -1;
     m_finalPlacement.reset();
+    m_stoppedAfter = -1;
+    m_stopRequested = false;
+    m_paused = false;
+    m_progress = RunProgress();
     m_stopped = false;
     Procedure procedure(m_ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")));
     // Cleared however the run ends, so the next click always starts one.
@@ -276,12 +296,39 @@ void LaunchRun::openAll()
         bool &flag;
         ~ClearFlag() { flag = false; }
     } clearFlag{m_running};
+    // The progress window goes however the run ends.
+    struct Finish
+    {
+        RunMonitor &monitor;
+        ~Finish() { monitor.finished(); }
+    } finish{m_monitor};
 
     if (procedure.condition(104, [&] { return m_list.count() > 0; })) {
         int count = 0;
         procedure.step(106, [&] { count = m_list.count(); });
+        const QString programFile = m_options.isSelected(Option::Chrome)    ? QStringLiteral("chrome.exe")
+                                    : m_options.isSelected(Option::Firefox) ? QStringLiteral("firefox.exe")
+                                                                            : QStringLiteral("iexplore.exe");
+        m_progress.count = count;
+        m_progress.browser = browserChoiceName(programFile);
+        m_progress.delaySeconds = delayFor(programFile);
+        // A thousand browser windows are no click's intent: ask first.
+        if (count > kConfirmAbove) {
+            const double delay = delayFor(programFile);
+            const std::optional<double> chosen = m_monitor.confirm(count, m_progress.browser, delay);
+            if (!chosen)
+                return;
+            if (!qFuzzyCompare(*chosen + 1.0, delay + 1.0))
+                m_options.setDelaySeconds(*chosen);
+            m_progress.delaySeconds = delayFor(programFile);
+        }
         QString address;
         for (int index = 1; index <= count && !m_stopped; ++index) {
+            holdWhilePaused();
+            if (m_stopRequested) {
+                m_stoppedAfter = index - 1;
+                break;
+            }
             // Items removed under the run (Clear List, Delete): the ones it
             // has not reached are gone, so it ends here, rather than report
             // each missing one and open the previous address again.
@@ -290,6 +337,9 @@ void LaunchRun::openAll()
                 break;
             }
             procedure.step(108, [&] { address = m_list.text(index); });
+            m_progress.index = index;
+            m_progress.address = address;
+            report();
             if (procedure.condition(110, [&] { return m_options.isSelected(Option::InternetExplorer); })) {
                 openInDefaultBrowser(procedure, address);
             } else if (procedure.condition(126, [&] { return m_options.isSelected(Option::Chrome); })) {
@@ -310,9 +360,41 @@ void LaunchRun::openAll()
     procedure.step(170, [&] { showSummary(); });
 }
 
+double LaunchRun::delayFor(const QString &programFile) const
+{
+    if (const std::optional<double> stored = m_options.delaySeconds())
+        return *stored;
+    return programFile == QLatin1String("iexplore.exe") ? 0.0 : kDefaultPlacedDelay;
+}
+
+void LaunchRun::holdWhilePaused()
+{
+    while (m_paused && !m_stopRequested) {
+        report(QStringLiteral("you to resume"));
+        m_ui.idle(kReportMs);
+    }
+}
+
+void LaunchRun::report(const QString &waitingFor, qint64 waitedMs)
+{
+    m_progress.waitingFor = waitingFor;
+    m_progress.waitedMs = waitedMs;
+    m_progress.paused = m_paused;
+    m_progress.skipped = m_skipped.size() + m_blank + m_unpassable.size();
+    m_progress.notConfirmed = m_notConfirmed.size();
+    m_monitor.progress(m_progress);
+}
+
 void LaunchRun::showSummary()
 {
     QStringList parts;
+    if (m_stoppedAfter >= 0) {
+        parts << QStringLiteral("You stopped the run after %1 of %2. To go on, start again from item %3.")
+                     .arg(m_stoppedAfter)
+                     .arg(m_progress.count == 1 ? QStringLiteral("1 address")
+                                                : QStringLiteral("%1 addresses").arg(m_progress.count))
+                     .arg(m_stoppedAfter + 1);
+    }
     if (m_openedBeforeChange >= 0) {
         parts << QStringLiteral("The list was changed during the run, so it stopped after %1.")
                      .arg(m_openedBeforeChange == 1

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "launch/runmonitor.h"
 #include "launch/windowsystem.h"
 
 #include <optional>
@@ -34,12 +35,25 @@ public:
     static constexpr int kNamedInSummary = 3;
     /// How long a browser that has just come up gets before the next address.
     static constexpr int kSettleMs = 500;
+    /// Runs of more addresses than this are confirmed first.
+    static constexpr int kConfirmAbove = 20;
+    /// How often a wait tells the progress window and looks for a stop.
+    static constexpr int kReportMs = 100;
+    /// The delay between sites when none is stored: the Part's half second
+    /// for Chrome and Firefox, none for the default browser.
+    static constexpr double kDefaultPlacedDelay = 0.5;
 
     LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
-              const Options &options, const SiteListModel &list);
+              Options &options, const SiteListModel &list, RunMonitor &monitor);
 
     /// "Start Opening"; ignored while a run is under way.
     void openAll();
+    /// Ends the run after the address in flight (never half-way through a
+    /// launch); its waits end at once. The run ends as usual, with a summary.
+    void requestStop() { m_stopRequested = true; }
+    /// Holds the run before its next address until resumed.
+    void setPaused(bool paused) { m_paused = paused; }
+    bool paused() const { return m_paused; }
     /// Waits \a seconds on a monotonic clock, sleeping in the event loop.
     void Pause(double seconds);
     bool RunInProgress() const { return m_running; }
@@ -56,13 +70,17 @@ private:
     void openInDefaultBrowser(Procedure &procedure, const QString &address);
     void placeDefaultBrowserWindows(const BrowserWindows &windows, ShowState state);
     void showSummary();
+    void report(const QString &waitingFor = {}, qint64 waitedMs = 0);
+    double delayFor(const QString &programFile) const;
+    void holdWhilePaused();
 
     UiServices &m_ui;
     Clock &m_clock;
     BrowserLauncher &m_launcher;
     WindowSystem &m_windows;
-    const Options &m_options;
+    Options &m_options;
     const SiteListModel &m_list;
+    RunMonitor &m_monitor;
     bool m_running = false;
 
     // Per run.
@@ -74,6 +92,10 @@ private:
     QStringList m_elsewhere;
     qsizetype m_blank = 0;
     int m_openedBeforeChange = -1;
+    int m_stoppedAfter = -1;
+    bool m_stopRequested = false;
+    bool m_paused = false;
+    RunProgress m_progress;
     bool m_handedOver = false;
     std::optional<std::pair<BrowserWindows, ShowState>> m_finalPlacement;
     bool m_stopped = false;

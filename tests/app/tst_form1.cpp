@@ -33,7 +33,7 @@ struct Harness
 {
     explicit Harness(const QString &programFolder = QString())
         : choices(settings, ui), extraction(ui, downloader, dialogs, sites),
-          launch(ui, clock, launcher, windows, choices, sites),
+          launch(ui, clock, launcher, windows, choices, sites, monitor),
           form(Form1Services{ui, sites, choices, channel, dialogs, clipboard, extraction, launch,
                              programFolder})
     {
@@ -46,6 +46,7 @@ struct Harness
     FakeBrowserLauncher launcher;
     FakeWindowSystem windows;
     FakeClock clock;
+    FakeRunMonitor monitor;
     SiteListModel sites;
     FileChannel channel;
     OptionChoices choices;

@@ -2,9 +2,11 @@
 
 #include "launch/browserlauncher.h"
 #include "app/core/clock.h"
+#include "launch/runmonitor.h"
 #include "launch/windowsystem.h"
 
 #include <QMap>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -72,6 +74,41 @@ public:
         return windows;
     }
     void place(WindowId window, ShowState state) override { placed.emplace_back(window, state); }
+};
+
+/// Answers the confirmation from a queue (Open with the offered delay when
+/// empty) and records what the run shows.
+class FakeRunMonitor final : public RunMonitor
+{
+public:
+    struct Asked
+    {
+        int count;
+        QString browser;
+        double delaySeconds;
+    };
+    std::vector<Asked> asked;
+    std::deque<std::optional<double>> answers;
+    std::vector<RunProgress> shown;
+    int finishedCalls = 0;
+    std::function<void(const RunProgress &)> onProgress;
+
+    std::optional<double> confirm(int count, const QString &browser, double delaySeconds) override
+    {
+        asked.push_back({count, browser, delaySeconds});
+        if (answers.empty())
+            return delaySeconds;
+        const std::optional<double> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void progress(const RunProgress &state) override
+    {
+        shown.push_back(state);
+        if (onProgress)
+            onProgress(state);
+    }
+    void finished() override { ++finishedCalls; }
 };
 
 } // namespace zd::test

@@ -1,5 +1,6 @@
 // Browsers started for real: fake browser programs first on PATH record
 // their arguments and open real windows under the test X server.
+#include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "launch/launchrun.h"
@@ -105,7 +106,7 @@ private:
 
 struct RunHarness
 {
-    RunHarness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list)
+    RunHarness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list, monitor)
     {
         ui.onIdle = [](int ms) { QThread::msleep(ulong(ms)); };
     }
@@ -116,6 +117,7 @@ struct RunHarness
     XcbWindowSystem windows;
     SiteListModel list;
     OptionChoices choices;
+    FakeRunMonitor monitor;
     LaunchRun run;
 };
 

@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace zd;
 using namespace zd::test;
 
@@ -15,7 +17,7 @@ namespace {
 
 struct Harness
 {
-    Harness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list)
+    Harness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list, monitor)
     {
         launcher.windowClasses = {QStringLiteral("browser")};
         // Time passes only while the run sleeps in the event loop.
@@ -41,6 +43,7 @@ struct Harness
     FakeWindowSystem windows;
     SiteListModel list;
     OptionChoices choices;
+    FakeRunMonitor monitor;
     LaunchRun run;
 };
 
@@ -78,6 +81,12 @@ private Q_SLOTS:
     void addressesNoProgramCanTakeAreReported();
     void browserOnAnotherDisplayEndsTheWaitAtOnce();
     void placementRules();
+    void largeRunsAreConfirmed_data();
+    void largeRunsAreConfirmed();
+    void chosenDelayIsStoredAndUsed();
+    void stopEndsTheRunAfterTheAddressInFlight();
+    void stopEndsAWaitAtOnce();
+    void pauseHoldsTheRunUntilResumed();
 };
 
 void TestLaunchRun::emptyListSaysSo()
@@ -470,6 +479,134 @@ void TestLaunchRun::placementRules()
     windows.placed.clear();
     QVERIFY(!MinimizeMatchingWindows(
         windows, BrowserWindows{QStringLiteral("Firefox"), {QStringLiteral("firefox-esr")}}));
+}
+
+void TestLaunchRun::largeRunsAreConfirmed_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<int>("launched");
+    QTest::newRow("20: never asked") << 20 << true << 20;
+    QTest::newRow("21, Open") << 21 << false << 21;
+    QTest::newRow("21, Cancel") << 21 << true << 0;
+}
+
+void TestLaunchRun::largeRunsAreConfirmed()
+{
+    QFETCH(int, count);
+    QFETCH(bool, cancel);
+    QFETCH(int, launched);
+    Harness h;
+    h.choose(3, 4);
+    for (int i = 0; i < count; ++i)
+        h.list.AppendSite(QStringLiteral("s%1").arg(i));
+    if (cancel)
+        h.monitor.answers.push_back(std::nullopt);
+    h.run.openAll();
+    QCOMPARE(h.launcher.launches.size(), size_t(launched));
+    if (count > LaunchRun::kConfirmAbove) {
+        QCOMPARE(h.monitor.asked.size(), size_t(1));
+        QCOMPARE(h.monitor.asked[0].count, count);
+        QCOMPARE(h.monitor.asked[0].browser, QStringLiteral("Firefox"));
+        QCOMPARE(h.monitor.asked[0].delaySeconds, 0.5);
+    } else {
+        QVERIFY(h.monitor.asked.empty());
+    }
+    QVERIFY(h.ui.messages.empty()); // Cancel: nothing happens at all
+    QCOMPARE(h.monitor.finishedCalls, 1);
+    QVERIFY(!h.run.RunInProgress());
+}
+
+void TestLaunchRun::chosenDelayIsStoredAndUsed()
+{
+    Harness h;
+    h.choose(2, 4);
+    for (int i = 0; i < 21; ++i)
+        h.list.AppendSite(QStringLiteral("s%1").arg(i));
+    h.monitor.answers.push_back(2.0);
+    h.run.openAll();
+    QCOMPARE(h.settings.values.value(OptionChoices::delayKey()), QStringLiteral("2"));
+    QCOMPARE(h.ui.idledMs, 21 * 2000);
+    // The next run offers the stored delay, and the default browser uses it too.
+    h.choose(1, 4);
+    h.ui.idledMs = 0;
+    h.run.openAll();
+    QCOMPARE(h.monitor.asked[1].delaySeconds, 2.0);
+    QCOMPARE(h.ui.idledMs, 21 * 2000);
+    // A stored value out of range or not a number is not a delay.
+    for (const char *bad : {"61", "-1", "nan", "x"}) {
+        h.settings.values.insert(OptionChoices::delayKey(), QString::fromLatin1(bad));
+        QVERIFY2(!h.choices.delaySeconds(), bad);
+    }
+}
+
+void TestLaunchRun::stopEndsTheRunAfterTheAddressInFlight()
+{
+    Harness h;
+    h.choose(2, 4);
+    for (const char *address : {"a", "b", "c"})
+        h.list.AppendSite(QString::fromLatin1(address));
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
+        if (launch.address == QLatin1String("b"))
+            h.run.requestStop();
+    };
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
+    QCOMPARE(h.ui.plainMessages(),
+             QStringList{QStringLiteral(
+                 "You stopped the run after 2 of 3 addresses. To go on, start again from item 3.")});
+    QCOMPARE(h.monitor.finishedCalls, 1);
+    QVERIFY(!h.run.RunInProgress());
+    // The progress told which address was in flight, of how many, where.
+    QCOMPARE(h.monitor.shown.front().index, 1);
+    QCOMPARE(h.monitor.shown.front().count, 3);
+    QCOMPARE(h.monitor.shown.front().address, QStringLiteral("a"));
+    QCOMPARE(h.monitor.shown.front().browser, QStringLiteral("Chrome"));
+    // A new run starts afresh.
+    h.launcher.onLaunch = nullptr;
+    h.run.openAll();
+    QCOMPARE(h.launcher.launches.size(), size_t(5));
+}
+
+void TestLaunchRun::stopEndsAWaitAtOnce()
+{
+    Harness h;
+    h.choose(3, 6);
+    h.windows.windows = {window(9, QStringLiteral("Settings"))}; // never the page's window
+    h.list.AppendSite(QStringLiteral("a"));
+    h.list.AppendSite(QStringLiteral("b"));
+    h.monitor.onProgress = [&](const RunProgress &state) {
+        if (state.waitingFor == QLatin1String("the Firefox window") && state.waitedMs >= 1000)
+            h.run.requestStop();
+    };
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), QStringList{QStringLiteral("a")});
+    QVERIFY(h.ui.idledMs < 2000);
+    QVERIFY(h.ui.plainMessages().value(0).startsWith(QStringLiteral("You stopped the run after 1 of 2")));
+}
+
+void TestLaunchRun::pauseHoldsTheRunUntilResumed()
+{
+    Harness h;
+    h.choose(1, 4);
+    h.list.AppendSite(QStringLiteral("a"));
+    h.list.AppendSite(QStringLiteral("b"));
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
+        if (launch.address == QLatin1String("a"))
+            h.run.setPaused(true);
+    };
+    int pausedWaits = 0;
+    h.ui.onIdle = [&](int) {
+        if (h.run.paused() && ++pausedWaits == 5) {
+            QCOMPARE(h.launcher.launches.size(), size_t(1)); // held before "b"
+            h.run.setPaused(false);
+        }
+    };
+    h.run.openAll();
+    QCOMPARE(pausedWaits, 5);
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
+    QVERIFY(std::any_of(h.monitor.shown.begin(), h.monitor.shown.end(),
+                        [](const RunProgress &state) { return state.paused; }));
 }
 
 QTEST_GUILESS_MAIN(TestLaunchRun)

@@ -4,6 +4,7 @@
 // PID namespace of its own, so that ending the browsers ends only ours).
 #include "app/core/clock.h"
 #include "app/core/optionchoices.h"
+#include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "launch/launchrun.h"
@@ -201,7 +202,8 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     XcbWindowSystem windows;
     SiteListModel list;
     OptionChoices choices(settings, ui);
-    LaunchRun run(ui, clock, launcher, windows, choices, list);
+    FakeRunMonitor monitor;
+    LaunchRun run(ui, clock, launcher, windows, choices, list, monitor);
     choices.select(Option(browser));
     choices.select(Option(state));
     QStringList expected;

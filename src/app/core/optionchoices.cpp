@@ -8,6 +8,13 @@
 
 namespace zd {
 
+bool isPlainDecimal(const QString &text)
+{
+    // "nan", "inf" and hex forms, which the C library would take, are not.
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    return decimal.match(text).hasMatch();
+}
+
 std::optional<bool> parseStoredBool(const QString &text)
 {
     const QString trimmed = text.trimmed();
@@ -15,10 +22,7 @@ std::optional<bool> parseStoredBool(const QString &text)
         return true;
     if (trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return false;
-    // A plain decimal number only: "nan", "inf" and hex forms, which the C
-    // library would take, are type mismatches.
-    static const QRegularExpression decimal(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    if (!decimal.match(trimmed).hasMatch())
+    if (!isPlainDecimal(trimmed))
         return std::nullopt;
     bool ok = false;
     const double number = trimmed.toDouble(&ok);
@@ -54,6 +58,29 @@ Option firstOfGroup(Option option)
 QString OptionChoices::keyFor(Option option)
 {
     return QStringLiteral("Option%1").arg(numberOf(option));
+}
+
+std::optional<double> OptionChoices::delaySeconds() const
+{
+    const std::optional<QString> stored = m_store.value(delayKey());
+    if (!stored || !isPlainDecimal(stored->trimmed()))
+        return std::nullopt;
+    const double seconds = stored->trimmed().toDouble();
+    if (seconds < 0 || seconds > kMaxDelaySeconds)
+        return std::nullopt;
+    return seconds;
+}
+
+void OptionChoices::setDelaySeconds(double seconds)
+{
+    const bool written =
+        m_store.setValue(delayKey(), QString::number(qBound(0.0, seconds, kMaxDelaySeconds)));
+    if (!written && !m_warnedAboutWrite) {
+        m_warnedAboutWrite = true;
+        m_ui.messageBox(QStringLiteral("Your choice could not be saved to %1. It stays in effect "
+                                       "until Zentavia Desk is closed.")
+                            .arg(m_store.location()));
+    }
 }
 
 bool OptionChoices::isSelected(Option option) const

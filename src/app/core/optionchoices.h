@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include <array>
+#include <optional>
 
 namespace zd {
 
@@ -24,7 +25,14 @@ class Options
 public:
     virtual ~Options() = default;
     virtual bool isSelected(Option option) const = 0;
+    /// The stored delay between sites in seconds; nullopt when none is
+    /// stored (the run then uses its own).
+    virtual std::optional<double> delaySeconds() const = 0;
+    virtual void setDelaySeconds(double seconds) = 0;
 };
+
+/// The delay between sites a user may choose, in seconds.
+inline constexpr double kMaxDelaySeconds = 60.0;
 
 /// The six option buttons' state, kept in step with the settings store:
 /// two groups of three (browser 1-3, window state 4-6), at most one selected
@@ -36,6 +44,9 @@ public:
     OptionChoices(SettingsStore &store, UiServices &ui, QObject *parent = nullptr);
 
     bool isSelected(Option option) const override;
+    std::optional<double> delaySeconds() const override;
+    void setDelaySeconds(double seconds) override;
+    static QString delayKey() { return QStringLiteral("Delay"); }
     /// Selects \a option, unselects the others of its group and saves the group.
     void select(Option option);
     /// Sets a button from code: true selects as above, false only clears it.
@@ -60,5 +71,8 @@ private:
 /// The stored text as a Boolean: True/False in any case, or a number (0 is
 /// false). nullopt for anything else (a type mismatch).
 std::optional<bool> parseStoredBool(const QString &text);
+
+/// A plain decimal number ("1", "-0.5", "1e3"); not "nan", "inf" or hex.
+bool isPlainDecimal(const QString &text);
 
 } // namespace zd

@@ -1,0 +1,157 @@
+#include "app/linux/qtrunmonitor.h"
+
+#include "app/core/clock.h"
+#include "app/core/optionchoices.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFontMetrics>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace zd {
+
+QString groupedNumber(qint64 number)
+{
+    return QLocale(QLocale::English).toString(number);
+}
+
+QtRunMonitor::~QtRunMonitor()
+{
+    delete m_progress;
+}
+
+void QtRunMonitor::setControls(std::function<void()> stop, std::function<void(bool)> pause)
+{
+    m_stop = std::move(stop);
+    m_pause = std::move(pause);
+}
+
+std::optional<double> QtRunMonitor::confirm(int count, const QString &browser, double delaySeconds)
+{
+    QDialog dialog(m_window);
+    dialog.setObjectName(QStringLiteral("ConfirmRun"));
+    dialog.setWindowTitle(QStringLiteral("Zentavia Desk"));
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("Open %1 sites in %2?").arg(groupedNumber(count), browser)));
+    auto *form = new QFormLayout;
+    auto *delay = new QDoubleSpinBox;
+    delay->setObjectName(QStringLiteral("Delay"));
+    delay->setRange(0.0, kMaxDelaySeconds);
+    delay->setDecimals(1);
+    delay->setSingleStep(0.5);
+    delay->setSuffix(QStringLiteral(" s"));
+    delay->setValue(delaySeconds);
+    form->addRow(QStringLiteral("Delay between sites:"), delay);
+    layout->addLayout(form);
+    auto *buttons = new QDialogButtonBox;
+    buttons->addButton(QStringLiteral("Open"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return delay->value();
+}
+
+void QtRunMonitor::build()
+{
+    auto *window = new QWidget(m_window, Qt::Tool);
+    window->setObjectName(QStringLiteral("RunProgress"));
+    window->setWindowTitle(QStringLiteral("Opening sites"));
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto *layout = new QVBoxLayout(window);
+    m_heading = new QLabel;
+    m_address = new QLabel;
+    m_address->setMinimumWidth(360);
+    m_waiting = new QLabel;
+    m_counts = new QLabel;
+    m_bar = new QProgressBar;
+    for (QWidget *widget :
+         {static_cast<QWidget *>(m_heading), static_cast<QWidget *>(m_address),
+          static_cast<QWidget *>(m_waiting), static_cast<QWidget *>(m_bar), static_cast<QWidget *>(m_counts)})
+        layout->addWidget(widget);
+    auto *buttons = new QHBoxLayout;
+    m_pauseButton = new QPushButton(QStringLiteral("Pause"));
+    m_pauseButton->setObjectName(QStringLiteral("Pause"));
+    auto *stop = new QPushButton(QStringLiteral("Stop"));
+    stop->setObjectName(QStringLiteral("Stop"));
+    buttons->addStretch();
+    buttons->addWidget(m_pauseButton);
+    buttons->addWidget(stop);
+    layout->addLayout(buttons);
+    QObject::connect(m_pauseButton, &QPushButton::clicked, window, [this] {
+        m_paused = !m_paused;
+        m_pauseButton->setText(m_paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+        if (m_pause)
+            m_pause(m_paused);
+    });
+    QObject::connect(stop, &QPushButton::clicked, window, [this] {
+        if (m_stop)
+            m_stop();
+    });
+    m_progress = window;
+}
+
+void QtRunMonitor::progress(const RunProgress &state)
+{
+    const qint64 now = m_clock.nowMs();
+    if (m_startedAt < 0)
+        m_startedAt = now;
+    // A fast run never shows a window; a shown one changes a few times a second.
+    if (now - m_startedAt < kShowAfterMs || (m_shownAt >= 0 && now - m_shownAt < kUpdateMs))
+        return;
+    m_shownAt = now;
+    if (!m_progress) {
+        build();
+        m_paused = state.paused;
+        if (m_window) {
+            // Beside the main window, not over it; inside the screen.
+            const QRect main = m_window->frameGeometry();
+            QPoint at(main.right() + 8, main.top());
+            if (const QScreen *screen = m_window->screen()) {
+                const QRect room = screen->availableGeometry();
+                m_progress->adjustSize();
+                if (at.x() + m_progress->width() > room.right())
+                    at = QPoint(qMax(room.left(), main.left()), qMin(main.bottom() + 8, room.bottom() - 120));
+            }
+            m_progress->move(at);
+        }
+        m_progress->show();
+    }
+    show(state);
+}
+
+void QtRunMonitor::show(const RunProgress &state)
+{
+    m_heading->setText(QStringLiteral("Opening %1 of %2 in %3")
+                           .arg(groupedNumber(state.index), groupedNumber(state.count), state.browser));
+    m_address->setText(m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, 360));
+    m_waiting->setText(
+        state.waitingFor.isEmpty()
+            ? QString()
+            : QStringLiteral("waiting for %1, %2 s").arg(state.waitingFor).arg(state.waitedMs / 1000));
+    m_bar->setRange(0, qMax(state.count, 1));
+    m_bar->setValue(state.index);
+    m_counts->setText(QStringLiteral("Skipped: %1   Not confirmed: %2   Delay between sites: %3 s")
+                          .arg(groupedNumber(state.skipped), groupedNumber(state.notConfirmed))
+                          .arg(state.delaySeconds, 0, 'g', 3));
+}
+
+void QtRunMonitor::finished()
+{
+    m_startedAt = -1;
+    m_shownAt = -1;
+    m_paused = false;
+    delete m_progress;
+}
+
+} // namespace zd

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "launch/runmonitor.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace zd {
+
+class Clock;
+
+/// The run's progress window: a small modeless window beside the main
+/// window, shown once a run has lasted a second, updated a few times a
+/// second, with Pause/Resume and Stop. The large-run question is a dialog
+/// with the delay between sites.
+class QtRunMonitor final : public RunMonitor
+{
+public:
+    /// Shown after a run has lasted this long.
+    static constexpr qint64 kShowAfterMs = 1000;
+    /// Updated at most this often.
+    static constexpr qint64 kUpdateMs = 250;
+
+    explicit QtRunMonitor(Clock &clock) : m_clock(clock) {}
+    ~QtRunMonitor() override;
+
+    /// \\a window owns the dialogs; the buttons call \\a stop and \\a pause.
+    void setWindow(QWidget *window) { m_window = window; }
+    void setControls(std::function<void()> stop, std::function<void(bool)> pause);
+
+    std::optional<double> confirm(int count, const QString &browser, double delaySeconds) override;
+    void progress(const RunProgress &state) override;
+    void finished() override;
+
+    /// The progress window while it exists (tests look at it).
+    QWidget *progressWindow() const { return m_progress; }
+
+private:
+    void build();
+    void show(const RunProgress &state);
+
+    Clock &m_clock;
+    QPointer<QWidget> m_window;
+    std::function<void()> m_stop;
+    std::function<void(bool)> m_pause;
+    qint64 m_startedAt = -1;
+    qint64 m_shownAt = -1;
+    QPointer<QWidget> m_progress;
+    QLabel *m_heading = nullptr;
+    QLabel *m_address = nullptr;
+    QLabel *m_waiting = nullptr;
+    QLabel *m_counts = nullptr;
+    QProgressBar *m_bar = nullptr;
+    QPushButton *m_pauseButton = nullptr;
+    bool m_paused = false;
+};
+
+/// "1,000": counts as users read them.
+QString groupedNumber(qint64 number);
+
+} // namespace zd

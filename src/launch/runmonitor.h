@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace zd {
+
+/// Where a run stands, for the progress window.
+struct RunProgress
+{
+    /// The address in flight, from 1, of count.
+    int index = 0;
+    int count = 0;
+    QString address;
+    /// "Firefox", "Chrome", "the default browser".
+    QString browser;
+    /// What the run waits for ("the Firefox window"); empty when nothing.
+    QString waitingFor;
+    qint64 waitedMs = 0;
+    double delaySeconds = 0;
+    qsizetype skipped = 0;
+    qsizetype notConfirmed = 0;
+    bool paused = false;
+};
+
+/// What a run shows while it goes, and the user's say in it.
+class RunMonitor
+{
+public:
+    virtual ~RunMonitor() = default;
+    /// Asked once before a large run: the delay between sites to use, or
+    /// nullopt when the user cancels.
+    virtual std::optional<double> confirm(int count, const QString &browser, double delaySeconds) = 0;
+    /// Called at every step of a run; cheap, shows what it will.
+    virtual void progress(const RunProgress &state) = 0;
+    /// The run has ended, however.
+    virtual void finished() = 0;
+};
+
+} // namespace zd

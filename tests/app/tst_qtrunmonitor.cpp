@@ -1,0 +1,137 @@
+#include "app/linux/qtrunmonitor.h"
+#include "fakes/fakelaunch.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zd;
+using zd::test::FakeClock;
+
+namespace {
+
+RunProgress at(int index)
+{
+    RunProgress state;
+    state.index = index;
+    state.count = 1000;
+    state.address = QStringLiteral("http://example.com/%1").arg(index);
+    state.browser = QStringLiteral("Firefox");
+    return state;
+}
+
+QString heading(QWidget *window)
+{
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        if (label->text().startsWith(QLatin1String("Opening")))
+            return label->text();
+    }
+    return {};
+}
+
+} // namespace
+
+class TestQtRunMonitor : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void fastRunShowsNothing();
+    void slowRunShowsProgressAFewTimesASecond();
+    void buttonsStopAndPause();
+    void confirmationOffersTheDelay();
+};
+
+void TestQtRunMonitor::fastRunShowsNothing()
+{
+    FakeClock clock;
+    QtRunMonitor monitor(clock);
+    for (int i = 1; i <= 5; ++i) {
+        monitor.progress(at(i));
+        clock.now += 150;
+    }
+    QVERIFY(!monitor.progressWindow());
+    monitor.finished();
+    QVERIFY(!monitor.progressWindow());
+}
+
+void TestQtRunMonitor::slowRunShowsProgressAFewTimesASecond()
+{
+    QWidget main;
+    FakeClock clock;
+    QtRunMonitor monitor(clock);
+    monitor.setWindow(&main);
+    monitor.progress(at(1));
+    clock.now += 1200;
+    monitor.progress(at(37));
+    QWidget *window = monitor.progressWindow();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(heading(window), QStringLiteral("Opening 37 of 1,000 in Firefox"));
+    clock.now += 100; // too soon for another update
+    monitor.progress(at(38));
+    QCOMPARE(heading(window), QStringLiteral("Opening 37 of 1,000 in Firefox"));
+    clock.now += 200;
+    monitor.progress(at(39));
+    QCOMPARE(heading(window), QStringLiteral("Opening 39 of 1,000 in Firefox"));
+    monitor.finished();
+    QVERIFY(!monitor.progressWindow());
+}
+
+void TestQtRunMonitor::buttonsStopAndPause()
+{
+    FakeClock clock;
+    QtRunMonitor monitor(clock);
+    int stops = 0;
+    QList<bool> pauses;
+    monitor.setControls([&] { ++stops; }, [&](bool paused) { pauses << paused; });
+    monitor.progress(at(1));
+    clock.now += 2000;
+    monitor.progress(at(2));
+    QVERIFY(monitor.progressWindow());
+    auto *pause = monitor.progressWindow()->findChild<QPushButton *>(QStringLiteral("Pause"));
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pause->text(), QStringLiteral("Resume"));
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pauses, (QList<bool>{true, false}));
+    QTest::mouseClick(monitor.progressWindow()->findChild<QPushButton *>(QStringLiteral("Stop")),
+                      Qt::LeftButton);
+    QCOMPARE(stops, 1);
+}
+
+void TestQtRunMonitor::confirmationOffersTheDelay()
+{
+    FakeClock clock;
+    QtRunMonitor monitor(clock);
+    QString question;
+    double offered = -1;
+    const auto answer = [&](bool open) {
+        QTimer::singleShot(0, [&, open] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            for (QLabel *label : dialog->findChildren<QLabel *>()) {
+                if (label->text().startsWith(QLatin1String("Open")))
+                    question = label->text();
+            }
+            auto *delay = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("Delay"));
+            offered = delay->value();
+            delay->setValue(2.5);
+            if (open)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+    };
+    answer(true);
+    QCOMPARE(monitor.confirm(1000, QStringLiteral("Firefox"), 0.5), std::optional<double>(2.5));
+    QCOMPARE(question, QStringLiteral("Open 1,000 sites in Firefox?"));
+    QCOMPARE(offered, 0.5);
+    answer(false);
+    QCOMPARE(monitor.confirm(21, QStringLiteral("Chrome"), 0.5), std::optional<double>());
+}
+
+QTEST_MAIN(TestQtRunMonitor)
+#include "tst_qtrunmonitor.moc"
