@@ -13,6 +13,7 @@
 #include "sitelist/siteedits.h"
 #include "sitelist/sitelistmodel.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QCoreApplication>
@@ -238,9 +239,33 @@ void Form1::connectHandlers()
         });
     }
     connect(&m_choices, &OptionChoices::changed, this, &Form1::syncOptionButtons);
+    addListActions();
     // Esc stops a run after the address in flight, as the progress window's Stop does.
     auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(stop, &QShortcut::activated, this, [this] { m_services.launch.requestStop(); });
+}
+
+void Form1::addListActions()
+{
+    // The list's helpers, in its context menu and on their usual keys.
+    const auto add = [this](const char *name, const QString &text, const QKeySequence &keys, auto handler) {
+        auto *action = new QAction(text, m_list);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        connect(action, &QAction::triggered, this, [this, handler] { runHandler(handler); });
+        m_list->addAction(action);
+    };
+    UiServices &ui = m_services.ui;
+    add("PasteAddresses", QStringLiteral("Paste addresses"), QKeySequence::Paste,
+        [this, &ui] { pasteAddresses(ui, m_sites, m_services.clipboard.readText()); });
+    add("RemoveDuplicates", QStringLiteral("Remove duplicates"), QKeySequence(),
+        [this, &ui] { removeDuplicateSites(ui, m_sites); });
+    add("RemoveBlankLines", QStringLiteral("Remove blank lines"), QKeySequence(),
+        [this, &ui] { removeBlankSites(ui, m_sites); });
+    // Delete has its own key handling (any modifier); the menu only shows it.
+    add("DeleteSite", QStringLiteral("Delete"), QKeySequence(), [this] { removeSelectedSite(); });
+    m_list->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void Form1::syncOptionButtons()

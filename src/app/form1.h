@@ -71,6 +71,7 @@ private:
     void onBackgroundPointerMove();
 
     void removeSelectedSite();
+    void addListActions();
     bool moveOptionFocus(QObject *watched, int key);
 
     // Counts handlers under way; closing during one stops it, then quits.

@@ -12,6 +12,8 @@ public:
     virtual ~Clipboard() = default;
     virtual bool clear() = 0;
     virtual bool setText(const QString &text) = 0;
+    /// The plain text on the clipboard; empty when there is none.
+    virtual QString readText() = 0;
 };
 
 } // namespace zd

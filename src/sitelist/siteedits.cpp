@@ -3,6 +3,9 @@
 #include "app/core/errorreport.h"
 #include "sitelist/sitelistmodel.h"
 #include "app/core/uiservices.h"
+#include "sitelist/sitefiles.h"
+
+#include <QSet>
 
 namespace zd {
 
@@ -51,6 +54,44 @@ void loadSampleSites(UiServices &ui, SiteSink &list)
     procedure.step(100, [&] { list.AppendSite(kSample1); });
     procedure.step(102, [&] { list.AppendSite(kSample2); });
     procedure.step(104, [&] { list.AppendSite(kSample3); });
+}
+
+void pasteAddresses(UiServices &ui, SiteSink &list, const QString &text)
+{
+    if (ui.pointer() == Pointer::Hourglass)
+        return;
+    BusyPointer busy(ui);
+    SiteLineSplitter lines([&](QByteArrayView line) {
+        ui.pumpEvents();
+        list.AppendSite(QString::fromUtf8(line));
+    });
+    const QByteArray bytes = text.toUtf8();
+    if (bytes.isEmpty())
+        return;
+    lines.feed(bytes);
+    lines.finish();
+}
+
+qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
+{
+    if (ui.pointer() == Pointer::Hourglass)
+        return 0;
+    BusyPointer busy(ui);
+    QSet<QString> seen;
+    seen.reserve(list.count());
+    return list.retainIf([&seen](const QString &item) {
+        const qsizetype before = seen.size();
+        seen.insert(item);
+        return seen.size() != before;
+    });
+}
+
+qsizetype removeBlankSites(UiServices &ui, SiteListModel &list)
+{
+    if (ui.pointer() == Pointer::Hourglass)
+        return 0;
+    BusyPointer busy(ui);
+    return list.retainIf([](const QString &item) { return !item.trimmed().isEmpty(); });
 }
 
 } // namespace zd

@@ -23,4 +23,11 @@ void clearList(UiServices &ui, SiteListModel &list);
 /// "Load Sample/Example Sites".
 void loadSampleSites(UiServices &ui, SiteSink &list);
 
+/// Paste: every line of \a text an item, as a loaded file's lines are.
+void pasteAddresses(UiServices &ui, SiteSink &list, const QString &text);
+/// Keeps the first of each address, in order; the number removed.
+qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list);
+/// Removes empty and whitespace-only items; the number removed.
+qsizetype removeBlankSites(UiServices &ui, SiteListModel &list);
+
 } // namespace zd

@@ -2,7 +2,10 @@
 
 #include "app/core/errorreport.h"
 
+#include <QLocale>
 #include <QMetaObject>
+
+#include <algorithm>
 
 namespace zd {
 
@@ -57,6 +60,21 @@ void SiteListModel::clear()
     endResetModel();
 }
 
+qsizetype SiteListModel::retainIf(const std::function<bool(const QString &)> &keep)
+{
+    flushPending();
+    const auto kept = std::stable_partition(m_items.begin(), m_items.end(), keep);
+    const auto removed = static_cast<qsizetype>(m_items.end() - kept);
+    if (removed == 0)
+        return 0;
+    // One reset instead of a removal per row: the view lays out once.
+    beginResetModel();
+    m_items.erase(kept, m_items.end());
+    m_announced = count();
+    endResetModel();
+    return removed;
+}
+
 int SiteListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_announced;
@@ -80,8 +98,14 @@ QVariant SiteListModel::data(const QModelIndex &index, int role) const
 
 QVariant SiteListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || section != 0)
+        return {};
+    if (role == Qt::DisplayRole)
         return QStringLiteral("Site(s)");
+    if (role == Qt::ToolTipRole) {
+        const QString number = QLocale(QLocale::English).toString(count());
+        return count() == 1 ? QStringLiteral("1 site") : QStringLiteral("%1 sites").arg(number);
+    }
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace zd {
@@ -36,6 +37,9 @@ public:
     /// Removes item \a index, 1 to count(); throws Failure otherwise.
     void remove(int index);
     void clear();
+    /// Keeps only the items \a keep says yes to, in order, in one pass;
+    /// the number removed.
+    qsizetype retainIf(const std::function<bool(const QString &)> &keep);
     const std::vector<QString> &items() const { return m_items; }
 
     /// Announces pending appends to views now.

@@ -9,6 +9,7 @@
 #include "app/core/optionchoices.h"
 #include "sitelist/sitelistmodel.h"
 
+#include <QAction>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -99,6 +100,7 @@ private Q_SLOTS:
     void listKeys();
     void doubleClickBelowTheLastItem();
     void closingDuringAHandlerStopsItThenQuits();
+    void listContextMenuAndPaste();
     void optionButtonsSaveTheirGroup();
     void buttonsReachTheirHandlers();
     void droppedFilesAreLoaded();
@@ -423,6 +425,26 @@ void TestForm1::doubleClickBelowTheLastItem()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below);
     QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()), (QStringList{"b", "c"}));
+}
+
+void TestForm1::listContextMenuAndPaste()
+{
+    Harness h;
+    auto *list = h.showList({"a", "a", ""});
+    QVERIFY(list);
+    QCOMPARE(list->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QStringList names;
+    for (QAction *action : list->actions())
+        names << action->objectName();
+    QCOMPARE(names, (QStringList{"PasteAddresses", "RemoveDuplicates", "RemoveBlankLines", "DeleteSite"}));
+    h.clipboard.pasteText = QStringLiteral("x\r\ny");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()),
+             (QStringList{"a", "a", "", "x", "y"}));
+    list->findChild<QAction *>(QStringLiteral("RemoveDuplicates"))->trigger();
+    list->findChild<QAction *>(QStringLiteral("RemoveBlankLines"))->trigger();
+    QCOMPARE(QStringList(h.sites.items().begin(), h.sites.items().end()), (QStringList{"a", "x", "y"}));
 }
 
 void TestForm1::closingDuringAHandlerStopsItThenQuits()

@@ -52,6 +52,9 @@ public:
         text.clear();
         return true;
     }
+    /// What a paste finds.
+    QString pasteText;
+    QString readText() override { return pasteText; }
     bool setText(const QString &value) override
     {
         ++setCalls;

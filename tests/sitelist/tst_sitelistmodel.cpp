@@ -24,6 +24,9 @@ private Q_SLOTS:
     void addSingleUrl();
     void clearListIgnoredWhileBusy();
     void samplesTwiceGiveSixInOrder();
+    void listHelpers_data();
+    void listHelpers();
+    void headerToolTipCountsTheSites();
 };
 
 void TestSiteListModel::appendsAreKeptVerbatimAndBatched()
@@ -168,6 +171,71 @@ void TestSiteListModel::samplesTwiceGiveSixInOrder()
     QVERIFY(kSample1.startsWith(QStringLiteral("http://www.")) && kSample1.endsWith(QLatin1Char('/')));
     for (const QString &bare : {kSample2, kSample3})
         QVERIFY(bare.startsWith(QStringLiteral("www.")) && !bare.endsWith(QLatin1Char('/')));
+}
+
+void TestSiteListModel::listHelpers_data()
+{
+    QTest::addColumn<QString>("helper");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("paste: lines as a file's")
+        << "paste" << QStringList{"x"} << "a\r\nb\rc\n\nd" << QStringList{"x", "a", "b", "c", "", "d"};
+    QTest::newRow("paste: nothing") << "paste" << QStringList{"x"} << "" << QStringList{"x"};
+    QTest::newRow("paste: final line break adds nothing") << "paste" << QStringList() << "a\r\n"
+                                                          << QStringList{"a"};
+    QTest::newRow("duplicates: first kept, order kept")
+        << "duplicates" << QStringList{"b", "a", "b", "c", "a", "b"} << "" << QStringList{"b", "a", "c"};
+    QTest::newRow("duplicates: case and blanks differ")
+        << "duplicates" << QStringList{"A", "a", "a ", "a"} << "" << QStringList{"A", "a", "a "};
+    QTest::newRow("duplicates: none") << "duplicates" << QStringList{"a", "b"} << "" << QStringList{"a", "b"};
+    QTest::newRow("blanks") << "blanks" << QStringList{"", "a", " ", "\t", "b", ""} << ""
+                            << QStringList{"a", "b"};
+    QTest::newRow("blanks: empty list") << "blanks" << QStringList() << "" << QStringList();
+}
+
+void TestSiteListModel::listHelpers()
+{
+    QFETCH(QString, helper);
+    QFETCH(QStringList, before);
+    QFETCH(QString, pasted);
+    QFETCH(QStringList, after);
+    FakeUiServices ui;
+    SiteListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (const QString &item : before)
+        model.AppendSite(item);
+    if (helper == QLatin1String("paste"))
+        pasteAddresses(ui, model, pasted);
+    else if (helper == QLatin1String("duplicates"))
+        QCOMPARE(removeDuplicateSites(ui, model), before.size() - after.size());
+    else
+        QCOMPARE(removeBlankSites(ui, model), before.size() - after.size());
+    QCOMPARE(QStringList(model.items().begin(), model.items().end()), after);
+    QCoreApplication::processEvents();
+    QCOMPARE(model.rowCount(), after.size());
+    // The busy pointer while it runs, the default after.
+    QCOMPARE(ui.pointerHistory, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
+    // Nothing while the window is busy.
+    ui.setPointer(Pointer::Hourglass);
+    model.AppendSite(QString());
+    model.AppendSite(QString());
+    removeBlankSites(ui, model);
+    removeDuplicateSites(ui, model);
+    pasteAddresses(ui, model, QStringLiteral("z"));
+    QCOMPARE(model.count(), after.size() + 2);
+}
+
+void TestSiteListModel::headerToolTipCountsTheSites()
+{
+    SiteListModel model;
+    const auto tip = [&] { return model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(); };
+    QCOMPARE(tip(), QStringLiteral("0 sites"));
+    model.AppendSite(QStringLiteral("a"));
+    QCOMPARE(tip(), QStringLiteral("1 site"));
+    for (int i = 1; i < 1'000'000; ++i)
+        model.AppendSite(QStringLiteral("a"));
+    QCOMPARE(tip(), QStringLiteral("1,000,000 sites"));
 }
 
 QTEST_GUILESS_MAIN(TestSiteListModel)

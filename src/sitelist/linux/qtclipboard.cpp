@@ -17,4 +17,9 @@ bool QtClipboard::setText(const QString &text)
     return true;
 }
 
+QString QtClipboard::readText()
+{
+    return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+}
+
 } // namespace zd

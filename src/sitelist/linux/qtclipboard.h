@@ -10,6 +10,7 @@ class QtClipboard final : public Clipboard
 public:
     bool clear() override;
     bool setText(const QString &text) override;
+    QString readText() override;
 };
 
 } // namespace zd
