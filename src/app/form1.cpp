@@ -431,7 +431,8 @@ bool Form1::moveOptionFocus(QObject *watched, int key)
         return false;
     const auto index = static_cast<int>(found - m_options.begin());
     const int first = index < 3 ? 0 : 3;
-    const auto next = static_cast<size_t>(first + (index - first + step + 3) % 3);
+    const int nextIndex = first + (index - first + step + 3) % 3;
+    const auto next = static_cast<size_t>(nextIndex);
     m_choices.select(kAllOptions[next]);
     syncOptionButtons();
     m_options[next]->setFocus(Qt::TabFocusReason);

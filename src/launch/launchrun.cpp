@@ -16,7 +16,7 @@ namespace zd {
 namespace {
 
 // Linux passes one argument of at most this many bytes, its NUL included.
-constexpr qsizetype kMaxArgumentBytes = 128 * 1024;
+constexpr qsizetype kMaxArgumentBytes = qsizetype{128} * 1024;
 
 QString listed(const QStringList &addresses, int named)
 {
