@@ -20,18 +20,24 @@
 #include "app/core/uiservices.h"
 #include "launch/windowsystem.h"
 #include "launch/browserlauncher.h"
+#include "app/linux/qtrunmonitor.h"
 #include "launch/linux/processlauncher.h"
+#include "sitelist/siteedits.h"
 #include "launch/linux/xcbwindowsystem.h"
 #include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "support/scanning.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <sys/resource.h>
 
 using namespace zd;
@@ -109,7 +115,12 @@ void measure(const char *what, F &&work)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The progress window needs widgets (offscreen is fine); the rest runs
+    // windowless, as before.
+    const bool widgets = argc > 1 && std::strcmp(argv[1], "progress") == 0;
+    std::unique_ptr<QCoreApplication> application =
+        widgets ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
         std::fprintf(stderr, "usage: zd_bench load|save|clipboard|hrefs|text|extract|wait ARG...\n");
@@ -183,6 +194,64 @@ int main(int argc, char **argv)
         measure("browsers", [&] {
             run.openAll();
             return QStringLiteral("%1 addresses, %2 messages").arg(count).arg(bench.ui.messages.size());
+        });
+    } else if (command == QLatin1String("helpers")) {
+        // The list helpers over FILE's lines: paste all of them, then remove
+        // the duplicates, then the blank ones.
+        QFile file(arg);
+        if (!file.open(QIODevice::ReadOnly))
+            return 2;
+        const QString text = QString::fromUtf8(file.readAll());
+        measure("paste", [&] {
+            pasteAddresses(ui, list, text);
+            return QStringLiteral("%1 items").arg(list.count());
+        });
+        measure("duplicates", [&] {
+            const qsizetype removed = removeDuplicateSites(ui, list);
+            return QStringLiteral("%1 removed, %2 left").arg(removed).arg(list.count());
+        });
+        measure("blanks", [&] {
+            const qsizetype removed = removeBlankSites(ui, list);
+            return QStringLiteral("%1 removed, %2 left").arg(removed).arg(list.count());
+        });
+    } else if (command == QLatin1String("progress")) {
+        // zd_bench progress N window|none: N addresses to fake browsers that
+        // take them at once, with the real progress window or none.
+        test::MemorySettingsStore settings;
+        OptionChoices choices(settings, ui);
+        choices.select(Option::InternetExplorer);
+        choices.select(Option::SameState);
+        SteadyClock clock;
+        test::FakeBrowserLauncher browser;
+        test::FakeWindowSystem windows;
+        // Answers the question itself and shows the progress in the real
+        // window, or nowhere: what a run costs without one.
+        struct Monitor : RunMonitor
+        {
+            RunMonitor *shown = nullptr;
+            std::optional<double> confirm(int, const QString &, double delay) override { return delay; }
+            void progress(const RunProgress &state) override
+            {
+                if (shown)
+                    shown->progress(state);
+            }
+            void finished() override
+            {
+                if (shown)
+                    shown->finished();
+            }
+        } monitor;
+        QtRunMonitor window(clock);
+        const bool withWindow = args.value(2) == QLatin1String("window");
+        if (withWindow)
+            monitor.shown = &window;
+        LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
+        const int count = arg.toInt();
+        for (int i = 1; i <= count; ++i)
+            list.AppendSite(QStringLiteral("http://example.com/%1").arg(i));
+        measure(withWindow ? "progress, window" : "progress, none", [&] {
+            run.openAll();
+            return QStringLiteral("%1 launched").arg(browser.launches.size());
         });
     } else if (command == QLatin1String("wait")) {
         // A Chrome run whose window never appears: the pause and the bounded wait.
