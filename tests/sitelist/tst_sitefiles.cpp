@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -28,6 +29,22 @@ namespace {
 QStringList itemsOf(const SiteListModel &model)
 {
     return QStringList(model.items().begin(), model.items().end());
+}
+
+// Saves \a items over \a target, answering Yes to the overwrite question;
+// the boxes the user saw.
+std::unique_ptr<FakeUiServices> saveTo(const QString &target, const QStringList &items)
+{
+    auto ui = std::make_unique<FakeUiServices>();
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    for (const QString &item : items)
+        model.AppendSite(item);
+    dialogs.nextSave.push_back(target);
+    ui->nextAnswers.push_back(MessageResult::Yes);
+    saveListAsTextFile(*ui, dialogs, channel, model);
+    return ui;
 }
 
 QByteArray readFile(const QString &path)
@@ -477,17 +494,10 @@ void TestSiteFiles::saveRefusesSpecialFiles()
         targets << device << linkToDevice;
     }
     for (const QString &target : std::as_const(targets)) {
-        FakeUiServices ui;
-        FakeFileDialogs dialogs;
-        FileChannel channel;
-        SiteListModel model;
-        model.AppendSite(QStringLiteral("http://a/"));
-        dialogs.nextSave.push_back(target);
-        ui.nextAnswers.push_back(MessageResult::Yes);
-        saveListAsTextFile(ui, dialogs, channel, model);
-        QVERIFY2(ui.errorReports().value(0).contains(QStringLiteral("is not a regular file")),
+        const auto ui = saveTo(target, {QStringLiteral("http://a/")});
+        QVERIFY2(ui->errorReports().value(0).contains(QStringLiteral("is not a regular file")),
                  qPrintable(target));
-        QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
+        QVERIFY(!ui->plainMessages().contains(QStringLiteral("Done.")));
         const QFileInfo after(target);
         QVERIFY2(after.exists() && !after.isFile(), qPrintable(target));
     }
@@ -500,15 +510,7 @@ void TestSiteFiles::saveKeepsPermissionsAndLinks()
     QVERIFY(writeTestFile(real, "old\r\n"));
     QCOMPARE(::chmod(QFile::encodeName(real).constData(), 0640), 0);
     QVERIFY(QFile::link(real, link));
-    FakeUiServices ui;
-    FakeFileDialogs dialogs;
-    FileChannel channel;
-    SiteListModel model;
-    model.AppendSite(QStringLiteral("http://new/"));
-    dialogs.nextSave.push_back(link);
-    ui.nextAnswers.push_back(MessageResult::Yes);
-    saveListAsTextFile(ui, dialogs, channel, model);
-    QVERIFY(ui.plainMessages().contains(QStringLiteral("Done.")));
+    QVERIFY(saveTo(link, {QStringLiteral("http://new/")})->plainMessages().contains(QStringLiteral("Done.")));
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readFile(real), QByteArray("http://new/\r\n"));
     struct stat info
