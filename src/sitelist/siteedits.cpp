@@ -77,7 +77,9 @@ qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
     if (ui.pointer() == Pointer::Hourglass)
         return 0;
     BusyPointer busy(ui);
-    QSet<QString> seen;
+    // Views into the items, sized once: no copies. Only kept items are in
+    // the set, and their text stays put while the list closes up.
+    QSet<QStringView> seen;
     seen.reserve(list.count());
     return list.retainIf([&seen](const QString &item) {
         const qsizetype before = seen.size();

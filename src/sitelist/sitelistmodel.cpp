@@ -63,13 +63,21 @@ void SiteListModel::clear()
 qsizetype SiteListModel::retainIf(const std::function<bool(const QString &)> &keep)
 {
     flushPending();
-    const auto kept = std::stable_partition(m_items.begin(), m_items.end(), keep);
-    const auto removed = static_cast<qsizetype>(m_items.end() - kept);
+    // Each item is asked once, in order, before anything moves.
+    size_t kept = 0;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (!keep(m_items[i]))
+            continue;
+        if (kept != i)
+            m_items[kept] = std::move(m_items[i]);
+        ++kept;
+    }
+    const auto removed = static_cast<qsizetype>(m_items.size() - kept);
     if (removed == 0)
         return 0;
     // One reset instead of a removal per row: the view lays out once.
     beginResetModel();
-    m_items.erase(kept, m_items.end());
+    m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(kept), m_items.end());
     m_announced = count();
     endResetModel();
     return removed;
