@@ -32,6 +32,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -215,14 +216,23 @@ int main(int argc, char **argv)
             return QStringLiteral("%1 removed, %2 left").arg(removed).arg(list.count());
         });
     } else if (command == QLatin1String("progress")) {
-        // zd_bench progress N window|none: N addresses to fake browsers that
-        // take them at once, with the real progress window or none.
+        // zd_bench progress N window|none FAKE_BROWSER: N addresses to a
+        // fake browser program (a real process per address, which takes the
+        // address and ends), with the real progress window or none.
+        QTemporaryDir programs;
+        QFile::link(args.value(3), programs.filePath(QStringLiteral("google-chrome-stable")));
+        QFile quiet(programs.filePath(QStringLiteral("xdg-settings"))); // no desktop default here
+        if (!quiet.open(QIODevice::WriteOnly) || quiet.write("#!/bin/sh\nexit 1\n") < 0)
+            return 2;
+        quiet.close();
+        quiet.setPermissions(quiet.permissions() | QFileDevice::ExeOwner);
+        qputenv("PATH", QFile::encodeName(programs.path()) + ':' + qgetenv("PATH"));
         test::MemorySettingsStore settings;
         OptionChoices choices(settings, ui);
         choices.select(Option::InternetExplorer);
         choices.select(Option::SameState);
         SteadyClock clock;
-        test::FakeBrowserLauncher browser;
+        ProcessBrowserLauncher browser;
         test::FakeWindowSystem windows;
         // Answers the question itself and shows the progress in the real
         // window, or nowhere: what a run costs without one.
@@ -251,7 +261,7 @@ int main(int argc, char **argv)
             list.AppendSite(QStringLiteral("http://example.com/%1").arg(i));
         measure(withWindow ? "progress, window" : "progress, none", [&] {
             run.openAll();
-            return QStringLiteral("%1 launched").arg(browser.launches.size());
+            return QStringLiteral("%1 addresses, %2 messages").arg(count).arg(bench.ui.messages.size());
         });
     } else if (command == QLatin1String("wait")) {
         // A Chrome run whose window never appears: the pause and the bounded wait.
