@@ -74,7 +74,7 @@ void TestQtRunMonitor::slowRunShowsProgressAFewTimesASecond()
     clock.now += 100; // too soon for another update
     monitor.progress(at(38));
     QCOMPARE(heading(window), QStringLiteral("Opening 37 of 1,000 in Firefox"));
-    clock.now += 200;
+    clock.now += QtRunMonitor::kUpdateMs;
     monitor.progress(at(39));
     QCOMPARE(heading(window), QStringLiteral("Opening 39 of 1,000 in Firefox"));
     monitor.finished();

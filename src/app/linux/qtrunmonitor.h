@@ -25,7 +25,7 @@ public:
     /// Shown after a run has lasted this long.
     static constexpr qint64 kShowAfterMs = 1000;
     /// Updated at most this often.
-    static constexpr qint64 kUpdateMs = 250;
+    static constexpr qint64 kUpdateMs = 500;
 
     explicit QtRunMonitor(Clock &clock) : m_clock(clock) {}
     ~QtRunMonitor() override;
