@@ -30,6 +30,7 @@
 #include "support/scanning.h"
 
 #include <QApplication>
+#include <QWidget>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -251,7 +252,13 @@ int main(int argc, char **argv)
                     shown->finished();
             }
         } monitor;
+        // The main window is up in both, as in the program: the difference
+        // is the progress window alone.
+        QWidget mainWindow;
+        mainWindow.resize(536, 578);
+        mainWindow.show();
         QtRunMonitor window(clock);
+        window.setWindow(&mainWindow);
         const bool withWindow = args.value(2) == QLatin1String("window");
         if (withWindow)
             monitor.shown = &window;
