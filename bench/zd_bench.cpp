@@ -262,6 +262,10 @@ int main(int argc, char **argv)
         const bool withWindow = args.value(2) == QLatin1String("window");
         if (withWindow)
             monitor.shown = &window;
+        // "idle": a second window up, never updated: what its mere presence costs.
+        QWidget idle(&mainWindow, Qt::Tool);
+        if (args.value(2) == QLatin1String("idle"))
+            idle.show();
         LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
         const int count = arg.toInt();
         for (int i = 1; i <= count; ++i)
