@@ -98,6 +98,11 @@ void QtRunMonitor::build()
         if (m_stop)
             m_stop();
     });
+    for (QLabel *label : {m_heading, m_address, m_waiting, m_counts})
+        label->setFixedWidth(420);
+    // A fixed size: new texts repaint their labels, nothing lays out again.
+    window->adjustSize();
+    window->setFixedSize(window->sizeHint().expandedTo(QSize(440, 0)));
     m_progress = window;
 }
 
@@ -130,10 +135,20 @@ void QtRunMonitor::progress(const RunProgress &state)
     show(state);
 }
 
+namespace {
+
+void setTextIfNew(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+} // namespace
+
 void QtRunMonitor::show(const RunProgress &state)
 {
-    m_heading->setText(QStringLiteral("Opening %1 of %2 in %3")
-                           .arg(groupedNumber(state.index), groupedNumber(state.count), state.browser));
+    setTextIfNew(m_heading, QStringLiteral("Opening %1 of %2 in %3")
+                                .arg(groupedNumber(state.index), groupedNumber(state.count), state.browser));
     m_address->setText(m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, 360));
     m_waiting->setText(
         state.waitingFor.isEmpty()
@@ -141,9 +156,9 @@ void QtRunMonitor::show(const RunProgress &state)
             : QStringLiteral("waiting for %1, %2 s").arg(state.waitingFor).arg(state.waitedMs / 1000));
     m_bar->setRange(0, qMax(state.count, 1));
     m_bar->setValue(state.index);
-    m_counts->setText(QStringLiteral("Skipped: %1   Not confirmed: %2   Delay between sites: %3 s")
-                          .arg(groupedNumber(state.skipped), groupedNumber(state.notConfirmed))
-                          .arg(state.delaySeconds, 0, 'g', 3));
+    setTextIfNew(m_counts, QStringLiteral("Skipped: %1   Not confirmed: %2   Delay between sites: %3 s")
+                               .arg(groupedNumber(state.skipped), groupedNumber(state.notConfirmed))
+                               .arg(state.delaySeconds, 0, 'g', 3));
 }
 
 void QtRunMonitor::finished()
