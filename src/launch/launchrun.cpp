@@ -31,11 +31,16 @@ QString listed(const QStringList &addresses, int named)
     return text;
 }
 
+// "1 address", "2 addresses".
+QString addressCount(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 address") : QStringLiteral("%1 addresses").arg(count);
+}
+
 // "1 address was", "2 addresses were".
 QString addresses(qsizetype count, const char *singularVerb, const char *pluralVerb)
 {
-    return count == 1 ? QStringLiteral("1 address %1").arg(QLatin1String(singularVerb))
-                      : QStringLiteral("%1 addresses %2").arg(count).arg(QLatin1String(pluralVerb));
+    return addressCount(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? singularVerb : pluralVerb);
 }
 
 } // namespace
@@ -391,15 +396,12 @@ void LaunchRun::showSummary()
     if (m_stoppedAfter >= 0) {
         parts << QStringLiteral("You stopped the run after %1 of %2. To go on, start again from item %3.")
                      .arg(m_stoppedAfter)
-                     .arg(m_progress.count == 1 ? QStringLiteral("1 address")
-                                                : QStringLiteral("%1 addresses").arg(m_progress.count))
+                     .arg(addressCount(m_progress.count))
                      .arg(m_stoppedAfter + 1);
     }
     if (m_openedBeforeChange >= 0) {
         parts << QStringLiteral("The list was changed during the run, so it stopped after %1.")
-                     .arg(m_openedBeforeChange == 1
-                              ? QStringLiteral("1 address")
-                              : QStringLiteral("%1 addresses").arg(m_openedBeforeChange));
+                     .arg(addressCount(m_openedBeforeChange));
     }
     if (!m_skipped.isEmpty()) {
         const bool one = m_skipped.size() == 1;
@@ -423,9 +425,7 @@ void LaunchRun::showSummary()
     }
     if (!m_notConfirmed.isEmpty()) {
         parts << QStringLiteral("For %1 the browser did not confirm within %2 seconds that it took %3:\n%4")
-                     .arg(m_notConfirmed.size() == 1
-                              ? QStringLiteral("1 address")
-                              : QStringLiteral("%1 addresses").arg(m_notConfirmed.size()))
+                     .arg(addressCount(m_notConfirmed.size()))
                      .arg(kWindowWaitMs / 1000)
                      .arg(m_notConfirmed.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"),
                           listed(m_notConfirmed, kNamedInSummary));
@@ -442,8 +442,7 @@ void LaunchRun::showSummary()
         const bool one = m_gaveUp.size() == 1;
         parts << QStringLiteral("For %1 no browser window appeared within %2 seconds, so %3 not "
                                 "placed:\n%4")
-                     .arg(one ? QStringLiteral("1 address")
-                              : QStringLiteral("%1 addresses").arg(m_gaveUp.size()))
+                     .arg(addressCount(m_gaveUp.size()))
                      .arg(kWindowWaitMs / 1000)
                      .arg(one ? QStringLiteral("its window was") : QStringLiteral("their windows were"),
                           listed(m_gaveUp, kNamedInSummary));

@@ -75,12 +75,8 @@ void OptionChoices::setDelaySeconds(double seconds)
 {
     const bool written =
         m_store.setValue(delayKey(), QString::number(qBound(0.0, seconds, kMaxDelaySeconds)));
-    if (!written && !m_warnedAboutWrite) {
-        m_warnedAboutWrite = true;
-        m_ui.messageBox(QStringLiteral("Your choice could not be saved to %1. It stays in effect "
-                                       "until Zentavia Desk is closed.")
-                            .arg(m_store.location()));
-    }
+    if (!written)
+        warnOnceAboutWrite();
 }
 
 bool OptionChoices::isSelected(Option option) const
@@ -115,12 +111,18 @@ void OptionChoices::saveGroup(Option first)
         const QString text = isSelected(option) ? QStringLiteral("True") : QStringLiteral("False");
         allWritten = m_store.setValue(keyFor(option), text) && allWritten;
     }
-    if (!allWritten && !m_warnedAboutWrite) {
-        m_warnedAboutWrite = true;
-        m_ui.messageBox(QStringLiteral("Your choice could not be saved to %1. It stays in effect "
-                                       "until Zentavia Desk is closed.")
-                            .arg(m_store.location()));
-    }
+    if (!allWritten)
+        warnOnceAboutWrite();
+}
+
+void OptionChoices::warnOnceAboutWrite()
+{
+    if (m_warnedAboutWrite)
+        return;
+    m_warnedAboutWrite = true;
+    m_ui.messageBox(QStringLiteral("Your choice could not be saved to %1. It stays in effect "
+                                   "until Zentavia Desk is closed.")
+                        .arg(m_store.location()));
 }
 
 void OptionChoices::restore(Procedure &procedure)

@@ -61,6 +61,8 @@ Q_SIGNALS:
 
 private:
     void saveGroup(Option first);
+    // One message per run, however many writes fail.
+    void warnOnceAboutWrite();
 
     SettingsStore &m_store;
     UiServices &m_ui;
