@@ -151,8 +151,7 @@ int main(int argc, char **argv)
             });
         } else {
             measure("clipboard", [&] {
-                const std::vector<QString> items = list.items();
-                const QString text = composeClipboardText(ui, items);
+                const QString text = composeClipboardText(ui, *list.snapshot());
                 return QStringLiteral("%1 characters").arg(text.size());
             });
         }

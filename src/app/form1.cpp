@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/appicon.h"
+#include "app/sitelistview.h"
 #include "app/core/appinfo.h"
 #include "sitelist/clipboardexport.h"
 #include "app/core/errorreport.h"
@@ -27,7 +28,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
-#include <QTreeView>
+#include <QScrollBar>
 
 namespace zd {
 
@@ -127,21 +128,11 @@ void Form1::buildControls()
     paintWhite(this);
     setFont(arialBold(9));
 
-    m_list = new QTreeView(this);
+    m_list = new SiteListView(m_sites, this);
     m_list->setObjectName(QStringLiteral("ListView1"));
     m_list->setGeometry(twipsRect(120, 630, 7800, 2535));
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setItemsExpandable(false);
-    m_list->setAllColumnsShowFocus(true);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setTextElideMode(Qt::ElideNone);
     m_list->setToolTip(kListToolTip);
-    m_list->setModel(&m_sites);
-    m_list->header()->setStretchLastSection(false);
     m_list->viewport()->setAcceptDrops(true);
-    m_list->setDragDropMode(QAbstractItemView::DropOnly);
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     m_list->viewport()->setMouseTracking(true);
@@ -276,8 +267,7 @@ void Form1::syncOptionButtons()
 
 int Form1::selectedIndex() const
 {
-    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
-    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+    return m_list->selectedRow() + 1;
 }
 
 void Form1::Form_Load()
@@ -297,7 +287,7 @@ void Form1::Form_Load()
         ui.setApplicationTitle(applicationTitleFor(kProductName));
     });
     procedure.step(128, [&] { m_list->header()->setVisible(true); });
-    procedure.step(130, [&] { m_list->setColumnWidth(0, px(7000)); });
+    procedure.step(130, [&] { m_list->setColumnWidth(px(7000)); });
     m_choices.restore(procedure);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -376,7 +366,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         // double-click it starts removes the selected item.
         if (watched == m_list->viewport()) {
             const auto *press = static_cast<QMouseEvent *>(event);
-            if (!m_list->indexAt(press->position().toPoint()).isValid())
+            if (m_list->rowAt(press->position().toPoint()) < 0)
                 return true;
         }
         break;

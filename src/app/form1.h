@@ -7,7 +7,6 @@
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
-class QTreeView;
 
 namespace zd {
 
@@ -15,6 +14,7 @@ class Clipboard;
 class FileChannel;
 class OptionChoices;
 class SiteListModel;
+class SiteListView;
 class FileDialogs;
 class UiServices;
 class Extraction;
@@ -84,7 +84,7 @@ private:
     int m_handlerDepth = 0;
     bool m_quitWhenIdle = false;
 
-    QTreeView *m_list = nullptr;
+    SiteListView *m_list = nullptr;
     std::array<QPushButton *, 10> m_buttons{};
     std::array<QRadioButton *, 6> m_options{};
     QGroupBox *m_frame1 = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -28,10 +29,10 @@ public:
     /// The program that stands for \a programFile here; nullopt when none is
     /// installed.
     virtual std::optional<ResolvedBrowser> resolve(const QString &programFile) = 0;
-    /// Starts it with the address as exactly one argument, in an empty
-    /// folder of its own, its output discarded; the process id, or nullopt
-    /// when it could not be started.
-    virtual std::optional<qint64> start(const ResolvedBrowser &browser, const QString &address) = 0;
+    /// Starts it with the address as exactly one argument of these bytes,
+    /// in an empty folder of its own, its output discarded; the process id,
+    /// or nullopt when it could not be started.
+    virtual std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) = 0;
     /// Whether a started process still runs (it has not yet handed its
     /// address to a running browser, or it has become the browser).
     virtual bool running(qint64 pid) = 0;

@@ -5,6 +5,7 @@
 #include "app/core/errorreport.h"
 #include "app/core/optionchoices.h"
 #include "sitelist/sitelistmodel.h"
+#include "app/core/textcodec.h"
 #include "app/core/uiservices.h"
 #include "launch/windowsystem.h"
 
@@ -68,9 +69,9 @@ QString missingBrowserMessage(const QString &programFile)
         .arg(chosen, names.join(QStringLiteral(", ")));
 }
 
-bool passableAsArgument(const QString &address)
+bool passableAsArgument(QByteArrayView address)
 {
-    return !address.contains(QChar(0)) && address.toUtf8().size() < kMaxArgumentBytes;
+    return !address.contains('\0') && address.size() < kMaxArgumentBytes;
 }
 
 bool looksLikeOption(const QString &address)
@@ -116,7 +117,7 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, const QSt
             ++m_blank;
             return;
         }
-        if (!passableAsArgument(address)) {
+        if (!passableAsArgument(m_addressBytes)) {
             m_unpassable << address;
             return;
         }
@@ -130,7 +131,7 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, const QSt
             return;
         }
         *windows = BrowserWindows{browser->titleWord, browser->windowClasses};
-        const std::optional<qint64> pid = m_launcher.start(*browser, address);
+        const std::optional<qint64> pid = m_launcher.start(*browser, m_addressBytes);
         if (!pid) {
             m_unpassable << address;
             return;
@@ -341,7 +342,11 @@ void LaunchRun::openAll()
                 m_openedBeforeChange = index - 1;
                 break;
             }
-            procedure.step(108, [&] { address = m_list.text(index); });
+            procedure.step(108, [&] {
+                // The browser gets the item's own bytes; the text is for people.
+                m_addressBytes = m_list.bytes(index).toByteArray();
+                address = decodeBytes(m_addressBytes);
+            });
             m_progress.index = index;
             m_progress.address = address;
             report();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -96,6 +98,8 @@ private:
     bool m_stopRequested = false;
     bool m_paused = false;
     RunProgress m_progress;
+    /// The address in flight as the list holds it.
+    QByteArray m_addressBytes;
     bool m_handedOver = false;
     std::optional<std::pair<BrowserWindows, ShowState>> m_finalPlacement;
     bool m_stopped = false;
@@ -108,7 +112,7 @@ QString missingBrowserMessage(const QString &programFile);
 
 /// False for an address the system cannot hand to a program as one
 /// argument: one holding a NUL, or of 128 KiB or more.
-bool passableAsArgument(const QString &address);
+bool passableAsArgument(QByteArrayView address);
 
 /// True for an address a browser would read as an option.
 bool looksLikeOption(const QString &address);

@@ -2,6 +2,7 @@
 
 #include "app/core/errorreport.h"
 #include "sitelist/sitelistmodel.h"
+#include "app/core/textcodec.h"
 #include "app/core/uiservices.h"
 
 namespace zd {
@@ -10,15 +11,16 @@ namespace {
 constexpr int kClipboardAttempts = 1000;
 }
 
-QString composeClipboardText(UiServices &ui, const std::vector<QString> &items)
+QString composeClipboardText(UiServices &ui, const SiteStore &items)
 {
     qsizetype total = 0;
-    for (const QString &item : items)
-        total += item.size() + 2;
+    for (qsizetype i = 0; i < items.size(); ++i)
+        total += items.at(i).size() + 2;
     QString text;
     text.reserve(total);
-    for (const QString &item : items) {
+    for (qsizetype i = 0; i < items.size(); ++i) {
         ui.pumpEvents();
+        const QString item = decodeBytes(items.at(i));
         qsizetype length = item.size();
         while (length > 0 && item[length - 1] == QLatin1Char(' '))
             --length;
@@ -49,10 +51,9 @@ void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListMod
 {
     if (list.count() == 0)
         return;
-    // A snapshot (shared strings, no copies): the list may change while
-    // events are pumped.
-    const std::vector<QString> items = list.items(); // NOLINT(performance-unnecessary-copy-initialization)
-    const QString text = composeClipboardText(ui, items);
+    // The items as they are now: the list may change while events are pumped.
+    const std::shared_ptr<const SiteStore> items = list.snapshot();
+    const QString text = composeClipboardText(ui, *items);
     ClearClipboard(clipboard);
     SetClipboardText(clipboard, text);
 }

@@ -9,11 +9,12 @@
 namespace zd {
 
 class SiteListModel;
+class SiteStore;
 class UiServices;
 
 /// Every item (all count as marked) with its trailing blanks removed and
 /// CR LF after each.
-QString composeClipboardText(UiServices &ui, const std::vector<QString> &items);
+QString composeClipboardText(UiServices &ui, const SiteStore &items);
 
 /// Puts the list on the clipboard; does nothing for an empty list.
 void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list);

@@ -4,8 +4,11 @@
 #include "sitelist/sitelistmodel.h"
 #include "app/core/uiservices.h"
 #include "sitelist/sitefiles.h"
+#include "app/core/textcodec.h"
 
 #include <QSet>
+
+#include <algorithm>
 
 namespace zd {
 
@@ -63,7 +66,7 @@ void pasteAddresses(UiServices &ui, SiteSink &list, const QString &text)
     BusyPointer busy(ui);
     SiteLineSplitter lines([&](QByteArrayView line) {
         ui.pumpEvents();
-        list.AppendSite(QString::fromUtf8(line));
+        list.appendSiteBytes(line);
     });
     const QByteArray bytes = text.toUtf8();
     if (bytes.isEmpty())
@@ -79,9 +82,9 @@ qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
     BusyPointer busy(ui);
     // Views into the items, sized once: no copies. Only kept items are in
     // the set, and their text stays put while the list closes up.
-    QSet<QStringView> seen;
+    QSet<QByteArrayView> seen;
     seen.reserve(list.count());
-    return list.retainIf([&seen](const QString &item) {
+    return list.retainIf([&seen](QByteArrayView item) {
         const qsizetype before = seen.size();
         seen.insert(item);
         return seen.size() != before;
@@ -93,7 +96,11 @@ qsizetype removeBlankSites(UiServices &ui, SiteListModel &list)
     if (ui.pointer() == Pointer::Hourglass)
         return 0;
     BusyPointer busy(ui);
-    return list.retainIf([](const QString &item) { return !item.trimmed().isEmpty(); });
+    return list.retainIf([](QByteArrayView item) {
+        const bool ascii = std::all_of(item.begin(), item.end(), [](char c) { return (c & 0x80) == 0; });
+        // Blanks beyond ASCII (a no-break space, say) count as blank too.
+        return ascii ? !item.trimmed().isEmpty() : !decodeBytes(item).trimmed().isEmpty();
+    });
 }
 
 } // namespace zd

@@ -5,7 +5,6 @@
 #include "sitelist/filedialogs.h"
 #include "app/core/filehelpers.h"
 #include "sitelist/sitelistmodel.h"
-#include "app/core/textcodec.h"
 #include "app/core/uiservices.h"
 
 #include <QFileInfo>
@@ -147,7 +146,7 @@ void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QS
     openRegularFile(file);
     SiteLineSplitter splitter([&](QByteArrayView line) {
         ui.pumpEvents();
-        list.AppendSite(decodeBytes(line));
+        list.appendSiteBytes(line);
     });
     QByteArray chunk(kChunkSize, Qt::Uninitialized);
     for (;;) {
@@ -216,14 +215,20 @@ void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &chann
         claim.emplace(channel);
         file.emplace(fileName);
     });
-    int count = 0;
+    // The items as they are now: the list may change while events are pumped.
+    std::shared_ptr<const SiteStore> items;
+    qsizetype count = 0;
     if (ok)
-        ok = procedure.step(132, [&] { count = list.count(); });
+        ok = procedure.step(132, [&] {
+            items = list.snapshot();
+            count = items->size();
+        });
     pending.reserve(kChunkSize + 4096);
-    for (int i = 1; ok && i <= count; ++i) {
+    for (qsizetype i = 0; ok && i < count; ++i) {
         ui.pumpEvents();
         ok = procedure.step(136, [&] {
-            appendEncoded(pending, list.text(i));
+            // The item's own bytes: what was loaded saves back unchanged.
+            pending.append(items->at(i));
             pending.append("\r\n", 2);
             if (pending.size() >= kChunkSize)
                 writePending();

@@ -1,19 +1,44 @@
 #include "sitelist/sitelistmodel.h"
 
 #include "app/core/errorreport.h"
+#include "app/core/textcodec.h"
 
 #include <QLocale>
 #include <QMetaObject>
 
-#include <algorithm>
-
 namespace zd {
 
-SiteListModel::SiteListModel(QObject *parent) : QAbstractListModel(parent) {}
+void SiteSink::appendSiteBytes(QByteArrayView bytes)
+{
+    AppendSite(decodeBytes(bytes));
+}
+
+SiteListModel::SiteListModel(QObject *parent)
+    : QAbstractListModel(parent), m_store(std::make_shared<SiteStore>())
+{
+}
+
+SiteStore &SiteListModel::writable()
+{
+    if (m_store.use_count() > 1)
+        m_store = std::make_shared<SiteStore>(*m_store);
+    return *m_store;
+}
 
 void SiteListModel::AppendSite(const QString &text)
 {
-    m_items.push_back(text);
+    writable().appendUtf8(text);
+    appended();
+}
+
+void SiteListModel::appendSiteBytes(QByteArrayView bytes)
+{
+    writable().append(bytes);
+    appended();
+}
+
+void SiteListModel::appended()
+{
     if (!m_flushQueued) {
         m_flushQueued = true;
         QMetaObject::invokeMethod(this, &SiteListModel::flushPending, Qt::QueuedConnection);
@@ -31,56 +56,80 @@ void SiteListModel::flushPending()
     endInsertRows();
 }
 
-const QString &SiteListModel::text(int index) const
+void SiteListModel::checkIndex(int index) const
 {
     if (index < 1 || index > count())
         throw Failure(QStringLiteral("Index out of bounds"));
-    return m_items[size_t(index - 1)];
+}
+
+QByteArrayView SiteListModel::bytes(int index) const
+{
+    checkIndex(index);
+    return m_store->at(index - 1);
+}
+
+QString SiteListModel::text(int index) const
+{
+    return decodeBytes(bytes(index));
+}
+
+QStringList SiteListModel::texts() const
+{
+    QStringList all;
+    all.reserve(count());
+    for (qsizetype i = 0; i < m_store->size(); ++i)
+        all << decodeBytes(m_store->at(i));
+    return all;
 }
 
 void SiteListModel::remove(int index)
 {
-    if (index < 1 || index > count())
-        throw Failure(QStringLiteral("Index out of bounds"));
+    checkIndex(index);
     flushPending();
     beginRemoveRows({}, index - 1, index - 1);
-    m_items.erase(m_items.begin() + (index - 1));
+    writable().erase(index - 1);
     --m_announced;
     endRemoveRows();
 }
 
 void SiteListModel::clear()
 {
-    if (m_items.empty())
+    if (count() == 0)
         return;
     beginResetModel();
-    m_items.clear();
-    m_items.shrink_to_fit();
+    if (m_store.use_count() > 1)
+        m_store = std::make_shared<SiteStore>();
+    else
+        m_store->clear();
     m_announced = 0;
     endResetModel();
 }
 
-qsizetype SiteListModel::retainIf(const std::function<bool(const QString &)> &keep)
+qsizetype SiteListModel::retainIf(const std::function<bool(QByteArrayView)> &keep)
 {
     flushPending();
-    // Each item is asked once, in order, before anything moves.
-    size_t kept = 0;
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        if (!keep(m_items[i]))
-            continue;
-        if (kept != i)
-            m_items[kept] = std::move(m_items[i]);
-        ++kept;
-    }
-    const auto removed = static_cast<qsizetype>(m_items.size() - kept);
-    if (removed == 0)
-        return 0;
-    // One reset instead of a removal per row: the view lays out once.
+    // Asked against the items as they are; nothing is announced until the
+    // list has closed up, and then as one reset: the view lays out once.
+    SiteStore &store = writable();
     beginResetModel();
-    m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(kept), m_items.end());
+    const qsizetype removed = store.retainIf(keep);
     m_announced = count();
     endResetModel();
     return removed;
+}
+
+QString SiteListModel::displayText(int row) const
+{
+    QByteArrayView item = m_store->at(row);
+    if (item.size() > kDisplayLimit) {
+        // Laying out a 10 MB line would freeze the view; show its start,
+        // cut where a UTF-8 character begins.
+        qsizetype cut = kDisplayLimit;
+        for (int back = 0; back < 3 && (static_cast<unsigned char>(item[cut]) & 0xC0) == 0x80; ++back)
+            --cut;
+        item = item.first(cut);
+    }
+    return decodeBytes(item);
 }
 
 int SiteListModel::rowCount(const QModelIndex &parent) const
@@ -92,13 +141,11 @@ QVariant SiteListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_announced || index.column() != 0)
         return {};
-    const QString &item = m_items[size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-        // Laying out a 10 MB line would freeze the view; show its start.
-        return item.size() > kDisplayLimit ? item.left(kDisplayLimit) : item;
+        return displayText(index.row());
     case Qt::EditRole:
-        return item;
+        return decodeBytes(m_store->at(index.row()));
     default:
         return {};
     }

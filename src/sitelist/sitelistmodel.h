@@ -1,10 +1,14 @@
 #pragma once
 
+#include "sitelist/sitestore.h"
+
 #include <QAbstractListModel>
+#include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
-#include <vector>
+#include <memory>
 
 namespace zd {
 
@@ -13,34 +17,48 @@ class SiteSink
 {
 public:
     virtual ~SiteSink() = default;
-    /// Adds one item at the end, the text unchanged.
+    /// Adds one item at the end, the text unchanged (stored as UTF-8).
     virtual void AppendSite(const QString &text) = 0;
+    /// Adds one item at the end as exactly these bytes.
+    virtual void appendSiteBytes(QByteArrayView bytes);
 };
 
-/// The site list: items numbered from 1, one column "Site(s)". Appends are
+/// The site list: items numbered from 1, one column "Site(s)". Items keep
+/// the bytes they came with and are decoded only to be shown. Appends are
 /// announced to views in batches when the event loop turns, so loading a
 /// million lines costs one view update per batch instead of one per line.
 class SiteListModel final : public QAbstractListModel, public SiteSink
 {
     Q_OBJECT
 public:
-    /// Longest text handed to views; the item itself keeps its whole text.
+    /// Longest part of an item handed to views, in bytes; the item itself
+    /// keeps all of them.
     static constexpr qsizetype kDisplayLimit = 4096;
 
     explicit SiteListModel(QObject *parent = nullptr);
 
     void AppendSite(const QString &text) override;
+    void appendSiteBytes(QByteArrayView bytes) override;
     /// Number of items, including those not yet announced to views.
-    int count() const { return int(m_items.size()); }
-    /// The text of item \a index, 1 to count(); throws Failure otherwise.
-    const QString &text(int index) const;
+    int count() const { return int(m_store->size()); }
+    /// The bytes of item \a index, 1 to count(), valid until the list
+    /// changes; throws Failure otherwise.
+    QByteArrayView bytes(int index) const;
+    /// Item \a index decoded as text; throws Failure outside 1 to count().
+    QString text(int index) const;
+    /// Every item as text, in order.
+    QStringList texts() const;
     /// Removes item \a index, 1 to count(); throws Failure otherwise.
     void remove(int index);
     void clear();
     /// Keeps only the items \a keep says yes to, in order, in one pass;
     /// the number removed.
-    qsizetype retainIf(const std::function<bool(const QString &)> &keep);
-    const std::vector<QString> &items() const { return m_items; }
+    qsizetype retainIf(const std::function<bool(QByteArrayView)> &keep);
+    /// The items as they are now, unchanged by later edits of the list.
+    std::shared_ptr<const SiteStore> snapshot() const { return m_store; }
+
+    /// What a view shows for row \a row (from 0): the decoded start of the item.
+    QString displayText(int row) const;
 
     /// Announces pending appends to views now.
     void flushPending();
@@ -50,7 +68,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    std::vector<QString> m_items;
+    void checkIndex(int index) const;
+    void appended();
+    /// A snapshot still held keeps the old items; edits go to a copy.
+    SiteStore &writable();
+
+    std::shared_ptr<SiteStore> m_store;
     int m_announced = 0;
     bool m_flushQueued = false;
 };

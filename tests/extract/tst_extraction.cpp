@@ -23,7 +23,7 @@ namespace {
 
 QStringList itemsOf(const SiteListModel &model)
 {
-    return QStringList(model.items().begin(), model.items().end());
+    return model.texts();
 }
 
 } // namespace

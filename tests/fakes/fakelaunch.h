@@ -26,8 +26,9 @@ public:
     struct Launch
     {
         QString programFile;
-        QString address;
+        QString address; // as UTF-8, for comparing with texts
         qint64 pid;
+        QByteArray bytes; // what a real browser would receive
     };
     QMap<QString, QString> installed{{QStringLiteral("iexplore.exe"), QString()},
                                      {QStringLiteral("chrome.exe"), QStringLiteral("Chrome")},
@@ -48,11 +49,12 @@ public:
             return std::nullopt;
         return ResolvedBrowser{programFile, {}, {}, installed.value(programFile), windowClasses};
     }
-    std::optional<qint64> start(const ResolvedBrowser &browser, const QString &address) override
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &bytes) override
     {
+        const QString address = QString::fromUtf8(bytes);
         if (failToStart.contains(address))
             return std::nullopt;
-        launches.push_back({browser.program, address, 1000 + qint64(launches.size())});
+        launches.push_back({browser.program, address, 1000 + qint64(launches.size()), bytes});
         if (onLaunch)
             onLaunch(launches.back());
         return launches.back().pid;

@@ -214,7 +214,7 @@ void TestBrowsers::defaultBrowserFromDesktopEntry()
     const QString where =
         QDir(QDir::tempPath()).filePath(QStringLiteral("zd-fakebrowser-where-%1").arg(getpid()));
     qputenv("FAKE_BROWSER_WHERE", QFile::encodeName(where));
-    const std::optional<qint64> pid = launcher.start(*browser, QStringLiteral("www.site.org"));
+    const std::optional<qint64> pid = launcher.start(*browser, QByteArrayLiteral("www.site.org"));
     qunsetenv("FAKE_BROWSER_WHERE");
     QVERIFY(pid);
     QTRY_COMPARE(readLog(sandbox.log()).size(), 1);

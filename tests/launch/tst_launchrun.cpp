@@ -426,8 +426,8 @@ void TestLaunchRun::addressesNoProgramCanTakeAreReported()
         qPrintable(summary));
     QVERIFY(summary.contains(QStringLiteral("nul-in")));
     QVERIFY(summary.contains(QStringLiteral("refused")));
-    QVERIFY(passableAsArgument(QString(128 * 1024 - 1, QLatin1Char('a'))));
-    QVERIFY(!passableAsArgument(QString(128 * 1024, QLatin1Char('a'))));
+    QVERIFY(passableAsArgument(QByteArray(128 * 1024 - 1, 'a')));
+    QVERIFY(!passableAsArgument(QByteArray(128 * 1024, 'a')));
 }
 
 void TestLaunchRun::browserOnAnotherDisplayEndsTheWaitAtOnce()

@@ -7,9 +7,88 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace zd {
 
 namespace {
+
+// Starts arguments[0] (an absolute path) with these arguments in \a folder,
+// input and output on /dev/null, as a grandchild that whoever adopts
+// orphans reaps; its pid once it has started, or nullopt.
+std::optional<qint64> startDetached(const QList<QByteArray> &arguments, const QByteArray &folder)
+{
+    // Everything the children touch is made before the fork: between fork
+    // and exec only async-signal-safe calls are allowed.
+    std::vector<char *> argv;
+    argv.reserve(size_t(arguments.size()) + 1);
+    for (const QByteArray &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.constData()));
+    argv.push_back(nullptr);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(report[0]);
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            sigset_t none;
+            ::sigemptyset(&none);
+            ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
+            ::signal(SIGPIPE, SIG_DFL);
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                ::dup2(null, 0);
+                ::dup2(null, 1);
+                ::dup2(null, 2);
+            }
+            if (::chdir(folder.constData()) == 0)
+                ::execv(argv[0], argv.data());
+            // Four more bytes after the pid tell the parent it failed.
+            const int error = errno;
+            [[maybe_unused]] const auto n = ::write(report[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        const qint64 pid = grandchild;
+        [[maybe_unused]] const auto n = ::write(report[1], &pid, sizeof pid);
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    if (child < 0) {
+        ::close(report[0]);
+        return std::nullopt;
+    }
+    // Read until both children have closed their ends: at exit, or at a
+    // successful exec.
+    char received[sizeof(qint64) + sizeof(int)];
+    std::size_t got = 0;
+    for (;;) {
+        const ssize_t n = ::read(report[0], received + got, sizeof received - got);
+        if (n > 0)
+            got += std::size_t(n);
+        else if (n == 0 || errno != EINTR || got == sizeof received)
+            break;
+    }
+    ::close(report[0]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    qint64 pid = 0;
+    if (got != sizeof pid)
+        return std::nullopt;
+    std::memcpy(&pid, received, sizeof pid);
+    if (pid <= 0)
+        return std::nullopt;
+    return pid;
+}
 
 QString findDesktopEntry(const QString &id)
 {
@@ -111,21 +190,18 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(const QString &pr
     return firstOnPath(candidatePrograms(programFile));
 }
 
-std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &browser, const QString &address)
+std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &browser, const QByteArray &address)
 {
     // An argument list and no shell: the address arrives as one argument,
-    // byte for byte.
-    QProcess process;
-    process.setProgram(browser.program);
-    process.setArguments(browser.argumentsBefore + QStringList{address} + browser.argumentsAfter);
-    process.setWorkingDirectory(m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath());
-    // A browser writes hundreds of lines; none of them belong in ours.
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    if (!process.startDetached(&pid))
-        return std::nullopt;
-    return pid;
+    // byte for byte, whatever its encoding (QProcess would re-encode it).
+    QList<QByteArray> arguments{QFile::encodeName(browser.program)};
+    for (const QString &argument : browser.argumentsBefore)
+        arguments << QFile::encodeName(argument);
+    arguments << address;
+    for (const QString &argument : browser.argumentsAfter)
+        arguments << QFile::encodeName(argument);
+    const QString folder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
+    return startDetached(arguments, QFile::encodeName(folder));
 }
 
 bool ProcessBrowserLauncher::running(qint64 pid)

@@ -12,7 +12,7 @@ class ProcessBrowserLauncher final : public BrowserLauncher
 {
 public:
     std::optional<ResolvedBrowser> resolve(const QString &programFile) override;
-    std::optional<qint64> start(const ResolvedBrowser &browser, const QString &address) override;
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) override;
     bool running(qint64 pid) override;
 
 private:

@@ -1,0 +1,243 @@
+#include "app/sitelistview.h"
+
+#include "sitelist/sitelistmodel.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionFocusRect>
+
+namespace zd {
+
+SiteListView::SiteListView(SiteListModel &model, QWidget *parent)
+    : QAbstractScrollArea(parent), m_model(model), m_header(new QHeaderView(Qt::Horizontal, this))
+{
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    m_header->setModel(&model);
+    m_header->setSectionsClickable(false);
+    m_header->setHighlightSections(false);
+    m_header->setStretchLastSection(false);
+    m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setSingleStep(1);
+    connect(m_header, &QHeaderView::sectionResized, this, [this] {
+        updateGeometries();
+        viewport()->update();
+    });
+    connect(&model, &QAbstractItemModel::rowsInserted, this, &SiteListView::rowsInserted);
+    connect(&model, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex &, int first, int last) { rowsRemoved(first, last); });
+    connect(&model, &QAbstractItemModel::modelReset, this, &SiteListView::reset);
+    updateGeometries();
+}
+
+void SiteListView::setColumnWidth(int width)
+{
+    m_header->resizeSection(0, width);
+}
+
+int SiteListView::columnWidth() const
+{
+    return m_header->sectionSize(0);
+}
+
+int SiteListView::rowHeight() const
+{
+    return fontMetrics().height() + 4;
+}
+
+int SiteListView::rowCount() const
+{
+    return m_model.rowCount();
+}
+
+int SiteListView::visibleRows() const
+{
+    return qMax(1, viewport()->height() / rowHeight());
+}
+
+int SiteListView::firstVisibleRow() const
+{
+    return verticalScrollBar()->value();
+}
+
+int SiteListView::rowAt(QPoint point) const
+{
+    if (point.y() < 0 || point.x() < 0 || point.x() >= viewport()->width())
+        return -1;
+    const qint64 row = qint64(firstVisibleRow()) + point.y() / rowHeight();
+    return row < rowCount() ? int(row) : -1;
+}
+
+void SiteListView::selectRow(int row)
+{
+    m_selected = m_current = (row >= 0 && row < rowCount()) ? row : -1;
+    if (m_selected >= 0)
+        scrollToRow(m_selected);
+    viewport()->update();
+}
+
+void SiteListView::scrollToRow(int row)
+{
+    QScrollBar *bar = verticalScrollBar();
+    if (row < bar->value())
+        bar->setValue(row);
+    else if (row >= bar->value() + visibleRows())
+        bar->setValue(row - visibleRows() + 1);
+}
+
+void SiteListView::updateGeometries()
+{
+    const int headerHeight = m_header->isHidden() ? 0 : m_header->sizeHint().height();
+    setViewportMargins(0, headerHeight, 0, 0);
+    const QRect area = viewport()->geometry();
+    m_header->setGeometry(area.left(), area.top() - headerHeight, area.width(), headerHeight);
+    // Scrolled by whole rows: the range is a row count, whatever the list's size.
+    QScrollBar *vertical = verticalScrollBar();
+    vertical->setRange(0, qMax(0, rowCount() - visibleRows()));
+    vertical->setPageStep(visibleRows());
+    QScrollBar *horizontal = horizontalScrollBar();
+    horizontal->setRange(0, qMax(0, columnWidth() - area.width()));
+    horizontal->setPageStep(area.width());
+}
+
+void SiteListView::rowsInserted()
+{
+    updateGeometries();
+    viewport()->update();
+}
+
+void SiteListView::rowsRemoved(int first, int last)
+{
+    const int removed = last - first + 1;
+    const auto shift = [&](int row) {
+        if (row > last)
+            return row - removed;
+        if (row >= first)
+            return -2; // was removed
+        return row;
+    };
+    const int selected = shift(m_selected);
+    m_selected = selected == -2 ? -1 : selected;
+    const int current = shift(m_current);
+    // Keys go on from the row that took the removed one's place.
+    m_current = current == -2 ? qMin(first, rowCount() - 1) : current;
+    updateGeometries();
+    viewport()->update();
+}
+
+void SiteListView::reset()
+{
+    m_selected = m_current = -1;
+    verticalScrollBar()->setValue(0);
+    updateGeometries();
+    viewport()->update();
+}
+
+void SiteListView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const int height = rowHeight();
+    const int left = -horizontalScrollBar()->value();
+    const int width = columnWidth();
+    const int first = firstVisibleRow() + event->rect().top() / height;
+    const int last = qMin(rowCount() - 1, firstVisibleRow() + event->rect().bottom() / height);
+    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    for (int row = first; row <= last; ++row) {
+        const QRect rect(left, (row - firstVisibleRow()) * height, width, height);
+        const bool selected = row == m_selected;
+        if (selected)
+            painter.fillRect(rect, palette().brush(group, QPalette::Highlight));
+        painter.setPen(palette().color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter.drawText(rect.adjusted(margin, 0, -margin, 0),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_model.displayText(row));
+        if (row == m_current && hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = rect;
+            focus.backgroundColor = palette().color(group, selected ? QPalette::Highlight : QPalette::Base);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+        }
+    }
+}
+
+void SiteListView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateGeometries();
+}
+
+void SiteListView::keyPressEvent(QKeyEvent *event)
+{
+    const int rows = rowCount();
+    int row = m_current;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        row = m_current < 0 ? 0 : m_current - 1;
+        break;
+    case Qt::Key_Down:
+        row = m_current + 1;
+        break;
+    case Qt::Key_PageUp:
+        row = qMax(0, m_current) - visibleRows();
+        break;
+    case Qt::Key_PageDown:
+        row = qMax(0, m_current) + visibleRows();
+        break;
+    case Qt::Key_Home:
+        row = 0;
+        break;
+    case Qt::Key_End:
+        row = rows - 1;
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    if (rows > 0)
+        selectRow(qBound(0, row, rows - 1));
+    event->accept();
+}
+
+void SiteListView::mousePressEvent(QMouseEvent *event)
+{
+    const int row = rowAt(event->position().toPoint());
+    if (row >= 0 && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton))
+        selectRow(row);
+    event->accept();
+}
+
+void SiteListView::mouseMoveEvent(QMouseEvent *event)
+{
+    // Dragging with the button down moves the selection, as in any list.
+    if (event->buttons() & Qt::LeftButton) {
+        const int row = rowAt(event->position().toPoint());
+        if (row >= 0 && row != m_selected)
+            selectRow(row);
+    }
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void SiteListView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void SiteListView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+void SiteListView::scrollContentsBy(int, int)
+{
+    m_header->setOffset(horizontalScrollBar()->value());
+    viewport()->update();
+}
+
+} // namespace zd
