@@ -230,6 +230,10 @@ void TestBrowsers::defaultBrowserFromDesktopEntry()
     QVERIFY(lines.value(0) != QLatin1String("/"));
     QVERIFY(QDir(lines.value(0)).exists());
     QVERIFY(QDir(lines.value(0)).isEmpty());
+    // A program that cannot be run is told apart from one that started.
+    ResolvedBrowser gone = *browser;
+    gone.program = sandbox.log() + QStringLiteral(".missing");
+    QVERIFY(!launcher.start(gone, QByteArrayLiteral("www.site.org")));
 }
 
 void TestBrowsers::hostileAddressesArriveAsOneArgument()
@@ -246,14 +250,20 @@ void TestBrowsers::hostileAddressesArriveAsOneArgument()
     const QStringList refused{"--gpu-launcher=x", "-profile /tmp/x", "  -x"};
     for (const QString &address : refused + launched)
         h.list.AppendSite(address);
+    // A line of a Windows-1252 list: not UTF-8, and it must stay as it is.
+    h.list.appendSiteBytes("caf\xE9");
     h.run.openAll();
+    QFile raw(sandbox.log());
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QVERIFY(raw.readAll().endsWith("1 4:caf\xE9\n"));
     // Each start was confirmed before the next: they arrive in list order.
-    QCOMPARE(readLog(sandbox.log()).size(), launched.size());
+    QCOMPARE(readLog(sandbox.log()).size(), launched.size() + 1);
     QStringList arrived;
     for (const QStringList &args : readLog(sandbox.log())) {
         QCOMPARE(args.size(), 1);
         arrived << args.first();
     }
+    arrived.removeLast();
     QCOMPARE(arrived, launched);
     QCOMPARE(h.ui.plainMessages().size(), 1);
     QVERIFY(h.ui.plainMessages().first().startsWith(QStringLiteral("3 addresses were not opened")));

@@ -74,6 +74,8 @@ private Q_SLOTS:
     void droppedFilesLoadInOrder();
     void loadAndSaveShareOneChannel();
     void saveWritesCrLfAfterEveryItem();
+    void loadThenSaveKeepsEveryByte_data();
+    void loadThenSaveKeepsEveryByte();
     void saveAsksBeforeOverwriting();
     void failedSaveKeepsOldFileAndSaysNoDone_data();
     void failedSaveKeepsOldFileAndSaysNoDone();
@@ -379,6 +381,56 @@ void TestSiteFiles::saveWritesCrLfAfterEveryItem()
     SiteListModel reloaded;
     LoadSiteFile(ui, channel, reloaded, saved);
     QCOMPARE(reloaded.texts(), model.texts());
+}
+
+void TestSiteFiles::loadThenSaveKeepsEveryByte_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("saved"); // as written back: CR LF after each line
+    QTest::addColumn<QString>("shown");    // the first item as the list shows it
+    QTest::newRow("UTF-8") << QByteArray("http://b\xC3\xBC"
+                                         "cher.example/\r\n")
+                           << QByteArray("http://b\xC3\xBC"
+                                         "cher.example/\r\n")
+                           << QStringLiteral("http://b\u00FCcher.example/");
+    QTest::newRow("Windows-1252") << QByteArray("caf\xE9\r\nna\xEFve\r\n")
+                                  << QByteArray("caf\xE9\r\nna\xEFve\r\n") << QStringLiteral("caf\u00E9");
+    QTest::newRow("invalid UTF-8") << QByteArray("\xC3\x28\xFF\xFE\r\n") << QByteArray("\xC3\x28\xFF\xFE\r\n")
+                                   << QString::fromLatin1("\xC3\x28\xFF\xFE");
+    QTest::newRow("NUL bytes") << QByteArray("a\0b\r\n\0\r\n", 8) << QByteArray("a\0b\r\n\0\r\n", 8)
+                               << QString::fromLatin1("a\0b", 3);
+    QTest::newRow("LF endings become CR LF")
+        << QByteArray("x\ny\r\n") << QByteArray("x\r\ny\r\n") << QStringLiteral("x");
+    QTest::newRow("last line without ending")
+        << QByteArray("x\r\ny") << QByteArray("x\r\ny\r\n") << QStringLiteral("x");
+    QTest::newRow("blank lines kept")
+        << QByteArray("\r\n \r\n\r\n") << QByteArray("\r\n \r\n\r\n") << QString();
+}
+
+void TestSiteFiles::loadThenSaveKeepsEveryByte()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, saved);
+    QFETCH(QString, shown);
+    const QString source = path(QStringLiteral("bytes-in.txt"));
+    const QString target = path(QStringLiteral("bytes-out.txt"));
+    QFile::remove(target);
+    QVERIFY(writeTestFile(source, file));
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    LoadSiteFile(ui, channel, model, source);
+    QCOMPARE(model.displayText(0), shown);
+    dialogs.nextSave.push_back(target);
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QCOMPARE(readFile(target), saved);
+    // And once more: a saved list reloads to the same items.
+    SiteListModel reloaded;
+    LoadSiteFile(ui, channel, reloaded, target);
+    QCOMPARE(reloaded.count(), model.count());
+    for (int i = 1; i <= model.count(); ++i)
+        QCOMPARE(reloaded.bytes(i), model.bytes(i));
 }
 
 void TestSiteFiles::saveAsksBeforeOverwriting()
