@@ -1,5 +1,6 @@
 #include "sitelist/sitefiles.h"
 
+#include "app/core/aside.h"
 #include "app/core/errorreport.h"
 #include "sitelist/filechannel.h"
 #include "sitelist/filedialogs.h"
@@ -237,7 +238,8 @@ void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &chann
     if (ok) {
         ok = procedure.step(140, [&] {
             writePending();
-            file->commit();
+            // The sync to disk and the rename wait for the disk, not for us.
+            runAside(ui, [&file] { file->commit(); });
         });
     }
     file.reset();
