@@ -43,6 +43,7 @@ private Q_SLOTS:
     void selfSignedTlsIsRefused();
     void emptyPageAddsNothingAndSaysNothing();
     void largePage();
+    void memoryRunningOutIsReportedAndKeepsWhatWasFound();
     void compressedPageIsInflated();
     void oneExtractionAtATime();
     void textFiles();
@@ -208,6 +209,33 @@ void TestExtraction::largePage()
     QCOMPARE(run.list.count(), 100'000);
     // The typed address counts as a folder: links join to it.
     QCOMPARE(run.list.text(100'000), m_server->url(QStringLiteral("/large?n=100000/page99999.html")));
+}
+
+void TestExtraction::memoryRunningOutIsReportedAndKeepsWhatWasFound()
+{
+    // The list that cannot grow past 1,000 items, as one with no memory left.
+    struct FullList final : SiteSink
+    {
+        SiteListModel &list;
+        explicit FullList(SiteListModel &into) : list(into) {}
+        void AppendSite(const QString &text) override
+        {
+            if (list.count() == 1'000)
+                throw std::bad_alloc();
+            list.AppendSite(text);
+        }
+    };
+    Run run;
+    FullList full(run.list);
+    NetworkDownloader downloader(5'000, 60'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, full);
+    extraction.GetUrls(m_server->url(QStringLiteral("/large?n=5000")), 1);
+    QCOMPARE(run.list.count(), 1'000);
+    QCOMPARE(run.ui.errorReports().size(), 1);
+    QVERIFY2(run.ui.errorReports().first().contains(QStringLiteral("Out of memory")),
+             qPrintable(run.ui.errorReports().first()));
+    QVERIFY(QDir(m_temp.path()).isEmpty());
+    QCOMPARE(run.ui.pointer(), Pointer::Default);
 }
 
 void TestExtraction::compressedPageIsInflated()
