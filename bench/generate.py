@@ -1,30 +1,52 @@
 #!/usr/bin/env python3
-"""Writes the benchmark inputs: a site list of 1,000,000 lines (about 40 MB)
-and a web page of about 100 MB holding about 870,000 links."""
+"""Writes the benchmark inputs into OUT: site lists of 100 k, 1 M and 10 M
+lines (about 47 bytes a line) and web pages of about 10 MB, 100 MB and 1 GB
+(one link on each line), plus counts.json with the number of href links on
+each page, which the benchmark checks its results against.
+   generate.py OUT [--small]   (--small: only the 100 k list and 10 MB page)"""
+import json
 import random
 import sys
 
 out = sys.argv[1] if len(sys.argv) > 1 else "."
+small = "--small" in sys.argv
 rng = random.Random(7)
 
-with open(f"{out}/sites.txt", "wb") as f:
-    for i in range(1_000_000):
-        f.write(b"https://www.site%07d.example.org/path/%04d\r\n" % (i, rng.randrange(10000)))
+for name, lines in [("100k", 100_000), ("1m", 1_000_000), ("10m", 10_000_000)]:
+    if small and name != "100k":
+        continue
+    with open(f"{out}/sites-{name}.txt", "wb") as f:
+        step = 100_000
+        for start in range(0, lines, step):
+            f.write(b"".join(b"https://www.site%07d.example.org/path/%04d\r\n" % (i, rng.randrange(10000))
+                             for i in range(start, start + step)))
 
+# One block of about 10 MB, repeated: every line holds exactly one href.
 words = b"lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod tempor".split()
-with open(f"{out}/page.html", "wb") as f:
-    f.write(b"<!DOCTYPE html><html><head><title>links</title></head><body>\n")
-    size = 0
-    i = 0
-    while size < 100_000_000:
-        text = b" ".join(rng.choice(words) for _ in range(4))
-        if i % 3 == 0:
-            line = b'<p class="x"><a href="https://cdn%d.example.net/a/b/%d.html" data-id="%d">%s</a> see https://plain.example.com/%d too</p>\n' % (i % 97, i, i, text, i)
-        elif i % 3 == 1:
-            line = b'<li><a HREF="/section/%d/page-%d.html" title="%s">%s</a></li>\n' % (i % 50, i, text, text)
-        else:
-            line = b'<div style="color:red">%s <a href="rel/%d.htm">more</a></div>\n' % (text, i)
-        f.write(line)
-        size += len(line)
-        i += 1
-    f.write(b"</body></html>\n")
+block = []
+size = 0
+i = 0
+while size < 10_000_000:
+    text = b" ".join(rng.choice(words) for _ in range(4))
+    if i % 3 == 0:
+        line = b'<p class="x"><a href="https://cdn%d.example.net/a/b/%d.html" data-id="%d">%s</a> see https://plain.example.com/%d too</p>\n' % (i % 97, i, i, text, i)
+    elif i % 3 == 1:
+        line = b'<li><a HREF="/section/%d/page-%d.html" title="%s">%s</a></li>\n' % (i % 50, i, text, text)
+    else:
+        line = b'<div style="color:red">%s <a href="rel/%d.htm">more</a></div>\n' % (text, i)
+    block.append(line)
+    size += len(line)
+    i += 1
+block = b"".join(block)
+counts = {}
+for name, repeats in [("10mb", 1), ("100mb", 10), ("1gb", 100)]:
+    if small and name != "10mb":
+        continue
+    with open(f"{out}/page-{name}.html", "wb") as f:
+        f.write(b"<!DOCTYPE html><html><head><title>links</title></head><body>\n")
+        for _ in range(repeats):
+            f.write(block)
+        f.write(b"</body></html>\n")
+    counts[f"page-{name}.html"] = i * repeats
+with open(f"{out}/counts.json", "w") as f:
+    json.dump(counts, f)

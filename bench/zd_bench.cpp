@@ -23,6 +23,8 @@
 #include "app/linux/qtrunmonitor.h"
 #include "launch/linux/processlauncher.h"
 #include "sitelist/siteedits.h"
+#include "sitelist/linux/qtclipboard.h"
+#include "app/sitelistview.h"
 #include "launch/linux/xcbwindowsystem.h"
 #include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
@@ -30,6 +32,9 @@
 #include "support/scanning.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QWidget>
 #include <QCoreApplication>
 #include <QFile>
@@ -37,7 +42,10 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstring>
 #include <memory>
 #include <sys/resource.h>
@@ -58,28 +66,54 @@ struct BenchUi
     test::FakeUiServices ui;
 };
 
-// Records the longest time between two turns of the event loop.
-class GapMeter : public QObject
+// The longest a posted event waited for the window's thread: a thread of its
+// own posts a probe whenever the last one has been answered, so a stall is
+// seen whatever the event pump's own rhythm.
+class StallMeter : public QObject
 {
 public:
-    GapMeter()
+    StallMeter()
+        : m_thread([this] {
+              while (!m_stop) {
+                  if (!m_waiting.exchange(true)) {
+                      m_postedAt = nowUs();
+                      QMetaObject::invokeMethod(this, [this] { answer(); }, Qt::QueuedConnection);
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+              }
+          })
+    {}
+    ~StallMeter() override
     {
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] { m_largest = qMax(m_largest, m_clock.restart()); });
-        m_clock.start();
-        m_timer.start();
+        m_stop = true;
+        m_thread.join();
     }
-    void reset()
+    void reset() { m_longestUs = 0; }
+    double longestMs() const
     {
-        m_clock.restart();
-        m_largest = 0;
+        qint64 longest = m_longestUs;
+        if (m_waiting)
+            longest = qMax(longest, nowUs() - m_postedAt);
+        return double(longest) / 1000.0;
     }
-    qint64 largestMs() { return qMax(m_largest, m_clock.elapsed()); }
 
 private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_largest = 0;
+    static qint64 nowUs()
+    {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void answer()
+    {
+        m_longestUs = qMax<qint64>(m_longestUs, nowUs() - m_postedAt);
+        m_waiting = false;
+    }
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_waiting{false};
+    std::atomic<qint64> m_postedAt{0};
+    std::atomic<qint64> m_longestUs{0};
+    std::thread m_thread;
 };
 
 double cpuSeconds()
@@ -97,41 +131,62 @@ long peakRssMb()
     return usage.ru_maxrss / 1024;
 }
 
+StallMeter *g_stalls = nullptr;
+
+// One line for people, one for bench/run.py: RESULT name wall cpu rss stall detail.
 template<class F>
 void measure(const char *what, F &&work)
 {
-    GapMeter gaps;
     QCoreApplication::processEvents();
-    gaps.reset();
+    g_stalls->reset();
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
     const QString detail = work();
     const qint64 ms = wall.elapsed();
-    std::printf("%-11s wall %7.3f s  cpu %7.3f s  peak RSS %5ld MB  longest event-loop gap %4lld ms  %s\n",
-                what, double(ms) / 1000.0, cpuSeconds() - cpu0, peakRssMb(), gaps.largestMs(),
-                qPrintable(detail));
+    // What the work left for the window (a view update, a repaint) counts too.
+    QCoreApplication::processEvents();
+    const double stall = g_stalls->longestMs();
+    std::printf("%-16s wall %7.3f s  cpu %7.3f s  peak RSS %5ld MB  longest stall %6.1f ms  %s\n", what,
+                double(ms) / 1000.0, cpuSeconds() - cpu0, peakRssMb(), stall, qPrintable(detail));
+    std::printf("RESULT %s %.4f %.4f %ld %.1f %s\n", what, double(ms) / 1000.0, cpuSeconds() - cpu0, peakRssMb(),
+                stall, qPrintable(detail));
+    std::fflush(stdout);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // The progress window needs widgets (offscreen is fine); the rest runs
-    // windowless, as before.
-    const bool widgets = argc > 1 && std::strcmp(argv[1], "progress") == 0;
-    std::unique_ptr<QCoreApplication> application =
-        widgets ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
-    QCoreApplication &app = *application;
+    // A real window with the list's real view, as the user has it; the
+    // offscreen platform draws it without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
-        std::fprintf(stderr, "usage: zd_bench load|save|clipboard|hrefs|text|extract|wait ARG...\n");
+        std::fprintf(stderr, "usage: zd_bench load|save|clipboard|clear|end|hrefs|text|extract|helpers|"
+                             "progress|browsers|wait ARG... [none]\n");
         return 2;
     }
+    StallMeter stalls;
+    g_stalls = &stalls;
     BenchUi bench;
     UiServices &ui = bench.ui;
     SiteListModel list;
     FileChannel channel;
+    // "none" as the last argument: no view, for what the view itself costs.
+    const bool withView = args.last() != QLatin1String("none");
+    QWidget mainWindow;
+    mainWindow.resize(536, 578);
+    std::unique_ptr<SiteListView> view;
+    if (withView) {
+        view = std::make_unique<SiteListView>(list, &mainWindow);
+        view->setGeometry(8, 42, 520, 169);
+        view->setColumnWidth(467);
+    }
+    mainWindow.show();
+    QCoreApplication::processEvents();
     const QString command = args.value(0);
     const QString arg = args.value(1);
 
@@ -150,11 +205,33 @@ int main(int argc, char **argv)
                 return QStringLiteral("%1 items").arg(list.count());
             });
         } else {
+            // Through the real clipboard, as the button does it.
+            QtClipboard clipboard;
             measure("clipboard", [&] {
-                const QString text = composeClipboardText(ui, *list.snapshot());
-                return QStringLiteral("%1 characters").arg(text.size());
+                CopyListToClipboard(ui, clipboard, list);
+                return QStringLiteral("%1 characters").arg(QGuiApplication::clipboard()->text().size());
             });
         }
+    } else if (command == QLatin1String("clear")) {
+        LoadSiteFile(ui, channel, list, arg);
+        QCoreApplication::processEvents();
+        measure("clear", [&] {
+            clearList(ui, list);
+            return QStringLiteral("%1 items left").arg(list.count());
+        });
+    } else if (command == QLatin1String("end")) {
+        // End in the list after loading: the view jumps to the last row.
+        LoadSiteFile(ui, channel, list, arg);
+        QCoreApplication::processEvents();
+        if (!view)
+            return 2;
+        view->setFocus();
+        measure("end", [&] {
+            QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+            QCoreApplication::sendEvent(view.get(), &end);
+            view->viewport()->repaint();
+            return QStringLiteral("row %1 of %2 items").arg(view->selectedRow() + 1).arg(list.count());
+        });
     } else if (command.startsWith(QLatin1String("hrefs")) || command.startsWith(QLatin1String("text"))) {
         // "-count": the addresses are made but not kept in the list.
         const bool hrefs = command.startsWith(QLatin1String("hrefs"));
@@ -175,7 +252,7 @@ int main(int argc, char **argv)
         measure("extract", [&] {
             const bool ok = extraction.GetUrls(arg, 1);
             list.flushPending();
-            return QStringLiteral("%1, %2 items").arg(ok ? "downloaded" : "failed").arg(list.count());
+            return QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");
         });
     } else if (command == QLatin1String("browsers")) {
         // zd_bench browsers CHOICE COUNT BASE: the real browser of CHOICE
@@ -253,9 +330,6 @@ int main(int argc, char **argv)
         } monitor;
         // The main window is up in both, as in the program: the difference
         // is the progress window alone.
-        QWidget mainWindow;
-        mainWindow.resize(536, 578);
-        mainWindow.show();
         QtRunMonitor window(clock);
         window.setWindow(&mainWindow);
         const bool withWindow = args.value(2) == QLatin1String("window");

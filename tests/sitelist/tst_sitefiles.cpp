@@ -290,7 +290,8 @@ void TestSiteFiles::millionLinesAndLongLine()
     QCOMPARE(model.text(1), QStringLiteral("http://site0.example/"));
     QCOMPARE(model.text(1'000'000), QStringLiteral("http://site999999.example/"));
     QCOMPARE(model.text(1'000'001).size(), 10 * 1024 * 1024);
-    QVERIFY(ui.pumps >= 1'000'001); // offered a turn at every line
+    // Offered a turn every few hundred lines and at every read.
+    QVERIFY(ui.pumps >= 1'000'001 / 256);
 }
 
 void TestSiteFiles::droppedFilesLoadInOrder()
