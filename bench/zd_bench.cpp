@@ -77,12 +77,14 @@ public:
               while (!m_stop) {
                   if (!m_waiting.exchange(true)) {
                       m_postedAt = nowUs();
-                      QMetaObject::invokeMethod(this, [this] { answer(); }, Qt::QueuedConnection);
+                      QMetaObject::invokeMethod(
+                          this, [this] { answer(); }, Qt::QueuedConnection);
                   }
                   std::this_thread::sleep_for(std::chrono::milliseconds(2));
               }
           })
-    {}
+    {
+    }
     ~StallMeter() override
     {
         m_stop = true;
@@ -124,11 +126,18 @@ double cpuSeconds()
            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The process's own high-water mark: getrusage would also count what the
+// parent had in use when it started this one.
 long peakRssMb()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+    }
+    return -1;
 }
 
 StallMeter *g_stalls = nullptr;
@@ -149,8 +158,8 @@ void measure(const char *what, F &&work)
     const double stall = g_stalls->longestMs();
     std::printf("%-16s wall %7.3f s  cpu %7.3f s  peak RSS %5ld MB  longest stall %6.1f ms  %s\n", what,
                 double(ms) / 1000.0, cpuSeconds() - cpu0, peakRssMb(), stall, qPrintable(detail));
-    std::printf("RESULT %s %.4f %.4f %ld %.1f %s\n", what, double(ms) / 1000.0, cpuSeconds() - cpu0, peakRssMb(),
-                stall, qPrintable(detail));
+    std::printf("RESULT %s %.4f %.4f %ld %.1f %s\n", what, double(ms) / 1000.0, cpuSeconds() - cpu0,
+                peakRssMb(), stall, qPrintable(detail));
     std::fflush(stdout);
 }
 
@@ -241,8 +250,11 @@ int main(int argc, char **argv)
         measure(qPrintable(command), [&] {
             LinkNormalizer links;
             links.SetPageUrl(QStringLiteral("www.example.com/dir/"));
-            ScanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, sink,
-                     ui);
+            // Pages are scanned as a downloaded page is, text files as text files are.
+            if (hrefs)
+                ScanPage(arg, links, sink, ui);
+            else
+                ScanFile(arg, StreamScanner::Kind::TextUrls, links, sink, ui);
             return QStringLiteral("%1 items").arg(countOnly ? counter.count : list.count());
         });
     } else if (command == QLatin1String("extract")) {

@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <optional>
 
+#include <sys/mman.h>
+
 namespace zd {
 
 namespace {
@@ -52,7 +54,29 @@ void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &l
     scanner.finish();
 }
 
+// The downloaded page: mapped, scanned without a copy.
+void scanPageFile(QFile &file, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+{
+    const qint64 size = file.size();
+    uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
+    if (!mapped) {
+        scanOpenFile(file, StreamScanner::Kind::Hrefs, links, list, ui);
+        return;
+    }
+    ::madvise(mapped, size_t(size), MADV_SEQUENTIAL);
+    StreamScanner scanner(StreamScanner::Kind::Hrefs, links, list, ui);
+    scanner.scanWhole(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
+    file.unmap(mapped);
+}
+
 } // namespace
+
+void ScanPage(const QString &path, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
+{
+    QFile file(path);
+    openRegularFile(file);
+    scanPageFile(file, links, list, ui);
+}
 
 void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
               UiServices &ui)
@@ -132,7 +156,7 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
         procedure.step(112, [&] { openRegularFile(file); });
         procedure.step(118, [&] {
             if (file.isOpen())
-                scanOpenFile(file, StreamScanner::Kind::Hrefs, m_links, m_list, m_ui);
+                scanPageFile(file, m_links, m_list, m_ui);
         });
         procedure.step(120, [&] { file.close(); });
         procedure.step(128, [&] { DeleteFileQuietly(m_ui, temp->fileName()); });

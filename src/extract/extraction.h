@@ -20,6 +20,12 @@ class UiServices;
 void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
               UiServices &ui);
 
+/// Scans a downloaded page for href values. The page is this program's own
+/// private file, which nothing else shortens, so it is mapped and scanned
+/// where it lies instead of copied in chunks; read like any file when it
+/// cannot be mapped. Throws Failure when it cannot be opened or read.
+void ScanPage(const QString &path, const LinkNormalizer &links, SiteSink &list, UiServices &ui);
+
 /// The folder for the temporary download: TEMP, else the system's.
 QString temporaryFolder();
 

@@ -5,10 +5,17 @@
 #include "app/core/textcodec.h"
 #include "app/core/uiservices.h"
 
+#include <cstdint>
 #include <cstring>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace zd {
@@ -61,48 +68,117 @@ qsizetype findBreak(const char *data, qsizetype size, qsizetype from)
     return size;
 }
 
-// Calls found(i) for every i in [from, limit) where data[i] == a and
+// A lower-case letter as the first byte of a sequence matches either case.
+inline char foldFor(char a)
+{
+    return (a >= 'a' && a <= 'z') ? char(0x20) : char(0);
+}
+
+// Where a 32-byte stretch at p holds a, b (and c when not 0) one after the
+// other: bit k set for a match starting at p + k.
+inline std::uint32_t sequenceMask(const char *p, char a, char b, char c)
+{
+    const char fold = foldFor(a);
+#if defined(__SSE2__)
+    const auto half = [&](const char *q) {
+        __m128i hit = _mm_and_si128(
+            _mm_cmpeq_epi8(
+                _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(q)), _mm_set1_epi8(fold)),
+                _mm_set1_epi8(a)),
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(q + 1)), _mm_set1_epi8(b)));
+        if (c)
+            hit = _mm_and_si128(hit, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(q + 2)),
+                                                    _mm_set1_epi8(c)));
+        return std::uint32_t(_mm_movemask_epi8(hit));
+    };
+    return half(p) | (half(p + 16) << 16);
+#else
+    std::uint32_t mask = 0;
+    for (int k = 0; k < 32; ++k) {
+        if (char(p[k] | fold) == a && p[k + 1] == b && (!c || p[k + 2] == c))
+            mask |= std::uint32_t(1) << k;
+    }
+    return mask;
+#endif
+}
+
+#if defined(__x86_64__)
+// The same with one 32-byte compare, where the processor has AVX2.
+__attribute__((target("avx2"))) inline std::uint32_t sequenceMaskAvx2(const char *p, char a, char b, char c)
+{
+    const __m256i first = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)),
+                                          _mm256_set1_epi8(foldFor(a)));
+    __m256i hit = _mm256_and_si256(
+        _mm256_cmpeq_epi8(first, _mm256_set1_epi8(a)),
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 1)), _mm256_set1_epi8(b)));
+    if (c)
+        hit = _mm256_and_si256(hit,
+                               _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 2)),
+                                                 _mm256_set1_epi8(c)));
+    return std::uint32_t(_mm256_movemask_epi8(hit));
+}
+#endif
+
+// Calls found(i) for every i in [from, limit) where data[i] == a (either
+// case for a lower-case letter) and
 // data[i + 1] == b (and, when c is not 0, data[i + 2] == c), in ascending
 // order. found returns false to stop. pump runs between blocks.
-template<class Found, class Pump>
-void findSequence(const char *data, qsizetype size, qsizetype from, qsizetype limit, char a, char b, char c,
-                  Found &&found, Pump &&pump)
+template<class Mask, class Found, class Pump>
+inline void findSequenceWith(Mask &&mask32, const char *data, qsizetype size, qsizetype from, qsizetype limit,
+                             char a, char b, char c, Found &&found, Pump &&pump)
 {
     const qsizetype tail = c ? 2 : 1;
     qsizetype i = from;
     qsizetype nextPump = from + kPumpBlock;
-#if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi8(a);
-    const __m128i vb = _mm_set1_epi8(b);
-    const __m128i vc = _mm_set1_epi8(c);
-    for (; i + 16 + tail <= size && i < limit; i += 16) {
+    // Thirty-two bytes a turn; the pump is looked at once a block. What is
+    // left near the limit goes to the byte loop below.
+    const qsizetype lastStart = qMin(size - tail, limit) - 32;
+    while (i <= lastStart) {
         if (i >= nextPump) {
             pump();
             nextPump = i + kPumpBlock;
         }
-        const char *p = data + i;
-        __m128i hit =
-            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), va),
-                          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1)), vb));
-        if (c)
-            hit = _mm_and_si128(
-                hit, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 2)), vc));
-        unsigned mask = unsigned(_mm_movemask_epi8(hit));
-        if (limit - i < 16)
-            mask &= (1u << (limit - i)) - 1;
-        while (mask != 0) {
-            if (!found(i + __builtin_ctz(mask)))
-                return;
-            mask &= mask - 1;
+        const qsizetype blockLast = qMin(lastStart, nextPump - 1);
+        for (; i <= blockLast; i += 32) {
+            std::uint32_t mask = mask32(data + i, a, b, c);
+            while (mask != 0) {
+                if (!found(i + __builtin_ctz(mask)))
+                    return;
+                mask &= mask - 1;
+            }
         }
     }
-#endif
+    const char fold = foldFor(a);
     for (; i + tail < size && i < limit; ++i) {
-        if (data[i] == a && data[i + 1] == b && (!c || data[i + 2] == c)) {
+        if (char(data[i] | fold) == a && data[i + 1] == b && (!c || data[i + 2] == c)) {
             if (!found(i))
                 return;
         }
     }
+}
+
+#if defined(__x86_64__)
+template<class Found, class Pump>
+__attribute__((target("avx2"))) void findSequenceAvx2(const char *data, qsizetype size, qsizetype from,
+                                                      qsizetype limit, char a, char b, char c, Found &&found,
+                                                      Pump &&pump)
+{
+    findSequenceWith(sequenceMaskAvx2, data, size, from, limit, a, b, c, found, pump);
+}
+#endif
+
+template<class Found, class Pump>
+void findSequence(const char *data, qsizetype size, qsizetype from, qsizetype limit, char a, char b, char c,
+                  Found &&found, Pump &&pump)
+{
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        findSequenceAvx2(data, size, from, limit, a, b, c, found, pump);
+        return;
+    }
+#endif
+    findSequenceWith(sequenceMask, data, size, from, limit, a, b, c, found, pump);
 }
 
 bool isAscii(QByteArrayView bytes)
@@ -113,33 +189,15 @@ bool isAscii(QByteArrayView bytes)
     return any < 0x80;
 }
 
-// The address for a found ASCII value, built in one allocation; the same
-// result as decoding it and resolving the text.
-QString resolveAscii(QByteArrayView value, const LinkNormalizer &links)
-{
-    if (value.startsWith('/'))
-        value = value.sliced(1);
-    if (value.size() >= 4 && equalsLower(value.data(), "http", 4))
-        return QString::fromLatin1(value);
-    const QString &base = links.baseUrl();
-    QString address(base.size() + 1 + value.size(), Qt::Uninitialized);
-    QChar *out = address.data();
-    std::memcpy(static_cast<void *>(out), base.constData(), size_t(base.size()) * sizeof(QChar));
-    out += base.size();
-    *out++ = QLatin1Char('/');
-    for (const char c : value)
-        *out++ = QLatin1Char(c);
-    return address;
-}
-
 // Adds found values unless they are too long to be addresses; offers the
 // event loop a turn every so many of them.
 class FoundSink
 {
 public:
     FoundSink(const LinkNormalizer &links, SiteSink &list, UiServices &ui)
-        : m_links(links), m_list(list), m_ui(ui)
+        : m_links(links), m_list(list), m_ui(ui), m_base(links.baseUrl().toUtf8())
     {
+        m_base.append('/');
     }
 
     void add(QByteArrayView bytes)
@@ -150,7 +208,7 @@ public:
             return;
         if (isAscii(bytes)) {
             if (bytes.size() <= kMaxFoundLength)
-                m_list.AppendSite(resolveAscii(bytes, m_links));
+                appendAscii(bytes);
             return;
         }
         const QString value = decodeBytes(bytes);
@@ -159,9 +217,27 @@ public:
     }
 
 private:
+    // The same bytes as resolving the decoded value and storing its UTF-8,
+    // without making text of it on the way.
+    void appendAscii(QByteArrayView value)
+    {
+        if (value.startsWith('/'))
+            value = value.sliced(1);
+        if (value.size() >= 4 && equalsLower(value.data(), "http", 4)) {
+            m_list.appendSiteBytes(value);
+            return;
+        }
+        m_joined.resize(m_base.size() + value.size());
+        std::memcpy(m_joined.data(), m_base.constData(), size_t(m_base.size()));
+        std::memcpy(m_joined.data() + m_base.size(), value.data(), size_t(value.size()));
+        m_list.appendSiteBytes(m_joined);
+    }
+
     const LinkNormalizer &m_links;
     SiteSink &m_list;
     UiServices &m_ui;
+    QByteArray m_base; // the page's folder as UTF-8, with its "/"
+    QByteArray m_joined;
     unsigned m_count = 0;
 };
 
@@ -180,11 +256,11 @@ void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
     // once and reused: every byte is searched at most once.
     qsizetype closing = -1;
     findSequence(
-        data, size, from, limit, '=', '"', 0,
-        [&](qsizetype equals) {
-            if (equals < 4 || !equalsLower(data + equals - 4, "href", 4))
+        data, size, from, limit, 'f', '=', '"',
+        [&](qsizetype f) {
+            if (f < 3 || !equalsLower(data + f - 3, "hre", 3))
                 return true;
-            const qsizetype start = equals + 2;
+            const qsizetype start = f + 3;
             if (closing < start) {
                 const void *quote =
                     start < size ? std::memchr(data + start, '"', size_t(size - start)) : nullptr;
@@ -260,6 +336,28 @@ void StreamScanner::finish()
     m_window.clear();
     m_filled = 0;
     m_from = 0;
+}
+
+void StreamScanner::scanWhole(QByteArrayView bytes)
+{
+    // In slices, each starting its anchors where the last stopped and free to
+    // look past its end: the same result as one pass. What lies behind a
+    // slice is let go, so a mapped page never counts whole against memory.
+    constexpr qsizetype kSlice = qsizetype{64} << 20;
+    const auto window = m_kind == Kind::Hrefs ? hrefWindow : textWindow;
+    const qsizetype page = ::sysconf(_SC_PAGESIZE);
+    const bool aligned = reinterpret_cast<quintptr>(bytes.data()) % quintptr(page) == 0;
+    qsizetype released = 0;
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype limit = qMin(bytes.size(), from + kSlice);
+        window(bytes.data(), bytes.size(), from, limit, limit == bytes.size(), m_sink->found, m_ui);
+        const qsizetype done = (limit - kLookbehind) / page * page;
+        if (aligned && done > released) {
+            ::madvise(const_cast<char *>(bytes.data()) + released, size_t(done - released), MADV_DONTNEED);
+            released = done;
+        }
+        from = limit;
+    }
 }
 
 void StreamScanner::scan(bool last)

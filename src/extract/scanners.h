@@ -31,6 +31,8 @@ public:
     char *prepare(qsizetype bytes);
     void commit(qsizetype bytes);
     void finish();
+    /// Scans all of \a bytes at once, in place, instead of prepare/commit/finish.
+    void scanWhole(QByteArrayView bytes);
 
 private:
     struct Sink;

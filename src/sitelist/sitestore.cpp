@@ -3,25 +3,59 @@
 #include <QStringEncoder>
 
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace zd {
 
 namespace {
+
 constexpr std::size_t kBlockSize = std::size_t(4) << 20;
 // Items past this size get a block of their own instead of ending one early.
 constexpr std::size_t kOwnBlock = kBlockSize / 8;
+
+// Blocks and record pages come straight from the kernel with their pages
+// in place: one call per block instead of a fault per 4 KiB as it fills.
+void *allocate(std::size_t bytes)
+{
+    void *memory =
+        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (memory == MAP_FAILED)
+        throw std::bad_alloc();
+    return memory;
+}
+
 } // namespace
 
-SiteStore::SiteStore(const SiteStore &other) : m_spans(other.m_spans), m_open(other.m_open)
+void SiteStore::Unmap::operator()(void *memory) const
+{
+    ::munmap(memory, bytes);
+}
+
+void SiteStore::addPage()
+{
+    constexpr std::size_t bytes = sizeof(Span) * kPageSpans;
+    m_pages.emplace_back(static_cast<Span *>(allocate(bytes)), Unmap{bytes});
+}
+
+SiteStore::SiteStore(const SiteStore &other) : m_size(other.m_size), m_open(other.m_open)
 {
     m_blocks.reserve(other.m_blocks.size());
     for (const Block &block : other.m_blocks) {
         Block copy;
-        copy.data = std::make_unique_for_overwrite<char[]>(block.capacity);
+        copy.data = std::unique_ptr<char[], Unmap>(static_cast<char *>(allocate(block.capacity)),
+                                                   Unmap{block.capacity});
         std::memcpy(copy.data.get(), block.data.get(), block.used);
         copy.used = block.used;
         copy.capacity = block.capacity;
         m_blocks.push_back(std::move(copy));
+    }
+    m_pages.reserve(other.m_pages.size());
+    for (size_t page = 0; page < other.m_pages.size(); ++page) {
+        addPage();
+        const qsizetype used = qMin(kPageSpans, m_size - qsizetype(page) * kPageSpans);
+        std::memcpy(m_pages.back().get(), other.m_pages[page].get(), sizeof(Span) * size_t(used));
     }
 }
 
@@ -29,7 +63,8 @@ std::uint32_t SiteStore::reserve(std::size_t length)
 {
     const auto addBlock = [this](std::size_t capacity) {
         Block block;
-        block.data = std::make_unique_for_overwrite<char[]>(capacity);
+        const std::size_t bytes = qMax<std::size_t>(capacity, 1);
+        block.data = std::unique_ptr<char[], Unmap>(static_cast<char *>(allocate(bytes)), Unmap{bytes});
         block.capacity = capacity;
         m_blocks.push_back(std::move(block));
         return std::uint32_t(m_blocks.size() - 1);
@@ -43,12 +78,23 @@ std::uint32_t SiteStore::reserve(std::size_t length)
 
 void SiteStore::append(QByteArrayView bytes)
 {
-    const auto length = std::size_t(bytes.size());
+    append(bytes, {});
+}
+
+void SiteStore::append(QByteArrayView head, QByteArrayView tail)
+{
+    const auto length = std::size_t(head.size() + tail.size());
+    // The record's page first: a failure leaves no bytes without an item.
+    if (m_size == qsizetype(m_pages.size()) * kPageSpans)
+        addPage();
     const std::uint32_t index = reserve(length);
     Block &block = m_blocks[index];
-    if (length)
-        std::memcpy(block.data.get() + block.used, bytes.data(), length);
-    m_spans.push_back({index, std::uint32_t(block.used), length});
+    char *out = block.data.get() + block.used;
+    if (!head.isEmpty())
+        std::memcpy(out, head.data(), size_t(head.size()));
+    if (!tail.isEmpty())
+        std::memcpy(out + head.size(), tail.data(), size_t(tail.size()));
+    pushSpan(index, std::uint32_t(block.used), length);
     block.used += length;
 }
 
@@ -56,26 +102,45 @@ void SiteStore::appendUtf8(QStringView text)
 {
     QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     const auto room = std::size_t(encoder.requiredSpace(text.size()));
+    if (m_size == qsizetype(m_pages.size()) * kPageSpans)
+        addPage();
     const std::uint32_t index = reserve(room);
     Block &block = m_blocks[index];
     char *start = block.data.get() + block.used;
     char *end = text.isEmpty() ? start : encoder.appendToBuffer(start, text);
     const auto length = std::size_t(end - start);
-    m_spans.push_back({index, std::uint32_t(block.used), length});
+    pushSpan(index, std::uint32_t(block.used), length);
     block.used += length;
 }
 
 void SiteStore::erase(qsizetype i)
 {
     // The bytes stay in their block until the list is cleared: a removal
-    // never moves what other items point into.
-    m_spans.erase(m_spans.begin() + i);
+    // never moves what other items point into; only the records close up.
+    for (qsizetype at = i; at + 1 < m_size;) {
+        const qsizetype pageEnd = qMin(m_size, ((at >> kPageShift) + 1) << kPageShift);
+        Span *here = &span(at);
+        const qsizetype inPage = pageEnd - at - 1;
+        std::memmove(here, here + 1, sizeof(Span) * size_t(inPage));
+        at += inPage;
+        if (at + 1 < m_size)
+            span(at) = span(at + 1); // the next page's first comes over
+        ++at;
+    }
+    shrinkTo(m_size - 1);
+}
+
+void SiteStore::shrinkTo(qsizetype count)
+{
+    m_size = count;
+    m_pages.resize(size_t((count + kPageSpans - 1) >> kPageShift));
 }
 
 void SiteStore::clear()
 {
-    std::deque<Span>().swap(m_spans);
+    std::vector<std::unique_ptr<Span[], Unmap>>().swap(m_pages);
     std::vector<Block>().swap(m_blocks);
+    m_size = 0;
     m_open = UINT32_MAX;
 }
 

@@ -4,15 +4,15 @@
 #include <QStringView>
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <vector>
 
 namespace zd {
 
-/// Items as their own bytes, packed into large blocks with one small record
-/// per item: no allocation per item, and no block ever moves, so growing to
-/// millions of items never copies what is already stored.
+/// Items as their own bytes, packed into large blocks with one 16-byte
+/// record per item, the records in pages of their own: no allocation per
+/// item, and nothing stored ever moves as the store grows, so a list of
+/// millions never copies what it holds.
 class SiteStore
 {
 public:
@@ -20,14 +20,16 @@ public:
     SiteStore(const SiteStore &other);
     SiteStore &operator=(const SiteStore &) = delete;
 
-    qsizetype size() const { return qsizetype(m_spans.size()); }
+    qsizetype size() const { return m_size; }
     /// Item \a i, 0 to size() - 1; valid until the store next changes.
     QByteArrayView at(qsizetype i) const
     {
-        const Span &span = m_spans[size_t(i)];
-        return {m_blocks[span.block].data.get() + span.offset, qsizetype(span.length)};
+        const Span &item = span(i);
+        return {m_blocks[item.block].data.get() + item.offset, qsizetype(item.length)};
     }
     void append(QByteArrayView bytes);
+    /// Appends \a head followed by \a tail as one item.
+    void append(QByteArrayView head, QByteArrayView tail);
     /// Appends the UTF-8 of \a text, encoded straight into the store.
     void appendUtf8(QStringView text);
     void erase(qsizetype i);
@@ -36,15 +38,13 @@ public:
     template<class Keep>
     qsizetype retainIf(Keep &&keep)
     {
-        size_t kept = 0;
-        for (size_t i = 0; i < m_spans.size(); ++i) {
-            const Span &span = m_spans[i];
-            if (!keep(QByteArrayView(m_blocks[span.block].data.get() + span.offset, qsizetype(span.length))))
-                continue;
-            m_spans[kept++] = span;
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < m_size; ++i) {
+            if (keep(at(i)))
+                span(kept++) = span(i);
         }
-        const auto removed = qsizetype(m_spans.size() - kept);
-        m_spans.resize(kept);
+        const qsizetype removed = m_size - kept;
+        shrinkTo(kept);
         return removed;
     }
     void clear();
@@ -56,17 +56,41 @@ private:
         std::uint32_t offset;
         std::uint64_t length;
     };
+    struct Unmap
+    {
+        std::size_t bytes;
+        void operator()(void *memory) const;
+    };
     struct Block
     {
-        std::unique_ptr<char[]> data;
+        std::unique_ptr<char[], Unmap> data;
         std::size_t used = 0;
         std::size_t capacity = 0;
     };
+    static constexpr int kPageShift = 17; // 131,072 records: 2 MiB a page
+    static constexpr qsizetype kPageSpans = qsizetype(1) << kPageShift;
+
+    Span &span(qsizetype i) { return m_pages[size_t(i >> kPageShift)][i & (kPageSpans - 1)]; }
+    const Span &span(qsizetype i) const { return m_pages[size_t(i >> kPageShift)][i & (kPageSpans - 1)]; }
     /// Room for \a length bytes; the block it is in.
     std::uint32_t reserve(std::size_t length);
+    void pushSpan(std::uint32_t block, std::uint32_t offset, std::uint64_t length)
+    {
+        if (m_size == qsizetype(m_pages.size()) * kPageSpans)
+            addPage();
+        // Field by field: a whole record built on the stack and copied
+        // over stalls on the store forwarding.
+        Span &item = span(m_size++);
+        item.block = block;
+        item.offset = offset;
+        item.length = length;
+    }
+    void shrinkTo(qsizetype count);
+    void addPage();
 
     std::vector<Block> m_blocks;
-    std::deque<Span> m_spans;
+    std::vector<std::unique_ptr<Span[], Unmap>> m_pages;
+    qsizetype m_size = 0;
     /// The block small items go into; large ones get a block of their own.
     std::uint32_t m_open = UINT32_MAX;
 };

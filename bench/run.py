@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""Runs the benchmarks as a user meets them (the list attached to its real
+view, the real clipboard, a real HTTP server on a free port) beside wc -l and
+ripgrep on the same files, prints the median, min and max of several runs and
+a scaling table, and checks every result's item count: a wrong count fails.
+   run.py BENCH_BINARY DATA_DIR [--runs N] [--small]"""
+import functools
+import http.server
+import json
+import os
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+bench, data = sys.argv[1], sys.argv[2]
+runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 5
+small = "--small" in sys.argv
+counts = json.load(open(os.path.join(data, "counts.json")))
+lines = {"100k": 100_000, "1m": 1_000_000, "10m": 10_000_000}
+pages = ["10mb"] if small else ["10mb", "100mb", "1gb"]
+lists = ["100k"] if small else ["100k", "1m", "10m"]
+failures = []
+rows = {}
+
+
+def path(name):
+    return os.path.join(data, name)
+
+
+def spread(values):
+    return statistics.median(values), min(values), max(values)
+
+
+def measure(label, args, expected_items=None):
+    """Runs the benchmark program; its RESULT line gives wall, cpu, RSS, stall, detail."""
+    walls, rss, stalls, detail = [], [], [], ""
+    for _ in range(runs):
+        out = subprocess.run([bench] + args, capture_output=True, text=True).stdout
+        result = [line for line in out.splitlines() if line.startswith("RESULT ")]
+        if not result:
+            failures.append(f"{label}: no result ({out.strip()[:200]})")
+            return None
+        fields = result[-1].split(" ", 6)
+        walls.append(float(fields[2]))
+        rss.append(int(fields[4]))
+        stalls.append(float(fields[5]))
+        detail = fields[6]
+        if expected_items is not None and not detail.startswith(f"{expected_items} items"):
+            failures.append(f"{label}: expected {expected_items} items, got '{detail}'")
+    median, low, high = spread(walls)
+    rows[label] = {"wall": median, "rss": max(rss), "stall": max(stalls)}
+    print(f"{label:<28} {median:8.3f} s  (min {low:.3f}, max {high:.3f})  peak RSS {max(rss):5d} MB  "
+          f"longest stall {max(stalls):6.1f} ms  {detail}", flush=True)
+    return rows[label]
+
+
+def tool(label, args):
+    walls = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        walls.append(time.perf_counter() - start)
+    median, low, high = spread(walls)
+    rows[label] = {"wall": median}
+    print(f"{label:<28} {median:8.3f} s  (min {low:.3f}, max {high:.3f})", flush=True)
+    return median
+
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=data))
+threading.Thread(target=server.serve_forever, daemon=True).start()
+port = server.server_address[1]
+
+print(f"== site lists ({runs} runs each: median, min, max) ==")
+for size in lists:
+    name = f"sites-{size}.txt"
+    tool(f"wc -l {size}", ["wc", "-l", path(name)])
+    measure(f"load {size}", ["load", path(name)], lines[size])
+    measure(f"load {size}, no view", ["load", path(name), "none"], lines[size])
+    measure(f"save {size}", ["save", path(name), path("saved.txt")], lines[size])
+    same = subprocess.run(["cmp", "-s", path(name), path("saved.txt")]).returncode == 0
+    os.remove(path("saved.txt"))
+    if not same:
+        failures.append(f"save {size}: the saved file differs from the loaded one")
+    measure(f"copy to clipboard {size}", ["clipboard", path(name)])
+    measure(f"clear {size}", ["clear", path(name)], 0)
+    measure(f"End key {size}", ["end", path(name)])
+
+print("== pages: href and text addresses ==")
+for size in pages:
+    name = f"page-{size}.html"
+    tool(f"rg hrefs {size}", ["rg", "-o", "-i", 'href="[^"]*"', path(name)])
+    measure(f"hrefs {size}", ["hrefs", path(name)], counts[name])
+    measure(f"extract over HTTP {size}", ["extract", f"http://127.0.0.1:{port}/{name}"], counts[name])
+    tool(f"rg text {size}", ["rg", "-o", "-i", r"https?://[^ \r\n]*", path(name)])
+    measure(f"text {size}", ["text", path(name)])
+server.shutdown()
+
+print("== scaling ==")
+print(f"{'input':<10} {'load':>9} {'load, no view':>14} {'wc -l':>8}   {'peak RSS':>9} {'budget':>9}")
+for size in lists:
+    file_mb = os.path.getsize(path(f"sites-{size}.txt")) / 2**20
+    budget = file_mb + 24 * lines[size] / 2**20 + 64
+    r = rows[f"load {size}"]
+    print(f"{size:<10} {r['wall']:8.3f}s {rows[f'load {size}, no view']['wall']:13.3f}s "
+          f"{rows[f'wc -l {size}']['wall']:7.3f}s   {r['rss']:6d} MB {budget:6.0f} MB")
+print(f"{'page':<10} {'hrefs':>9} {'rg hrefs':>9} {'text':>9} {'rg text':>9} {'extract':>9}")
+for size in pages:
+    print(f"{size:<10} {rows[f'hrefs {size}']['wall']:8.3f}s {rows[f'rg hrefs {size}']['wall']:8.3f}s "
+          f"{rows[f'text {size}']['wall']:8.3f}s {rows[f'rg text {size}']['wall']:8.3f}s "
+          f"{rows[f'extract over HTTP {size}']['wall']:8.3f}s")
+
+print("== targets ==")
+
+
+def target(text, ok):
+    print(f"{'met   ' if ok else 'MISSED'} {text}")
+
+
+if not small:
+    l1, l10 = rows["load 1m"]["wall"], rows["load 10m"]["wall"]
+    target(f"10 M lines within 11x of 1 M: {l10 / l1:.1f}x", l10 <= 11 * l1)
+    target(f"10 M-line load in the view <= 3 s: {l10:.3f} s", l10 <= 3)
+    nv = rows["load 10m, no view"]["wall"]
+    target(f"10 M-line load within 2x of no view: {l10 / nv:.2f}x", l10 <= 2 * nv)
+    target(f"1 M-line load within 10x of wc -l: {l1 / rows['wc -l 1m']['wall']:.1f}x",
+           l1 <= 10 * rows["wc -l 1m"]["wall"])
+    for size in pages[1:]:
+        h = rows[f"rg hrefs {size}"]["wall"] / rows[f"hrefs {size}"]["wall"]
+        t = rows[f"rg text {size}"]["wall"] / rows[f"text {size}"]["wall"]
+        target(f"hrefs into the list {h:.1f}x faster than rg ({size}), at least 5x", h >= 5)
+        target(f"text addresses into the list {t:.1f}x faster than rg ({size}), at least 4x", t >= 4)
+for size in lists:
+    file_mb = os.path.getsize(path(f"sites-{size}.txt")) / 2**20
+    budget = file_mb + 24 * lines[size] / 2**20 + 64
+    target(f"memory of {size} lines <= file + 24 B an item + 64 MB: {rows[f'load {size}']['rss']} MB "
+           f"of {budget:.0f} MB", rows[f"load {size}"]["rss"] <= budget)
+worst = max((r["stall"], k) for k, r in rows.items() if "stall" in r)
+target(f"longest stall <= 50 ms everywhere: {worst[0]:.1f} ms ({worst[1]})", worst[0] <= 50)
+
+if failures:
+    print("== FAILED ==")
+    for failure in failures:
+        print(failure)
+    sys.exit(1)
