@@ -1,6 +1,7 @@
 #include "extract/extraction.h"
 
 #include "extract/downloader.h"
+#include "app/core/aside.h"
 #include "app/core/errorreport.h"
 #include "app/core/filehelpers.h"
 #include "extract/scanners.h"
@@ -15,6 +16,7 @@
 #include <optional>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace zd {
 
@@ -67,6 +69,17 @@ void scanPageFile(QFile &file, const LinkNormalizer &links, SiteSink &list, UiSe
     StreamScanner scanner(StreamScanner::Kind::Hrefs, links, list, ui);
     scanner.scanWhole(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
     file.unmap(mapped);
+}
+
+// The last close of a removed file frees all its pages at once, a good part
+// of a second for a big page: it happens on a thread of its own while the
+// window waits in its event loop.
+void closeAside(UiServices &ui, std::optional<QTemporaryFile> &temp)
+{
+    const int last = temp && temp->handle() >= 0 ? ::dup(temp->handle()) : -1;
+    temp.reset();
+    if (last >= 0)
+        runAside(ui, [last] { ::close(last); });
 }
 
 } // namespace
@@ -149,10 +162,8 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
     if (procedure.condition(106, [&] { return ok; })) {
         procedure.step(108, [&] { result = true; });
         QFile file;
-        procedure.step(110, [&] {
-            temp->close();
-            file.setFileName(temp->fileName());
-        });
+        // The temporary file stays open until the end: see closeAside.
+        procedure.step(110, [&] { file.setFileName(temp->fileName()); });
         procedure.step(112, [&] { openRegularFile(file); });
         procedure.step(118, [&] {
             if (file.isOpen())
@@ -160,6 +171,7 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
         });
         procedure.step(120, [&] { file.close(); });
         procedure.step(128, [&] { DeleteFileQuietly(m_ui, temp->fileName()); });
+        closeAside(m_ui, temp);
         return result;
     }
     procedure.step(124, [&] { result = false; });
@@ -174,6 +186,7 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
     }
     // Removed on this path too: nothing of a failed download is left behind.
     DeleteFileQuietly(m_ui, temp->fileName());
+    closeAside(m_ui, temp);
     procedure.step(126, [&] { m_ui.messageBox(message); });
     return false;
 }
