@@ -250,11 +250,8 @@ int main(int argc, char **argv)
         measure(qPrintable(command), [&] {
             LinkNormalizer links;
             links.SetPageUrl(QStringLiteral("www.example.com/dir/"));
-            // Pages are scanned as a downloaded page is, text files as text files are.
-            if (hrefs)
-                ScanPage(arg, links, sink, ui);
-            else
-                ScanFile(arg, StreamScanner::Kind::TextUrls, links, sink, ui);
+            ScanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, sink,
+                     ui);
             return QStringLiteral("%1 items").arg(countOnly ? counter.count : list.count());
         });
     } else if (command == QLatin1String("extract")) {

@@ -4,6 +4,7 @@
 #include "app/core/aside.h"
 #include "app/core/errorreport.h"
 #include "app/core/filehelpers.h"
+#include "app/core/mappedfile.h"
 #include "extract/scanners.h"
 #include "sitelist/sitefiles.h"
 #include "app/core/uiservices.h"
@@ -15,7 +16,6 @@
 #include <cerrno>
 #include <optional>
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 namespace zd {
@@ -35,13 +35,22 @@ private:
     bool &m_flag;
 };
 
-// Reads and scans in chunks: a page of any size needs a small buffer only.
+// Scans an open regular file where it lies, mapped; read in chunks when it
+// cannot be mapped, which needs only a small buffer for a file of any size.
 void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
                   UiServices &ui)
 {
+    StreamScanner scanner(kind, links, list, ui);
+    MappedFile mapped(file);
+    if (!mapped.bytes().isEmpty()) {
+        scanner.scanWhole(mapped.bytes(), [&mapped](qsizetype from, qsizetype) { mapped.release(from); });
+        if (mapped.changed())
+            throw Failure(QStringLiteral("Device I/O error: %1 became shorter while it was read")
+                              .arg(QDir::toNativeSeparators(file.fileName())));
+        return;
+    }
     // Small enough to stay in the cache between the copy and the scan.
     constexpr qint64 kChunk = qint64{256} * 1024;
-    StreamScanner scanner(kind, links, list, ui);
     for (;;) {
         ui.pumpEvents();
         errno = 0;
@@ -56,21 +65,6 @@ void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &l
     scanner.finish();
 }
 
-// The downloaded page: mapped, scanned without a copy.
-void scanPageFile(QFile &file, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
-{
-    const qint64 size = file.size();
-    uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
-    if (!mapped) {
-        scanOpenFile(file, StreamScanner::Kind::Hrefs, links, list, ui);
-        return;
-    }
-    ::madvise(mapped, size_t(size), MADV_SEQUENTIAL);
-    StreamScanner scanner(StreamScanner::Kind::Hrefs, links, list, ui);
-    scanner.scanWhole(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
-    file.unmap(mapped);
-}
-
 // The last close of a removed file frees all its pages at once, a good part
 // of a second for a big page: it happens on a thread of its own while the
 // window waits in its event loop.
@@ -83,13 +77,6 @@ void closeAside(UiServices &ui, std::optional<QTemporaryFile> &temp)
 }
 
 } // namespace
-
-void ScanPage(const QString &path, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
-{
-    QFile file(path);
-    openRegularFile(file);
-    scanPageFile(file, links, list, ui);
-}
 
 void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
               UiServices &ui)
@@ -167,7 +154,7 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
         procedure.step(112, [&] { openRegularFile(file); });
         procedure.step(118, [&] {
             if (file.isOpen())
-                scanPageFile(file, m_links, m_list, m_ui);
+                scanOpenFile(file, StreamScanner::Kind::Hrefs, m_links, m_list, m_ui);
         });
         procedure.step(120, [&] { file.close(); });
         procedure.step(128, [&] { DeleteFileQuietly(m_ui, temp->fileName()); });

@@ -14,17 +14,12 @@ class Procedure;
 class SiteSink;
 class UiServices;
 
-/// Reads a file in chunks with a read loop (a mapped file that shrinks
-/// would kill the process) and scans it as it goes; throws Failure when it
-/// cannot be opened or read. An empty file finds nothing.
+/// Scans a file where it lies, mapped (a file shortened meanwhile is
+/// reported, never a crash), or read in chunks where it cannot be mapped;
+/// throws Failure when it cannot be opened or read. An empty file finds
+/// nothing.
 void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
               UiServices &ui);
-
-/// Scans a downloaded page for href values. The page is this program's own
-/// private file, which nothing else shortens, so it is mapped and scanned
-/// where it lies instead of copied in chunks; read like any file when it
-/// cannot be mapped. Throws Failure when it cannot be opened or read.
-void ScanPage(const QString &path, const LinkNormalizer &links, SiteSink &list, UiServices &ui);
 
 /// The folder for the temporary download: TEMP, else the system's.
 QString temporaryFolder();

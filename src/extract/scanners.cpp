@@ -8,9 +8,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -338,24 +335,17 @@ void StreamScanner::finish()
     m_from = 0;
 }
 
-void StreamScanner::scanWhole(QByteArrayView bytes)
+void StreamScanner::scanWhole(QByteArrayView bytes, const std::function<void(qsizetype, qsizetype)> &slice)
 {
     // In slices, each starting its anchors where the last stopped and free to
-    // look past its end: the same result as one pass. What lies behind a
-    // slice is let go, so a mapped page never counts whole against memory.
-    constexpr qsizetype kSlice = qsizetype{64} << 20;
+    // look past its end: the same result as one pass.
+    constexpr qsizetype kSlice = qsizetype{8} << 20;
     const auto window = m_kind == Kind::Hrefs ? hrefWindow : textWindow;
-    const qsizetype page = ::sysconf(_SC_PAGESIZE);
-    const bool aligned = reinterpret_cast<quintptr>(bytes.data()) % quintptr(page) == 0;
-    qsizetype released = 0;
     for (qsizetype from = 0; from < bytes.size();) {
         const qsizetype limit = qMin(bytes.size(), from + kSlice);
+        if (slice)
+            slice(qMax<qsizetype>(0, from - kLookbehind), limit);
         window(bytes.data(), bytes.size(), from, limit, limit == bytes.size(), m_sink->found, m_ui);
-        const qsizetype done = (limit - kLookbehind) / page * page;
-        if (aligned && done > released) {
-            ::madvise(const_cast<char *>(bytes.data()) + released, size_t(done - released), MADV_DONTNEED);
-            released = done;
-        }
         from = limit;
     }
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <functional>
 #include <memory>
 
 namespace zd {
@@ -31,8 +32,10 @@ public:
     char *prepare(qsizetype bytes);
     void commit(qsizetype bytes);
     void finish();
-    /// Scans all of \a bytes at once, in place, instead of prepare/commit/finish.
-    void scanWhole(QByteArrayView bytes);
+    /// Scans all of \a bytes in place, instead of prepare/commit/finish, a
+    /// slice at a time; \a slice hears of each before it is scanned: where
+    /// it begins (nothing before is looked at again) and where its anchors end.
+    void scanWhole(QByteArrayView bytes, const std::function<void(qsizetype, qsizetype)> &slice = {});
 
 private:
     struct Sink;

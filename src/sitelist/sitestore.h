@@ -66,9 +66,11 @@ private:
         std::unique_ptr<char[], Unmap> data;
         std::size_t used = 0;
         std::size_t capacity = 0;
+        std::size_t populated = 0;
     };
     static constexpr int kPageShift = 17; // 131,072 records: 2 MiB a page
     static constexpr qsizetype kPageSpans = qsizetype(1) << kPageShift;
+    static constexpr qsizetype kStretchSpans = 16384; // 256 KiB of records
 
     Span &span(qsizetype i) { return m_pages[size_t(i >> kPageShift)][i & (kPageSpans - 1)]; }
     const Span &span(qsizetype i) const { return m_pages[size_t(i >> kPageShift)][i & (kPageSpans - 1)]; }
@@ -76,8 +78,8 @@ private:
     std::uint32_t reserve(std::size_t length);
     void pushSpan(std::uint32_t block, std::uint32_t offset, std::uint64_t length)
     {
-        if (m_size == qsizetype(m_pages.size()) * kPageSpans)
-            addPage();
+        if ((m_size & (kStretchSpans - 1)) == 0)
+            prepareSpans();
         // Field by field: a whole record built on the stack and copied
         // over stalls on the store forwarding.
         Span &item = span(m_size++);
@@ -87,6 +89,9 @@ private:
     }
     void shrinkTo(qsizetype count);
     void addPage();
+    /// A new page when the last is full, and the next stretch of records in place.
+    void prepareSpans();
+    static void populate(Block &block, std::size_t upTo);
 
     std::vector<Block> m_blocks;
     std::vector<std::unique_ptr<Span[], Unmap>> m_pages;

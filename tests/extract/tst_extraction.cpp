@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 #include "support/faultyfilesystems.h"
 #include "support/testfiles.h"
 
@@ -49,6 +51,7 @@ private Q_SLOTS:
     void textFiles();
     void textFileProblems_data();
     void textFileProblems();
+    void fileShortenedWhileScannedIsReported();
     void temporaryFolderFallsBackWithoutTemp();
     void endlessBodyStopsAtTheSizeBound();
     void fullTemporaryFolderStopsTheDownload_data();
@@ -315,6 +318,37 @@ void TestExtraction::textFileProblems()
     extraction.extractFromTextFiles();
     QCOMPARE(run.ui.reportLabels(), labels);
     QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("http://after/")});
+}
+
+void TestExtraction::fileShortenedWhileScannedIsReported()
+{
+    // Another program empties the file while it is being scanned, as a log
+    // rotation does: a mapped reader would die of it.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shrinking.txt"));
+    QByteArray text;
+    for (int i = 0; text.size() < 8 << 20; ++i)
+        text += "see http://site" + QByteArray::number(i) + ".example/ here\n";
+    QVERIFY(writeTestFile(path, text));
+    const int lines = int(text.count('\n'));
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    bool shortened = false;
+    run.ui.onPump = [&] {
+        if (!shortened)
+            shortened = ::truncate(QFile::encodeName(path).constData(), 4096) == 0;
+    };
+    run.dialogs.nextOpen.push_back(path);
+    extraction.extractFromTextFiles();
+    QVERIFY(shortened);
+    QCOMPARE(run.ui.errorReports().size(), 1);
+    QVERIFY2(run.ui.errorReports().first().contains(QStringLiteral("became shorter while it was read")),
+             qPrintable(run.ui.errorReports().first()));
+    // What was read before it went is kept; nothing after it is made up.
+    QVERIFY(run.list.count() > 0);
+    QVERIFY(run.list.count() < lines);
+    QVERIFY(run.list.text(1).startsWith(QStringLiteral("http://site0.example/")));
 }
 
 void TestExtraction::temporaryFolderFallsBackWithoutTemp()
