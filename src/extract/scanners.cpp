@@ -224,17 +224,13 @@ private:
             m_list.appendSiteBytes(value);
             return;
         }
-        m_joined.resize(m_base.size() + value.size());
-        std::memcpy(m_joined.data(), m_base.constData(), size_t(m_base.size()));
-        std::memcpy(m_joined.data() + m_base.size(), value.data(), size_t(value.size()));
-        m_list.appendSiteBytes(m_joined);
+        m_list.appendSiteBytes(m_base, value);
     }
 
     const LinkNormalizer &m_links;
     SiteSink &m_list;
     UiServices &m_ui;
     QByteArray m_base; // the page's folder as UTF-8, with its "/"
-    QByteArray m_joined;
     unsigned m_count = 0;
 };
 

@@ -13,6 +13,13 @@ void SiteSink::appendSiteBytes(QByteArrayView bytes)
     AppendSite(decodeBytes(bytes));
 }
 
+void SiteSink::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
+{
+    QByteArray joined = head.toByteArray();
+    joined.append(tail);
+    appendSiteBytes(joined);
+}
+
 SiteListModel::SiteListModel(QObject *parent)
     : QAbstractListModel(parent), m_store(std::make_shared<SiteStore>())
 {
@@ -34,6 +41,12 @@ void SiteListModel::AppendSite(const QString &text)
 void SiteListModel::appendSiteBytes(QByteArrayView bytes)
 {
     writable().append(bytes);
+    appended();
+}
+
+void SiteListModel::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
+{
+    writable().append(head, tail);
     appended();
 }
 

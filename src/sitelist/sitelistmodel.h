@@ -21,6 +21,8 @@ public:
     virtual void AppendSite(const QString &text) = 0;
     /// Adds one item at the end as exactly these bytes.
     virtual void appendSiteBytes(QByteArrayView bytes);
+    /// Adds one item made of \a head followed by \a tail.
+    virtual void appendSiteBytes(QByteArrayView head, QByteArrayView tail);
 };
 
 /// The site list: items numbered from 1, one column "Site(s)". Items keep
@@ -39,6 +41,7 @@ public:
 
     void AppendSite(const QString &text) override;
     void appendSiteBytes(QByteArrayView bytes) override;
+    void appendSiteBytes(QByteArrayView head, QByteArrayView tail) override;
     /// Number of items, including those not yet announced to views.
     int count() const { return int(m_store->size()); }
     /// The bytes of item \a index, 1 to count(), valid until the list
