@@ -48,5 +48,8 @@ for name, repeats in [("10mb", 1), ("100mb", 10), ("1gb", 100)]:
             f.write(block)
         f.write(b"</body></html>\n")
     counts[f"page-{name}.html"] = i * repeats
+# A hostile page: nothing but empty links, fifteen million items' worth.
+with open(f"{out}/hostile.html", "wb") as f:
+    f.write(b'href=""' * ((10_000_000 if small else 100_000_000) // 7))
 with open(f"{out}/counts.json", "w") as f:
     json.dump(counts, f)

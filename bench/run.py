@@ -100,6 +100,22 @@ for size in pages:
     measure(f"extract over HTTP {size}", ["extract", f"http://127.0.0.1:{port}/{name}"], counts[name])
     tool(f"rg text {size}", ["rg", "-o", "-i", r"https?://[^ \r\n]*", path(name)])
     measure(f"text {size}", ["text", path(name)])
+
+print("== a hostile page of empty links, address space capped at 700 MB ==")
+temp = os.path.join(data, "temp")
+os.makedirs(temp, exist_ok=True)
+hostile = subprocess.run(["prlimit", f"--as={700 << 20}", bench, "extract", f"http://127.0.0.1:{port}/hostile.html"],
+                         capture_output=True, text=True, env=dict(os.environ, TEMP=temp))
+shown = [line for line in hostile.stdout.splitlines() if line.startswith("extract")]
+print(shown[0] if shown else f"no result, exit status {hostile.returncode}")
+if hostile.returncode != 0:
+    failures.append(f"hostile page: the program ended with status {hostile.returncode}")
+elif small or "Out of memory" in hostile.stdout:
+    pass
+else:
+    failures.append("hostile page: no 'Out of memory' report under the cap")
+if os.listdir(temp):
+    failures.append(f"hostile page: left {os.listdir(temp)} behind")
 server.shutdown()
 
 print("== scaling ==")

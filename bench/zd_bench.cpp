@@ -261,7 +261,10 @@ int main(int argc, char **argv)
         measure("extract", [&] {
             const bool ok = extraction.GetUrls(arg, 1);
             list.flushPending();
-            return QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");
+            QString detail = QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");
+            for (const QString &report : bench.ui.errorReports())
+                detail += QStringLiteral(", reported: ") + QString(report).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            return detail;
         });
     } else if (command == QLatin1String("browsers")) {
         // zd_bench browsers CHOICE COUNT BASE: the real browser of CHOICE

@@ -6,6 +6,10 @@
 #include <QLocale>
 #include <QMetaObject>
 
+#include <system_error>
+#include <thread>
+#include <utility>
+
 namespace zd {
 
 void SiteSink::appendSiteBytes(QByteArrayView bytes)
@@ -110,10 +114,14 @@ void SiteListModel::clear()
     if (count() == 0)
         return;
     beginResetModel();
-    if (m_store.use_count() > 1)
-        m_store = std::make_shared<SiteStore>();
-    else
-        m_store->clear();
+    // Giving a big list's memory back takes a while: a thread of its own
+    // does it, and the window goes on at once.
+    auto old = std::exchange(m_store, std::make_shared<SiteStore>());
+    try {
+        std::thread([old = std::move(old)] {}).detach();
+    } catch (const std::system_error &) {
+        // No thread to be had: it was given back here, all the same.
+    }
     m_announced = 0;
     endResetModel();
 }

@@ -27,6 +27,11 @@ private Q_SLOTS:
     void listHelpers_data();
     void listHelpers();
     void headerToolTipCountsTheSites();
+    void storeKeepsOrderAcrossItsEdges_data();
+    void storeKeepsOrderAcrossItsEdges();
+    void itemsKeepTheirBytes();
+    void snapshotIsUnchangedByLaterEdits();
+    void displayCutsLongItemsWhereACharacterBegins();
 };
 
 void TestSiteListModel::appendsAreKeptVerbatimAndBatched()
@@ -236,6 +241,106 @@ void TestSiteListModel::headerToolTipCountsTheSites()
     for (int i = 1; i < 1'000'000; ++i)
         model.AppendSite(QStringLiteral("a"));
     QCOMPARE(tip(), QStringLiteral("1,000,000 sites"));
+}
+
+// Records come in pages of 131,072 and bytes in blocks of 4 MiB: removals
+// and filters must close up across both.
+void TestSiteListModel::storeKeepsOrderAcrossItsEdges_data()
+{
+    QTest::addColumn<int>("items");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>("at"); // item removed, from 1; or every n-th kept
+    constexpr int page = 131'072;
+    QTest::newRow("one item, removed") << 1 << "remove" << 1;
+    QTest::newRow("a page, its last removed") << page << "remove" << page;
+    QTest::newRow("a page and one, the first removed") << page + 1 << "remove" << 1;
+    QTest::newRow("three pages, one near the first edge") << 3 * page + 5 << "remove" << page - 1;
+    QTest::newRow("three pages, the first of the second") << 3 * page + 5 << "remove" << page + 1;
+    QTest::newRow("three pages, every third kept") << 3 * page + 5 << "keep" << 3;
+    QTest::newRow("a page, none kept") << page << "keep" << 0;
+}
+
+void TestSiteListModel::storeKeepsOrderAcrossItsEdges()
+{
+    QFETCH(int, items);
+    QFETCH(QString, edit);
+    QFETCH(int, at);
+    SiteListModel model;
+    // Items of 1 to 64 bytes, so blocks fill at uneven points too.
+    const auto item = [](int i) { return QByteArray::number(i) + QByteArray(i % 57, 'x'); };
+    for (int i = 0; i < items; ++i)
+        model.appendSiteBytes(item(i));
+    std::vector<int> expected;
+    if (edit == QLatin1String("remove")) {
+        model.remove(at);
+        for (int i = 0; i < items; ++i)
+            if (i != at - 1)
+                expected.push_back(i);
+    } else {
+        int seen = 0;
+        model.retainIf([&](QByteArrayView) { return at > 0 && seen++ % at == 0; });
+        for (int i = 0; at > 0 && i < items; i += at)
+            expected.push_back(i);
+    }
+    QCOMPARE(model.count(), int(expected.size()));
+    for (size_t k = 0; k < expected.size(); ++k) {
+        if (model.bytes(int(k) + 1) != item(expected[k]))
+            QFAIL(qPrintable(QStringLiteral("item %1 is not %2").arg(k + 1).arg(expected[k])));
+    }
+    // And it grows on from there.
+    model.appendSiteBytes("last");
+    QCOMPARE(model.bytes(model.count()), QByteArrayView("last"));
+}
+
+void TestSiteListModel::itemsKeepTheirBytes()
+{
+    SiteListModel model;
+    const QByteArray big(5 << 20, 'b'); // more than a block
+    model.appendSiteBytes("caf\xE9");
+    model.appendSiteBytes(QByteArrayView("a\0b", 3));
+    model.appendSiteBytes(big);
+    model.appendSiteBytes(QByteArrayView());
+    model.appendSiteBytes("http://page/dir", "/x.html");
+    model.AppendSite(QStringLiteral("b\u00FCcher"));
+    QCOMPARE(model.count(), 6);
+    QCOMPARE(model.bytes(1), QByteArrayView("caf\xE9"));
+    QCOMPARE(model.text(1), QStringLiteral("caf\u00E9")); // one character per byte
+    QCOMPARE(model.bytes(2), QByteArrayView("a\0b", 3));
+    QCOMPARE(model.bytes(3), QByteArrayView(big));
+    QCOMPARE(model.bytes(4).size(), 0);
+    QCOMPARE(model.bytes(5), QByteArrayView("http://page/dir/x.html"));
+    QCOMPARE(model.bytes(6), QByteArrayView("b\xC3\xBC"
+                                            "cher"));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.bytes(7));
+}
+
+void TestSiteListModel::snapshotIsUnchangedByLaterEdits()
+{
+    SiteListModel model;
+    for (const char *item : {"a", "b", "c"})
+        model.appendSiteBytes(item);
+    const std::shared_ptr<const SiteStore> before = model.snapshot();
+    model.remove(2);
+    model.appendSiteBytes("d");
+    model.retainIf([](QByteArrayView item) { return item != "a"; });
+    QCOMPARE(before->size(), 3);
+    QCOMPARE(before->at(1), QByteArrayView("b"));
+    QCOMPARE(model.texts(), (QStringList{"c", "d"}));
+    model.clear();
+    QCOMPARE(before->at(2), QByteArrayView("c"));
+}
+
+void TestSiteListModel::displayCutsLongItemsWhereACharacterBegins()
+{
+    SiteListModel model;
+    // "\xC3\xA9" straddles the display limit: shown without either half.
+    QByteArray item(SiteListModel::kDisplayLimit - 1, 'a');
+    item += "\xC3\xA9tail";
+    model.appendSiteBytes(item);
+    const QString shown = model.displayText(0);
+    QCOMPARE(shown.size(), SiteListModel::kDisplayLimit - 1);
+    QVERIFY(!shown.contains(QChar(0xE9)) && !shown.contains(QChar(0xC3)));
+    QCOMPARE(model.text(1).size(), item.size() - 1); // the whole item, decoded
 }
 
 QTEST_GUILESS_MAIN(TestSiteListModel)
