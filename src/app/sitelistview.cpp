@@ -171,35 +171,35 @@ void SiteListView::resizeEvent(QResizeEvent *event)
     updateGeometries();
 }
 
+std::optional<int> SiteListView::rowForKey(int key) const
+{
+    switch (key) {
+    case Qt::Key_Up:
+        return m_current < 0 ? 0 : m_current - 1;
+    case Qt::Key_Down:
+        return m_current + 1;
+    case Qt::Key_PageUp:
+        return qMax(0, m_current) - visibleRows();
+    case Qt::Key_PageDown:
+        return qMax(0, m_current) + visibleRows();
+    case Qt::Key_Home:
+        return 0;
+    case Qt::Key_End:
+        return rowCount() - 1;
+    default:
+        return std::nullopt;
+    }
+}
+
 void SiteListView::keyPressEvent(QKeyEvent *event)
 {
-    const int rows = rowCount();
-    int row = m_current;
-    switch (event->key()) {
-    case Qt::Key_Up:
-        row = m_current < 0 ? 0 : m_current - 1;
-        break;
-    case Qt::Key_Down:
-        row = m_current + 1;
-        break;
-    case Qt::Key_PageUp:
-        row = qMax(0, m_current) - visibleRows();
-        break;
-    case Qt::Key_PageDown:
-        row = qMax(0, m_current) + visibleRows();
-        break;
-    case Qt::Key_Home:
-        row = 0;
-        break;
-    case Qt::Key_End:
-        row = rows - 1;
-        break;
-    default:
+    const std::optional<int> row = rowForKey(event->key());
+    if (!row) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    if (rows > 0)
-        selectRow(qBound(0, row, rows - 1));
+    if (rowCount() > 0)
+        selectRow(qBound(0, *row, rowCount() - 1));
     event->accept();
 }
 

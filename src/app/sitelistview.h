@@ -2,6 +2,8 @@
 
 #include <QAbstractScrollArea>
 
+#include <optional>
+
 class QHeaderView;
 
 namespace zd {
@@ -51,6 +53,8 @@ private:
     void reset();
     int rowCount() const;
     int visibleRows() const;
+    /// Where a movement key takes the selection; nullopt for other keys.
+    std::optional<int> rowForKey(int key) const;
 
     SiteListModel &m_model;
     QHeaderView *m_header;

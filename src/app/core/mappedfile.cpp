@@ -23,6 +23,7 @@ struct Guarded
 constexpr int kSlots = 8;
 Guarded g_guarded[kSlots];
 struct sigaction g_previous;
+quintptr g_pageSize = 4096; // read once, before the handler can run
 
 void onBusError(int signal, siginfo_t *info, void *context)
 {
@@ -34,9 +35,11 @@ void onBusError(int signal, siginfo_t *info, void *context)
             continue;
         // The file is shorter now: from the lost page on, zeros take the
         // file's place and the read that faulted goes on over them.
-        const quintptr page = address & ~quintptr(::sysconf(_SC_PAGESIZE) - 1);
-        ::mmap(reinterpret_cast<void *>(page), end - page, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS,
-               -1, 0);
+        const quintptr into = address & (g_pageSize - 1);
+        char *page = static_cast<char *>(info->si_addr) - into;
+        if (::mmap(page, end - address + into, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+            == MAP_FAILED)
+            break; // no zeros to be had: end as the fault would have
         slot.changed.store(true);
         return;
     }
@@ -57,6 +60,7 @@ void installHandler()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        g_pageSize = quintptr(::sysconf(_SC_PAGESIZE));
         struct sigaction action = {};
         action.sa_sigaction = onBusError;
         action.sa_flags = SA_SIGINFO | SA_NODEFER;
