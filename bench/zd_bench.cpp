@@ -261,9 +261,11 @@ int main(int argc, char **argv)
         measure("extract", [&] {
             const bool ok = extraction.GetUrls(arg, 1);
             list.flushPending();
-            QString detail = QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");
+            QString detail =
+                QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");
             for (const QString &report : bench.ui.errorReports())
-                detail += QStringLiteral(", reported: ") + QString(report).replace(QLatin1Char('\n'), QLatin1Char(' '));
+                detail += QStringLiteral(", reported: ")
+                          + QString(report).replace(QLatin1Char('\n'), QLatin1Char(' '));
             return detail;
         });
     } else if (command == QLatin1String("browsers")) {
