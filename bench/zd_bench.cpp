@@ -38,6 +38,7 @@
 #include <QWidget>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -311,7 +312,8 @@ int main(int argc, char **argv)
         // fake browser program (a real process per address, which takes the
         // address and ends), with the real progress window or none.
         QTemporaryDir programs;
-        QFile::link(args.value(3), programs.filePath(QStringLiteral("google-chrome-stable")));
+        QFile::link(QFileInfo(args.value(3)).absoluteFilePath(),
+                    programs.filePath(QStringLiteral("google-chrome-stable")));
         QFile quiet(programs.filePath(QStringLiteral("xdg-settings"))); // no desktop default here
         if (!quiet.open(QIODevice::WriteOnly) || quiet.write("#!/bin/sh\nexit 1\n") < 0)
             return 2;
