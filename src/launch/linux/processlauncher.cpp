@@ -7,13 +7,12 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <vector>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,44 +21,71 @@ namespace zd {
 namespace {
 
 // Starts arguments[0] (an absolute path) with these arguments in \a folder,
-// input and output on /dev/null, in a session of its own; its pid, or
-// nullopt when it could not be started. posix_spawn shares our memory
-// until the exec instead of copying a big list's page tables as fork would.
-std::optional<qint64> spawn(const QList<QByteArray> &arguments, const QByteArray &folder)
+// input and output on /dev/null, as a grandchild that whoever adopts
+// orphans reaps; its pid once it has started, or nullopt.
+std::optional<qint64> startDetached(const QList<QByteArray> &arguments, const QByteArray &folder)
 {
+    // Everything the children touch is made before the fork: between fork
+    // and exec only async-signal-safe calls are allowed.
     std::vector<char *> argv;
     argv.reserve(size_t(arguments.size()) + 1);
     for (const QByteArray &argument : arguments)
         argv.push_back(const_cast<char *>(argument.constData()));
     argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    if (::posix_spawn_file_actions_init(&actions) != 0)
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
         return std::nullopt;
-    if (::posix_spawnattr_init(&attributes) != 0) {
-        ::posix_spawn_file_actions_destroy(&actions);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(report[0]);
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            sigset_t none;
+            ::sigemptyset(&none);
+            ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
+            ::signal(SIGPIPE, SIG_DFL);
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                ::dup2(null, 0);
+                ::dup2(null, 1);
+                ::dup2(null, 2);
+            }
+            if (::chdir(folder.constData()) == 0)
+                ::execv(argv[0], argv.data());
+            // Four more bytes after the pid tell the parent it failed.
+            const int error = errno;
+            [[maybe_unused]] const auto n = ::write(report[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        const qint64 pid = grandchild;
+        [[maybe_unused]] const auto n = ::write(report[1], &pid, sizeof pid);
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    if (child < 0) {
+        ::close(report[0]);
         return std::nullopt;
     }
-    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    ::posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
-    // A clean start: no signal blocked, SIGPIPE as a program expects it.
-    sigset_t none;
-    sigset_t pipe;
-    ::sigemptyset(&none);
-    ::sigemptyset(&pipe);
-    ::sigaddset(&pipe, SIGPIPE);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setsigdefault(&attributes, &pipe);
-    ::posix_spawnattr_setflags(&attributes,
-                               POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = 0;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    ::posix_spawnattr_destroy(&attributes);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0)
+    // Read until both children have closed their ends: at exit, or at a
+    // successful exec.
+    char received[sizeof(qint64) + sizeof(int)];
+    std::size_t got = 0;
+    for (;;) {
+        const ssize_t n = ::read(report[0], received + got, sizeof received - got);
+        if (n > 0)
+            got += std::size_t(n);
+        else if (n == 0 || errno != EINTR || got == sizeof received)
+            break;
+    }
+    ::close(report[0]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    qint64 pid = 0;
+    if (got != sizeof pid)
+        return std::nullopt;
+    std::memcpy(&pid, received, sizeof pid);
+    if (pid <= 0)
         return std::nullopt;
     return pid;
 }
@@ -175,21 +201,13 @@ std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &brows
     for (const QString &argument : browser.argumentsAfter)
         arguments << QFile::encodeName(argument);
     const QString folder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
-    reapEnded();
-    const std::optional<qint64> pid = spawn(arguments, QFile::encodeName(folder));
-    if (pid)
-        m_children.push_back(*pid);
-    return pid;
+    return startDetached(arguments, QFile::encodeName(folder));
 }
 
 bool ProcessBrowserLauncher::running(qint64 pid)
 {
-    // Our own child: it has ended once it can be reaped.
-    if (std::find(m_children.begin(), m_children.end(), pid) != m_children.end()) {
-        reapEnded();
-        return std::find(m_children.begin(), m_children.end(), pid) != m_children.end();
-    }
-    // Anyone else's: ended when gone or a zombie.
+    // A detached process ends up with whoever reaps orphans here, which may
+    // leave it a zombie for a while: an ended process either way.
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
         return false;
@@ -199,18 +217,6 @@ bool ProcessBrowserLauncher::running(qint64 pid)
         return false;
     const char state = line.at(name + 2);
     return state != 'Z' && state != 'X';
-}
-
-void ProcessBrowserLauncher::reapEnded()
-{
-    // A browser that goes on running stays listed until it ends; the rest
-    // leave no zombie behind for longer than until the next look.
-    m_children.erase(std::remove_if(m_children.begin(), m_children.end(),
-                                    [](qint64 child) {
-                                        const pid_t done = ::waitpid(pid_t(child), nullptr, WNOHANG);
-                                        return done == pid_t(child) || (done < 0 && errno == ECHILD);
-                                    }),
-                     m_children.end());
 }
 
 } // namespace zd

@@ -4,8 +4,6 @@
 
 #include <QTemporaryDir>
 
-#include <vector>
-
 namespace zd {
 
 /// Finds browsers on PATH (and the desktop's default browser through
@@ -20,12 +18,9 @@ public:
 private:
     std::optional<ResolvedBrowser> defaultBrowser();
     std::optional<ResolvedBrowser> firstOnPath(const QStringList &names);
-    /// Reaps the started programs that have ended.
-    void reapEnded();
 
     // Empty and private: a bare name ("home") is never found as a file.
     QTemporaryDir m_workFolder;
-    std::vector<qint64> m_children;
 };
 
 } // namespace zd
