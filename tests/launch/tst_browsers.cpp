@@ -348,19 +348,22 @@ void TestBrowsers::endToEnd()
 
 void TestBrowsers::tenThousandAddresses()
 {
+    // A sanitized build starts each process many times slower; the full
+    // volume runs in the plain build, the same path here on a tenth of it.
+    constexpr int count = ZD_VOLUME_ADDRESSES;
     Sandbox sandbox;
     sandbox.install(QStringLiteral("firefox"));
     RunHarness h;
     h.choices.select(Option::InternetExplorer);
     h.choices.select(Option::SameState);
     QStringList expected;
-    for (int i = 0; i < 10'000; ++i) {
+    for (int i = 0; i < count; ++i) {
         expected << QStringLiteral("http://site%1.example/").arg(i);
         h.list.AppendSite(expected.back());
     }
     h.run.openAll();
-    QVERIFY(h.ui.pumps >= 10'000);
-    QTRY_COMPARE_WITH_TIMEOUT(readLog(sandbox.log()).size(), 10'000, 60'000);
+    QVERIFY(h.ui.pumps >= count);
+    QTRY_COMPARE_WITH_TIMEOUT(readLog(sandbox.log()).size(), count, 60'000);
     QStringList arrived;
     for (const QStringList &args : readLog(sandbox.log()))
         arrived << args.value(0);
