@@ -46,12 +46,13 @@ for choice in 3 2 1; do
   for run in $(seq 1 "$runs"); do
     fresh_home "$choice-$run"
     : > "$work/visits"
-    line=$("$bench" browsers "$choice" "$n" "$base" | tail -1)
+    # RESULT browsers WALL CPU RSS STALL DETAIL
+    line=$("$bench" browsers "$choice" "$n" "$base" | grep '^RESULT' | tail -1)
     sleep 2
     got=$(cat "$work/visits" | tr '\n' ' ')
     want=$(seq 1 "$n" | tr '\n' ' ')
     [[ "$got" == "$want" ]] && ok=$((ok + 1))
-    wall=$(sed -E 's/.*wall +([0-9.]+) s.*/\1/' <<<"$line"); c=$(sed -E 's/.*cpu +([0-9.]+) s.*/\1/' <<<"$line")
+    wall=$(awk '{print $3}' <<<"$line"); c=$(awk '{print $4}' <<<"$line")
     per+=("$(echo "$wall / $n" | bc -l)"); cpu+=("$(echo "100 * $c / $wall" | bc -l)")
     pkill -f firefox-esr || true; pkill -f chromium || true; sleep 1
   done
