@@ -103,38 +103,38 @@ void SiteStore::append(QByteArrayView bytes)
     append(bytes, {});
 }
 
-void SiteStore::append(QByteArrayView head, QByteArrayView tail)
+template<class Write>
+void SiteStore::appendWith(std::size_t room, Write &&write)
 {
-    const auto length = std::size_t(head.size() + tail.size());
     // The record's page first: a failure leaves no bytes without an item.
-    if (m_size == qsizetype(m_pages.size()) * kPageSpans)
-        addPage();
-    const std::uint32_t index = reserve(length);
-    Block &block = m_blocks[index];
-    populate(block, block.used + length);
-    char *out = block.data.get() + block.used;
-    if (!head.isEmpty())
-        std::memcpy(out, head.data(), size_t(head.size()));
-    if (!tail.isEmpty())
-        std::memcpy(out + head.size(), tail.data(), size_t(tail.size()));
-    pushSpan(index, std::uint32_t(block.used), length);
-    block.used += length;
-}
-
-void SiteStore::appendUtf8(QStringView text)
-{
-    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    const auto room = std::size_t(encoder.requiredSpace(text.size()));
     if (m_size == qsizetype(m_pages.size()) * kPageSpans)
         addPage();
     const std::uint32_t index = reserve(room);
     Block &block = m_blocks[index];
     populate(block, block.used + room);
-    char *start = block.data.get() + block.used;
-    char *end = text.isEmpty() ? start : encoder.appendToBuffer(start, text);
-    const auto length = std::size_t(end - start);
+    const std::size_t length = write(block.data.get() + block.used);
     pushSpan(index, std::uint32_t(block.used), length);
     block.used += length;
+}
+
+void SiteStore::append(QByteArrayView head, QByteArrayView tail)
+{
+    const auto length = std::size_t(head.size() + tail.size());
+    appendWith(length, [&](char *out) {
+        if (!head.isEmpty())
+            std::memcpy(out, head.data(), size_t(head.size()));
+        if (!tail.isEmpty())
+            std::memcpy(out + head.size(), tail.data(), size_t(tail.size()));
+        return length;
+    });
+}
+
+void SiteStore::appendUtf8(QStringView text)
+{
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    appendWith(std::size_t(encoder.requiredSpace(text.size())), [&](char *out) {
+        return text.isEmpty() ? std::size_t(0) : std::size_t(encoder.appendToBuffer(out, text) - out);
+    });
 }
 
 void SiteStore::erase(qsizetype i)

@@ -89,6 +89,10 @@ private:
     }
     void shrinkTo(qsizetype count);
     void addPage();
+    /// Appends one item of at most \a room bytes, written by \a write into
+    /// the store; \a write returns how many it wrote.
+    template<class Write>
+    void appendWith(std::size_t room, Write &&write);
     /// A new page when the last is full, and the next stretch of records in place.
     void prepareSpans();
     static void populate(Block &block, std::size_t upTo);
