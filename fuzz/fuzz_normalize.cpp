@@ -1,7 +1,7 @@
 // The page-address and link rules over arbitrary text.
 #include "fuzzcheck.h"
 #include "extract/linknormalizer.h"
-#include "app/core/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QByteArray>
 

@@ -1,12 +1,12 @@
 // The composition root: the Linux platform layers, the plain code behind
 // the window, and the window itself.
-#include "app/core/appinfo.h"
-#include "app/core/clock.h"
-#include "app/core/optionchoices.h"
+#include "core/appinfo.h"
+#include "core/clock.h"
+#include "core/optionchoices.h"
 #include "app/form1.h"
-#include "app/linux/inisettingsstore.h"
-#include "app/linux/qtrunmonitor.h"
-#include "app/linux/qtuiservices.h"
+#include "core/linux/inisettingsstore.h"
+#include "app/qtrunmonitor.h"
+#include "core/linux/qtuiservices.h"
 #include "extract/extraction.h"
 #include "extract/linux/networkdownloader.h"
 #include "launch/launchrun.h"

@@ -1,13 +1,13 @@
 #include "extract/extraction.h"
 
 #include "extract/downloader.h"
-#include "app/core/aside.h"
-#include "app/core/errorreport.h"
-#include "app/core/filehelpers.h"
-#include "app/core/mappedfile.h"
+#include "core/aside.h"
+#include "core/errorreport.h"
+#include "core/filehelpers.h"
+#include "core/mappedfile.h"
 #include "extract/scanners.h"
 #include "sitelist/sitefiles.h"
-#include "app/core/uiservices.h"
+#include "core/uiservices.h"
 
 #include <QDir>
 #include <QFile>

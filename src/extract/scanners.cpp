@@ -2,8 +2,8 @@
 
 #include "extract/linknormalizer.h"
 #include "sitelist/sitelistmodel.h"
-#include "app/core/textcodec.h"
-#include "app/core/uiservices.h"
+#include "core/textcodec.h"
+#include "core/uiservices.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,12 +1,12 @@
 #include "launch/launchrun.h"
 
 #include "launch/browserlauncher.h"
-#include "app/core/clock.h"
-#include "app/core/errorreport.h"
-#include "app/core/optionchoices.h"
+#include "core/clock.h"
+#include "core/errorreport.h"
+#include "core/optionchoices.h"
 #include "sitelist/sitelistmodel.h"
-#include "app/core/textcodec.h"
-#include "app/core/uiservices.h"
+#include "core/textcodec.h"
+#include "core/uiservices.h"
 #include "launch/windowsystem.h"
 
 #include <algorithm>

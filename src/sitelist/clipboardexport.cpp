@@ -1,9 +1,9 @@
 #include "sitelist/clipboardexport.h"
 
-#include "app/core/errorreport.h"
+#include "core/errorreport.h"
 #include "sitelist/sitelistmodel.h"
-#include "app/core/textcodec.h"
-#include "app/core/uiservices.h"
+#include "core/textcodec.h"
+#include "core/uiservices.h"
 
 namespace zd {
 

@@ -1,6 +1,6 @@
 #include "sitelist/filechannel.h"
 
-#include "app/core/errorreport.h"
+#include "core/errorreport.h"
 
 namespace zd {
 

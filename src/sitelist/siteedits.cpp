@@ -1,10 +1,10 @@
 #include "sitelist/siteedits.h"
 
-#include "app/core/errorreport.h"
+#include "core/errorreport.h"
 #include "sitelist/sitelistmodel.h"
-#include "app/core/uiservices.h"
+#include "core/uiservices.h"
 #include "sitelist/sitefiles.h"
-#include "app/core/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QSet>
 

@@ -1,12 +1,12 @@
 #include "sitelist/sitefiles.h"
 
-#include "app/core/aside.h"
-#include "app/core/errorreport.h"
+#include "core/aside.h"
+#include "core/errorreport.h"
 #include "sitelist/filechannel.h"
 #include "sitelist/filedialogs.h"
-#include "app/core/filehelpers.h"
+#include "core/filehelpers.h"
 #include "sitelist/sitelistmodel.h"
-#include "app/core/uiservices.h"
+#include "core/uiservices.h"
 
 #include <QFileInfo>
 

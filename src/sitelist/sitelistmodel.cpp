@@ -1,7 +1,7 @@
 #include "sitelist/sitelistmodel.h"
 
-#include "app/core/errorreport.h"
-#include "app/core/textcodec.h"
+#include "core/errorreport.h"
+#include "core/textcodec.h"
 
 #include <QLocale>
 #include <QMetaObject>

@@ -7,7 +7,7 @@
 #include "app/form1.h"
 #include "app/sitelistview.h"
 #include "launch/launchrun.h"
-#include "app/core/optionchoices.h"
+#include "core/optionchoices.h"
 #include "sitelist/sitelistmodel.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "app/linux/qtrunmonitor.h"
+#include "app/qtrunmonitor.h"
 #include "fakes/fakelaunch.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "launch/browserlauncher.h"
-#include "app/core/clock.h"
+#include "core/clock.h"
 #include "launch/runmonitor.h"
 #include "launch/windowsystem.h"
 

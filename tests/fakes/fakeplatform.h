@@ -2,7 +2,7 @@
 
 #include "sitelist/clipboardexport.h"
 #include "sitelist/filedialogs.h"
-#include "app/core/settingsstore.h"
+#include "core/settingsstore.h"
 
 #include <QMap>
 #include <deque>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/core/errorreport.h"
-#include "app/core/uiservices.h"
+#include "core/errorreport.h"
+#include "core/uiservices.h"
 
 #include <QStringList>
 

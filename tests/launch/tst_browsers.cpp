@@ -4,13 +4,13 @@
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "launch/launchrun.h"
-#include "app/core/optionchoices.h"
+#include "core/optionchoices.h"
 #include "launch/linux/processlauncher.h"
 #include "sitelist/sitelistmodel.h"
 #include "support/testwindows.h"
 #include "launch/windowsystem.h"
 #include "launch/linux/xcbwindowsystem.h"
-#include "app/core/clock.h"
+#include "core/clock.h"
 
 #include <QDir>
 #include <QFile>

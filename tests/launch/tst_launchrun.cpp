@@ -2,7 +2,7 @@
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "launch/launchrun.h"
-#include "app/core/optionchoices.h"
+#include "core/optionchoices.h"
 #include "sitelist/sitelistmodel.h"
 #include "launch/windowsystem.h"
 

@@ -2,8 +2,8 @@
 // fresh profile, against a logging server on 127.0.0.1. Run by
 // run_isolated.sh inside a network namespace that has only loopback (and a
 // PID namespace of its own, so that ending the browsers ends only ours).
-#include "app/core/clock.h"
-#include "app/core/optionchoices.h"
+#include "core/clock.h"
+#include "core/optionchoices.h"
 #include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"

@@ -1,4 +1,4 @@
-#include "app/core/errorreport.h"
+#include "core/errorreport.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "sitelist/filechannel.h"

@@ -1,6 +1,6 @@
 #include "support/scanning.h"
 
-#include "app/core/textcodec.h"
+#include "core/textcodec.h"
 #include "extract/linknormalizer.h"
 
 #include <algorithm>

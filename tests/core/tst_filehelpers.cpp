@@ -1,5 +1,5 @@
-#include "app/core/errorreport.h"
-#include "app/core/filehelpers.h"
+#include "core/errorreport.h"
+#include "core/filehelpers.h"
 #include "fakes/fakeuiservices.h"
 #include "support/testfiles.h"
 

@@ -1,4 +1,4 @@
-#include "app/core/mappedfile.h"
+#include "core/mappedfile.h"
 
 #include <QFile>
 

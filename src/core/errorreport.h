@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/uiservices.h"
+#include "core/uiservices.h"
 
 #include <QString>
 

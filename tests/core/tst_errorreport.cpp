@@ -1,5 +1,5 @@
-#include "app/core/appinfo.h"
-#include "app/core/errorreport.h"
+#include "core/appinfo.h"
+#include "core/errorreport.h"
 #include "fakes/fakeuiservices.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
-#include "app/core/errorreport.h"
+#include "core/errorreport.h"
 #include "fakes/fakeuiservices.h"
-#include "app/linux/inisettingsstore.h"
-#include "app/core/optionchoices.h"
+#include "core/linux/inisettingsstore.h"
+#include "core/optionchoices.h"
 
 #include <QFile>
 #include <QSettings>

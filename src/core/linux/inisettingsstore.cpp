@@ -1,4 +1,4 @@
-#include "app/linux/inisettingsstore.h"
+#include "core/linux/inisettingsstore.h"
 
 #include <QDir>
 #include <QFileInfo>

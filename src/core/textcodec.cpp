@@ -1,4 +1,4 @@
-#include "app/core/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

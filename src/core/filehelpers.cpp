@@ -1,7 +1,7 @@
-#include "app/core/filehelpers.h"
+#include "core/filehelpers.h"
 
-#include "app/core/errorreport.h"
-#include "app/core/uiservices.h"
+#include "core/errorreport.h"
+#include "core/uiservices.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/linux/qtuiservices.h"
+#include "core/linux/qtuiservices.h"
 
 #include <QFile>
 #include <QInputDialog>

@@ -1,6 +1,6 @@
-#include "app/core/errorreport.h"
+#include "core/errorreport.h"
 
-#include "app/core/appinfo.h"
+#include "core/appinfo.h"
 
 #include <exception>
 #include <new>

@@ -1,8 +1,8 @@
-#include "app/core/optionchoices.h"
+#include "core/optionchoices.h"
 
-#include "app/core/errorreport.h"
-#include "app/core/settingsstore.h"
-#include "app/core/uiservices.h"
+#include "core/errorreport.h"
+#include "core/settingsstore.h"
+#include "core/uiservices.h"
 
 #include <QRegularExpression>
 

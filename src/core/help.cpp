@@ -1,8 +1,8 @@
-#include "app/core/help.h"
+#include "core/help.h"
 
-#include "app/core/appinfo.h"
-#include "app/core/errorreport.h"
-#include "app/core/uiservices.h"
+#include "core/appinfo.h"
+#include "core/errorreport.h"
+#include "core/uiservices.h"
 
 namespace zd {
 

@@ -1,4 +1,4 @@
-#include "app/core/eventpump.h"
+#include "core/eventpump.h"
 
 #include <QTimer>
 #include <QtTest>

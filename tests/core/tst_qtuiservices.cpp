@@ -1,5 +1,5 @@
-#include "app/core/help.h"
-#include "app/linux/qtuiservices.h"
+#include "core/help.h"
+#include "core/linux/qtuiservices.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,7 +1,7 @@
-#include "app/linux/qtrunmonitor.h"
+#include "app/qtrunmonitor.h"
 
-#include "app/core/clock.h"
-#include "app/core/optionchoices.h"
+#include "core/clock.h"
+#include "core/optionchoices.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

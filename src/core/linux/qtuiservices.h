@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/core/eventpump.h"
-#include "app/core/uiservices.h"
+#include "core/eventpump.h"
+#include "core/uiservices.h"
 
 #include <QCursor>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/settingsstore.h"
+#include "core/settingsstore.h"
 
 #include <QMap>
 #include <QSettings>

@@ -1,5 +1,5 @@
-#include "app/core/appinfo.h"
-#include "app/core/help.h"
+#include "core/appinfo.h"
+#include "core/help.h"
 #include "fakes/fakeuiservices.h"
 
 #include <QtTest>
