@@ -1,6 +1,7 @@
 #include "core/filehelpers.h"
 
 #include "core/errorreport.h"
+#include "core/system.h"
 #include "core/uiservices.h"
 
 #include <QFile>
@@ -8,10 +9,22 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zd {
+
+namespace {
+
+// Only regular files are read and replaced: a folder has no content, and a
+// FIFO or device would block the window or be replaced by a plain file.
+void requireRegularFile(const QFileInfo &info, const QString &path)
+{
+    if (info.isDir())
+        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
+    if (info.exists() && !info.isFile())
+        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(path));
+}
+
+} // namespace
 
 bool FileExists(const QString &path)
 {
@@ -48,11 +61,7 @@ void openRegularFile(QFile &file)
     const QFileInfo info(file.fileName());
     if (!info.exists())
         throw Failure(QStringLiteral("File not found"));
-    if (info.isDir())
-        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(file.fileName()));
-    if (!info.isFile())
-        throw Failure(
-            QStringLiteral("Path/File access error: %1 is not a regular file").arg(file.fileName()));
+    requireRegularFile(info, file.fileName());
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(describeFileError(file, file.fileName(), errno));
@@ -69,11 +78,7 @@ QString describeFileError(const QFileDevice &file, const QString &path, int save
 
 void requireRegularOrMissing(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isDir())
-        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
-    if (info.exists() && !info.isFile())
-        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(path));
+    requireRegularFile(QFileInfo(path), path);
 }
 
 FileReplacement::FileReplacement(const QString &path) : m_path(path), m_file(path)
@@ -82,20 +87,11 @@ FileReplacement::FileReplacement(const QString &path) : m_path(path), m_file(pat
     const QFileInfo info(path);
     if (info.exists() && !info.isWritable())
         throw Failure(QStringLiteral("Permission denied: %1").arg(path));
-    struct stat old
-    {
-    };
-    const bool existed = ::stat(QFile::encodeName(path).constData(), &old) == 0;
     errno = 0;
     if (!m_file.open(QIODevice::WriteOnly))
         fail(errno);
-    if (existed) {
-        // The new file takes the old one's place: give it the old one's mode.
-        ::fchmod(m_file.handle(), old.st_mode & 07777);
-        if (::fchown(m_file.handle(), old.st_uid, old.st_gid) != 0) {
-            // Only root may give a file away; the user's own file is theirs anyway.
-        }
-    }
+    // The new file takes the old one's place: give it the old one's permissions.
+    sys::copyFileAttributes(path, m_file.handle());
 }
 
 void FileReplacement::write(QByteArrayView bytes)

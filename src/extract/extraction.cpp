@@ -5,6 +5,7 @@
 #include "core/errorreport.h"
 #include "core/filehelpers.h"
 #include "core/mappedfile.h"
+#include "core/system.h"
 #include "extract/scanners.h"
 #include "sitelist/sitefiles.h"
 #include "core/uiservices.h"
@@ -15,8 +16,6 @@
 
 #include <cerrno>
 #include <optional>
-
-#include <unistd.h>
 
 namespace zd {
 
@@ -70,10 +69,10 @@ void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &l
 // window waits in its event loop.
 void closeAside(UiServices &ui, std::optional<QTemporaryFile> &temp)
 {
-    const int last = temp && temp->handle() >= 0 ? ::dup(temp->handle()) : -1;
+    const int last = temp ? sys::duplicateHandle(temp->handle()) : -1;
     temp.reset();
     if (last >= 0)
-        runAside(ui, [last] { ::close(last); });
+        runAside(ui, [last] { sys::closeHandle(last); });
 }
 
 } // namespace

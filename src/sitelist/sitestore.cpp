@@ -1,11 +1,10 @@
 #include "sitelist/sitestore.h"
 
+#include "core/system.h"
+
 #include <QStringEncoder>
 
 #include <cstring>
-#include <new>
-
-#include <sys/mman.h>
 
 namespace zd {
 
@@ -17,33 +16,30 @@ constexpr std::size_t kOwnBlock = kBlockSize / 8;
 // Pages are put in place this much at a time, ahead of the writing.
 constexpr std::size_t kStretch = std::size_t(256) << 10;
 
-// Blocks and record pages come straight from the kernel; their pages are
-// put in place a stretch at a time just before they are written (see
-// populateFor): one call per stretch instead of a fault per 4 KiB, and
-// the fresh pages still in the cache when the items land in them.
+// Blocks and record pages come straight from the system; their pages are
+// put in place a stretch at a time just before they are written (populate,
+// prepareSpans): one call per stretch instead of a fault per page, and the
+// fresh pages still in the cache when the items land in them.
 void *allocate(std::size_t bytes)
 {
-    void *memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED)
-        throw std::bad_alloc();
-    return memory;
+    return sys::allocatePages(bytes);
 }
 
 } // namespace
 
 void SiteStore::Unmap::operator()(void *memory) const
 {
-    ::munmap(memory, bytes);
+    sys::freePages(memory, bytes);
 }
 
 void SiteStore::populate(Block &block, std::size_t upTo)
 {
     if (upTo <= block.populated)
         return;
+    const std::size_t page = sys::pageSize();
     const std::size_t top =
-        qMin((upTo + kStretch - 1) / kStretch * kStretch, (block.capacity + 4095) / 4096 * 4096);
-    // Where the kernel cannot, the pages simply come in as they are touched.
-    ::madvise(block.data.get() + block.populated, top - block.populated, MADV_POPULATE_WRITE);
+        qMin((upTo + kStretch - 1) / kStretch * kStretch, (block.capacity + page - 1) / page * page);
+    sys::populatePages(block.data.get() + block.populated, top - block.populated);
     block.populated = top;
 }
 
@@ -52,7 +48,7 @@ void SiteStore::prepareSpans()
     if (m_size == qsizetype(m_pages.size()) * kPageSpans)
         addPage();
     Span *stretch = &m_pages.back()[m_size & (kPageSpans - 1)];
-    ::madvise(stretch, sizeof(Span) * kStretchSpans, MADV_POPULATE_WRITE);
+    sys::populatePages(stretch, sizeof(Span) * kStretchSpans);
 }
 
 void SiteStore::addPage()

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+
+/// The few calls the core and the list need from the operating system, each
+/// with one body per platform (core/linux/system.cpp on Linux).
+namespace zd::sys {
+
+/// The size of a memory page.
+std::size_t pageSize();
+/// Zeroed memory straight from the system, \a bytes rounded up to whole
+/// pages; throws std::bad_alloc.
+void *allocatePages(std::size_t bytes);
+void freePages(void *memory, std::size_t bytes);
+/// Puts the pages of [memory, memory + bytes) in place ahead of writing, one
+/// call instead of a fault per page; a hint that may do nothing.
+void populatePages(void *memory, std::size_t bytes);
+
+/// A second handle to an open file, so that its last close can happen
+/// elsewhere; -1 when there is none.
+int duplicateHandle(int handle);
+void closeHandle(int handle);
+
+/// Gives the open file \a handle the permissions (and, when allowed, the
+/// owner) of the file at \a path, which it is about to replace; nothing when
+/// \a path does not exist.
+void copyFileAttributes(const QString &path, int handle);
+
+} // namespace zd::sys
