@@ -240,11 +240,11 @@ int main(int argc, char **argv)
 
     if (command == QLatin1String("load")) {
         measure("load", [&] {
-            LoadSiteFile(ui, channel, list, arg);
+            loadSiteFile(ui, channel, list, arg);
             return QStringLiteral("%1 items").arg(list.count());
         });
     } else if (command == QLatin1String("save") || command == QLatin1String("clipboard")) {
-        LoadSiteFile(ui, channel, list, arg);
+        loadSiteFile(ui, channel, list, arg);
         if (command == QLatin1String("save")) {
             test::FakeFileDialogs dialogs;
             dialogs.nextSave.push_back(args.value(2));
@@ -256,12 +256,12 @@ int main(int argc, char **argv)
             // Through the real clipboard, as the button does it.
             QtClipboard clipboard;
             measure("clipboard", [&] {
-                CopyListToClipboard(ui, clipboard, list);
+                copyListToClipboard(ui, clipboard, list);
                 return QStringLiteral("%1 characters").arg(QGuiApplication::clipboard()->text().size());
             });
         }
     } else if (command == QLatin1String("clear")) {
-        LoadSiteFile(ui, channel, list, arg);
+        loadSiteFile(ui, channel, list, arg);
         QCoreApplication::processEvents();
         measure("clear", [&] {
             clearList(ui, list);
@@ -269,7 +269,7 @@ int main(int argc, char **argv)
         });
     } else if (command == QLatin1String("end")) {
         // End in the list after loading: the view jumps to the last row.
-        LoadSiteFile(ui, channel, list, arg);
+        loadSiteFile(ui, channel, list, arg);
         QCoreApplication::processEvents();
         if (!view)
             return 2;
@@ -288,8 +288,8 @@ int main(int argc, char **argv)
         SiteSink &sink = countOnly ? static_cast<SiteSink &>(counter) : list;
         measure(qPrintable(command), [&] {
             LinkNormalizer links;
-            links.SetPageUrl(QStringLiteral("www.example.com/dir/"));
-            ScanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, sink,
+            links.setPageUrl(QStringLiteral("www.example.com/dir/"));
+            scanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, sink,
                      ui);
             return QStringLiteral("%1 items").arg(countOnly ? counter.count : list.count());
         });
@@ -298,7 +298,7 @@ int main(int argc, char **argv)
         test::FakeFileDialogs dialogs;
         Extraction extraction(ui, downloader, dialogs, list);
         measure("extract", [&] {
-            const bool ok = extraction.GetUrls(arg, 1);
+            const bool ok = extraction.getUrls(arg, 1);
             list.flushPending();
             QString detail =
                 QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");
@@ -321,7 +321,7 @@ int main(int argc, char **argv)
         LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
         const int count = args.value(2).toInt();
         for (int i = 1; i <= count; ++i)
-            list.AppendSite(QStringLiteral("%1/visit/%2").arg(args.value(3)).arg(i));
+            list.appendSite(QStringLiteral("%1/visit/%2").arg(args.value(3)).arg(i));
         measure("browsers", [&] {
             run.openAll();
             return QStringLiteral("%1 addresses, %2 messages").arg(count).arg(bench.ui.messages.size());
@@ -397,7 +397,7 @@ int main(int argc, char **argv)
         LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
         const int count = arg.toInt();
         for (int i = 1; i <= count; ++i)
-            list.AppendSite(QStringLiteral("http://example.com/%1").arg(i));
+            list.appendSite(QStringLiteral("http://example.com/%1").arg(i));
         app.watchedWindow = QStringLiteral("RunProgress");
         monitor.timing = &app;
         measure(withWindow ? "progress, window" : "progress, none", [&] {
@@ -420,11 +420,11 @@ int main(int argc, char **argv)
         choices.select(Option::Maximized);
         SteadyClock clock;
         test::FakeBrowserLauncher browser;
-        browser.installed.insert(QStringLiteral("chrome.exe"), QStringLiteral("NeverSeen"));
+        browser.installed.insert(Browser::Chrome, QStringLiteral("NeverSeen"));
         test::FakeWindowSystem windows;
         test::FakeRunMonitor monitor;
         LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
-        list.AppendSite(QStringLiteral("www.example.com"));
+        list.appendSite(QStringLiteral("www.example.com"));
         measure("wait", [&] {
             run.openAll();
             return QStringLiteral("one address, waited for its window");

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     zd::LinkNormalizer links;
     if (!typed.isEmpty()) {
-        links.SetPageUrl(typed);
+        links.setPageUrl(typed);
         const QString &page = links.pageUrl();
         ZD_FUZZ_CHECK(zd::beginsWithHttp(page));
         const QString prefixed = zd::beginsWithHttp(typed) ? typed : QStringLiteral("http://") + typed;
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (page.contains(QLatin1Char('/')))
             ZD_FUZZ_CHECK(page.startsWith(links.baseUrl() + QLatin1Char('/')));
     }
-    const QString address = links.ResolveLink(link);
+    const QString address = links.resolveLink(link);
     const QStringView rest = link.startsWith(QLatin1Char('/')) ? QStringView(link).mid(1) : QStringView(link);
     if (zd::beginsWithHttp(rest))
         ZD_FUZZ_CHECK(address == rest);

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     zd::test::FakeUiServices ui;
     zd::LinkNormalizer links;
-    links.SetPageUrl(QStringLiteral("host/dir/"));
+    links.setPageUrl(QStringLiteral("host/dir/"));
     const qsizetype chunk = size ? 1 + data[0] % 64 : 1;
 
     for (const auto kind : {zd::StreamScanner::Kind::TextUrls, zd::StreamScanner::Kind::Hrefs}) {

@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     ui.setWindow(&form);
     dialogs.setParent(&form);
     monitor.setWindow(&form);
-    form.Form_Load();
+    form.initialize();
     form.show();
     return QApplication::exec();
 }

@@ -270,13 +270,13 @@ int Form1::selectedIndex() const
     return m_list->selectedRow() + 1;
 }
 
-void Form1::Form_Load()
+void Form1::initialize()
 {
     UiServices &ui = m_services.ui;
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("Form_Load")));
-    procedure.step(100, [&] { ApplySkin(); });
+    procedure.step(100, [&] { applySkin(); });
     const QString cursorPath = m_services.programFolder + QStringLiteral("/HAND-M.CUR");
-    if (procedure.condition(102, [&] { return FileExists(cursorPath); }))
+    if (procedure.condition(102, [&] { return fileExists(cursorPath); }))
         procedure.step(104, [&] {
             if (!ui.loadCustomPointer(cursorPath))
                 throw Failure(QStringLiteral("Invalid picture"));
@@ -294,7 +294,7 @@ void Form1::Form_Load()
         move(windowPositionWithin(frameGeometry(), screen->availableGeometry()));
 }
 
-void Form1::ApplySkin()
+void Form1::applySkin()
 {
     // No skinning component on Linux: the skin only changes the colours.
     if (!QFile::exists(m_services.programFolder + QStringLiteral("/x/o.cjs")))

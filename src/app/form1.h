@@ -53,7 +53,7 @@ public:
     ~Form1() override;
 
     /// The start-up steps, each reported on failure; run before show().
-    void Form_Load();
+    void initialize();
 
     /// The selected item's index from 1, or 0 for none.
     int selectedIndex() const;
@@ -65,7 +65,7 @@ protected:
 private:
     void buildControls();
     void connectHandlers();
-    void ApplySkin();
+    void applySkin();
     void syncOptionButtons();
     void onButtonPointerMove();
     void onBackgroundPointerMove();

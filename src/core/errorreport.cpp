@@ -19,7 +19,7 @@ QString errorReportText(const QString &description, const QString &tag, int labe
            + kSupportEmail;
 }
 
-void ReportError(UiServices &ui, const QString &description, const QString &tag, int label)
+void reportError(UiServices &ui, const QString &description, const QString &tag, int label)
 {
     ui.messageBox(errorReportText(description, tag, label), MessageStyle::Exclamation,
                   QStringLiteral("Application Error"));
@@ -39,7 +39,7 @@ void Procedure::reportCurrent(int label)
     } catch (...) {
         description = QStringLiteral("Unexpected failure");
     }
-    ReportError(m_ui, description, m_tag, label);
+    reportError(m_ui, description, m_tag, label);
 }
 
 } // namespace zd

@@ -25,7 +25,7 @@ QString locationTag(const QString &module, const QString &procedure);
 /// The full text of the "Application Error" box.
 QString errorReportText(const QString &description, const QString &tag, int label);
 
-void ReportError(UiServices &ui, const QString &description, const QString &tag, int label);
+void reportError(UiServices &ui, const QString &description, const QString &tag, int label);
 
 /// One reporting procedure: runs its labelled steps; a step that fails is
 /// reported with its label and the procedure goes on with the next step.

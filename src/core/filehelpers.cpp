@@ -26,7 +26,7 @@ void requireRegularFile(const QFileInfo &info, const QString &path)
 
 } // namespace
 
-bool FileExists(const QString &path)
+bool fileExists(const QString &path)
 {
     if (path.isEmpty())
         return false;
@@ -34,19 +34,19 @@ bool FileExists(const QString &path)
     return info.exists() && info.lastModified().isValid();
 }
 
-void DeleteFileQuietly(UiServices &ui, const QString &path)
+void deleteFileQuietly(UiServices &ui, const QString &path)
 {
     ui.pumpEvents();
     if (QFile::remove(path))
         return;
     try {
-        ForceDeleteFile(path);
+        forceDeleteFile(path);
     } catch (const Failure &) {
         // Quiet by contract: the caller never hears of it.
     }
 }
 
-void ForceDeleteFile(const QString &path)
+void forceDeleteFile(const QString &path)
 {
     QFile file(path);
     if (!file.exists())

@@ -77,7 +77,7 @@ void closeAside(UiServices &ui, std::optional<QTemporaryFile> &temp)
 
 } // namespace
 
-void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
+void scanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
               UiServices &ui)
 {
     QFile file(path);
@@ -111,15 +111,15 @@ void Extraction::extractFromWebPage(const QString &selectedText)
     if (procedure.condition(106, [&] { return answer.isEmpty(); }))
         return;
     procedure.step(108, [&] { m_ui.setPointer(Pointer::Hourglass); });
-    procedure.step(110, [&] { GetUrls(answer, 1); });
+    procedure.step(110, [&] { getUrls(answer, 1); });
     procedure.step(112, [&] { m_ui.setPointer(Pointer::Default); });
 }
 
-bool Extraction::GetUrls(const QString &typed, int tempIndex)
+bool Extraction::getUrls(const QString &typed, int tempIndex)
 {
     Procedure procedure(m_ui, locationTag(QStringLiteral("ExtractLinks"), QStringLiteral("GetUrls")));
     bool result = false;
-    procedure.step(100, [&] { m_links.SetPageUrl(typed); });
+    procedure.step(100, [&] { m_links.setPageUrl(typed); });
     // A unique 0600 file, never a fixed name another user could plant a link at.
     std::optional<QTemporaryFile> temp;
     procedure.step(102, [&] {
@@ -156,7 +156,7 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
                 scanOpenFile(file, StreamScanner::Kind::Hrefs, m_links, m_list, m_ui);
         });
         procedure.step(120, [&] { file.close(); });
-        procedure.step(128, [&] { DeleteFileQuietly(m_ui, temp->fileName()); });
+        procedure.step(128, [&] { deleteFileQuietly(m_ui, temp->fileName()); });
         closeAside(m_ui, temp);
         return result;
     }
@@ -171,7 +171,7 @@ bool Extraction::GetUrls(const QString &typed, int tempIndex)
                       .arg(kMaxPageBytes >> 30);
     }
     // Removed on this path too: nothing of a failed download is left behind.
-    DeleteFileQuietly(m_ui, temp->fileName());
+    deleteFileQuietly(m_ui, temp->fileName());
     closeAside(m_ui, temp);
     procedure.step(126, [&] { m_ui.messageBox(message); });
     return false;
@@ -183,12 +183,12 @@ void Extraction::extractFromTextFiles()
         return;
     RunningFlag running(m_running);
     Procedure procedure(m_ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton2_Click")));
-    ChooseTextFiles(procedure, m_dialogs, [this](const QString &path) { ScanTextFile(path); });
+    chooseTextFiles(procedure, m_dialogs, [this](const QString &path) { scanTextFile(path); });
 }
 
-void Extraction::ScanTextFile(const QString &path)
+void Extraction::scanTextFile(const QString &path)
 {
-    ScanFile(path, StreamScanner::Kind::TextUrls, m_links, m_list, m_ui);
+    scanFile(path, StreamScanner::Kind::TextUrls, m_links, m_list, m_ui);
 }
 
 } // namespace zd

@@ -18,7 +18,7 @@ class UiServices;
 /// reported, never a crash), or read in chunks where it cannot be mapped;
 /// throws Failure when it cannot be opened or read. An empty file finds
 /// nothing.
-void ScanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
+void scanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
               UiServices &ui);
 
 /// The folder for the temporary download: TEMP, else the system's.
@@ -36,12 +36,12 @@ public:
     void extractFromWebPage(const QString &selectedText);
     /// Downloads the page and adds its links; false when it could not be
     /// downloaded.
-    bool GetUrls(const QString &typed, int tempIndex);
+    bool getUrls(const QString &typed, int tempIndex);
 
     /// "Extract URLs From Text File".
     void extractFromTextFiles();
     /// Loads one file and adds every address in it; throws Failure.
-    void ScanTextFile(const QString &path);
+    void scanTextFile(const QString &path);
 
     bool running() const { return m_running; }
 

@@ -7,7 +7,7 @@ bool beginsWithHttp(QStringView text)
     return text.size() >= 4 && text.left(4).compare(QLatin1String("http"), Qt::CaseInsensitive) == 0;
 }
 
-void LinkNormalizer::SetPageUrl(const QString &typed)
+void LinkNormalizer::setPageUrl(const QString &typed)
 {
     QString address = beginsWithHttp(typed) ? typed : QStringLiteral("http://") + typed;
     const QStringView ending = typed.size() >= 3 ? QStringView(typed).right(3) : QStringView();
@@ -20,7 +20,7 @@ void LinkNormalizer::SetPageUrl(const QString &typed)
         m_baseUrl = m_pageUrl.left(slash);
 }
 
-QString LinkNormalizer::ResolveLink(QStringView link) const
+QString LinkNormalizer::resolveLink(QStringView link) const
 {
     if (link.startsWith(QLatin1Char('/')))
         link = link.mid(1);

@@ -11,9 +11,9 @@ class LinkNormalizer
 public:
     /// Sets the page address from the typed text and the base from it; the
     /// base keeps its old value when the page address holds no "/".
-    void SetPageUrl(const QString &typed);
+    void setPageUrl(const QString &typed);
     /// A found link as the address to add.
-    QString ResolveLink(QStringView link) const;
+    QString resolveLink(QStringView link) const;
 
     const QString &pageUrl() const { return m_pageUrl; }
     const QString &baseUrl() const { return m_baseUrl; }

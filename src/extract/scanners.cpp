@@ -210,7 +210,7 @@ public:
         }
         const QString value = decodeBytes(bytes);
         if (value.size() <= kMaxFoundLength)
-            m_list.AppendSite(m_links.ResolveLink(value));
+            m_list.appendSite(m_links.resolveLink(value));
     }
 
 private:

@@ -4,15 +4,43 @@
 
 namespace zd {
 
-QStringList candidatePrograms(const QString &programFile)
+QString browserChoiceName(Browser browser)
 {
-    const QString name = programFile.toLower();
-    if (name == QLatin1String("chrome.exe"))
+    switch (browser) {
+    case Browser::Chrome:
+        return QStringLiteral("Chrome");
+    case Browser::Firefox:
+        return QStringLiteral("Firefox");
+    case Browser::Default:
+        break;
+    }
+    return QStringLiteral("the default browser");
+}
+
+QStringList candidatePrograms(Browser browser)
+{
+    switch (browser) {
+    case Browser::Chrome:
         return {QStringLiteral("google-chrome-stable"), QStringLiteral("google-chrome"),
                 QStringLiteral("chromium"), QStringLiteral("chromium-browser")};
-    if (name == QLatin1String("firefox.exe"))
+    case Browser::Firefox:
         return {QStringLiteral("firefox"), QStringLiteral("firefox-esr")};
+    case Browser::Default:
+        break;
+    }
     return {};
+}
+
+QString missingBrowserMessage(Browser browser)
+{
+    QStringList names = candidatePrograms(browser);
+    if (browser == Browser::Default) // the desktop's, else any of them
+        names << QStringLiteral("the desktop's default web browser") << candidatePrograms(Browser::Chrome)
+              << candidatePrograms(Browser::Firefox);
+    QString chosen = browserChoiceName(browser);
+    chosen[0] = chosen[0].toUpper();
+    return QStringLiteral("%1 is not installed, so no site was opened.\r\nLooked for: %2")
+        .arg(chosen, names.join(QStringLiteral(", ")));
 }
 
 QString titleWordFor(const QString &executableName)

@@ -8,6 +8,17 @@
 
 namespace zd {
 
+/// The browser the user chose: the desktop's default, or one by name.
+enum class Browser { Default, Chrome, Firefox };
+
+/// For messages: "Chrome", "Firefox", "the default browser".
+QString browserChoiceName(Browser browser);
+/// The Linux programs that may stand for \a browser, in order of
+/// preference; none for the default browser, which the desktop names.
+QStringList candidatePrograms(Browser browser);
+/// The message when the chosen browser is not installed, with what was looked for.
+QString missingBrowserMessage(Browser browser);
+
 /// A browser program found on this system.
 struct ResolvedBrowser
 {
@@ -21,14 +32,14 @@ struct ResolvedBrowser
     QStringList windowClasses;
 };
 
-/// Starts browsers by their Windows program file name ("chrome.exe", ...).
+/// Finds and starts the chosen browser.
 class BrowserLauncher
 {
 public:
     virtual ~BrowserLauncher() = default;
-    /// The program that stands for \a programFile here; nullopt when none is
+    /// The program that stands for \a browser here; nullopt when none is
     /// installed.
-    virtual std::optional<ResolvedBrowser> resolve(const QString &programFile) = 0;
+    virtual std::optional<ResolvedBrowser> resolve(Browser browser) = 0;
     /// Starts it with the address as exactly one argument of these bytes,
     /// in an empty folder of its own, its output discarded; the process id,
     /// or nullopt when it could not be started.
@@ -37,9 +48,6 @@ public:
     /// address to a running browser, or it has become the browser).
     virtual bool running(qint64 pid) = 0;
 };
-
-/// The Linux programs that may stand for \a programFile, in order of preference.
-QStringList candidatePrograms(const QString &programFile);
 
 /// The word the named executable writes in its window titles.
 QString titleWordFor(const QString &executableName);

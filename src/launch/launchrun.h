@@ -1,48 +1,36 @@
 #pragma once
 
+#include "launch/browserlauncher.h"
+#include "launch/runmonitor.h"
+#include "launch/runtally.h"
+#include "launch/runwaits.h"
+#include "launch/windowsystem.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QMap>
 #include <QString>
-#include <QStringList>
-
-#include "launch/runmonitor.h"
-#include "launch/windowsystem.h"
 
 #include <optional>
 #include <utility>
 
 namespace zd {
 
-class BrowserLauncher;
 class Clock;
 class Options;
 class Procedure;
 class SiteListModel;
 class UiServices;
-class WindowSystem;
-struct ResolvedBrowser;
 
 /// "Start Opening": every address of the list to the chosen browser, whose
 /// windows are then placed as chosen.
 class LaunchRun
 {
 public:
-    /// How long a run waits for a browser window before it goes on.
-    static constexpr int kWindowWaitMs = 30'000;
-    /// How often the wait looks for the window.
-    static constexpr int kPollMs = 50;
-    /// How often the wait for a delivery looks at the windows.
-    static constexpr int kWindowWalkMs = 200;
-    static constexpr int kNamedInSummary = 3;
-    /// How long a browser that has just come up gets before the next address.
-    static constexpr int kSettleMs = 500;
     /// Runs of more addresses than this are confirmed first.
     static constexpr int kConfirmAbove = 20;
-    /// How often a wait tells the progress window and looks for a stop.
-    static constexpr int kReportMs = 100;
-    /// The delay between sites when none is stored: the Part's half second
-    /// for Chrome and Firefox, none for the default browser.
+    /// The delay between sites when none is stored, for Chrome and Firefox;
+    /// the default browser gets none.
     static constexpr double kDefaultPlacedDelay = 0.5;
 
     LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
@@ -52,29 +40,45 @@ public:
     void openAll();
     /// Ends the run after the address in flight (never half-way through a
     /// launch); its waits end at once. The run ends as usual, with a summary.
-    void requestStop() { m_stopRequested = true; }
+    void requestStop() { m_run.stopRequested = true; }
     /// Holds the run before its next address until resumed.
-    void setPaused(bool paused) { m_paused = paused; }
-    bool paused() const { return m_paused; }
+    void setPaused(bool paused) { m_run.paused = paused; }
     /// Waits \a seconds on a monotonic clock, sleeping in the event loop.
-    void Pause(double seconds);
-    bool RunInProgress() const { return m_running; }
+    void pauseFor(double seconds) { m_waits.delay(seconds); }
 
 private:
-    enum class Launched { Yes, Skipped, Stopped, NotConfirmed };
-    Launched launch(Procedure &procedure, int label, const QString &programFile, const QString &address,
+    // Everything one run keeps, set back by one assignment when the next begins.
+    struct RunState
+    {
+        RunTally tally;
+        RunProgress progress;
+        QMap<Browser, std::optional<ResolvedBrowser>> resolved;
+        /// The address in flight as the list holds it.
+        QByteArray addressBytes;
+        /// The default browser's windows, placed once more at the end.
+        std::optional<std::pair<BrowserWindows, ShowState>> finalPlacement;
+        /// The chosen browser is not installed: nothing more is started.
+        bool browserMissing = false;
+        bool stopRequested = false;
+        bool paused = false;
+    };
+    enum class Launched { HandedOver, WindowUp, Skipped, BrowserMissing, NotConfirmed };
+
+    void openEach(Procedure &procedure);
+    bool confirmLargeRun(Browser browser);
+    /// Opens item \a index; false when the run ends before it.
+    bool openItem(Procedure &procedure, int index);
+    Launched launch(Procedure &procedure, int label, Browser browser, const QString &address,
                     BrowserWindows *windows);
-    bool waitForDelivery(qint64 pid, const BrowserWindows &windows);
-    bool hasWindowHere(const BrowserWindows &windows);
-    void idleFor(int ms);
-    void openInPlacedBrowser(Procedure &procedure, int firstLabel, const QString &programFile,
-                             const QString &address);
+    /// Why an address is not started; nullopt when it may be.
+    std::optional<Launched> refuse(const QString &address);
+    void openInPlacedBrowser(Procedure &procedure, int firstLabel, Browser browser, const QString &address);
     void openInDefaultBrowser(Procedure &procedure, const QString &address);
     void placeDefaultBrowserWindows(const BrowserWindows &windows, ShowState state);
-    void showSummary();
+    void waitBetweenSites(Browser browser, qint64 launchedAt);
+    Browser chosenBrowser() const;
+    double delayFor(Browser browser) const;
     void report(const QString &waitingFor = {}, qint64 waitedMs = 0);
-    double delayFor(const QString &programFile) const;
-    void holdWhilePaused();
 
     UiServices &m_ui;
     Clock &m_clock;
@@ -83,32 +87,10 @@ private:
     Options &m_options;
     const SiteListModel &m_list;
     RunMonitor &m_monitor;
+    RunState m_run;
+    RunWaits m_waits;
     bool m_running = false;
-
-    // Per run.
-    QMap<QString, std::optional<ResolvedBrowser>> m_resolved;
-    QStringList m_skipped;
-    QStringList m_gaveUp;
-    QStringList m_unpassable;
-    QStringList m_notConfirmed;
-    QStringList m_elsewhere;
-    qsizetype m_blank = 0;
-    int m_openedBeforeChange = -1;
-    int m_stoppedAfter = -1;
-    bool m_stopRequested = false;
-    bool m_paused = false;
-    RunProgress m_progress;
-    /// The address in flight as the list holds it.
-    QByteArray m_addressBytes;
-    bool m_handedOver = false;
-    std::optional<std::pair<BrowserWindows, ShowState>> m_finalPlacement;
-    bool m_stopped = false;
 };
-
-/// What the user chose, for messages: "Chrome", "Firefox", "the default browser".
-QString browserChoiceName(const QString &programFile);
-/// The message when the chosen browser is not installed, with what was looked for.
-QString missingBrowserMessage(const QString &programFile);
 
 /// False for an address the system cannot hand to a program as one
 /// argument: one holding a NUL, or of 128 KiB or more.

@@ -30,21 +30,21 @@ bool BrowserWindows::matches(const TopLevelWindow &window) const
 {
     // A title that only mentions the browser ("notes about Chromium") is
     // not enough: the window must be of the browser's class too.
-    return IsCandidateWindow(window) && hasClass(window)
+    return isCandidateWindow(window) && hasClass(window)
            && window.title.contains(titleWord, Qt::CaseSensitive);
 }
 
-bool IsCandidateWindow(const TopLevelWindow &window)
+bool isCandidateWindow(const TopLevelWindow &window)
 {
     return !window.title.isEmpty() && window.visible && !window.owned;
 }
 
-bool MaximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)
+bool maximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)
 {
     return placeMatching(windows, browser, ShowState::Maximized);
 }
 
-bool MinimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)
+bool minimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)
 {
     return placeMatching(windows, browser, ShowState::Minimized);
 }

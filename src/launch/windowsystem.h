@@ -53,11 +53,11 @@ public:
 };
 
 /// Titled, visible and unowned.
-bool IsCandidateWindow(const TopLevelWindow &window);
+bool isCandidateWindow(const TopLevelWindow &window);
 /// Maximizes every candidate window of \a browser (its title holds the word,
 /// case-sensitive, and its class is the browser's); true when any was.
-bool MaximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser);
+bool maximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser);
 /// Minimizes every candidate window of \a browser; true when any was.
-bool MinimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser);
+bool minimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser);
 
 } // namespace zd

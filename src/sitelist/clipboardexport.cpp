@@ -30,7 +30,7 @@ QString composeClipboardText(UiServices &ui, const SiteStore &items)
     return text;
 }
 
-void ClearClipboard(Clipboard &clipboard)
+void clearClipboard(Clipboard &clipboard)
 {
     for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
         if (clipboard.clear())
@@ -38,7 +38,7 @@ void ClearClipboard(Clipboard &clipboard)
     }
 }
 
-bool SetClipboardText(Clipboard &clipboard, const QString &text)
+bool setClipboardText(Clipboard &clipboard, const QString &text)
 {
     for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
         if (clipboard.setText(text))
@@ -47,21 +47,21 @@ bool SetClipboardText(Clipboard &clipboard, const QString &text)
     return false;
 }
 
-void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list)
+void copyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list)
 {
     if (list.count() == 0)
         return;
     // The items as they are now: the list may change while events are pumped.
     const std::shared_ptr<const SiteStore> items = list.snapshot();
     const QString text = composeClipboardText(ui, *items);
-    ClearClipboard(clipboard);
-    SetClipboardText(clipboard, text);
+    clearClipboard(clipboard);
+    setClipboardText(clipboard, text);
 }
 
 void copySitesToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list)
 {
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton8_Click")));
-    procedure.step(106, [&] { CopyListToClipboard(ui, clipboard, list); });
+    procedure.step(106, [&] { copyListToClipboard(ui, clipboard, list); });
     procedure.step(108, [&] {
         ui.messageBox(QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area "
                                      "where you normally type and press Ctrl+V to paste the clipboard."));

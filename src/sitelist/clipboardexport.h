@@ -17,11 +17,11 @@ class UiServices;
 QString composeClipboardText(UiServices &ui, const SiteStore &items);
 
 /// Puts the list on the clipboard; does nothing for an empty list.
-void CopyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list);
+void copyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list);
 /// Clears, retrying up to 1000 times; a last failure is ignored.
-void ClearClipboard(Clipboard &clipboard);
+void clearClipboard(Clipboard &clipboard);
 /// Places the text, retrying up to 1000 times; false when every try failed.
-bool SetClipboardText(Clipboard &clipboard, const QString &text);
+bool setClipboardText(Clipboard &clipboard, const QString &text);
 
 /// "Copy Sites To Clipboard".
 void copySitesToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListModel &list);

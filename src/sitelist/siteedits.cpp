@@ -39,7 +39,7 @@ void addSingleUrl(UiServices &ui, SiteSink &list)
     procedure.step(100, [&] { answer = ui.inputBox(QStringLiteral("Enter website address to add: ")); });
     if (procedure.condition(102, [&] { return answer.isEmpty(); }))
         return;
-    procedure.step(104, [&] { list.AppendSite(answer); });
+    procedure.step(104, [&] { list.appendSite(answer); });
 }
 
 void clearList(UiServices &ui, SiteListModel &list)
@@ -54,9 +54,9 @@ void clearList(UiServices &ui, SiteListModel &list)
 void loadSampleSites(UiServices &ui, SiteSink &list)
 {
     Procedure procedure(ui, form1Tag("PushButton10_Click"));
-    procedure.step(100, [&] { list.AppendSite(kSample1); });
-    procedure.step(102, [&] { list.AppendSite(kSample2); });
-    procedure.step(104, [&] { list.AppendSite(kSample3); });
+    procedure.step(100, [&] { list.appendSite(kSample1); });
+    procedure.step(102, [&] { list.appendSite(kSample2); });
+    procedure.step(104, [&] { list.appendSite(kSample3); });
 }
 
 void pasteAddresses(UiServices &ui, SiteSink &list, const QString &text)

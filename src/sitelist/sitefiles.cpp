@@ -53,7 +53,7 @@ QString joinFolderAndName(const QString &folder, const QString &name)
     return folder + QLatin1Char('/') + name;
 }
 
-void ChooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
+void chooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
                      const std::function<void(const QString &)> &perFile)
 {
     DialogSetup setup;
@@ -156,9 +156,9 @@ void SiteLineSplitter::finish()
     m_first = true;
 }
 
-void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QString &path)
+void loadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QString &path)
 {
-    if (!FileExists(path)) {
+    if (!fileExists(path)) {
         ui.messageBox(QStringLiteral("File not found"));
         return;
     }
@@ -191,14 +191,14 @@ void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QS
 void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &channel, SiteSink &list)
 {
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
-    ChooseTextFiles(procedure, dialogs, [&](const QString &path) { LoadSiteFile(ui, channel, list, path); });
+    chooseTextFiles(procedure, dialogs, [&](const QString &path) { loadSiteFile(ui, channel, list, path); });
 }
 
 void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list, const QStringList &paths)
 {
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
     for (const QString &path : paths)
-        procedure.step(132, [&] { LoadSiteFile(ui, channel, list, path); });
+        procedure.step(132, [&] { loadSiteFile(ui, channel, list, path); });
 }
 
 void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &channel, const SiteListModel &list)
@@ -215,7 +215,7 @@ void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &chann
     if (procedure.condition(118, [&] { return fileName.isEmpty(); }))
         return;
     MessageResult answer = MessageResult::No;
-    if (procedure.condition(120, [&] { return FileExists(fileName); })) {
+    if (procedure.condition(120, [&] { return fileExists(fileName); })) {
         procedure.step(122, [&] {
             answer = ui.messageBox(QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(fileName),
                                    MessageStyle::YesNo);

@@ -19,7 +19,7 @@ QString joinFolderAndName(const QString &folder, const QString &name);
 
 /// The open-several-files sequence (labels 100 to 134): runs \a perFile on
 /// each chosen path, in the dialog's order.
-void ChooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
+void chooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
                      const std::function<void(const QString &path)> &perFile);
 
 /// Splits site-list bytes into items: lines end at CR LF, CR or LF; a CR or
@@ -44,7 +44,7 @@ private:
 
 /// Appends every line of the file to the list; "File not found" when it is
 /// missing. Throws Failure when the file cannot be read.
-void LoadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QString &path);
+void loadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QString &path);
 
 /// "Load List Of Sites From Text File".
 void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &channel, SiteSink &list);

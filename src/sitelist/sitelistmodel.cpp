@@ -14,7 +14,7 @@ namespace zd {
 
 void SiteSink::appendSiteBytes(QByteArrayView bytes)
 {
-    AppendSite(decodeBytes(bytes));
+    appendSite(decodeBytes(bytes));
 }
 
 void SiteSink::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
@@ -36,7 +36,7 @@ SiteStore &SiteListModel::writable()
     return *m_store;
 }
 
-void SiteListModel::AppendSite(const QString &text)
+void SiteListModel::appendSite(const QString &text)
 {
     writable().appendUtf8(text);
     appended();

@@ -18,7 +18,7 @@ class SiteSink
 public:
     virtual ~SiteSink() = default;
     /// Adds one item at the end, the text unchanged (stored as UTF-8).
-    virtual void AppendSite(const QString &text) = 0;
+    virtual void appendSite(const QString &text) = 0;
     /// Adds one item at the end as exactly these bytes.
     virtual void appendSiteBytes(QByteArrayView bytes);
     /// Adds one item made of \a head followed by \a tail.
@@ -39,7 +39,7 @@ public:
 
     explicit SiteListModel(QObject *parent = nullptr);
 
-    void AppendSite(const QString &text) override;
+    void appendSite(const QString &text) override;
     void appendSiteBytes(QByteArrayView bytes) override;
     void appendSiteBytes(QByteArrayView head, QByteArrayView tail) override;
     /// Number of items, including those not yet announced to views.

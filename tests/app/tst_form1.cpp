@@ -69,7 +69,7 @@ struct Harness
         if (!QTest::qWaitForWindowExposed(&form))
             return nullptr;
         for (const QString &item : items)
-            sites.AppendSite(item);
+            sites.appendSite(item);
         QCoreApplication::processEvents();
         return control<SiteListView>("ListView1");
     }
@@ -200,7 +200,7 @@ void TestForm1::tabOrder()
 void TestForm1::startUp()
 {
     Harness h;
-    h.form.Form_Load();
+    h.form.initialize();
     QCOMPARE(h.form.windowTitle(), QStringLiteral("Zentavia Desk"));
     QVERIFY(!h.form.windowIcon().isNull());
     QCOMPARE(h.ui.applicationTitle, QStringLiteral("Zentavia"));
@@ -219,7 +219,7 @@ void TestForm1::badCursorFileIsReportedAndStartUpGoesOn()
     QTemporaryDir dir;
     QVERIFY(writeTestFile(dir.filePath(QStringLiteral("HAND-M.CUR")), "not a cursor"));
     Harness h(dir.path());
-    h.form.Form_Load();
+    h.form.initialize();
     QCOMPARE(h.ui.errorReports().size(), 1);
     QVERIFY(h.ui.errorReports()[0].contains(QStringLiteral("Form1.Form_Load at line 104")));
     QCOMPARE(h.form.windowTitle(), QStringLiteral("Zentavia Desk"));
@@ -234,7 +234,7 @@ void TestForm1::handCursorFileLoadsQuietly()
     QVERIFY(hand.save(path, "CUR"));
     Harness h(dir.path());
     h.ui.pointerImages << path;
-    h.form.Form_Load();
+    h.form.initialize();
     QVERIFY(h.ui.messages.empty());
     QCOMPARE(h.ui.customPointer, path);
     // Without the skin file the window stays white.
@@ -247,7 +247,7 @@ void TestForm1::skinChangesColours()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("x")));
     QVERIFY(writeTestFile(dir.filePath(QStringLiteral("x/o.cjs"))));
     Harness h(dir.path());
-    h.form.Form_Load();
+    h.form.initialize();
     QVERIFY(h.ui.messages.empty());
     const QColor face = h.form.style()->standardPalette().color(QPalette::Button);
     QVERIFY(face != QColor(Qt::white));
@@ -272,7 +272,7 @@ void TestForm1::optionsShowTheirFramesBackground()
         QVERIFY(writeTestFile(dir.filePath(QStringLiteral("x/o.cjs"))));
     }
     Harness h(dir.path());
-    h.form.Form_Load();
+    h.form.initialize();
     h.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&h.form));
     const QImage shot = h.form.grab().toImage();
@@ -289,7 +289,7 @@ void TestForm1::optionsShowTheirFramesBackground()
 void TestForm1::arrowKeysSelectLikeOptionButtons()
 {
     Harness h;
-    h.form.Form_Load();
+    h.form.initialize();
     h.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&h.form));
     auto *ie = h.control<QRadioButton>("Option1");
@@ -479,7 +479,7 @@ void TestForm1::closingDuringAHandlerStopsItThenQuits()
 void TestForm1::optionButtonsSaveTheirGroup()
 {
     Harness h;
-    h.form.Form_Load();
+    h.form.initialize();
     h.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&h.form));
     QTest::mouseClick(h.control<QRadioButton>("Option6"), Qt::LeftButton);
@@ -497,7 +497,7 @@ void TestForm1::optionButtonsSaveTheirGroup()
 void TestForm1::buttonsReachTheirHandlers()
 {
     Harness h;
-    h.form.Form_Load();
+    h.form.initialize();
     h.click("PushButton9");
     QVERIFY(
         h.ui.plainMessages().value(0).startsWith(QStringLiteral("Questions? Please contact Team Quillmoor")));
@@ -547,7 +547,7 @@ void TestForm1::millionItemsStayInOneView()
     h.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&h.form));
     for (int i = 0; i < 1'000'000; ++i)
-        h.sites.AppendSite(QStringLiteral("http://site%1/").arg(i));
+        h.sites.appendSite(QStringLiteral("http://site%1/").arg(i));
     QCoreApplication::processEvents();
     auto *list = h.control<SiteListView>("ListView1");
     QCOMPARE(h.sites.rowCount(), 1'000'000);

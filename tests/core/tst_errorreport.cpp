@@ -38,7 +38,7 @@ void TestErrorReport::reportTextIsExact()
                                   "Please email screenshot of this message to ")
                        + kSupportEmail);
     FakeUiServices ui;
-    ReportError(ui, QStringLiteral("x"), QStringLiteral("in T "), 7);
+    reportError(ui, QStringLiteral("x"), QStringLiteral("in T "), 7);
     QCOMPARE(ui.messages.size(), size_t(1));
     QCOMPARE(ui.messages[0].title, QStringLiteral("Application Error"));
     QCOMPARE(ui.messages[0].style, MessageStyle::Exclamation);

@@ -14,36 +14,36 @@ class TestFileHelpers : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void fileExists();
-    void deleteFileQuietly();
+    void existence();
+    void quietDeletion();
 };
 
-void TestFileHelpers::fileExists()
+void TestFileHelpers::existence()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("a.txt"));
     QVERIFY(test::writeTestFile(file));
-    QVERIFY(FileExists(file));
-    QVERIFY(FileExists(dir.path())); // folders have a modification time too
-    QVERIFY(!FileExists(dir.filePath(QStringLiteral("missing"))));
-    QVERIFY(!FileExists(QString()));
-    QVERIFY(!FileExists(QStringLiteral("/no/such/drive/x")));
+    QVERIFY(fileExists(file));
+    QVERIFY(fileExists(dir.path())); // folders have a modification time too
+    QVERIFY(!fileExists(dir.filePath(QStringLiteral("missing"))));
+    QVERIFY(!fileExists(QString()));
+    QVERIFY(!fileExists(QStringLiteral("/no/such/drive/x")));
 }
 
-void TestFileHelpers::deleteFileQuietly()
+void TestFileHelpers::quietDeletion()
 {
     FakeUiServices ui;
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("ro.txt"));
     QVERIFY(test::writeTestFile(file));
     QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner));
-    DeleteFileQuietly(ui, file);
+    deleteFileQuietly(ui, file);
     QVERIFY(!QFile::exists(file));
     QVERIFY(ui.pumps >= 1);
 
-    DeleteFileQuietly(ui, dir.filePath(QStringLiteral("missing")));
+    deleteFileQuietly(ui, dir.filePath(QStringLiteral("missing")));
     QVERIFY(ui.messages.empty());
-    QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(dir.filePath(QStringLiteral("missing"))));
+    QVERIFY_THROWS_EXCEPTION(Failure, forceDeleteFile(dir.filePath(QStringLiteral("missing"))));
 }
 
 QTEST_GUILESS_MAIN(TestFileHelpers)

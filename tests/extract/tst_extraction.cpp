@@ -85,7 +85,7 @@ void TestExtraction::pageLinksAreAppendedInOrder()
     Run run;
     NetworkDownloader downloader(5'000, 20'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    run.list.AppendSite(QStringLiteral("existing"));
+    run.list.appendSite(QStringLiteral("existing"));
     const QString page = m_server->url(QStringLiteral("/dir/links.html"));
     for (int i = 0; i < 2; ++i) {
         run.ui.nextInputs.push_back(page);
@@ -113,7 +113,7 @@ void TestExtraction::typedHostBecomesPageAddress()
     FakeDownloader downloader;
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
     downloader.pages.insert(QStringLiteral("http://www.host.org/"), "<a href=\"/a.html\">");
-    QVERIFY(extraction.GetUrls(QStringLiteral("www.host.org"), 1));
+    QVERIFY(extraction.getUrls(QStringLiteral("www.host.org"), 1));
     QCOMPARE(downloader.requested, QStringList{QStringLiteral("http://www.host.org/")});
     QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("http://www.host.org/a.html")});
 }
@@ -162,7 +162,7 @@ void TestExtraction::failures()
     Run run;
     NetworkDownloader downloader(1'500, 10'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    run.list.AppendSite(QStringLiteral("kept"));
+    run.list.appendSite(QStringLiteral("kept"));
     run.ui.nextInputs.push_back(address);
     extraction.extractFromWebPage(QString());
     QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("kept")});
@@ -187,7 +187,7 @@ void TestExtraction::selfSignedTlsIsRefused()
     Run run;
     NetworkDownloader downloader(3'000, 10'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(!extraction.GetUrls(tls.url(QStringLiteral("/links.html"), QStringLiteral("https")), 1));
+    QVERIFY(!extraction.getUrls(tls.url(QStringLiteral("/links.html"), QStringLiteral("https")), 1));
     QCOMPARE(run.list.count(), 0);
     QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("URL not found")});
 }
@@ -197,7 +197,7 @@ void TestExtraction::emptyPageAddsNothingAndSaysNothing()
     Run run;
     NetworkDownloader downloader(5'000, 20'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(extraction.GetUrls(m_server->url(QStringLiteral("/empty")), 1));
+    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/empty")), 1));
     QCOMPARE(run.list.count(), 0);
     QVERIFY(run.ui.messages.empty());
     QVERIFY(QDir(m_temp.path()).isEmpty());
@@ -208,7 +208,7 @@ void TestExtraction::largePage()
     Run run;
     NetworkDownloader downloader(5'000, 60'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(extraction.GetUrls(m_server->url(QStringLiteral("/large?n=100000")), 1));
+    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/large?n=100000")), 1));
     QCOMPARE(run.list.count(), 100'000);
     // The typed address counts as a folder: links join to it.
     QCOMPARE(run.list.text(100'000), m_server->url(QStringLiteral("/large?n=100000/page99999.html")));
@@ -221,18 +221,18 @@ void TestExtraction::memoryRunningOutIsReportedAndKeepsWhatWasFound()
     {
         SiteListModel &list;
         explicit FullList(SiteListModel &into) : list(into) {}
-        void AppendSite(const QString &text) override
+        void appendSite(const QString &text) override
         {
             if (list.count() == 1'000)
                 throw std::bad_alloc();
-            list.AppendSite(text);
+            list.appendSite(text);
         }
     };
     Run run;
     FullList full(run.list);
     NetworkDownloader downloader(5'000, 60'000);
     Extraction extraction(run.ui, downloader, run.dialogs, full);
-    extraction.GetUrls(m_server->url(QStringLiteral("/large?n=5000")), 1);
+    extraction.getUrls(m_server->url(QStringLiteral("/large?n=5000")), 1);
     QCOMPARE(run.list.count(), 1'000);
     QCOMPARE(run.ui.errorReports().size(), 1);
     QVERIFY2(run.ui.errorReports().first().contains(QStringLiteral("Out of memory")),
@@ -246,7 +246,7 @@ void TestExtraction::compressedPageIsInflated()
     Run run;
     NetworkDownloader downloader(5'000, 60'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(extraction.GetUrls(m_server->url(QStringLiteral("/gzip")), 1));
+    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/gzip")), 1));
     QCOMPARE(run.list.count(), 6000);
     QCOMPARE(run.list.text(6000), m_server->url(QStringLiteral("/gzip/g5999.html")));
     QVERIFY(run.ui.messages.empty());
@@ -364,8 +364,8 @@ void TestExtraction::endlessBodyStopsAtTheSizeBound()
     Run run;
     NetworkDownloader downloader(5'000, 120'000, 4 << 20);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    run.list.AppendSite(QStringLiteral("kept"));
-    QVERIFY(!extraction.GetUrls(m_server->url(QStringLiteral("/endless")), 1));
+    run.list.appendSite(QStringLiteral("kept"));
+    QVERIFY(!extraction.getUrls(m_server->url(QStringLiteral("/endless")), 1));
     QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("kept")});
     QCOMPARE(run.ui.plainMessages().size(), 1);
     QVERIFY(run.ui.plainMessages()[0].startsWith(QStringLiteral("The page is larger than 2 GiB")));
@@ -398,7 +398,7 @@ void TestExtraction::fullTemporaryFolderStopsTheDownload()
     Run run;
     NetworkDownloader downloader(5'000, 120'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(!extraction.GetUrls(m_server->url(QStringLiteral("/endless")), 1));
+    QVERIFY(!extraction.getUrls(m_server->url(QStringLiteral("/endless")), 1));
     limit.reset();
     QCOMPARE(run.list.count(), 0);
     QCOMPARE(run.ui.plainMessages().size(), 1);
@@ -416,7 +416,7 @@ void TestExtraction::missingTemporaryFolderIsNamed()
     Run run;
     FakeDownloader downloader;
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(!extraction.GetUrls(QStringLiteral("http://x/"), 1));
+    QVERIFY(!extraction.getUrls(QStringLiteral("http://x/"), 1));
     QCOMPARE(run.ui.errorReports().size(), 1);
     QVERIFY2(run.ui.errorReports()[0].startsWith(
                  QStringLiteral("Could not create a temporary file for the page in "

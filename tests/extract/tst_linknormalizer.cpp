@@ -61,7 +61,7 @@ void TestLinkNormalizer::setPageUrl()
     QFETCH(QString, page);
     QFETCH(QString, base);
     LinkNormalizer links;
-    links.SetPageUrl(typed);
+    links.setPageUrl(typed);
     QCOMPARE(links.pageUrl(), page);
     QCOMPARE(links.baseUrl(), base);
 }
@@ -69,11 +69,11 @@ void TestLinkNormalizer::setPageUrl()
 void TestLinkNormalizer::baseKeptWhenPageHasNoSlash()
 {
     LinkNormalizer links;
-    links.SetPageUrl(QStringLiteral("httpx.htm"));
+    links.setPageUrl(QStringLiteral("httpx.htm"));
     QCOMPARE(links.pageUrl(), QStringLiteral("httpx.htm"));
     QCOMPARE(links.baseUrl(), QString());
-    links.SetPageUrl(QStringLiteral("host/dir/"));
-    links.SetPageUrl(QStringLiteral("httpx.htm"));
+    links.setPageUrl(QStringLiteral("host/dir/"));
+    links.setPageUrl(QStringLiteral("httpx.htm"));
     QCOMPARE(links.baseUrl(), QStringLiteral("http://host/dir"));
 }
 
@@ -110,9 +110,9 @@ void TestLinkNormalizer::resolveLink()
     QFETCH(QString, link);
     QFETCH(QString, address);
     LinkNormalizer links;
-    links.SetPageUrl(QStringLiteral("host/dir/"));
+    links.setPageUrl(QStringLiteral("host/dir/"));
     QCOMPARE(links.baseUrl(), QStringLiteral("http://host/dir"));
-    QCOMPARE(links.ResolveLink(link), address);
+    QCOMPARE(links.resolveLink(link), address);
 }
 
 QTEST_GUILESS_MAIN(TestLinkNormalizer)

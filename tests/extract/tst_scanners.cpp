@@ -18,7 +18,7 @@ QStringList scan(const QByteArray &bytes, bool hrefs)
 {
     FakeUiServices ui;
     LinkNormalizer links;
-    links.SetPageUrl(QStringLiteral("host/dir/"));
+    links.setPageUrl(QStringLiteral("host/dir/"));
     const auto kind = hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls;
     return scanInChunks(kind, bytes, links, ui, qMax<qsizetype>(bytes.size(), 1));
 }
@@ -27,7 +27,7 @@ QStringList scan(const QByteArray &bytes, bool hrefs)
 QStringList reference(const QByteArray &bytes, bool hrefs)
 {
     LinkNormalizer links;
-    links.SetPageUrl(QStringLiteral("host/dir/"));
+    links.setPageUrl(QStringLiteral("host/dir/"));
     return referenceScan(hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, bytes, links);
 }
 
@@ -169,7 +169,7 @@ void TestScanners::chunkedScanEqualsWholeScan()
         const bool hrefs = kind == StreamScanner::Kind::Hrefs;
         FakeUiServices ui;
         LinkNormalizer links;
-        links.SetPageUrl(QStringLiteral("host/dir/"));
+        links.setPageUrl(QStringLiteral("host/dir/"));
         SiteListModel streamed;
         StreamScanner scanner(kind, links, streamed, ui);
         for (qsizetype at = 0; at < input.size(); at += chunk) {

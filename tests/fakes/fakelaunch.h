@@ -6,6 +6,7 @@
 #include "launch/windowsystem.h"
 
 #include <QMap>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -19,20 +20,20 @@ public:
     qint64 nowMs() override { return now; }
 };
 
-/// Records launches; "installed" names the program files that resolve.
+/// Records launches; "installed" names the browsers that resolve, with their title words.
 class FakeBrowserLauncher final : public BrowserLauncher
 {
 public:
     struct Launch
     {
-        QString programFile;
+        Browser browser;
         QString address; // as UTF-8, for comparing with texts
         qint64 pid;
         QByteArray bytes; // what a real browser would receive
     };
-    QMap<QString, QString> installed{{QStringLiteral("iexplore.exe"), QString()},
-                                     {QStringLiteral("chrome.exe"), QStringLiteral("Chrome")},
-                                     {QStringLiteral("firefox.exe"), QStringLiteral("Firefox")}};
+    QMap<Browser, QString> installed{{Browser::Default, QString()},
+                                     {Browser::Chrome, QStringLiteral("Chrome")},
+                                     {Browser::Firefox, QStringLiteral("Firefox")}};
     std::vector<Launch> launches;
     std::function<void(const Launch &)> onLaunch;
     /// Window classes the resolved browsers declare; empty: any class.
@@ -43,18 +44,21 @@ public:
     /// Addresses that cannot be started at all.
     QStringList failToStart;
 
-    std::optional<ResolvedBrowser> resolve(const QString &programFile) override
+    std::optional<ResolvedBrowser> resolve(Browser browser) override
     {
-        if (!installed.contains(programFile))
+        if (!installed.contains(browser))
             return std::nullopt;
-        return ResolvedBrowser{programFile, {}, {}, installed.value(programFile), windowClasses};
+        return ResolvedBrowser{browserChoiceName(browser), {}, {}, installed.value(browser), windowClasses};
     }
     std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &bytes) override
     {
         const QString address = QString::fromUtf8(bytes);
         if (failToStart.contains(address))
             return std::nullopt;
-        launches.push_back({browser.program, address, 1000 + qint64(launches.size()), bytes});
+        const QList<Browser> all = installed.keys();
+        const auto chosen = std::find_if(all.begin(), all.end(),
+                                         [&](Browser b) { return browserChoiceName(b) == browser.program; });
+        launches.push_back({*chosen, address, 1000 + qint64(launches.size()), bytes});
         if (onLaunch)
             onLaunch(launches.back());
         return launches.back().pid;

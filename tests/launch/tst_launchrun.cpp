@@ -54,6 +54,14 @@ TopLevelWindow window(WindowId id, const QString &title, bool visible = true, bo
     return TopLevelWindow{id, title, visible, owned, className.toLower(), className, pid};
 }
 
+// A run that has ended, however, lets the next click start another.
+bool nextClickStartsARun(Harness &h)
+{
+    const int finished = h.monitor.finishedCalls;
+    h.run.openAll();
+    return h.monitor.finishedCalls == finished + 1;
+}
+
 } // namespace
 
 class TestLaunchRun : public QObject
@@ -94,9 +102,9 @@ void TestLaunchRun::emptyListSaysSo()
     Harness h;
     h.run.openAll();
     QCOMPARE(h.ui.plainMessages(), QStringList{QStringLiteral("No sites added.")});
-    QVERIFY(!h.run.RunInProgress());
     h.run.openAll();
     QCOMPARE(h.ui.plainMessages().size(), 2);
+    QVERIFY(nextClickStartsARun(h));
 }
 
 void TestLaunchRun::defaultBrowserKeepsTheChosenState_data()
@@ -118,14 +126,14 @@ void TestLaunchRun::defaultBrowserKeepsTheChosenState()
     h.windows.windows = {
         window(7, QStringLiteral("Some page")),
         window(8, QStringLiteral("notes about browser"), true, false, QStringLiteral("Editor"))};
-    h.list.AppendSite(QStringLiteral("www.a b.org/\"q\""));
+    h.list.appendSite(QStringLiteral("www.a b.org/\"q\""));
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(1));
-    QCOMPARE(h.launcher.launches[0].programFile, QStringLiteral("iexplore.exe"));
+    QCOMPARE(h.launcher.launches[0].browser, Browser::Default);
     QCOMPARE(h.launcher.launches[0].address, QStringLiteral("www.a b.org/\"q\""));
     // No pause and no wait for a window on this path; a placement ends the
     // run with a moment's settle and a last placement.
-    QCOMPARE(h.ui.idledMs, placed < 0 ? 0 : LaunchRun::kSettleMs);
+    QCOMPARE(h.ui.idledMs, placed < 0 ? 0 : RunWaits::kSettleMs);
     if (placed < 0) {
         QVERIFY(h.windows.placed.empty());
     } else {
@@ -160,7 +168,7 @@ void TestLaunchRun::placedBrowsers()
     Harness h;
     h.choose(browser, state);
     h.windows.windows = {window(7, title), window(8, QStringLiteral("Terminal"))};
-    h.list.AppendSite(QStringLiteral("a"));
+    h.list.appendSite(QStringLiteral("a"));
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(1));
     QCOMPARE(h.ui.idledMs, 500);
@@ -184,10 +192,9 @@ void TestLaunchRun::waitIsBoundedAndReported()
     // The browser has a window here, but none of the address ever comes.
     h.windows.windows = {window(9, QStringLiteral("Settings"))};
     for (int i = 0; i < 5; ++i)
-        h.list.AppendSite(QStringLiteral("site%1").arg(i));
+        h.list.appendSite(QStringLiteral("site%1").arg(i));
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(5));
-    QVERIFY(!h.run.RunInProgress());
     // Polls about every 50 ms for 30 s per address, sleeping in between.
     QVERIFY(h.windows.walks >= 5 * 500 && h.windows.walks <= 5 * 700);
     const QStringList messages = h.ui.plainMessages();
@@ -196,6 +203,7 @@ void TestLaunchRun::waitIsBoundedAndReported()
         QStringLiteral("For 5 addresses no browser window appeared within 30 seconds, so their windows were "
                        "not placed")));
     QVERIFY(messages[0].contains(QStringLiteral("site0\nsite1\nsite2\n(and 2 more)")));
+    QVERIFY(nextClickStartsARun(h));
 }
 
 void TestLaunchRun::lowerCaseTitleDoesNotEndTheWait()
@@ -210,7 +218,7 @@ void TestLaunchRun::lowerCaseTitleDoesNotEndTheWait()
         if (++polls == 20) // the browser's window turns up later
             h.windows.windows.push_back(window(4, QStringLiteral("New Tab - Google Chrome")));
     };
-    h.list.AppendSite(QStringLiteral("a"));
+    h.list.appendSite(QStringLiteral("a"));
     h.run.openAll();
     QCOMPARE(h.windows.placed.size(), size_t(1));
     QCOMPARE(h.windows.placed[0].first, WindowId(4));
@@ -220,24 +228,23 @@ void TestLaunchRun::lowerCaseTitleDoesNotEndTheWait()
 void TestLaunchRun::noBrowserChosenSkipsSilently()
 {
     Harness h;
-    h.list.AppendSite(QStringLiteral("a"));
+    h.list.appendSite(QStringLiteral("a"));
     h.run.openAll();
     QVERIFY(h.launcher.launches.empty());
     QVERIFY(h.ui.messages.empty());
-    QVERIFY(!h.run.RunInProgress());
+    QVERIFY(nextClickStartsARun(h));
 }
 
 void TestLaunchRun::secondClickDuringRunIsIgnored()
 {
     Harness h;
     h.choose(2, 4);
-    h.list.AppendSite(QStringLiteral("a"));
-    h.list.AppendSite(QStringLiteral("b"));
+    h.list.appendSite(QStringLiteral("a"));
+    h.list.appendSite(QStringLiteral("b"));
     bool clicked = false;
     h.ui.onPump = [&] {
         if (!clicked) {
             clicked = true;
-            QVERIFY(h.run.RunInProgress());
             h.run.openAll();
         }
     };
@@ -254,7 +261,7 @@ void TestLaunchRun::optionLikeAddressesAreNeverLaunched()
         "--gpu-launcher=x", "-profile /tmp/x", " --flag ",  "\t-x",      "a-b", "\" --flag \"",
         "with blanks",      "tab\there",       "new\nline", "bücher.de", ""};
     for (const QString &address : hostile)
-        h.list.AppendSite(address);
+        h.list.appendSite(address);
     h.run.openAll();
     QCOMPARE(h.launchedAddresses(),
              (QStringList{"a-b", "\" --flag \"", "with blanks", "tab\there", "new\nline", "bücher.de"}));
@@ -267,18 +274,18 @@ void TestLaunchRun::optionLikeAddressesAreNeverLaunched()
 void TestLaunchRun::messagesNameTheChoiceAndCountRight()
 {
     QCOMPARE(
-        missingBrowserMessage(QStringLiteral("chrome.exe")),
+        missingBrowserMessage(Browser::Chrome),
         QStringLiteral("Chrome is not installed, so no site was opened.\r\nLooked for: google-chrome-stable, "
                        "google-chrome, chromium, chromium-browser"));
-    QVERIFY(missingBrowserMessage(QStringLiteral("iexplore.exe"))
+    QVERIFY(missingBrowserMessage(Browser::Default)
                 .startsWith(
                     QStringLiteral("The default browser is not installed, so no site was opened.\r\nLooked "
                                    "for: the desktop's default web browser, google-chrome-stable")));
     Harness h;
     h.choose(2, 6);
     h.windows.windows = {window(9, QStringLiteral("Settings"))};
-    h.list.AppendSite(QStringLiteral("-x"));
-    h.list.AppendSite(QStringLiteral("never-shows"));
+    h.list.appendSite(QStringLiteral("-x"));
+    h.list.appendSite(QStringLiteral("never-shows"));
     h.run.openAll();
     const QString summary = h.ui.plainMessages().value(0);
     QVERIFY2(summary.startsWith(QStringLiteral("1 address was not opened because it begins with \"-\"")),
@@ -292,17 +299,17 @@ void TestLaunchRun::messagesNameTheChoiceAndCountRight()
 void TestLaunchRun::missingBrowserStopsTheRunAtOnce()
 {
     Harness h;
-    h.launcher.installed.remove(QStringLiteral("firefox.exe"));
+    h.launcher.installed.remove(Browser::Firefox);
     h.choose(3, 6);
     for (int i = 0; i < 3; ++i)
-        h.list.AppendSite(QStringLiteral("a"));
+        h.list.appendSite(QStringLiteral("a"));
     h.run.openAll();
     QVERIFY(h.launcher.launches.empty());
     QCOMPARE(h.windows.walks, 0);
     QCOMPARE(h.ui.messages.size(), size_t(1));
     QCOMPARE(h.ui.messages[0].prompt, QStringLiteral("Firefox is not installed, so no site was opened.\r\n"
                                                      "Looked for: firefox, firefox-esr"));
-    QVERIFY(!h.run.RunInProgress());
+    QVERIFY(nextClickStartsARun(h));
 }
 
 void TestLaunchRun::manyAddressesEachOnceInOrder()
@@ -312,7 +319,7 @@ void TestLaunchRun::manyAddressesEachOnceInOrder()
     QStringList expected;
     for (int i = 0; i < 40'000; ++i) {
         expected << QStringLiteral("http://site%1/").arg(i);
-        h.list.AppendSite(expected.back());
+        h.list.appendSite(expected.back());
     }
     h.run.openAll();
     QCOMPARE(h.launchedAddresses(), expected);
@@ -324,15 +331,15 @@ void TestLaunchRun::optionsAreReadAnewForEveryAddress()
 {
     Harness h;
     h.choose(2, 4);
-    h.list.AppendSite(QStringLiteral("a"));
-    h.list.AppendSite(QStringLiteral("b"));
+    h.list.appendSite(QStringLiteral("a"));
+    h.list.appendSite(QStringLiteral("b"));
     h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
         if (launch.address == QLatin1String("a"))
             h.choose(1, 6);
     };
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(2));
-    QCOMPARE(h.launcher.launches[1].programFile, QStringLiteral("iexplore.exe"));
+    QCOMPARE(h.launcher.launches[1].browser, Browser::Default);
 }
 
 void TestLaunchRun::itemsRemovedMidRunAreReported_data()
@@ -348,7 +355,7 @@ void TestLaunchRun::itemsRemovedMidRunAreReported()
     Harness h;
     h.choose(2, 4);
     for (const char *address : {"a", "b", "c"})
-        h.list.AppendSite(QString::fromLatin1(address));
+        h.list.appendSite(QString::fromLatin1(address));
     h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &) {
         if (h.list.count() == 3) {
             if (clear)
@@ -364,16 +371,16 @@ void TestLaunchRun::itemsRemovedMidRunAreReported()
     QCOMPARE(
         h.ui.plainMessages(),
         QStringList{QStringLiteral("The list was changed during the run, so it stopped after 1 address.")});
-    QVERIFY(!h.run.RunInProgress());
+    QVERIFY(nextClickStartsARun(h));
 }
 
 void TestLaunchRun::pauseUsesTheMonotonicClock()
 {
     Harness h;
-    h.run.Pause(0);
-    h.run.Pause(-1);
+    h.run.pauseFor(0);
+    h.run.pauseFor(-1);
     QCOMPARE(h.ui.idledMs, 0);
-    h.run.Pause(0.5);
+    h.run.pauseFor(0.5);
     QCOMPARE(h.ui.idledMs, 500);
     QCOMPARE(h.clock.now, 1'500);
 }
@@ -395,8 +402,8 @@ void TestLaunchRun::deliveryIsConfirmedBeforeTheNextAddress()
         if (launch.address == QLatin1String("b"))
             QVERIFY(polls >= 20);
     };
-    h.list.AppendSite(QStringLiteral("a"));
-    h.list.AppendSite(QStringLiteral("b"));
+    h.list.appendSite(QStringLiteral("a"));
+    h.list.appendSite(QStringLiteral("b"));
     h.run.openAll();
     QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
     // "b" never hands over nor shows a window of its own: not confirmed.
@@ -414,7 +421,7 @@ void TestLaunchRun::addressesNoProgramCanTakeAreReported()
     const QString withNul = QStringLiteral("nul-in") + QChar(0) + QStringLiteral("-middle");
     for (const QString &address : {QStringLiteral("ok"), QStringLiteral("   "), QString(), tooLong, withNul,
                                    QStringLiteral("\t"), QStringLiteral("refused")})
-        h.list.AppendSite(address);
+        h.list.appendSite(address);
     h.launcher.failToStart << QStringLiteral("refused");
     h.run.openAll();
     QCOMPARE(h.launchedAddresses(), QStringList{QStringLiteral("ok")});
@@ -438,7 +445,7 @@ void TestLaunchRun::browserOnAnotherDisplayEndsTheWaitAtOnce()
     h.windows.windows = {
         window(3, QStringLiteral("x — Mozilla Firefox"), true, false, QStringLiteral("Editor"))};
     for (int i = 0; i < 3; ++i)
-        h.list.AppendSite(QStringLiteral("site%1").arg(i));
+        h.list.appendSite(QStringLiteral("site%1").arg(i));
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(3));
     QCOMPARE(h.ui.idledMs, 3 * 500); // the pauses only, no 30 s waits
@@ -460,24 +467,24 @@ void TestLaunchRun::placementRules()
                        window(5, QStringLiteral("Hidden Chromium"), false),
                        window(6, QStringLiteral("Chromium dialog"), true, true)};
     const BrowserWindows chromium{QStringLiteral("Chromium"), {QStringLiteral("browser")}};
-    QVERIFY(MaximizeMatchingWindows(windows, chromium));
+    QVERIFY(maximizeMatchingWindows(windows, chromium));
     QCOMPARE(windows.placed.size(), size_t(2));
     QCOMPARE(windows.placed[0], (std::pair<WindowId, ShowState>{1, ShowState::Maximized}));
     QCOMPARE(windows.placed[1], (std::pair<WindowId, ShowState>{2, ShowState::Maximized}));
     windows.placed.clear();
-    QVERIFY(!MinimizeMatchingWindows(windows, BrowserWindows{QStringLiteral("Firefox"), {}}));
+    QVERIFY(!minimizeMatchingWindows(windows, BrowserWindows{QStringLiteral("Firefox"), {}}));
     QVERIFY(windows.placed.empty());
     // A title that merely mentions the browser, in a window of another class.
     windows.windows = {
         window(7, QStringLiteral("notes about Chromium"), true, false, QStringLiteral("Editor")),
         window(8, QStringLiteral("Firefox-talk - Chromium"), true, false, QStringLiteral("Chromium"))};
-    QVERIFY(!MinimizeMatchingWindows(windows, chromium));
-    QVERIFY(MinimizeMatchingWindows(
+    QVERIFY(!minimizeMatchingWindows(windows, chromium));
+    QVERIFY(minimizeMatchingWindows(
         windows, BrowserWindows{QStringLiteral("Chromium"), {QStringLiteral("chromium")}}));
     QCOMPARE(windows.placed.size(), size_t(1));
     QCOMPARE(windows.placed[0].first, WindowId(8));
     windows.placed.clear();
-    QVERIFY(!MinimizeMatchingWindows(
+    QVERIFY(!minimizeMatchingWindows(
         windows, BrowserWindows{QStringLiteral("Firefox"), {QStringLiteral("firefox-esr")}}));
 }
 
@@ -499,7 +506,7 @@ void TestLaunchRun::largeRunsAreConfirmed()
     Harness h;
     h.choose(3, 4);
     for (int i = 0; i < count; ++i)
-        h.list.AppendSite(QStringLiteral("s%1").arg(i));
+        h.list.appendSite(QStringLiteral("s%1").arg(i));
     if (cancel)
         h.monitor.answers.push_back(std::nullopt);
     h.run.openAll();
@@ -514,7 +521,7 @@ void TestLaunchRun::largeRunsAreConfirmed()
     }
     QVERIFY(h.ui.messages.empty()); // Cancel: nothing happens at all
     QCOMPARE(h.monitor.finishedCalls, 1);
-    QVERIFY(!h.run.RunInProgress());
+    QVERIFY(nextClickStartsARun(h));
 }
 
 void TestLaunchRun::chosenDelayIsStoredAndUsed()
@@ -522,7 +529,7 @@ void TestLaunchRun::chosenDelayIsStoredAndUsed()
     Harness h;
     h.choose(2, 4);
     for (int i = 0; i < 21; ++i)
-        h.list.AppendSite(QStringLiteral("s%1").arg(i));
+        h.list.appendSite(QStringLiteral("s%1").arg(i));
     h.monitor.answers.push_back(2.0);
     h.run.openAll();
     QCOMPARE(h.settings.values.value(OptionChoices::delayKey()), QStringLiteral("2"));
@@ -545,7 +552,7 @@ void TestLaunchRun::stopEndsTheRunAfterTheAddressInFlight()
     Harness h;
     h.choose(2, 4);
     for (const char *address : {"a", "b", "c"})
-        h.list.AppendSite(QString::fromLatin1(address));
+        h.list.appendSite(QString::fromLatin1(address));
     h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
         if (launch.address == QLatin1String("b"))
             h.run.requestStop();
@@ -556,7 +563,6 @@ void TestLaunchRun::stopEndsTheRunAfterTheAddressInFlight()
              QStringList{QStringLiteral(
                  "You stopped the run after 2 of 3 addresses. To go on, start again from item 3.")});
     QCOMPARE(h.monitor.finishedCalls, 1);
-    QVERIFY(!h.run.RunInProgress());
     // The progress told which address was in flight, of how many, where.
     QCOMPARE(h.monitor.shown.front().index, 1);
     QCOMPARE(h.monitor.shown.front().count, 3);
@@ -566,6 +572,7 @@ void TestLaunchRun::stopEndsTheRunAfterTheAddressInFlight()
     h.launcher.onLaunch = nullptr;
     h.run.openAll();
     QCOMPARE(h.launcher.launches.size(), size_t(5));
+    QVERIFY(nextClickStartsARun(h));
 }
 
 void TestLaunchRun::stopEndsAWaitAtOnce()
@@ -573,8 +580,8 @@ void TestLaunchRun::stopEndsAWaitAtOnce()
     Harness h;
     h.choose(3, 6);
     h.windows.windows = {window(9, QStringLiteral("Settings"))}; // never the page's window
-    h.list.AppendSite(QStringLiteral("a"));
-    h.list.AppendSite(QStringLiteral("b"));
+    h.list.appendSite(QStringLiteral("a"));
+    h.list.appendSite(QStringLiteral("b"));
     h.monitor.onProgress = [&](const RunProgress &state) {
         if (state.waitingFor == QLatin1String("the Firefox window") && state.waitedMs >= 1000)
             h.run.requestStop();
@@ -589,15 +596,15 @@ void TestLaunchRun::pauseHoldsTheRunUntilResumed()
 {
     Harness h;
     h.choose(1, 4);
-    h.list.AppendSite(QStringLiteral("a"));
-    h.list.AppendSite(QStringLiteral("b"));
+    h.list.appendSite(QStringLiteral("a"));
+    h.list.appendSite(QStringLiteral("b"));
     h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
         if (launch.address == QLatin1String("a"))
             h.run.setPaused(true);
     };
     int pausedWaits = 0;
     h.ui.onIdle = [&](int) {
-        if (h.run.paused() && ++pausedWaits == 5) {
+        if (!h.monitor.shown.empty() && h.monitor.shown.back().paused && ++pausedWaits == 5) {
             QCOMPARE(h.launcher.launches.size(), size_t(1)); // held before "b"
             h.run.setPaused(false);
         }

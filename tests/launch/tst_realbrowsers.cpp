@@ -209,7 +209,7 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     QStringList expected;
     for (int i = 1; i <= kAddresses; ++i) {
         expected << QString::number(i);
-        list.AppendSite(server.url(QStringLiteral("/visit/%1").arg(i)));
+        list.appendSite(server.url(QStringLiteral("/visit/%1").arg(i)));
     }
     run.openAll();
     QVERIFY2(ui.messages.empty(), qPrintable(ui.messages.empty() ? QString() : ui.messages[0].prompt));

@@ -51,8 +51,8 @@ void TestWindowPlacement::titlesAndCandidates()
     QCOMPARE(find(legacy).title, QStringLiteral("Legacy Chrome café"));
     QCOMPARE(find(compound).title, QStringLiteral("Compound Chrome"));
     QVERIFY(find(dash).visible && !find(dash).owned);
-    QVERIFY(find(untitled).title.isEmpty() && !IsCandidateWindow(find(untitled)));
-    QVERIFY(find(dialog).owned && !IsCandidateWindow(find(dialog)));
+    QVERIFY(find(untitled).title.isEmpty() && !isCandidateWindow(find(untitled)));
+    QVERIFY(find(dialog).owned && !isCandidateWindow(find(dialog)));
     // Topmost first.
     const auto position = [&](xcb_window_t id) {
         return std::find_if(list.begin(), list.end(), [id](const TopLevelWindow &w) { return w.id == id; });
@@ -71,7 +71,7 @@ void TestWindowPlacement::maximizePlacesEveryCandidateAndOnlyThem()
     const xcb_window_t other = x.create("Terminal");
 
     XcbWindowSystem windows;
-    QVERIFY(MaximizeMatchingWindows(windows,
+    QVERIFY(maximizeMatchingWindows(windows,
                                     BrowserWindows{QStringLiteral("Chrome"), {QStringLiteral("zdtest")}}));
     QVERIFY(x.waitUntil([&] { return x.maximized(page) && x.maximized(legacy); }));
     TestWindows::sleepMs(200); // give a wrong placement time to show
@@ -80,7 +80,7 @@ void TestWindowPlacement::maximizePlacesEveryCandidateAndOnlyThem()
     QVERIFY(!x.maximized(dialog));
     QVERIFY(!x.maximized(other));
     // Already maximized still counts as found.
-    QVERIFY(MaximizeMatchingWindows(windows,
+    QVERIFY(maximizeMatchingWindows(windows,
                                     BrowserWindows{QStringLiteral("Chrome"), {QStringLiteral("zdtest")}}));
 }
 
@@ -90,11 +90,11 @@ void TestWindowPlacement::minimizeThenMaximizeBringsBack()
     const xcb_window_t fox = x.create("Start — Mozilla Firefox");
     const xcb_window_t fox2 = x.create("Second — Mozilla Firefox");
     XcbWindowSystem windows;
-    QVERIFY(MinimizeMatchingWindows(windows,
+    QVERIFY(minimizeMatchingWindows(windows,
                                     BrowserWindows{QStringLiteral("Firefox"), {QStringLiteral("zdtest")}}));
     QVERIFY(x.waitUntil([&] { return x.wmState(fox) == 3 && x.wmState(fox2) == 3; }));
     // Minimized windows still count as visible: maximizing brings them back.
-    QVERIFY(MaximizeMatchingWindows(windows,
+    QVERIFY(maximizeMatchingWindows(windows,
                                     BrowserWindows{QStringLiteral("Firefox"), {QStringLiteral("zdtest")}}));
     QVERIFY(x.waitUntil([&] { return x.wmState(fox) == 1 && x.maximized(fox) && x.maximized(fox2); }));
 }
@@ -104,9 +104,9 @@ void TestWindowPlacement::noMatchChangesNothing()
     TestWindows x;
     const xcb_window_t window = x.create("Plain window");
     XcbWindowSystem windows;
-    QVERIFY(!MinimizeMatchingWindows(
+    QVERIFY(!minimizeMatchingWindows(
         windows, BrowserWindows{QStringLiteral("No such word"), {QStringLiteral("zdtest")}}));
-    QVERIFY(!MaximizeMatchingWindows(
+    QVERIFY(!maximizeMatchingWindows(
         windows, BrowserWindows{QStringLiteral("plain window"), {QStringLiteral("zdtest")}}));
     TestWindows::sleepMs(200);
     QCOMPARE(x.wmState(window), 1u);
@@ -118,7 +118,7 @@ void TestWindowPlacement::noServerMeansNoWindows()
     XcbWindowSystem windows(QByteArrayLiteral(":4242"));
     QVERIFY(windows.topLevelWindows().empty());
     windows.place(1234, ShowState::Maximized);
-    QVERIFY(!MaximizeMatchingWindows(windows,
+    QVERIFY(!maximizeMatchingWindows(windows,
                                      BrowserWindows{QStringLiteral("Chrome"), {QStringLiteral("zdtest")}}));
 }
 

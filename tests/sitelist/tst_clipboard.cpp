@@ -45,7 +45,7 @@ void TestClipboard::composition()
     FakeClipboard clipboard;
     SiteListModel model;
     for (const QString &item : items)
-        model.AppendSite(item);
+        model.appendSite(item);
     copySitesToClipboard(ui, clipboard, model);
     QCOMPARE(clipboard.text, text);
     QCOMPARE(ui.plainMessages(), QStringList{kCopiedMessage});
@@ -83,8 +83,8 @@ void TestClipboard::retriesWhileLocked()
     QFETCH(bool, placed);
     FakeClipboard clipboard;
     clipboard.lockedAttempts = locked;
-    ClearClipboard(clipboard);
-    const bool result = SetClipboardText(clipboard, QStringLiteral("t"));
+    clearClipboard(clipboard);
+    const bool result = setClipboardText(clipboard, QStringLiteral("t"));
     QCOMPARE(clipboard.clearCalls, clearCalls);
     QCOMPARE(clipboard.setCalls, setCalls);
     QCOMPARE(result, placed);
@@ -97,13 +97,13 @@ void TestClipboard::listChangingDuringCopyIsSafe()
     FakeClipboard clipboard;
     SiteListModel model;
     for (int i = 0; i < 1000; ++i)
-        model.AppendSite(QString::number(i));
+        model.appendSite(QString::number(i));
     int pumps = 0;
     ui.onPump = [&] {
         if (++pumps == 10)
             model.clear();
         else
-            model.AppendSite(QStringLiteral("late"));
+            model.appendSite(QStringLiteral("late"));
     };
     copySitesToClipboard(ui, clipboard, model);
     QVERIFY(clipboard.text.startsWith(QStringLiteral("0\r\n1\r\n")));

@@ -25,8 +25,8 @@ void TestQtClipboard::copyPutsPlainTextOnTheClipboard()
     test::FakeUiServices ui;
     QtClipboard clipboard;
     SiteListModel list;
-    list.AppendSite(QStringLiteral("http://a/  "));
-    list.AppendSite(QStringLiteral("bücher.de"));
+    list.appendSite(QStringLiteral("http://a/  "));
+    list.appendSite(QStringLiteral("bücher.de"));
     copySitesToClipboard(ui, clipboard, list);
     QClipboard *system = QGuiApplication::clipboard();
     QCOMPARE(system->text(), QStringLiteral("http://a/\r\nbücher.de\r\n"));

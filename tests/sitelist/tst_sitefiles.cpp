@@ -40,7 +40,7 @@ std::unique_ptr<FakeUiServices> saveTo(const QString &target, const QStringList 
     FileChannel channel;
     SiteListModel model;
     for (const QString &item : items)
-        model.AppendSite(item);
+        model.appendSite(item);
     dialogs.nextSave.push_back(target);
     ui->nextAnswers.push_back(MessageResult::Yes);
     saveListAsTextFile(*ui, dialogs, channel, model);
@@ -122,8 +122,8 @@ void TestSiteFiles::lineRules()
     FakeUiServices ui;
     FileChannel channel;
     SiteListModel model;
-    model.AppendSite(QStringLiteral("kept"));
-    LoadSiteFile(ui, channel, model, file);
+    model.appendSite(QStringLiteral("kept"));
+    loadSiteFile(ui, channel, model, file);
     QCOMPARE(itemsOf(model), QStringList{QStringLiteral("kept")} + items);
     QVERIFY(ui.messages.empty());
     QVERIFY(!channel.inUse());
@@ -183,7 +183,7 @@ void TestSiteFiles::chooseTextFilesSetsUpDialogAndSplitsResult()
     QStringList seen;
     for (int i = 0; i < 3; ++i) {
         Procedure procedure(ui, QStringLiteral("in P "));
-        ChooseTextFiles(procedure, dialogs, [&](const QString &p) { seen << p; });
+        chooseTextFiles(procedure, dialogs, [&](const QString &p) { seen << p; });
     }
     QCOMPARE(seen, (QStringList{"/only/one.txt", "/d/b.txt", "/d/a.txt", "/x", "/y"}));
     QCOMPARE(dialogs.shown.size(), size_t(3));
@@ -244,7 +244,7 @@ void TestSiteFiles::badInput()
     dialogs.nextOpen.push_back(target);
     FileChannel channel;
     SiteListModel model;
-    model.AppendSite(QStringLiteral("kept"));
+    model.appendSite(QStringLiteral("kept"));
     loadListFromTextFiles(ui, dialogs, channel, model);
     QCOMPARE(itemsOf(model), QStringList{QStringLiteral("kept")});
     QCOMPARE(ui.plainMessages(), plain);
@@ -266,7 +266,7 @@ void TestSiteFiles::namedPipeDoesNotHang()
     FileChannel channel;
     SiteListModel model;
     Procedure procedure(ui, QStringLiteral("in P "));
-    procedure.step(118, [&] { LoadSiteFile(ui, channel, model, fifo); });
+    procedure.step(118, [&] { loadSiteFile(ui, channel, model, fifo); });
     QCOMPARE(ui.errorReports().size(), 1);
     QCOMPARE(model.count(), 0);
 }
@@ -285,7 +285,7 @@ void TestSiteFiles::millionLinesAndLongLine()
     FakeUiServices ui;
     FileChannel channel;
     SiteListModel model;
-    LoadSiteFile(ui, channel, model, file);
+    loadSiteFile(ui, channel, model, file);
     QCOMPARE(model.count(), 1'000'001);
     QCOMPARE(model.text(1), QStringLiteral("http://site0.example/"));
     QCOMPARE(model.text(1'000'000), QStringLiteral("http://site999999.example/"));
@@ -324,7 +324,7 @@ void TestSiteFiles::loadAndSaveShareOneChannel()
         dialogs.nextSave.push_back(target);
         saveListAsTextFile(ui, dialogs, channel, model);
     };
-    LoadSiteFile(ui, channel, model, source);
+    loadSiteFile(ui, channel, model, source);
     QVERIFY(triedSave);
     QCOMPARE(itemsOf(model), (QStringList{"a", "b", "c"}));
     QCOMPARE(ui.reportLabels(), QStringList{QStringLiteral("130")});
@@ -343,7 +343,7 @@ void TestSiteFiles::loadAndSaveShareOneChannel()
             return;
         triedLoad = true;
         Procedure procedure(ui2, QStringLiteral("in Load "));
-        procedure.step(118, [&] { LoadSiteFile(ui2, channel, second, source); });
+        procedure.step(118, [&] { loadSiteFile(ui2, channel, second, source); });
     };
     dialogs2.nextSave.push_back(target);
     ui2.nextAnswers.push_back(MessageResult::Yes);
@@ -366,9 +366,9 @@ void TestSiteFiles::saveWritesCrLfAfterEveryItem()
     QCOMPARE(readFile(empty), QByteArray());
     QCOMPARE(ui.plainMessages(), QStringList{QStringLiteral("Done.")});
 
-    model.AppendSite(QStringLiteral("a"));
-    model.AppendSite(QStringLiteral("b  "));
-    model.AppendSite(QStringLiteral("bücher"));
+    model.appendSite(QStringLiteral("a"));
+    model.appendSite(QStringLiteral("b  "));
+    model.appendSite(QStringLiteral("bücher"));
     const QString saved = path(QStringLiteral("saved.txt"));
     dialogs.nextSave.push_back(saved);
     saveListAsTextFile(ui, dialogs, channel, model);
@@ -380,7 +380,7 @@ void TestSiteFiles::saveWritesCrLfAfterEveryItem()
     QCOMPARE(ui.pointer(), Pointer::Default);
 
     SiteListModel reloaded;
-    LoadSiteFile(ui, channel, reloaded, saved);
+    loadSiteFile(ui, channel, reloaded, saved);
     QCOMPARE(reloaded.texts(), model.texts());
 }
 
@@ -421,14 +421,14 @@ void TestSiteFiles::loadThenSaveKeepsEveryByte()
     FakeFileDialogs dialogs;
     FileChannel channel;
     SiteListModel model;
-    LoadSiteFile(ui, channel, model, source);
+    loadSiteFile(ui, channel, model, source);
     QCOMPARE(model.displayText(0), shown);
     dialogs.nextSave.push_back(target);
     saveListAsTextFile(ui, dialogs, channel, model);
     QCOMPARE(readFile(target), saved);
     // And once more: a saved list reloads to the same items.
     SiteListModel reloaded;
-    LoadSiteFile(ui, channel, reloaded, target);
+    loadSiteFile(ui, channel, reloaded, target);
     QCOMPARE(reloaded.count(), model.count());
     for (int i = 1; i <= model.count(); ++i)
         QCOMPARE(reloaded.bytes(i), model.bytes(i));
@@ -442,7 +442,7 @@ void TestSiteFiles::saveAsksBeforeOverwriting()
     FakeFileDialogs dialogs;
     FileChannel channel;
     SiteListModel model;
-    model.AppendSite(QStringLiteral("new"));
+    model.appendSite(QStringLiteral("new"));
 
     dialogs.nextSave.push_back(target);
     ui.nextAnswers.push_back(MessageResult::No);
@@ -504,7 +504,7 @@ void TestSiteFiles::failedSaveKeepsOldFileAndSaysNoDone()
     FileChannel channel;
     SiteListModel model;
     for (int i = 0; i < items; ++i)
-        model.AppendSite(QStringLiteral("http://example.com/%1").arg(i, 11, 10, QLatin1Char('0')));
+        model.appendSite(QStringLiteral("http://example.com/%1").arg(i, 11, 10, QLatin1Char('0')));
     dialogs.nextSave.push_back(target);
     ui.nextAnswers.push_back(MessageResult::Yes);
     {
@@ -580,7 +580,7 @@ void TestSiteFiles::saveIntoMissingFolderReportsOnce()
     FileChannel channel;
     SiteListModel model;
     for (int i = 0; i < 5; ++i)
-        model.AppendSite(QStringLiteral("x"));
+        model.appendSite(QStringLiteral("x"));
     dialogs.nextSave.push_back(path(QStringLiteral("no/such/folder/list.txt")));
     saveListAsTextFile(ui, dialogs, channel, model);
     QCOMPARE(ui.reportLabels(), QStringList{QStringLiteral("130")});
@@ -599,13 +599,13 @@ void TestSiteFiles::itemWithLineBreakSplitsOnReload()
     FakeFileDialogs dialogs;
     FileChannel channel;
     SiteListModel model;
-    model.AppendSite(QStringLiteral("a\nb"));
-    model.AppendSite(QStringLiteral("c\rd"));
+    model.appendSite(QStringLiteral("a\nb"));
+    model.appendSite(QStringLiteral("c\rd"));
     const QString saved = path(QStringLiteral("breaks.txt"));
     dialogs.nextSave.push_back(saved);
     saveListAsTextFile(ui, dialogs, channel, model);
     SiteListModel reloaded;
-    LoadSiteFile(ui, channel, reloaded, saved);
+    loadSiteFile(ui, channel, reloaded, saved);
     QCOMPARE(itemsOf(reloaded), (QStringList{"a", "b", "c", "d"}));
 }
 

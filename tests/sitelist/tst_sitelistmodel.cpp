@@ -41,7 +41,7 @@ void TestSiteListModel::appendsAreKeptVerbatimAndBatched()
     const QStringList texts{QString(), QStringLiteral("   "), QStringLiteral("a"), QStringLiteral("a"),
                             QStringLiteral("http://x/ y")};
     for (const QString &text : texts)
-        model.AppendSite(text);
+        model.appendSite(text);
     QCOMPARE(model.count(), 5);
     QCOMPARE(model.rowCount(), 0); // announced when the event loop turns
     QCoreApplication::processEvents();
@@ -57,7 +57,7 @@ void TestSiteListModel::modelIsConsistentUnderEdits()
     SiteListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     for (int i = 0; i < 100; ++i)
-        model.AppendSite(QString::number(i));
+        model.appendSite(QString::number(i));
     model.remove(100); // pending rows are announced first
     model.remove(1);
     QCOMPARE(model.count(), 98);
@@ -66,7 +66,7 @@ void TestSiteListModel::modelIsConsistentUnderEdits()
     model.clear();
     QCOMPARE(model.count(), 0);
     QCOMPARE(model.rowCount(), 0);
-    model.AppendSite(QStringLiteral("again"));
+    model.appendSite(QStringLiteral("again"));
     QCoreApplication::processEvents();
     QCOMPARE(model.rowCount(), 1);
 }
@@ -74,7 +74,7 @@ void TestSiteListModel::modelIsConsistentUnderEdits()
 void TestSiteListModel::indexOutsideListFails()
 {
     SiteListModel model;
-    model.AppendSite(QStringLiteral("a"));
+    model.appendSite(QStringLiteral("a"));
     QVERIFY_THROWS_EXCEPTION(Failure, model.text(0));
     QVERIFY_THROWS_EXCEPTION(Failure, model.text(2));
     QVERIFY_THROWS_EXCEPTION(Failure, model.remove(2));
@@ -84,7 +84,7 @@ void TestSiteListModel::longItemKeepsWholeTextButShowsItsStart()
 {
     SiteListModel model;
     const QString big(10 * 1024 * 1024, QLatin1Char('x'));
-    model.AppendSite(big);
+    model.appendSite(big);
     model.flushPending();
     QCOMPARE(model.text(1).size(), big.size());
     QCOMPARE(model.data(model.index(0, 0), Qt::DisplayRole).toString().size(), SiteListModel::kDisplayLimit);
@@ -115,7 +115,7 @@ void TestSiteListModel::removal()
     FakeUiServices ui;
     SiteListModel model;
     for (int i = 1; i <= items; ++i)
-        model.AppendSite(QString::number(i));
+        model.appendSite(QString::number(i));
     if (busy)
         ui.setPointer(Pointer::Hourglass);
     removeSite(ui, model, selected);
@@ -141,7 +141,7 @@ void TestSiteListModel::addSingleUrl()
     QFETCH(int, added);
     FakeUiServices ui;
     SiteListModel model;
-    model.AppendSite(QStringLiteral("first"));
+    model.appendSite(QStringLiteral("first"));
     ui.nextInputs.push_back(typed);
     zd::addSingleUrl(ui, model);
     QCOMPARE(ui.inputPrompts, QStringList{QStringLiteral("Enter website address to add: ")});
@@ -154,7 +154,7 @@ void TestSiteListModel::clearListIgnoredWhileBusy()
 {
     FakeUiServices ui;
     SiteListModel model;
-    model.AppendSite(QStringLiteral("a"));
+    model.appendSite(QStringLiteral("a"));
     ui.setPointer(Pointer::Hourglass);
     clearList(ui, model);
     QCOMPARE(model.count(), 1);
@@ -209,7 +209,7 @@ void TestSiteListModel::listHelpers()
     SiteListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     for (const QString &item : before)
-        model.AppendSite(item);
+        model.appendSite(item);
     if (helper == QLatin1String("paste"))
         pasteAddresses(ui, model, pasted);
     else if (helper == QLatin1String("duplicates"))
@@ -223,8 +223,8 @@ void TestSiteListModel::listHelpers()
     QCOMPARE(ui.pointerHistory, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
     // Nothing while the window is busy.
     ui.setPointer(Pointer::Hourglass);
-    model.AppendSite(QString());
-    model.AppendSite(QString());
+    model.appendSite(QString());
+    model.appendSite(QString());
     removeBlankSites(ui, model);
     removeDuplicateSites(ui, model);
     pasteAddresses(ui, model, QStringLiteral("z"));
@@ -236,10 +236,10 @@ void TestSiteListModel::headerToolTipCountsTheSites()
     SiteListModel model;
     const auto tip = [&] { return model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(); };
     QCOMPARE(tip(), QStringLiteral("0 sites"));
-    model.AppendSite(QStringLiteral("a"));
+    model.appendSite(QStringLiteral("a"));
     QCOMPARE(tip(), QStringLiteral("1 site"));
     for (int i = 1; i < 1'000'000; ++i)
-        model.AppendSite(QStringLiteral("a"));
+        model.appendSite(QStringLiteral("a"));
     QCOMPARE(tip(), QStringLiteral("1,000,000 sites"));
 }
 
@@ -301,7 +301,7 @@ void TestSiteListModel::itemsKeepTheirBytes()
     model.appendSiteBytes(big);
     model.appendSiteBytes(QByteArrayView());
     model.appendSiteBytes("http://page/dir", "/x.html");
-    model.AppendSite(QStringLiteral("b\u00FCcher"));
+    model.appendSite(QStringLiteral("b\u00FCcher"));
     QCOMPARE(model.count(), 6);
     QCOMPARE(model.bytes(1), QByteArrayView("caf\xE9"));
     QCOMPARE(model.text(1), QStringLiteral("caf\u00E9")); // one character per byte

@@ -30,7 +30,7 @@ void addIfShortEnough(QStringList &found, QByteArrayView value, const LinkNormal
         return;
     const QString text = decodeBytes(value);
     if (text.size() <= kMaxFoundLength)
-        found << links.ResolveLink(text);
+        found << links.resolveLink(text);
 }
 
 } // namespace

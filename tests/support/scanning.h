@@ -18,7 +18,7 @@ class RecordingSink final : public SiteSink
 {
 public:
     QStringList items;
-    void AppendSite(const QString &text) override { items << text; }
+    void appendSite(const QString &text) override { items << text; }
 };
 
 /// Counts found addresses without keeping them: the scan's own cost.
@@ -26,7 +26,7 @@ class CountingSink final : public SiteSink
 {
 public:
     qsizetype count = 0;
-    void AppendSite(const QString &) override { ++count; }
+    void appendSite(const QString &) override { ++count; }
 };
 
 /// The stream scanner over \a bytes fed in pieces of \a chunk bytes.

@@ -179,15 +179,14 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser()
     return browser;
 }
 
-std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(const QString &programFile)
+std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(Browser browser)
 {
-    if (programFile.compare(QLatin1String("iexplore.exe"), Qt::CaseInsensitive) == 0) {
-        if (auto browser = defaultBrowser())
-            return browser;
-        return firstOnPath(candidatePrograms(QStringLiteral("chrome.exe"))
-                           + candidatePrograms(QStringLiteral("firefox.exe")));
+    if (browser == Browser::Default) {
+        if (auto found = defaultBrowser())
+            return found;
+        return firstOnPath(candidatePrograms(Browser::Chrome) + candidatePrograms(Browser::Firefox));
     }
-    return firstOnPath(candidatePrograms(programFile));
+    return firstOnPath(candidatePrograms(browser));
 }
 
 std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &browser, const QByteArray &address)

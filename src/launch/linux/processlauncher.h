@@ -11,7 +11,7 @@ namespace zd {
 class ProcessBrowserLauncher final : public BrowserLauncher
 {
 public:
-    std::optional<ResolvedBrowser> resolve(const QString &programFile) override;
+    std::optional<ResolvedBrowser> resolve(Browser browser) override;
     std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) override;
     bool running(qint64 pid) override;
 

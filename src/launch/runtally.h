@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zd {
+
+/// What became of a run's addresses, for the message that closes it.
+struct RunTally
+{
+    /// Addresses in the list when the run began.
+    int count = 0;
+    /// How many were done when the user stopped the run; -1: not stopped.
+    int stoppedByUserAfter = -1;
+    /// How many were done when the list changed under the run; -1: it did not.
+    int listChangedAfter = -1;
+    /// Never started: they begin with "-", which a browser takes for an option.
+    QStringList optionLike;
+    qsizetype blank = 0;
+    /// Never started: no program can take them as one argument.
+    QStringList unpassable;
+    /// Started, but the browser did not confirm it took them.
+    QStringList notConfirmed;
+    /// Handed to a browser with no window on this display.
+    QStringList elsewhere;
+    /// Delivered, but no window appeared to place.
+    QStringList notPlaced;
+
+    /// Addresses the run did not start, for the progress window.
+    qsizetype skipped() const { return optionLike.size() + blank + unpassable.size(); }
+};
+
+/// How long a run waits for a browser window before it goes on.
+inline constexpr int kWindowWaitMs = 30'000;
+
+/// The closing message of a run; empty when there is nothing to say.
+QString closingMessage(const RunTally &tally);
+
+} // namespace zd

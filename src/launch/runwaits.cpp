@@ -1,0 +1,101 @@
+#include "launch/runwaits.h"
+
+#include "core/clock.h"
+#include "core/errorreport.h"
+#include "core/uiservices.h"
+#include "launch/browserlauncher.h"
+#include "launch/runtally.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zd {
+
+RunWaits::RunWaits(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
+                   const bool &stopRequested, Report report)
+    : m_ui(ui), m_clock(clock), m_launcher(launcher), m_windows(windows), m_stopRequested(stopRequested),
+      m_report(std::move(report))
+{
+}
+
+RunWaits::Delivery RunWaits::delivery(qint64 pid, const BrowserWindows &windows, const QString &browserName)
+{
+    // Until then the browser may drop or reorder what comes next.
+    const qint64 start = m_clock.nowMs();
+    const qint64 deadline = start + kWindowWaitMs;
+    // A hand-over takes a few milliseconds: look again soon at first. The
+    // windows, a walk over the X server, are looked at less often.
+    int pollMs = 1;
+    qint64 nextWalk = start + kWindowWalkMs;
+    for (;;) {
+        if (!m_launcher.running(pid))
+            return Delivery::HandedOver;
+        if (m_clock.nowMs() >= nextWalk) {
+            nextWalk = m_clock.nowMs() + kWindowWalkMs;
+            for (const TopLevelWindow &window : m_windows.topLevelWindows()) {
+                if (window.pid == pid && window.visible && windows.hasClass(window)) {
+                    // Its first window is up; give it a moment to take more.
+                    idleFor(kSettleMs);
+                    return Delivery::WindowUp;
+                }
+            }
+        }
+        if (m_clock.nowMs() >= deadline || m_stopRequested)
+            return Delivery::NotConfirmed;
+        m_report(QStringLiteral("%1 to take the address").arg(browserName), m_clock.nowMs() - start);
+        m_ui.idle(pollMs);
+        pollMs = qMin(pollMs * 2, kPollMs);
+    }
+}
+
+RunWaits::Placement RunWaits::placement(Procedure &procedure, int label, const std::function<bool()> &place,
+                                        const QString &browserName)
+{
+    const qint64 deadline = m_clock.nowMs() + kWindowWaitMs;
+    bool placed = false;
+    procedure.step(label, [&] { placed = place(); });
+    while (!placed) {
+        if (m_stopRequested)
+            return Placement::Stopped;
+        if (m_clock.nowMs() >= deadline)
+            return Placement::TimedOut;
+        m_report(QStringLiteral("the %1 window").arg(browserName),
+                 kWindowWaitMs - (deadline - m_clock.nowMs()));
+        procedure.step(label + 2, [&] { m_ui.idle(kPollMs); });
+        procedure.step(label, [&] { placed = place(); });
+    }
+    return Placement::Placed;
+}
+
+void RunWaits::delay(double seconds)
+{
+    const qint64 start = m_clock.nowMs();
+    const qint64 length = std::llround(seconds * 1000.0);
+    for (qint64 elapsed = 0; elapsed < length && !m_stopRequested; elapsed = m_clock.nowMs() - start) {
+        m_report(QStringLiteral("the delay between sites"), elapsed);
+        m_ui.idle(static_cast<int>(qMin<qint64>(length - elapsed, kReportMs)));
+    }
+}
+
+void RunWaits::idleFor(int ms)
+{
+    const qint64 start = m_clock.nowMs();
+    for (qint64 elapsed = 0; elapsed < ms; elapsed = m_clock.nowMs() - start)
+        m_ui.idle(static_cast<int>(qMin<qint64>(ms - elapsed, kPollMs)));
+}
+
+void RunWaits::whilePaused(const bool &paused)
+{
+    while (paused && !m_stopRequested) {
+        m_report(QStringLiteral("you to resume"), 0);
+        m_ui.idle(kReportMs);
+    }
+}
+
+bool RunWaits::hasWindowHere(const BrowserWindows &windows)
+{
+    const std::vector<TopLevelWindow> all = m_windows.topLevelWindows();
+    return std::any_of(all.begin(), all.end(), [&](const TopLevelWindow &w) { return windows.hasClass(w); });
+}
+
+} // namespace zd

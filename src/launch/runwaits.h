@@ -1,0 +1,67 @@
+#pragma once
+
+#include "launch/windowsystem.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace zd {
+
+class BrowserLauncher;
+class Clock;
+class Procedure;
+class UiServices;
+
+/// The waits of a launch run. Each sleeps in the event loop on a monotonic
+/// clock, tells the progress window what it waits for, and ends at once
+/// when the run is stopped.
+class RunWaits
+{
+public:
+    /// How often a wait looks again for a window.
+    static constexpr int kPollMs = 50;
+    /// How often the wait for a delivery walks the windows.
+    static constexpr int kWindowWalkMs = 200;
+    /// How long a browser that has just come up gets before the next address.
+    static constexpr int kSettleMs = 500;
+    /// How often a wait tells the progress window and looks for a stop.
+    static constexpr int kReportMs = 100;
+
+    /// Tells the progress window what the run waits for, and for how long.
+    using Report = std::function<void(const QString &waitingFor, qint64 waitedMs)>;
+
+    RunWaits(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
+             const bool &stopRequested, Report report);
+
+    enum class Delivery { HandedOver, WindowUp, NotConfirmed };
+    /// Until the started program \a pid has handed its address to the running
+    /// browser and ended, or has become the browser (a window of its own is
+    /// up); NotConfirmed after kWindowWaitMs or on a stop.
+    Delivery delivery(qint64 pid, const BrowserWindows &windows, const QString &browserName);
+
+    enum class Placement { Placed, TimedOut, Stopped };
+    /// Tries \a place (a labelled step) until it finds a window, for
+    /// kWindowWaitMs at most.
+    Placement placement(Procedure &procedure, int label, const std::function<bool()> &place,
+                        const QString &browserName);
+
+    /// The delay between sites: \a seconds, or until a stop.
+    void delay(double seconds);
+    /// Sleeps \a ms, whatever happens.
+    void idleFor(int ms);
+    /// Holds while \a paused is set, until it is cleared or the run is stopped.
+    void whilePaused(const bool &paused);
+    /// Whether any window of the browser's class is on this display.
+    bool hasWindowHere(const BrowserWindows &windows);
+
+private:
+    UiServices &m_ui;
+    Clock &m_clock;
+    BrowserLauncher &m_launcher;
+    WindowSystem &m_windows;
+    const bool &m_stopRequested;
+    Report m_report;
+};
+
+} // namespace zd
