@@ -22,7 +22,6 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -46,14 +45,14 @@ QRect twipsRect(int left, int top, int width, int height)
 }
 
 // A control of the layout: its number in the object name, caption, twips.
-struct ControlSpec
+struct ControlLayout
 {
     int number;
     const char *caption;
     int left, top, width, height;
 };
 
-constexpr ControlSpec kButtons[] = {
+constexpr ControlLayout kButtons[] = {
     {9, "Help", 120, 120, 7800, 405},
     {6, "Add Single URL", 120, 3250, 3840, 405},
     {3, "Load List Of Sites From Text File", 4080, 3250, 3840, 405},
@@ -66,7 +65,7 @@ constexpr ControlSpec kButtons[] = {
     {4, "Start Opening", 120, 8145, 7800, 405},
 };
 
-constexpr ControlSpec kOptions[] = {
+constexpr ControlLayout kOptions[] = {
     {1, "Internet Explorer", 240, 300, 1935, 225},
     {2, "Chrome", 240, 650, 1935, 225},
     {3, "Firefox", 240, 1000, 1935, 225},
@@ -132,12 +131,10 @@ void Form1::buildControls()
     m_list->setObjectName(QStringLiteral("ListView1"));
     m_list->setGeometry(twipsRect(120, 630, 7800, 2535));
     m_list->setToolTip(kListToolTip);
-    m_list->viewport()->setAcceptDrops(true);
-    m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     m_list->viewport()->setMouseTracking(true);
 
-    for (const ControlSpec &spec : kButtons) {
+    for (const ControlLayout &spec : kButtons) {
         auto *button = new QPushButton(QString::fromLatin1(spec.caption), this);
         button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
         button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
@@ -159,7 +156,7 @@ void Form1::buildControls()
         frame->setMouseTracking(true);
         frame->installEventFilter(this);
     }
-    for (const ControlSpec &spec : kOptions) {
+    for (const ControlLayout &spec : kOptions) {
         QGroupBox *frame = spec.number <= 3 ? m_frame1 : m_frame2;
         auto *option = new QRadioButton(QString::fromLatin1(spec.caption), frame);
         option->setObjectName(QStringLiteral("Option%1").arg(spec.number));
@@ -231,6 +228,10 @@ void Form1::connectHandlers()
     }
     connect(&m_choices, &OptionChoices::changed, this, &Form1::syncOptionButtons);
     addListActions();
+    connect(m_list, &SiteListView::removeRequested, this, &Form1::removeSelectedSite);
+    connect(m_list, &SiteListView::filesDropped, this, [this](const QStringList &paths) {
+        runHandler([&] { loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths); });
+    });
     // Esc stops a run after the address in flight, as the progress window's Stop does.
     auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(stop, &QShortcut::activated, this, [this] { m_services.launch.requestStop(); });
@@ -350,52 +351,6 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
                 return true;
             }
         } else if (moveOptionFocus(watched, static_cast<QKeyEvent *>(event)->key())) {
-            return true;
-        }
-        if (watched == m_list) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            // Qt's key values are not the list's key codes ("." is 46 too).
-            if (key->key() == Qt::Key_Delete) {
-                removeSelectedSite();
-                return true;
-            }
-        }
-        break;
-    case QEvent::MouseButtonPress:
-        // A click below the last row keeps the selection, so that the
-        // double-click it starts removes the selected item.
-        if (watched == m_list->viewport()) {
-            const auto *press = static_cast<QMouseEvent *>(event);
-            if (m_list->rowAt(press->position().toPoint()) < 0)
-                return true;
-        }
-        break;
-    case QEvent::MouseButtonDblClick:
-        if (watched == m_list->viewport()) {
-            removeSelectedSite();
-            return true;
-        }
-        break;
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-        if (watched == m_list->viewport()) {
-            auto *drag = static_cast<QDropEvent *>(event);
-            if (drag->mimeData()->hasUrls()) {
-                drag->acceptProposedAction();
-                return true;
-            }
-        }
-        break;
-    case QEvent::Drop:
-        if (watched == m_list->viewport()) {
-            auto *drop = static_cast<QDropEvent *>(event);
-            QStringList paths;
-            for (const QUrl &url : drop->mimeData()->urls()) {
-                if (url.isLocalFile())
-                    paths << url.toLocalFile();
-            }
-            drop->acceptProposedAction();
-            runHandler([&] { loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths); });
             return true;
         }
         break;

@@ -4,6 +4,9 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOptionFocusRect>
@@ -16,6 +19,7 @@ SiteListView::SiteListView(SiteListModel &model, QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    viewport()->setAcceptDrops(true);
     m_header->setModel(&model);
     m_header->setSectionsClickable(false);
     m_header->setHighlightSections(false);
@@ -193,6 +197,12 @@ std::optional<int> SiteListView::rowForKey(int key) const
 
 void SiteListView::keyPressEvent(QKeyEvent *event)
 {
+    // With any modifier: Qt's key values are not the list's key codes.
+    if (event->key() == Qt::Key_Delete) {
+        Q_EMIT removeRequested();
+        event->accept();
+        return;
+    }
     const std::optional<int> row = rowForKey(event->key());
     if (!row) {
         QAbstractScrollArea::keyPressEvent(event);
@@ -205,6 +215,8 @@ void SiteListView::keyPressEvent(QKeyEvent *event)
 
 void SiteListView::mousePressEvent(QMouseEvent *event)
 {
+    // A press below the last row keeps the selection, so that the
+    // double-click it starts removes the selected item.
     const int row = rowAt(event->position().toPoint());
     if (row >= 0 && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton))
         selectRow(row);
@@ -220,6 +232,35 @@ void SiteListView::mouseMoveEvent(QMouseEvent *event)
             selectRow(row);
     }
     QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void SiteListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    Q_EMIT removeRequested();
+    event->accept();
+}
+
+void SiteListView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void SiteListView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void SiteListView::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    event->acceptProposedAction();
+    Q_EMIT filesDropped(paths);
 }
 
 void SiteListView::focusInEvent(QFocusEvent *event)

@@ -36,12 +36,22 @@ public:
     int firstVisibleRow() const;
     void scrollToRow(int row);
 
+Q_SIGNALS:
+    /// Delete, or a double-click: the selected item is to go.
+    void removeRequested();
+    /// Local files dropped on the list, to be loaded as site lists.
+    void filesDropped(const QStringList &paths);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
