@@ -298,7 +298,7 @@ int main(int argc, char **argv)
         test::FakeFileDialogs dialogs;
         Extraction extraction(ui, downloader, dialogs, list);
         measure("extract", [&] {
-            const bool ok = extraction.getUrls(arg, 1);
+            const bool ok = extraction.getUrls(arg);
             list.flushPending();
             QString detail =
                 QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");

@@ -21,14 +21,4 @@ QString decodeBytes(QByteArrayView bytes)
     return text;
 }
 
-void appendEncoded(QByteArray &out, QStringView text)
-{
-    QStringEncoder encoder(QStringEncoder::Utf8,
-                           QStringEncoder::Flag::Stateless | QStringEncoder::Flag::ConvertInitialBom);
-    const qsizetype start = out.size();
-    out.resize(start + encoder.requiredSpace(text.size()));
-    char *end = encoder.appendToBuffer(out.data() + start, text);
-    out.resize(end - out.constData());
-}
-
 } // namespace zd

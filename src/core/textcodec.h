@@ -10,7 +10,4 @@ namespace zd {
 /// are valid UTF-8, else one character per byte, so nothing is replaced.
 QString decodeBytes(QByteArrayView bytes);
 
-/// Appends the UTF-8 of \a text to \a out without a temporary array.
-void appendEncoded(QByteArray &out, QStringView text);
-
 } // namespace zd

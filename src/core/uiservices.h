@@ -4,9 +4,9 @@
 
 namespace zd {
 
-enum class Pointer { Default = 0, Hourglass = 11, Custom = 99 };
-enum class MessageStyle { OkOnly = 0, YesNo = 4, Exclamation = 48 };
-enum class MessageResult { Ok = 1, Yes = 6, No = 7 };
+enum class Pointer { Default, Hourglass, Custom };
+enum class MessageStyle { OkOnly, YesNo, Exclamation };
+enum class MessageResult { Ok, Yes, No };
 
 /// Thrown by the pump, the waits and the boxes once a stop was requested, so
 /// that a running handler unwinds (its files closed, its flags cleared).

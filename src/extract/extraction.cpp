@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -20,19 +21,6 @@
 namespace zd {
 
 namespace {
-
-// Sets the flag for a scope; a second extraction sees it and does nothing.
-class RunningFlag
-{
-public:
-    explicit RunningFlag(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~RunningFlag() { m_flag = false; }
-    RunningFlag(const RunningFlag &) = delete;
-    RunningFlag &operator=(const RunningFlag &) = delete;
-
-private:
-    bool &m_flag;
-};
 
 // Scans an open regular file where it lies, mapped; read in chunks when it
 // cannot be mapped, which needs only a small buffer for a file of any size.
@@ -100,31 +88,29 @@ void Extraction::extractFromWebPage(const QString &selectedText)
 {
     if (m_running)
         return;
-    RunningFlag running(m_running);
+    m_running = true;
+    const auto notRunning = qScopeGuard([this] { m_running = false; });
     Procedure procedure(m_ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click")));
     const QString prompt = QStringLiteral("Enter url to extract from (i.e. %1):").arg(kExamplePageHost);
     QString answer;
-    if (procedure.condition(100, [&] { return selectedText.isNull(); }))
-        procedure.step(102, [&] { answer = m_ui.inputBox(prompt, QString()); });
-    else
-        procedure.step(104, [&] { answer = m_ui.inputBox(prompt, selectedText); });
-    if (procedure.condition(106, [&] { return answer.isEmpty(); }))
+    // With no item selected the box offers nothing; else the item's text.
+    procedure.step(selectedText.isNull() ? 102 : 104, [&] { answer = m_ui.inputBox(prompt, selectedText); });
+    if (answer.isEmpty())
         return;
     procedure.step(108, [&] { m_ui.setPointer(Pointer::Hourglass); });
-    procedure.step(110, [&] { getUrls(answer, 1); });
+    procedure.step(110, [&] { getUrls(answer); });
     procedure.step(112, [&] { m_ui.setPointer(Pointer::Default); });
 }
 
-bool Extraction::getUrls(const QString &typed, int tempIndex)
+bool Extraction::getUrls(const QString &typed)
 {
     Procedure procedure(m_ui, locationTag(QStringLiteral("ExtractLinks"), QStringLiteral("GetUrls")));
-    bool result = false;
     procedure.step(100, [&] { m_links.setPageUrl(typed); });
     // A unique 0600 file, never a fixed name another user could plant a link at.
     std::optional<QTemporaryFile> temp;
     procedure.step(102, [&] {
         const QString folder = temporaryFolder();
-        temp.emplace(QStringLiteral("%1/HTML%2-XXXXXX.tmp").arg(folder).arg(tempIndex));
+        temp.emplace(QStringLiteral("%1/HTML1-XXXXXX.tmp").arg(folder));
         errno = 0;
         if (!temp->open())
             throw Failure(QStringLiteral("Could not create a temporary file for the page in %1")
@@ -144,44 +130,47 @@ bool Extraction::getUrls(const QString &typed, int tempIndex)
             status = DownloadStatus::WriteFailed;
         writeErrno = errno;
     });
-    const bool ok = status == DownloadStatus::Complete;
-    if (procedure.condition(106, [&] { return ok; })) {
-        procedure.step(108, [&] { result = true; });
-        QFile file;
+    const bool downloaded = status == DownloadStatus::Complete;
+    if (downloaded) {
         // The temporary file stays open until the end: see closeAside.
-        procedure.step(110, [&] { file.setFileName(temp->fileName()); });
-        procedure.step(112, [&] { openRegularFile(file); });
-        procedure.step(118, [&] {
-            if (file.isOpen())
-                scanOpenFile(file, StreamScanner::Kind::Hrefs, m_links, m_list, m_ui);
-        });
-        procedure.step(120, [&] { file.close(); });
-        procedure.step(128, [&] { deleteFileQuietly(m_ui, temp->fileName()); });
-        closeAside(m_ui, temp);
-        return result;
+        QFile file(temp->fileName());
+        if (procedure.step(112, [&] { openRegularFile(file); }))
+            procedure.step(118,
+                           [&] { scanOpenFile(file, StreamScanner::Kind::Hrefs, m_links, m_list, m_ui); });
+        file.close();
     }
-    procedure.step(124, [&] { result = false; });
-    QString message = QStringLiteral("URL not found");
-    if (status == DownloadStatus::WriteFailed) {
-        message = QStringLiteral("The page could not be stored, so no link was added. %1")
-                      .arg(describeFileError(*temp, temp->fileName(), writeErrno));
-    } else if (status == DownloadStatus::TooLarge) {
-        message = QStringLiteral("The page is larger than %1 GiB, more than Zentavia Desk reads, so no "
-                                 "link was added.")
-                      .arg(kMaxPageBytes >> 30);
-    }
-    // Removed on this path too: nothing of a failed download is left behind.
-    deleteFileQuietly(m_ui, temp->fileName());
+    const QString message = downloaded ? QString() : downloadFailureMessage(status, *temp, writeErrno);
+    // Removed on every path: nothing of a download is left behind.
+    procedure.step(128, [&] { deleteFileQuietly(m_ui, temp->fileName()); });
     closeAside(m_ui, temp);
-    procedure.step(126, [&] { m_ui.messageBox(message); });
-    return false;
+    if (!downloaded)
+        procedure.step(126, [&] { m_ui.messageBox(message); });
+    return downloaded;
+}
+
+QString Extraction::downloadFailureMessage(DownloadStatus status, const QFileDevice &temp, int writeErrno)
+{
+    switch (status) {
+    case DownloadStatus::WriteFailed:
+        return QStringLiteral("The page could not be stored, so no link was added. %1")
+            .arg(describeFileError(temp, temp.fileName(), writeErrno));
+    case DownloadStatus::TooLarge:
+        return QStringLiteral("The page is larger than %1 GiB, more than Zentavia Desk reads, so no "
+                              "link was added.")
+            .arg(kMaxPageBytes >> 30);
+    case DownloadStatus::Complete:
+    case DownloadStatus::NotFound:
+        break;
+    }
+    return QStringLiteral("URL not found");
 }
 
 void Extraction::extractFromTextFiles()
 {
     if (m_running)
         return;
-    RunningFlag running(m_running);
+    m_running = true;
+    const auto notRunning = qScopeGuard([this] { m_running = false; });
     Procedure procedure(m_ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton2_Click")));
     chooseTextFiles(procedure, m_dialogs, [this](const QString &path) { scanTextFile(path); });
 }

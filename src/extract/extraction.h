@@ -1,14 +1,16 @@
 #pragma once
 
 #include "extract/linknormalizer.h"
+#include "extract/downloader.h"
 #include "extract/scanners.h"
 
 #include <QByteArray>
 #include <QString>
 
+class QFileDevice;
+
 namespace zd {
 
-class Downloader;
 class FileDialogs;
 class Procedure;
 class SiteSink;
@@ -36,16 +38,16 @@ public:
     void extractFromWebPage(const QString &selectedText);
     /// Downloads the page and adds its links; false when it could not be
     /// downloaded.
-    bool getUrls(const QString &typed, int tempIndex);
+    bool getUrls(const QString &typed);
 
     /// "Extract URLs From Text File".
     void extractFromTextFiles();
     /// Loads one file and adds every address in it; throws Failure.
     void scanTextFile(const QString &path);
 
-    bool running() const { return m_running; }
-
 private:
+    /// The reason a download gave no page, in words for the user.
+    static QString downloadFailureMessage(DownloadStatus status, const QFileDevice &temp, int writeErrno);
     UiServices &m_ui;
     Downloader &m_downloader;
     FileDialogs &m_dialogs;

@@ -7,8 +7,6 @@ namespace zd {
 class FileChannel
 {
 public:
-    bool inUse() const { return m_inUse; }
-
     /// Holds the channel for a scope; throws Failure("File already open").
     class Claim
     {

@@ -1,6 +1,5 @@
 #include "sitelist/filedialogs.h"
 
-#include <QFileInfo>
 #include <QStringList>
 
 namespace zd {
@@ -21,30 +20,6 @@ QStringList nameFiltersFrom(const QString &filter)
         result << QStringLiteral("%1 (%2)").arg(label, patterns);
     }
     return result;
-}
-
-QString dialogResultFor(const QStringList &paths)
-{
-    if (paths.isEmpty())
-        return {};
-    if (paths.size() == 1)
-        return paths.first();
-    // The folder all of them share; each name is relative to it, so files
-    // chosen from several folders ("/a/x.txt" "/b/y.txt") keep their own.
-    QStringList folder = QFileInfo(paths.first()).absolutePath().split(QLatin1Char('/'));
-    for (const QString &path : paths) {
-        const QStringList other = QFileInfo(path).absolutePath().split(QLatin1Char('/'));
-        qsizetype same = 0;
-        while (same < folder.size() && same < other.size() && folder[same] == other[same])
-            ++same;
-        folder = folder.mid(0, same);
-    }
-    const QString common = folder.join(QLatin1Char('/'));
-    QStringList parts{common.isEmpty() ? QStringLiteral("/") : common};
-    const qsizetype skip = common.size() + 1;
-    for (const QString &path : paths)
-        parts << QFileInfo(path).absoluteFilePath().mid(skip);
-    return parts.join(QChar(0));
 }
 
 } // namespace zd

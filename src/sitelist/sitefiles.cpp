@@ -46,46 +46,17 @@ const char *findLineEnd(const char *p, const char *end)
 
 } // namespace
 
-QString joinFolderAndName(const QString &folder, const QString &name)
-{
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + QLatin1Char('/') + name;
-}
-
 void chooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
                      const std::function<void(const QString &)> &perFile)
 {
-    DialogSetup setup;
-    procedure.step(100, [&] { setup.fileName.clear(); });
-    procedure.step(102, [&] { setup.flags = kOpenFlags; });
-    procedure.step(104,
-                   [&] { setup.title = QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"); });
-    procedure.step(106, [&] { setup.filter = kTextFileFilter; });
-    QString fileName;
-    procedure.step(108, [&] { fileName = dialogs.showOpen(setup); });
-    if (procedure.condition(110, [&] { return fileName.isEmpty(); }))
-        return;
-    QStringList parts;
-    procedure.step(112, [&] { parts = fileName.split(QChar(0)); });
-    if (procedure.condition(114, [&] { return parts.size() <= 1; })) {
-        QString path;
-        procedure.step(116, [&] { path = parts.value(0); });
-        procedure.step(118, [&] { perFile(path); });
-        return;
-    }
-    if (procedure.condition(120, [&] { return parts.size() <= 1; }))
-        return;
-    qsizetype first = 1;
-    qsizetype last = 0;
-    procedure.step(122, [&] { first = 1; });
-    procedure.step(124, [&] { last = parts.size() - 1; });
-    for (qsizetype i = first; i <= last; ++i) {
-        QString path;
-        // Linux paths need no backslash repair; the join keeps "/" single.
-        procedure.step(128, [&] { path = joinFolderAndName(parts.at(0), parts.at(i)); });
-        procedure.step(132, [&] { perFile(path); });
-    }
+    const DialogSetup setup{QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"),
+                            kTextFileFilter, true};
+    QStringList paths;
+    procedure.step(108, [&] { paths = dialogs.showOpen(setup); });
+    // One file and several are reported at lines of their own.
+    const int label = paths.size() == 1 ? 118 : 132;
+    for (const QString &path : std::as_const(paths))
+        procedure.step(label, [&] { perFile(path); });
 }
 
 void SiteLineSplitter::feed(QByteArrayView bytes)
@@ -204,26 +175,20 @@ void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list, cons
 void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &channel, const SiteListModel &list)
 {
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton7_Click")));
-    DialogSetup setup;
+    const DialogSetup setup{QStringLiteral("Save"), kTextFileFilter};
     QString fileName;
-    procedure.step(106, [&] { setup.fileName.clear(); });
-    procedure.step(108, [&] { setup.flags = kOpenFlags; });
-    procedure.step(110, [&] { setup.title = QStringLiteral("Save"); });
-    procedure.step(112, [&] { setup.filter = kTextFileFilter; });
-    procedure.step(114, [&] { setup.fileName = dialogs.showSave(setup); });
-    procedure.step(116, [&] { fileName = setup.fileName; });
-    if (procedure.condition(118, [&] { return fileName.isEmpty(); }))
+    procedure.step(114, [&] { fileName = dialogs.showSave(setup); });
+    if (fileName.isEmpty())
         return;
-    MessageResult answer = MessageResult::No;
-    if (procedure.condition(120, [&] { return fileExists(fileName); })) {
+    MessageResult answer = MessageResult::Yes;
+    if (fileExists(fileName)) {
+        answer = MessageResult::No; // a question that fails overwrites nothing
         procedure.step(122, [&] {
             answer = ui.messageBox(QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(fileName),
                                    MessageStyle::YesNo);
         });
-    } else {
-        procedure.step(124, [&] { answer = MessageResult::Yes; });
     }
-    if (procedure.condition(126, [&] { return answer != MessageResult::Yes; }))
+    if (answer != MessageResult::Yes)
         return;
 
     procedure.step(128, [&] { ui.setPointer(Pointer::Hourglass); });

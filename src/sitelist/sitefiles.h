@@ -14,11 +14,8 @@ class SiteListModel;
 class SiteSink;
 class UiServices;
 
-/// Folder and file name joined with one "/", also when the folder is "/".
-QString joinFolderAndName(const QString &folder, const QString &name);
-
-/// The open-several-files sequence (labels 100 to 134): runs \a perFile on
-/// each chosen path, in the dialog's order.
+/// Asks for one or more text files and runs \a perFile on each chosen path,
+/// in the dialog's order.
 void chooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
                      const std::function<void(const QString &path)> &perFile);
 

@@ -90,15 +90,6 @@ QString SiteListModel::text(int index) const
     return decodeBytes(bytes(index));
 }
 
-QStringList SiteListModel::texts() const
-{
-    QStringList all;
-    all.reserve(count());
-    for (qsizetype i = 0; i < m_store->size(); ++i)
-        all << decodeBytes(m_store->at(i));
-    return all;
-}
-
 void SiteListModel::remove(int index)
 {
     checkIndex(index);

@@ -49,8 +49,6 @@ public:
     QByteArrayView bytes(int index) const;
     /// Item \a index decoded as text; throws Failure outside 1 to count().
     QString text(int index) const;
-    /// Every item as text, in order.
-    QStringList texts() const;
     /// Removes item \a index, 1 to count(); throws Failure otherwise.
     void remove(int index);
     void clear();

@@ -1,3 +1,4 @@
+#include "support/listchecks.h"
 #include "extract/extraction.h"
 #include "fakes/fakedownloader.h"
 #include "fakes/fakelaunch.h"
@@ -415,7 +416,7 @@ void TestForm1::listKeys()
     list->setFocus();
     list->selectRow(1);
     QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(h.sites.texts().join(QLatin1Char(',')), left);
+    QCOMPARE(zd::test::textsOf(h.sites).join(QLatin1Char(',')), left);
 }
 
 void TestForm1::doubleClickBelowTheLastItem()
@@ -428,7 +429,7 @@ void TestForm1::doubleClickBelowTheLastItem()
     const QPoint below(50, list->viewport()->height() - 5);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below);
-    QCOMPARE(h.sites.texts(), (QStringList{"b", "c"}));
+    QCOMPARE(zd::test::textsOf(h.sites), (QStringList{"b", "c"}));
 }
 
 void TestForm1::listContextMenuAndPaste()
@@ -444,10 +445,10 @@ void TestForm1::listContextMenuAndPaste()
     h.clipboard.pasteText = QStringLiteral("x\r\ny");
     list->setFocus();
     QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(h.sites.texts(), (QStringList{"a", "a", "", "x", "y"}));
+    QCOMPARE(zd::test::textsOf(h.sites), (QStringList{"a", "a", "", "x", "y"}));
     list->findChild<QAction *>(QStringLiteral("RemoveDuplicates"))->trigger();
     list->findChild<QAction *>(QStringLiteral("RemoveBlankLines"))->trigger();
-    QCOMPARE(h.sites.texts(), (QStringList{"a", "x", "y"}));
+    QCOMPARE(zd::test::textsOf(h.sites), (QStringList{"a", "x", "y"}));
 }
 
 void TestForm1::closingDuringAHandlerStopsItThenQuits()
@@ -456,7 +457,7 @@ void TestForm1::closingDuringAHandlerStopsItThenQuits()
     const QString path = dir.filePath(QStringLiteral("long.txt"));
     QVERIFY(writeTestFile(path, QByteArray("http://x/\n").repeated(10'000)));
     Harness h;
-    h.dialogs.nextOpen.push_back(path);
+    h.dialogs.nextOpen.push_back({path});
     h.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&h.form));
     // Only the window's own stop may end the loop below.

@@ -14,20 +14,21 @@ namespace zd::test {
 class FakeFileDialogs final : public FileDialogs
 {
 public:
-    std::deque<QString> nextOpen;
+    std::deque<QStringList> nextOpen;
     std::deque<QString> nextSave;
     std::vector<DialogSetup> shown;
 
-    QString showOpen(const DialogSetup &setup) override { return next(nextOpen, setup); }
+    QStringList showOpen(const DialogSetup &setup) override { return next(nextOpen, setup); }
     QString showSave(const DialogSetup &setup) override { return next(nextSave, setup); }
 
 private:
-    QString next(std::deque<QString> &queue, const DialogSetup &setup)
+    template<class Answer>
+    Answer next(std::deque<Answer> &queue, const DialogSetup &setup)
     {
         shown.push_back(setup);
         if (queue.empty())
             return {};
-        QString answer = queue.front();
+        Answer answer = queue.front();
         queue.pop_front();
         return answer;
     }

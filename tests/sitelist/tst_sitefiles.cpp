@@ -1,3 +1,4 @@
+#include "support/listchecks.h"
 #include "core/errorreport.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
@@ -28,7 +29,7 @@ namespace {
 
 QStringList itemsOf(const SiteListModel &model)
 {
-    return model.texts();
+    return zd::test::textsOf(model);
 }
 
 // Saves \a items over \a target, answering Yes to the overwrite question;
@@ -62,9 +63,7 @@ private Q_SLOTS:
     void lineRules_data();
     void lineRules();
     void splitterIsIndependentOfChunking();
-    void joinFolderAndName_data();
-    void joinFolderAndName();
-    void chooseTextFilesSetsUpDialogAndSplitsResult();
+    void chooseTextFilesSetsUpDialogAndKeepsOrder();
     void cancelDoesNothing();
     void missingFileInMultiChoice();
     void badInput_data();
@@ -126,7 +125,7 @@ void TestSiteFiles::lineRules()
     loadSiteFile(ui, channel, model, file);
     QCOMPARE(itemsOf(model), QStringList{QStringLiteral("kept")} + items);
     QVERIFY(ui.messages.empty());
-    QVERIFY(!channel.inUse());
+    QVERIFY(zd::test::channelIsFree(channel));
 }
 
 void TestSiteFiles::splitterIsIndependentOfChunking()
@@ -147,39 +146,13 @@ void TestSiteFiles::splitterIsIndependentOfChunking()
     }
 }
 
-void TestSiteFiles::joinFolderAndName_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("joined");
-    QTest::newRow("root") << "/"
-                          << "a.txt"
-                          << "/a.txt";
-    QTest::newRow("folder") << "/home/u"
-                            << "a.txt"
-                            << "/home/u/a.txt";
-    QTest::newRow("backslash in a Linux name is kept") << "/d"
-                                                       << "a\\\\b.txt"
-                                                       << "/d/a\\\\b.txt";
-}
-
-void TestSiteFiles::joinFolderAndName()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, name);
-    QFETCH(QString, joined);
-    QCOMPARE(zd::joinFolderAndName(folder, name), joined);
-}
-
-void TestSiteFiles::chooseTextFilesSetsUpDialogAndSplitsResult()
+void TestSiteFiles::chooseTextFilesSetsUpDialogAndKeepsOrder()
 {
     FakeUiServices ui;
     FakeFileDialogs dialogs;
-    dialogs.nextOpen.push_back(QStringLiteral("/only/one.txt"));
-    dialogs.nextOpen.push_back(QStringLiteral("/d") + QChar(0) + QStringLiteral("b.txt") + QChar(0)
-                               + QStringLiteral("a.txt"));
-    dialogs.nextOpen.push_back(QStringLiteral("/") + QChar(0) + QStringLiteral("x") + QChar(0)
-                               + QStringLiteral("y"));
+    dialogs.nextOpen.push_back({QStringLiteral("/only/one.txt")});
+    dialogs.nextOpen.push_back({QStringLiteral("/d/b.txt"), QStringLiteral("/d/a.txt")});
+    dialogs.nextOpen.push_back({QStringLiteral("/x"), QStringLiteral("/y")});
     QStringList seen;
     for (int i = 0; i < 3; ++i) {
         Procedure procedure(ui, QStringLiteral("in P "));
@@ -190,8 +163,7 @@ void TestSiteFiles::chooseTextFilesSetsUpDialogAndSplitsResult()
     const DialogSetup &setup = dialogs.shown[0];
     QCOMPARE(setup.title, QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"));
     QCOMPARE(setup.filter, QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
-    QCOMPARE(setup.flags, 2621953u);
-    QVERIFY(setup.fileName.isEmpty());
+    QVERIFY(setup.multiSelect);
     QCOMPARE(nameFiltersFrom(setup.filter).value(0), QStringLiteral("Text Files (*.txt)"));
     QCOMPARE(nameFiltersFrom(setup.filter).value(1), QStringLiteral("All Files (*)"));
 }
@@ -213,8 +185,8 @@ void TestSiteFiles::missingFileInMultiChoice()
     QVERIFY(writeTestFile(path(QStringLiteral("m3.txt")), "three\r\n"));
     FakeUiServices ui;
     FakeFileDialogs dialogs;
-    dialogs.nextOpen.push_back(m_dir.path() + QChar(0) + QStringLiteral("m1.txt") + QChar(0)
-                               + QStringLiteral("m2.txt") + QChar(0) + QStringLiteral("m3.txt"));
+    dialogs.nextOpen.push_back(
+        {path(QStringLiteral("m1.txt")), path(QStringLiteral("m2.txt")), path(QStringLiteral("m3.txt"))});
     FileChannel channel;
     SiteListModel model;
     loadListFromTextFiles(ui, dialogs, channel, model);
@@ -241,7 +213,7 @@ void TestSiteFiles::badInput()
     QFETCH(QStringList, plain);
     FakeUiServices ui;
     FakeFileDialogs dialogs;
-    dialogs.nextOpen.push_back(target);
+    dialogs.nextOpen.push_back({target});
     FileChannel channel;
     SiteListModel model;
     model.appendSite(QStringLiteral("kept"));
@@ -255,7 +227,7 @@ void TestSiteFiles::badInput()
         QVERIFY2(ui.errorReports()[0].startsWith(reportStart), qPrintable(ui.errorReports()[0]));
         QCOMPARE(ui.reportLabels(), QStringList{QStringLiteral("118")});
     }
-    QVERIFY(!channel.inUse());
+    QVERIFY(zd::test::channelIsFree(channel));
 }
 
 void TestSiteFiles::namedPipeDoesNotHang()
@@ -381,7 +353,7 @@ void TestSiteFiles::saveWritesCrLfAfterEveryItem()
 
     SiteListModel reloaded;
     loadSiteFile(ui, channel, reloaded, saved);
-    QCOMPARE(reloaded.texts(), model.texts());
+    QCOMPARE(zd::test::textsOf(reloaded), zd::test::textsOf(model));
 }
 
 void TestSiteFiles::loadThenSaveKeepsEveryByte_data()
@@ -586,7 +558,7 @@ void TestSiteFiles::saveIntoMissingFolderReportsOnce()
     QCOMPARE(ui.reportLabels(), QStringList{QStringLiteral("130")});
     QVERIFY(ui.plainMessages().isEmpty());
     QCOMPARE(ui.pointer(), Pointer::Default);
-    QVERIFY(!channel.inUse());
+    QVERIFY(zd::test::channelIsFree(channel));
 
     dialogs.nextSave.push_back(m_dir.path()); // a folder
     saveListAsTextFile(ui, dialogs, channel, model);

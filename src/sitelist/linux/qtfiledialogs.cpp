@@ -6,9 +6,7 @@ namespace zd {
 
 namespace {
 
-constexpr unsigned kAllowMultiSelect = 0x200;
-
-QString runDialog(QWidget *parent, const DialogSetup &setup, QFileDialog::AcceptMode mode)
+QStringList runDialog(QWidget *parent, const DialogSetup &setup, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(parent, setup.title);
     dialog.setAcceptMode(mode);
@@ -18,26 +16,23 @@ QString runDialog(QWidget *parent, const DialogSetup &setup, QFileDialog::Accept
         // The handler asks its own overwrite question.
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     } else {
-        dialog.setFileMode((setup.flags & kAllowMultiSelect) ? QFileDialog::ExistingFiles
-                                                             : QFileDialog::ExistingFile);
+        dialog.setFileMode(setup.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
-    if (!setup.fileName.isEmpty())
-        dialog.selectFile(setup.fileName);
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialogResultFor(dialog.selectedFiles());
+    return dialog.selectedFiles();
 }
 
 } // namespace
 
-QString QtFileDialogs::showOpen(const DialogSetup &setup)
+QStringList QtFileDialogs::showOpen(const DialogSetup &setup)
 {
     return runDialog(m_parent, setup, QFileDialog::AcceptOpen);
 }
 
 QString QtFileDialogs::showSave(const DialogSetup &setup)
 {
-    return runDialog(m_parent, setup, QFileDialog::AcceptSave);
+    return runDialog(m_parent, setup, QFileDialog::AcceptSave).value(0);
 }
 
 } // namespace zd

@@ -12,7 +12,7 @@ class QtFileDialogs final : public FileDialogs
 {
 public:
     void setParent(QWidget *parent) { m_parent = parent; }
-    QString showOpen(const DialogSetup &setup) override;
+    QStringList showOpen(const DialogSetup &setup) override;
     QString showSave(const DialogSetup &setup) override;
 
 private:
