@@ -2,6 +2,7 @@
 
 #include "core/clock.h"
 #include "core/optionchoices.h"
+#include "core/textcodec.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -10,7 +11,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -18,10 +18,16 @@
 
 namespace zd {
 
-QString groupedNumber(qint64 number)
-{
-    return QLocale(QLocale::English).toString(number);
-}
+namespace {
+
+// The texts' room: a long address is cut in the middle to fit.
+constexpr int kAddressWidth = 360;
+constexpr int kLabelWidth = 420;
+constexpr int kWindowWidth = 440;
+// Between the main window and this one.
+constexpr int kGap = 8;
+
+} // namespace
 
 QtRunMonitor::~QtRunMonitor()
 {
@@ -71,7 +77,7 @@ void QtRunMonitor::build()
     auto *layout = new QVBoxLayout(window);
     m_heading = new QLabel;
     m_address = new QLabel;
-    m_address->setMinimumWidth(360);
+    m_address->setMinimumWidth(kAddressWidth);
     m_waiting = new QLabel;
     m_counts = new QLabel;
     m_bar = new QProgressBar;
@@ -99,10 +105,10 @@ void QtRunMonitor::build()
             m_stop();
     });
     for (QLabel *label : {m_heading, m_address, m_waiting, m_counts})
-        label->setFixedWidth(420);
+        label->setFixedWidth(kLabelWidth);
     // A fixed size: new texts repaint their labels, nothing lays out again.
     window->adjustSize();
-    window->setFixedSize(window->sizeHint().expandedTo(QSize(440, 0)));
+    window->setFixedSize(window->sizeHint().expandedTo(QSize(kWindowWidth, 0)));
     m_progress = window;
 }
 
@@ -121,12 +127,13 @@ void QtRunMonitor::progress(const RunProgress &state)
         if (m_window) {
             // Beside the main window, not over it; inside the screen.
             const QRect main = m_window->frameGeometry();
-            QPoint at(main.right() + 8, main.top());
+            QPoint at(main.right() + kGap, main.top());
             if (const QScreen *screen = m_window->screen()) {
                 const QRect room = screen->availableGeometry();
                 m_progress->adjustSize();
                 if (at.x() + m_progress->width() > room.right())
-                    at = QPoint(qMax(room.left(), main.left()), qMin(main.bottom() + 8, room.bottom() - 120));
+                    at = QPoint(qMax(room.left(), main.left()),
+                                qMin(main.bottom() + kGap, room.bottom() - m_progress->height()));
             }
             m_progress->move(at);
         }
@@ -149,7 +156,7 @@ void QtRunMonitor::show(const RunProgress &state)
 {
     setTextIfNew(m_heading, QStringLiteral("Opening %1 of %2 in %3")
                                 .arg(groupedNumber(state.index), groupedNumber(state.count), state.browser));
-    m_address->setText(m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, 360));
+    m_address->setText(m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, kAddressWidth));
     m_waiting->setText(
         state.waitingFor.isEmpty()
             ? QString()

@@ -61,7 +61,4 @@ private:
     bool m_paused = false;
 };
 
-/// "1,000": counts as users read them.
-QString groupedNumber(qint64 number);
-
 } // namespace zd

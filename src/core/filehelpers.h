@@ -1,17 +1,18 @@
 #pragma once
 
+#include "core/errorreport.h"
+#include "core/uiservices.h"
+
 #include <QByteArrayView>
+#include <QFile>
 #include <QSaveFile>
 #include <QString>
 
-#include <optional>
+#include <cerrno>
 
-class QFile;
 class QFileDevice;
 
 namespace zd {
-
-class UiServices;
 
 /// True when the path's modification time can be read (files and folders).
 bool fileExists(const QString &path);
@@ -30,6 +31,25 @@ void openRegularFile(QFile &file);
 /// What went wrong with a file, in words a user can act on: the system's
 /// reason ("No space left on device") and the file's path.
 QString describeFileError(const QFileDevice &file, const QString &path, int savedErrno);
+
+/// Reads \a file to its end, at most \a chunk bytes at a time, with a turn
+/// of the event loop before each read: \a into(chunk) says where a piece
+/// goes, \a took(n) gets its length (never 0). Throws Failure on a read error.
+template<class Into, class Took>
+void readInChunks(QFile &file, UiServices &ui, qint64 chunk, Into &&into, Took &&took)
+{
+    for (;;) {
+        ui.pumpEvents();
+        errno = 0;
+        const qint64 n = file.read(into(chunk), chunk);
+        if (n < 0)
+            throw Failure(
+                QStringLiteral("Device I/O error: %1").arg(describeFileError(file, file.fileName(), errno)));
+        if (n == 0)
+            return;
+        took(n);
+    }
+}
 
 /// Throws Failure when \a path (links followed) exists and is not a regular
 /// file: saving would replace a device, FIFO or socket by a plain file.

@@ -1,5 +1,7 @@
 #include "core/textcodec.h"
 
+#include <QLocale>
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -19,6 +21,11 @@ QString decodeBytes(QByteArrayView bytes)
     if (decoder.hasError())
         return QString::fromLatin1(bytes);
     return text;
+}
+
+QString groupedNumber(qint64 number)
+{
+    return QLocale(QLocale::English).toString(number);
 }
 
 } // namespace zd

@@ -10,4 +10,6 @@ namespace zd {
 /// are valid UTF-8, else one character per byte, so nothing is replaced.
 QString decodeBytes(QByteArrayView bytes);
 
+/// "1,000": counts as users read them.
+QString groupedNumber(qint64 number);
 } // namespace zd

@@ -38,17 +38,9 @@ void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &l
     }
     // Small enough to stay in the cache between the copy and the scan.
     constexpr qint64 kChunk = qint64{256} * 1024;
-    for (;;) {
-        ui.pumpEvents();
-        errno = 0;
-        const qint64 n = file.read(scanner.prepare(kChunk), kChunk);
-        if (n < 0)
-            throw Failure(
-                QStringLiteral("Device I/O error: %1").arg(describeFileError(file, file.fileName(), errno)));
-        scanner.commit(n);
-        if (n == 0)
-            break;
-    }
+    readInChunks(
+        file, ui, kChunk, [&](qint64 room) { return scanner.prepare(room); },
+        [&](qint64 n) { scanner.commit(n); });
     scanner.finish();
 }
 

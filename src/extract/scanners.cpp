@@ -2,6 +2,7 @@
 
 #include "extract/linknormalizer.h"
 #include "sitelist/sitelistmodel.h"
+#include "core/bytesearch.h"
 #include "core/textcodec.h"
 #include "core/uiservices.h"
 
@@ -36,33 +37,10 @@ bool equalsLower(const char *text, const char *pattern, qsizetype length)
     return true;
 }
 
-bool isBreak(char c)
-{
-    return c == ' ' || c == '\r' || c == '\n';
-}
-
 // First position >= from holding a space, CR or LF; size when none.
 qsizetype findBreak(const char *data, qsizetype size, qsizetype from)
 {
-    qsizetype i = from;
-#if defined(__SSE2__)
-    const __m128i space = _mm_set1_epi8(' ');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= size; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
-        const __m128i hit = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(chunk, space), _mm_cmpeq_epi8(chunk, cr)), _mm_cmpeq_epi8(chunk, lf));
-        const int mask = _mm_movemask_epi8(hit);
-        if (mask != 0)
-            return i + __builtin_ctz(unsigned(mask));
-    }
-#endif
-    for (; i < size; ++i) {
-        if (isBreak(data[i]))
-            return i;
-    }
-    return size;
+    return findAnyOf<' ', '\r', '\n'>(data + from, data + size) - data;
 }
 
 // A lower-case letter as the first byte of a sequence matches either case.

@@ -1,6 +1,7 @@
 #include "sitelist/sitefiles.h"
 
 #include "core/aside.h"
+#include "core/bytesearch.h"
 #include "core/errorreport.h"
 #include "sitelist/filechannel.h"
 #include "sitelist/filedialogs.h"
@@ -11,9 +12,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 #include <optional>
 #include <utility>
 
@@ -24,25 +22,6 @@ namespace {
 constexpr qsizetype kChunkSize = 1 << 20;
 // Lines between two looks at the event loop: a look costs a clock read.
 constexpr int kLinesPerPump = 256;
-
-// The first CR or LF in [p, end), or end: sixteen bytes at a time.
-const char *findLineEnd(const char *p, const char *end)
-{
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; end - p >= 16; p += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const int hits =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)));
-        if (hits != 0)
-            return p + __builtin_ctz(static_cast<unsigned>(hits));
-    }
-#endif
-    while (p != end && *p != '\r' && *p != '\n')
-        ++p;
-    return p;
-}
 
 } // namespace
 
@@ -87,7 +66,7 @@ void SiteLineSplitter::feedLines(QByteArrayView bytes)
             ++p;
     }
     const char *start = p;
-    while ((p = findLineEnd(p, end)) != end) {
+    while ((p = findAnyOf<'\r', '\n'>(p, end)) != end) {
         const char c = *p;
         if (m_partial.isEmpty()) {
             m_emit(QByteArrayView(start, p));
@@ -145,17 +124,9 @@ void loadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QS
         list.appendSiteBytes(line);
     });
     QByteArray chunk(kChunkSize, Qt::Uninitialized);
-    for (;;) {
-        ui.pumpEvents();
-        errno = 0;
-        const qint64 n = file.read(chunk.data(), chunk.size());
-        if (n < 0)
-            throw Failure(
-                QStringLiteral("Device I/O error: %1").arg(describeFileError(file, file.fileName(), errno)));
-        if (n == 0)
-            break;
-        splitter.feed(QByteArrayView(chunk.constData(), n));
-    }
+    readInChunks(
+        file, ui, kChunkSize, [&](qint64) { return chunk.data(); },
+        [&](qint64 n) { splitter.feed(QByteArrayView(chunk.constData(), n)); });
     splitter.finish();
 }
 

@@ -3,7 +3,6 @@
 #include "core/errorreport.h"
 #include "core/textcodec.h"
 
-#include <QLocale>
 #include <QMetaObject>
 
 #include <system_error>
@@ -170,7 +169,7 @@ QVariant SiteListModel::headerData(int section, Qt::Orientation orientation, int
     if (role == Qt::DisplayRole)
         return QStringLiteral("Site(s)");
     if (role == Qt::ToolTipRole) {
-        const QString number = QLocale(QLocale::English).toString(count());
+        const QString number = groupedNumber(count());
         return count() == 1 ? QStringLiteral("1 site") : QStringLiteral("%1 sites").arg(number);
     }
     return {};

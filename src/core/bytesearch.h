@@ -1,0 +1,28 @@
+#pragma once
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zd {
+
+/// The first byte in [p, end) that is one of \a Stops, or end: sixteen bytes
+/// at a time where the processor can.
+template<char... Stops>
+const char *findAnyOf(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i hit = _mm_setzero_si128();
+        ((hit = _mm_or_si128(hit, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(Stops)))), ...);
+        if (const int mask = _mm_movemask_epi8(hit))
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (p != end && ((*p != Stops) && ...))
+        ++p;
+    return p;
+}
+
+} // namespace zd
