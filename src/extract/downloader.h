@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QIODevice;
 
 namespace zd {
@@ -24,6 +26,27 @@ enum class DownloadStatus {
 /// Far beyond any real page; bounds the disk a server that never ends its
 /// body can fill, and keeps every offset within what Qt's containers index.
 inline constexpr qint64 kMaxPageBytes = qint64{2} << 30;
+
+/// What is known of a download once the server's answer has ended.
+struct DownloadEnd
+{
+    /// Set when the download was stopped while the body came.
+    std::optional<DownloadStatus> stopped;
+    /// A network, TLS or protocol error, a timeout or an abort.
+    bool networkError = false;
+    int httpStatus = 0;
+    /// Content-Length, when the server announced one.
+    std::optional<qint64> announcedBytes;
+    /// The body's bytes as they came, before any inflating.
+    qint64 receivedBytes = 0;
+    /// False for a compressed body whose stream did not reach its end.
+    bool streamEnded = true;
+};
+
+/// How a download ended: Complete only for a whole body of a successful
+/// answer. A body shorter than announced, or a compressed stream without its
+/// end, means the connection was cut.
+DownloadStatus downloadOutcome(const DownloadEnd &end);
 
 /// Synchronous download of an address; the window keeps working meanwhile.
 class Downloader

@@ -67,6 +67,7 @@ private Q_SLOTS:
     void firstStartMakesTheFolder();
     void fileThatIsNotOursIsLeftAlone_data();
     void fileThatIsNotOursIsLeftAlone();
+    void fileReplacedAfterStartUpIsLeftAlone();
 
 private:
     void writeIni(const QString &content);
@@ -318,6 +319,24 @@ void TestSettings::fileThatIsNotOursIsLeftAlone()
     } else {
         QVERIFY(after.exists() && !after.isFile());
     }
+}
+
+void TestSettings::fileReplacedAfterStartUpIsLeftAlone()
+{
+    writeIni(kGroupLine + QStringLiteral("Option2=True\n"));
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    QCOMPARE(store.value(QStringLiteral("Option2")), std::optional<QString>(QStringLiteral("True")));
+    // Another program puts a file there that is not ours while we run.
+    const QByteArray foreign = kGroupLine.toUtf8() + QByteArray(2 << 20, '#');
+    QVERIFY(QFile::remove(iniPath()));
+    QVERIFY(writeTestFile(iniPath(), foreign));
+
+    QVERIFY(!store.setValue(QStringLiteral("Option3"), QStringLiteral("True")));
+    QVERIFY2(store.location().contains(QStringLiteral("larger than 1 MiB")), qPrintable(store.location()));
+    QCOMPARE(store.value(QStringLiteral("Option3")), std::optional<QString>(QStringLiteral("True")));
+    QFile file(iniPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), foreign);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -43,6 +43,8 @@ private Q_SLOTS:
     void cancelChangesNothing();
     void failures_data();
     void failures();
+    void outcomeOfAnEndedAnswer_data();
+    void outcomeOfAnEndedAnswer();
     void selfSignedTlsIsRefused();
     void emptyPageAddsNothingAndSaysNothing();
     void largePage();
@@ -171,6 +173,49 @@ void TestExtraction::failures()
     QVERIFY(run.ui.errorReports().isEmpty());
     QCOMPARE(run.ui.pointer(), Pointer::Default);
     QVERIFY2(QDir(m_temp.path()).isEmpty(), "the temporary download file is removed on failure too");
+}
+
+void TestExtraction::outcomeOfAnEndedAnswer_data()
+{
+    QTest::addColumn<int>("httpStatus");
+    QTest::addColumn<bool>("networkError");
+    QTest::addColumn<qint64>("announced"); // -1: no Content-Length
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<bool>("streamEnded");
+    QTest::addColumn<int>("expected");
+    const int complete = int(DownloadStatus::Complete);
+    const int notFound = int(DownloadStatus::NotFound);
+    QTest::newRow("whole body") << 200 << false << qint64(10) << qint64(10) << true << complete;
+    QTest::newRow("no length announced") << 200 << false << qint64(-1) << qint64(10) << true << complete;
+    QTest::newRow("empty body") << 200 << false << qint64(0) << qint64(0) << true << complete;
+    QTest::newRow("one byte short") << 200 << false << qint64(10) << qint64(9) << true << notFound;
+    QTest::newRow("more than announced") << 200 << false << qint64(10) << qint64(11) << true << complete;
+    QTest::newRow("compressed without its end")
+        << 200 << false << qint64(-1) << qint64(10) << false << notFound;
+    QTest::newRow("error status") << 404 << false << qint64(10) << qint64(10) << true << notFound;
+    QTest::newRow("last good status") << 399 << false << qint64(-1) << qint64(0) << true << complete;
+    QTest::newRow("network error") << 200 << true << qint64(10) << qint64(10) << true << notFound;
+}
+
+void TestExtraction::outcomeOfAnEndedAnswer()
+{
+    QFETCH(int, httpStatus);
+    QFETCH(bool, networkError);
+    QFETCH(qint64, announced);
+    QFETCH(qint64, received);
+    QFETCH(bool, streamEnded);
+    QFETCH(int, expected);
+    DownloadEnd end;
+    end.httpStatus = httpStatus;
+    end.networkError = networkError;
+    if (announced >= 0)
+        end.announcedBytes = announced;
+    end.receivedBytes = received;
+    end.streamEnded = streamEnded;
+    QCOMPARE(int(downloadOutcome(end)), expected);
+    // A stop while the body came says why, whatever else happened.
+    end.stopped = DownloadStatus::TooLarge;
+    QCOMPARE(downloadOutcome(end), DownloadStatus::TooLarge);
 }
 
 void TestExtraction::selfSignedTlsIsRefused()

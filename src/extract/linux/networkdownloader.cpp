@@ -57,6 +57,91 @@ private:
     bool m_ended = false;
 };
 
+// Takes the body as it arrives: inflates what the server compressed,
+// holds the size bounds and writes to the target, and says why it stopped.
+class BodyWriter
+{
+public:
+    BodyWriter(QIODevice &target, qint64 maxBytes) : m_target(target), m_maxBytes(maxBytes) {}
+
+    /// Takes the next raw bytes; false once the download must stop.
+    bool take(const QByteArray &raw, const QByteArray &encoding)
+    {
+        if (m_stopped)
+            return false;
+        m_received += raw.size();
+        if (!m_encoding)
+            m_encoding = encoding.trimmed().toLower();
+        QByteArray bytes;
+        if (compressed()) {
+            if (!m_inflater.feed(raw, bytes) || looksLikeABomb(bytes.size()))
+                m_stopped = DownloadStatus::NotFound;
+        } else if (!m_encoding->isEmpty() && *m_encoding != "identity") {
+            m_stopped = DownloadStatus::NotFound; // an encoding we did not ask for
+        } else {
+            bytes = raw;
+        }
+        if (!m_stopped && m_written + bytes.size() > m_maxBytes)
+            m_stopped = DownloadStatus::TooLarge;
+        else if (!m_stopped && m_target.write(bytes) != bytes.size())
+            m_stopped = DownloadStatus::WriteFailed;
+        m_written += bytes.size();
+        return !m_stopped;
+    }
+    std::optional<DownloadStatus> stopped() const { return m_stopped; }
+    qint64 received() const { return m_received; }
+    /// A compressed stream that did not reach its end was cut.
+    bool cutShort() const
+    {
+        return m_encoding && !m_encoding->isEmpty() && *m_encoding != "identity" && !m_inflater.ended();
+    }
+
+private:
+    bool compressed() const
+    {
+        return *m_encoding == "gzip" || *m_encoding == "x-gzip" || *m_encoding == "deflate";
+    }
+    bool looksLikeABomb(qint64 more) const
+    {
+        return m_written + more > kBombThreshold && m_written + more > kBombRatio * m_received;
+    }
+
+    QIODevice &m_target;
+    qint64 m_maxBytes;
+    qint64 m_written = 0;
+    qint64 m_received = 0;
+    std::optional<QByteArray> m_encoding;
+    std::optional<DownloadStatus> m_stopped;
+    Inflater m_inflater;
+};
+
+// An http or https address with a host; nullopt for anything else.
+std::optional<QUrl> downloadable(const QString &url)
+{
+    const QUrl address(url, QUrl::StrictMode);
+    if (!address.isValid() || address.host().isEmpty())
+        return std::nullopt;
+    const QString scheme = address.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return std::nullopt;
+    return address;
+}
+
+// How a finished reply ended, its body taken.
+DownloadStatus outcome(const QNetworkReply &reply, const BodyWriter &body)
+{
+    DownloadEnd end;
+    end.stopped = body.stopped();
+    end.networkError = reply.error() != QNetworkReply::NoError;
+    end.httpStatus = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QVariant announced = reply.header(QNetworkRequest::ContentLengthHeader);
+    if (announced.isValid())
+        end.announcedBytes = announced.toLongLong();
+    end.receivedBytes = body.received();
+    end.streamEnded = !body.cutShort();
+    return downloadOutcome(end);
+}
+
 } // namespace
 
 NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes)
@@ -67,14 +152,10 @@ NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 max
 
 DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target)
 {
-    const QUrl address(url, QUrl::StrictMode);
-    if (!address.isValid() || address.host().isEmpty())
+    const std::optional<QUrl> address = downloadable(url);
+    if (!address)
         return DownloadStatus::NotFound;
-    const QString scheme = address.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return DownloadStatus::NotFound;
-
-    QNetworkRequest request(address);
+    QNetworkRequest request(*address);
     request.setTransferTimeout(m_inactivityMs);
     request.setMaximumRedirectsAllowed(20);
     request.setRawHeader("Accept-Encoding", "gzip, deflate");
@@ -83,44 +164,12 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     // pieces, so that no single turn of the event loop swallows a whole page.
     reply->setReadBufferSize(qint64{256} * 1024);
 
+    BodyWriter body(target, m_maxBytes);
     // Stop at once: a full disk or an endless body must not run on.
-    std::optional<DownloadStatus> stopped;
-    qint64 written = 0;
-    qint64 received = 0;
-    std::optional<QByteArray> encoding;
-    Inflater inflater;
     const auto drain = [&] {
-        if (stopped)
-            return;
         const QByteArray raw = reply->readAll();
-        if (raw.isEmpty())
-            return;
-        received += raw.size();
-        if (!encoding)
-            encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
-        QByteArray bytes;
-        const bool compressed = *encoding == "gzip" || *encoding == "x-gzip" || *encoding == "deflate";
-        if (compressed) {
-            if (!inflater.feed(raw, bytes)
-                || (written + bytes.size() > kBombThreshold
-                    && written + bytes.size() > kBombRatio * received))
-                stopped = DownloadStatus::NotFound;
-        } else if (!encoding->isEmpty() && *encoding != "identity") {
-            stopped = DownloadStatus::NotFound; // an encoding we did not ask for
-        } else {
-            bytes = raw;
-        }
-        if (!stopped) {
-            if (written + bytes.size() > m_maxBytes) {
-                stopped = DownloadStatus::TooLarge;
-            } else if (target.write(bytes) != bytes.size()) {
-                stopped = DownloadStatus::WriteFailed;
-            } else {
-                written += bytes.size();
-                return;
-            }
-        }
-        reply->abort();
+        if (!raw.isEmpty() && !body.take(raw, reply->rawHeader("Content-Encoding")))
+            reply->abort();
     };
     QEventLoop loop;
     QTimer overall;
@@ -137,21 +186,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         return DownloadStatus::NotFound;
     }
     drain();
-    if (stopped)
-        return *stopped;
-    if (reply->error() != QNetworkReply::NoError)
-        return DownloadStatus::NotFound;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400)
-        return DownloadStatus::NotFound;
-    // A body shorter than announced, or a compressed stream without its
-    // end, means the connection was cut.
-    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (announced.isValid() && received < announced.toLongLong())
-        return DownloadStatus::NotFound;
-    if (encoding && !encoding->isEmpty() && *encoding != "identity" && !inflater.ended())
-        return DownloadStatus::NotFound;
-    return DownloadStatus::Complete;
+    return outcome(*reply, body);
 }
 
 } // namespace zd
