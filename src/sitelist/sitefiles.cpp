@@ -20,6 +20,8 @@ namespace zd {
 namespace {
 
 constexpr qsizetype kChunkSize = 1 << 20;
+// Room for the item that takes a chunk past its size.
+constexpr qsizetype kChunkSlack = 4096;
 // Lines between two looks at the event loop: a look costs a clock read.
 constexpr int kLinesPerPump = 256;
 
@@ -106,6 +108,52 @@ void SiteLineSplitter::finish()
     m_first = true;
 }
 
+namespace {
+
+// Writes every item, each ended by CR LF, in place of the file; false when
+// a step failed. A failed step stops the writing: the target keeps its old
+// content and no "Done." claims otherwise.
+bool writeList(Procedure &procedure, UiServices &ui, FileChannel &channel, const SiteListModel &list,
+               const QString &fileName)
+{
+    std::optional<FileChannel::Claim> claim;
+    std::optional<FileReplacement> file;
+    QByteArray pending;
+    const auto writePending = [&] {
+        file->write(pending);
+        pending.clear();
+    };
+    bool ok = procedure.step(130, [&] {
+        claim.emplace(channel);
+        file.emplace(fileName);
+    });
+    // The items as they are now: the list may change while events are pumped.
+    std::shared_ptr<const SiteStore> items;
+    if (ok)
+        ok = procedure.step(132, [&] { items = list.snapshot(); });
+    pending.reserve(kChunkSize + kChunkSlack);
+    for (qsizetype i = 0; ok && i < items->size(); ++i) {
+        ui.pumpEvents();
+        ok = procedure.step(136, [&] {
+            // The item's own bytes: what was loaded saves back unchanged.
+            pending.append(items->at(i));
+            pending.append("\r\n", 2);
+            if (pending.size() >= kChunkSize)
+                writePending();
+        });
+    }
+    if (ok) {
+        ok = procedure.step(140, [&] {
+            writePending();
+            // The sync to disk and the rename wait for the disk, not for us.
+            runAside(ui, [&file] { file->commit(); });
+        });
+    }
+    return ok;
+}
+
+} // namespace
+
 void loadSiteFile(UiServices &ui, FileChannel &channel, SiteSink &list, const QString &path)
 {
     if (!fileExists(path)) {
@@ -163,48 +211,7 @@ void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &chann
         return;
 
     procedure.step(128, [&] { ui.setPointer(Pointer::Hourglass); });
-    // A failed step stops the writing: the target keeps its old content and
-    // no "Done." claims otherwise.
-    std::optional<FileChannel::Claim> claim;
-    std::optional<FileReplacement> file;
-    QByteArray pending;
-    const auto writePending = [&] {
-        file->write(pending);
-        pending.clear();
-    };
-    bool ok = procedure.step(130, [&] {
-        claim.emplace(channel);
-        file.emplace(fileName);
-    });
-    // The items as they are now: the list may change while events are pumped.
-    std::shared_ptr<const SiteStore> items;
-    qsizetype count = 0;
-    if (ok)
-        ok = procedure.step(132, [&] {
-            items = list.snapshot();
-            count = items->size();
-        });
-    pending.reserve(kChunkSize + 4096);
-    for (qsizetype i = 0; ok && i < count; ++i) {
-        ui.pumpEvents();
-        ok = procedure.step(136, [&] {
-            // The item's own bytes: what was loaded saves back unchanged.
-            pending.append(items->at(i));
-            pending.append("\r\n", 2);
-            if (pending.size() >= kChunkSize)
-                writePending();
-        });
-    }
-    if (ok) {
-        ok = procedure.step(140, [&] {
-            writePending();
-            // The sync to disk and the rename wait for the disk, not for us.
-            runAside(ui, [&file] { file->commit(); });
-        });
-    }
-    file.reset();
-    claim.reset();
-    if (ok)
+    if (writeList(procedure, ui, channel, list, fileName))
         procedure.step(142, [&] { ui.messageBox(QStringLiteral("Done.")); });
     procedure.step(144, [&] { ui.setPointer(Pointer::Default); });
 }

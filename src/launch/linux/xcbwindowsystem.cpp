@@ -91,6 +91,67 @@ XcbWindowSystem::Connection *XcbWindowSystem::connection()
     return m_connection.get();
 }
 
+namespace {
+
+// One window's properties, asked for before any answer is read.
+struct Cookies
+{
+    xcb_get_property_cookie_t netName, wmName, state, transient, wmClass, pid;
+};
+
+// _NET_WM_NAME, else WM_NAME in whichever encoding it has.
+QString titleFrom(XcbWindowSystem::Connection &conn, const Cookies &cookies)
+{
+    QString title;
+    xcb_ewmh_get_utf8_strings_reply_t netName;
+    if (xcb_ewmh_get_wm_name_reply(&conn.ewmh, cookies.netName, &netName, nullptr)) {
+        title = QString::fromUtf8(netName.strings, netName.strings_len);
+        xcb_ewmh_get_utf8_strings_reply_wipe(&netName);
+    }
+    xcb_icccm_get_text_property_reply_t wmName;
+    if (xcb_icccm_get_wm_name_reply(conn.c, cookies.wmName, &wmName, nullptr)) {
+        if (title.isEmpty()) {
+            if (wmName.encoding == conn.utf8String)
+                title = QString::fromUtf8(wmName.name, wmName.name_len);
+            else if (wmName.encoding == conn.compoundText)
+                title = decodeCompoundText(wmName.name, int(wmName.name_len));
+            else
+                title = QString::fromLatin1(wmName.name, wmName.name_len);
+        }
+        xcb_icccm_get_text_property_reply_wipe(&wmName);
+    }
+    return title;
+}
+
+TopLevelWindow windowFrom(XcbWindowSystem::Connection &conn, xcb_window_t id, const Cookies &cookies)
+{
+    TopLevelWindow window;
+    window.id = id;
+    window.title = titleFrom(conn, cookies);
+    if (xcb_get_property_reply_t *state = xcb_get_property_reply(conn.c, cookies.state, nullptr)) {
+        if (state->format == 32 && xcb_get_property_value_length(state) >= 4) {
+            const uint32_t value = *static_cast<const uint32_t *>(xcb_get_property_value(state));
+            window.visible = value == kNormalState || value == kIconicState;
+        }
+        free(state);
+    }
+    xcb_window_t owner = XCB_WINDOW_NONE;
+    if (xcb_icccm_get_wm_transient_for_reply(conn.c, cookies.transient, &owner, nullptr))
+        window.owned = owner != XCB_WINDOW_NONE;
+    xcb_icccm_get_wm_class_reply_t wmClass;
+    if (xcb_icccm_get_wm_class_reply(conn.c, cookies.wmClass, &wmClass, nullptr)) {
+        window.instanceName = QString::fromLocal8Bit(wmClass.instance_name);
+        window.className = QString::fromLocal8Bit(wmClass.class_name);
+        xcb_icccm_get_wm_class_reply_wipe(&wmClass);
+    }
+    uint32_t pid = 0;
+    if (xcb_ewmh_get_wm_pid_reply(&conn.ewmh, cookies.pid, &pid, nullptr))
+        window.pid = pid;
+    return window;
+}
+
+} // namespace
+
 std::vector<TopLevelWindow> XcbWindowSystem::topLevelWindows()
 {
     std::vector<TopLevelWindow> result;
@@ -107,10 +168,6 @@ std::vector<TopLevelWindow> XcbWindowSystem::topLevelWindows()
     std::reverse(ids.begin(), ids.end());
 
     // Ask for everything first, then collect: one round trip for the lot.
-    struct Cookies
-    {
-        xcb_get_property_cookie_t netName, wmName, state, transient, wmClass, pid;
-    };
     std::vector<Cookies> cookies;
     cookies.reserve(ids.size());
     for (xcb_window_t id : ids) {
@@ -119,47 +176,9 @@ std::vector<TopLevelWindow> XcbWindowSystem::topLevelWindows()
                            xcb_icccm_get_wm_transient_for(conn->c, id), xcb_icccm_get_wm_class(conn->c, id),
                            xcb_ewmh_get_wm_pid(&conn->ewmh, id)});
     }
-    for (size_t i = 0; i < ids.size(); ++i) {
-        TopLevelWindow window;
-        window.id = ids[i];
-        xcb_ewmh_get_utf8_strings_reply_t netName;
-        if (xcb_ewmh_get_wm_name_reply(&conn->ewmh, cookies[i].netName, &netName, nullptr)) {
-            window.title = QString::fromUtf8(netName.strings, netName.strings_len);
-            xcb_ewmh_get_utf8_strings_reply_wipe(&netName);
-        }
-        xcb_icccm_get_text_property_reply_t wmName;
-        if (xcb_icccm_get_wm_name_reply(conn->c, cookies[i].wmName, &wmName, nullptr)) {
-            if (window.title.isEmpty()) {
-                if (wmName.encoding == conn->utf8String)
-                    window.title = QString::fromUtf8(wmName.name, wmName.name_len);
-                else if (wmName.encoding == conn->compoundText)
-                    window.title = decodeCompoundText(wmName.name, int(wmName.name_len));
-                else
-                    window.title = QString::fromLatin1(wmName.name, wmName.name_len);
-            }
-            xcb_icccm_get_text_property_reply_wipe(&wmName);
-        }
-        if (xcb_get_property_reply_t *state = xcb_get_property_reply(conn->c, cookies[i].state, nullptr)) {
-            if (state->format == 32 && xcb_get_property_value_length(state) >= 4) {
-                const uint32_t value = *static_cast<const uint32_t *>(xcb_get_property_value(state));
-                window.visible = value == kNormalState || value == kIconicState;
-            }
-            free(state);
-        }
-        xcb_window_t owner = XCB_WINDOW_NONE;
-        if (xcb_icccm_get_wm_transient_for_reply(conn->c, cookies[i].transient, &owner, nullptr))
-            window.owned = owner != XCB_WINDOW_NONE;
-        xcb_icccm_get_wm_class_reply_t wmClass;
-        if (xcb_icccm_get_wm_class_reply(conn->c, cookies[i].wmClass, &wmClass, nullptr)) {
-            window.instanceName = QString::fromLocal8Bit(wmClass.instance_name);
-            window.className = QString::fromLocal8Bit(wmClass.class_name);
-            xcb_icccm_get_wm_class_reply_wipe(&wmClass);
-        }
-        uint32_t pid = 0;
-        if (xcb_ewmh_get_wm_pid_reply(&conn->ewmh, cookies[i].pid, &pid, nullptr))
-            window.pid = pid;
-        result.push_back(window);
-    }
+    result.reserve(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i)
+        result.push_back(windowFrom(*conn, ids[i], cookies[i]));
     return result;
 }
 

@@ -18,8 +18,10 @@ public:
     std::vector<TopLevelWindow> topLevelWindows() override;
     void place(WindowId window, ShowState state) override;
 
-private:
+    /// The X connection and its atoms; known only to the implementation.
     struct Connection;
+
+private:
     Connection *connection();
 
     QByteArray m_display;
