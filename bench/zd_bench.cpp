@@ -204,6 +204,261 @@ void measure(const char *what, F &&work)
 
 } // namespace
 
+// One benchmark run: the window, the list and the arguments every command shares.
+struct Bench
+{
+    TimingApplication &app;
+    BenchUi &bench;
+    UiServices &ui;
+    SiteListModel &list;
+    FileChannel &channel;
+    QWidget &mainWindow;
+    SiteListView *view;
+    QStringList args;
+    QString command;
+    QString arg;
+
+    int load();
+    int saveOrCopy();
+    int clear();
+    int end();
+    int scan();
+    int extract();
+    int browsers();
+    int helpers();
+    int progress();
+    int wait();
+};
+
+int Bench::load()
+{
+    measure("load", [&] {
+        loadSiteFile(ui, channel, list, arg);
+        return QStringLiteral("%1 items").arg(list.count());
+    });
+    return 0;
+}
+
+int Bench::saveOrCopy()
+{
+    loadSiteFile(ui, channel, list, arg);
+    if (command == QLatin1String("save")) {
+        test::FakeFileDialogs dialogs;
+        dialogs.nextSave.push_back(args.value(2));
+        measure("save", [&] {
+            saveListAsTextFile(ui, dialogs, channel, list);
+            return QStringLiteral("%1 items").arg(list.count());
+        });
+    } else {
+        // Through the real clipboard, as the button does it.
+        QtClipboard clipboard;
+        measure("clipboard", [&] {
+            copyListToClipboard(ui, clipboard, list);
+            return QStringLiteral("%1 characters").arg(QGuiApplication::clipboard()->text().size());
+        });
+    }
+    return 0;
+}
+
+int Bench::clear()
+{
+    loadSiteFile(ui, channel, list, arg);
+    QCoreApplication::processEvents();
+    measure("clear", [&] {
+        clearList(ui, list);
+        return QStringLiteral("%1 items left").arg(list.count());
+    });
+    return 0;
+}
+
+int Bench::end()
+{
+    // End in the list after loading: the view jumps to the last row.
+    loadSiteFile(ui, channel, list, arg);
+    QCoreApplication::processEvents();
+    if (!view)
+        return 2;
+    view->setFocus();
+    measure("end", [&] {
+        QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &end);
+        view->viewport()->repaint();
+        return QStringLiteral("row %1 of %2 items").arg(view->selectedRow() + 1).arg(list.count());
+    });
+    return 0;
+}
+
+int Bench::scan()
+{
+    // "-count": the addresses are made but not kept in the list.
+    const bool hrefs = command.startsWith(QLatin1String("hrefs"));
+    const bool countOnly = command.endsWith(QLatin1String("-count"));
+    test::CountingSink counter;
+    SiteSink &sink = countOnly ? static_cast<SiteSink &>(counter) : list;
+    measure(qPrintable(command), [&] {
+        LinkNormalizer links;
+        links.setPageUrl(QStringLiteral("www.example.com/dir/"));
+        scanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, sink, ui);
+        return QStringLiteral("%1 items").arg(countOnly ? counter.count : list.count());
+    });
+    return 0;
+}
+
+int Bench::extract()
+{
+    NetworkDownloader downloader;
+    test::FakeFileDialogs dialogs;
+    Extraction extraction(ui, downloader, dialogs, list);
+    measure("extract", [&] {
+        const bool ok = extraction.getUrls(arg);
+        list.flushPending();
+        QString detail = QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");
+        for (const QString &report : bench.ui.errorReports())
+            detail +=
+                QStringLiteral(", reported: ") + QString(report).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        return detail;
+    });
+    return 0;
+}
+
+int Bench::browsers()
+{
+    // zd_bench browsers CHOICE COUNT BASE: the real browser of CHOICE
+    // (1 default, 2 Chrome, 3 Firefox) opens BASE/visit/1..COUNT.
+    test::MemorySettingsStore settings;
+    OptionChoices choices(settings, ui);
+    choices.select(Option(arg.toInt()));
+    choices.select(Option::SameState);
+    SteadyClock clock;
+    ProcessBrowserLauncher browser;
+    XcbWindowSystem windows;
+    test::FakeRunMonitor monitor;
+    LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
+    const int count = args.value(2).toInt();
+    for (int i = 1; i <= count; ++i)
+        list.appendSite(QStringLiteral("%1/visit/%2").arg(args.value(3)).arg(i));
+    measure("browsers", [&] {
+        run.openAll();
+        return QStringLiteral("%1 addresses, %2 messages").arg(count).arg(bench.ui.messages.size());
+    });
+    return 0;
+}
+
+int Bench::helpers()
+{
+    // The list helpers over FILE's lines: paste all of them, then remove
+    // the duplicates, then the blank ones.
+    QFile file(arg);
+    if (!file.open(QIODevice::ReadOnly))
+        return 2;
+    const QString text = QString::fromUtf8(file.readAll());
+    measure("paste", [&] {
+        pasteAddresses(ui, list, text);
+        return QStringLiteral("%1 items").arg(list.count());
+    });
+    measure("duplicates", [&] {
+        const qsizetype removed = removeDuplicateSites(ui, list);
+        return QStringLiteral("%1 removed, %2 left").arg(removed).arg(list.count());
+    });
+    measure("blanks", [&] {
+        const qsizetype removed = removeBlankSites(ui, list);
+        return QStringLiteral("%1 removed, %2 left").arg(removed).arg(list.count());
+    });
+    return 0;
+}
+
+int Bench::progress()
+{
+    // zd_bench progress N window|none FAKE_BROWSER: N addresses to a
+    // fake browser program (a real process per address, which takes the
+    // address and ends), with the real progress window or none.
+    QTemporaryDir programs;
+    QFile::link(QFileInfo(args.value(3)).absoluteFilePath(),
+                programs.filePath(QStringLiteral("google-chrome-stable")));
+    QFile quiet(programs.filePath(QStringLiteral("xdg-settings"))); // no desktop default here
+    if (!quiet.open(QIODevice::WriteOnly) || quiet.write("#!/bin/sh\nexit 1\n") < 0)
+        return 2;
+    quiet.close();
+    quiet.setPermissions(quiet.permissions() | QFileDevice::ExeOwner);
+    qputenv("PATH", QFile::encodeName(programs.path()) + ':' + qgetenv("PATH"));
+    test::MemorySettingsStore settings;
+    OptionChoices choices(settings, ui);
+    choices.select(Option::InternetExplorer);
+    choices.select(Option::SameState);
+    SteadyClock clock;
+    ProcessBrowserLauncher browser;
+    test::FakeWindowSystem windows;
+    // Answers the question itself and shows the progress in the real
+    // window, or nowhere: what a run costs without one.
+    struct Monitor : RunMonitor
+    {
+        RunMonitor *shown = nullptr;
+        std::optional<double> confirm(int, const QString &, double delay) override { return delay; }
+        TimingApplication *timing = nullptr;
+        void progress(const RunProgress &state) override
+        {
+            if (shown)
+                timing->timed([&] { shown->progress(state); });
+        }
+        void finished() override
+        {
+            if (shown)
+                timing->timed([&] { shown->finished(); });
+        }
+    } monitor;
+    // The main window is up in both, as in the program: the difference
+    // is the progress window alone.
+    QtRunMonitor window(clock);
+    window.setWindow(&mainWindow);
+    const bool withWindow = args.value(2) == QLatin1String("window");
+    if (withWindow)
+        monitor.shown = &window;
+    // "idle": a second window up, never updated: what its mere presence costs.
+    QWidget idle(&mainWindow, Qt::Tool);
+    if (args.value(2) == QLatin1String("idle"))
+        idle.show();
+    LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
+    const int count = arg.toInt();
+    for (int i = 1; i <= count; ++i)
+        list.appendSite(QStringLiteral("http://example.com/%1").arg(i));
+    app.watchedWindow = QStringLiteral("RunProgress");
+    monitor.timing = &app;
+    measure(withWindow ? "progress, window" : "progress, none", [&] {
+        QElapsedTimer wall;
+        wall.start();
+        run.openAll();
+        // The window's own cost: its calls and the events it was sent.
+        const double spent = double(app.watchedNs) / 1e6;
+        return QStringLiteral("%1 addresses, %2 messages, the window took %3 ms = %4 % of the run")
+            .arg(count)
+            .arg(bench.ui.messages.size())
+            .arg(spent, 0, 'f', 1)
+            .arg(100.0 * spent / double(wall.elapsed()), 0, 'f', 3);
+    });
+    return 0;
+}
+
+int Bench::wait()
+{
+    // A Chrome run whose window never appears: the pause and the bounded wait.
+    test::MemorySettingsStore settings;
+    OptionChoices choices(settings, ui);
+    choices.select(Option::Chrome);
+    choices.select(Option::Maximized);
+    SteadyClock clock;
+    test::FakeBrowserLauncher browser;
+    browser.installed.insert(Browser::Chrome, QStringLiteral("NeverSeen"));
+    test::FakeWindowSystem windows;
+    test::FakeRunMonitor monitor;
+    LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
+    list.appendSite(QStringLiteral("www.example.com"));
+    measure("wait", [&] {
+        run.openAll();
+        return QStringLiteral("one address, waited for its window");
+    });
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     // A real window with the list's real view, as the user has it; the
@@ -220,7 +475,6 @@ int main(int argc, char **argv)
     StallMeter stalls;
     g_stalls = &stalls;
     BenchUi bench;
-    UiServices &ui = bench.ui;
     SiteListModel list;
     FileChannel channel;
     // "none" as the last argument: no view, for what the view itself costs.
@@ -235,203 +489,29 @@ int main(int argc, char **argv)
     }
     mainWindow.show();
     QCoreApplication::processEvents();
-    const QString command = args.value(0);
-    const QString arg = args.value(1);
-
-    if (command == QLatin1String("load")) {
-        measure("load", [&] {
-            loadSiteFile(ui, channel, list, arg);
-            return QStringLiteral("%1 items").arg(list.count());
-        });
-    } else if (command == QLatin1String("save") || command == QLatin1String("clipboard")) {
-        loadSiteFile(ui, channel, list, arg);
-        if (command == QLatin1String("save")) {
-            test::FakeFileDialogs dialogs;
-            dialogs.nextSave.push_back(args.value(2));
-            measure("save", [&] {
-                saveListAsTextFile(ui, dialogs, channel, list);
-                return QStringLiteral("%1 items").arg(list.count());
-            });
-        } else {
-            // Through the real clipboard, as the button does it.
-            QtClipboard clipboard;
-            measure("clipboard", [&] {
-                copyListToClipboard(ui, clipboard, list);
-                return QStringLiteral("%1 characters").arg(QGuiApplication::clipboard()->text().size());
-            });
-        }
-    } else if (command == QLatin1String("clear")) {
-        loadSiteFile(ui, channel, list, arg);
-        QCoreApplication::processEvents();
-        measure("clear", [&] {
-            clearList(ui, list);
-            return QStringLiteral("%1 items left").arg(list.count());
-        });
-    } else if (command == QLatin1String("end")) {
-        // End in the list after loading: the view jumps to the last row.
-        loadSiteFile(ui, channel, list, arg);
-        QCoreApplication::processEvents();
-        if (!view)
-            return 2;
-        view->setFocus();
-        measure("end", [&] {
-            QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
-            QCoreApplication::sendEvent(view.get(), &end);
-            view->viewport()->repaint();
-            return QStringLiteral("row %1 of %2 items").arg(view->selectedRow() + 1).arg(list.count());
-        });
-    } else if (command.startsWith(QLatin1String("hrefs")) || command.startsWith(QLatin1String("text"))) {
-        // "-count": the addresses are made but not kept in the list.
-        const bool hrefs = command.startsWith(QLatin1String("hrefs"));
-        const bool countOnly = command.endsWith(QLatin1String("-count"));
-        test::CountingSink counter;
-        SiteSink &sink = countOnly ? static_cast<SiteSink &>(counter) : list;
-        measure(qPrintable(command), [&] {
-            LinkNormalizer links;
-            links.setPageUrl(QStringLiteral("www.example.com/dir/"));
-            scanFile(arg, hrefs ? StreamScanner::Kind::Hrefs : StreamScanner::Kind::TextUrls, links, sink,
-                     ui);
-            return QStringLiteral("%1 items").arg(countOnly ? counter.count : list.count());
-        });
-    } else if (command == QLatin1String("extract")) {
-        NetworkDownloader downloader;
-        test::FakeFileDialogs dialogs;
-        Extraction extraction(ui, downloader, dialogs, list);
-        measure("extract", [&] {
-            const bool ok = extraction.getUrls(arg);
-            list.flushPending();
-            QString detail =
-                QStringLiteral("%1 items, %2").arg(list.count()).arg(ok ? "downloaded" : "failed");
-            for (const QString &report : bench.ui.errorReports())
-                detail += QStringLiteral(", reported: ")
-                          + QString(report).replace(QLatin1Char('\n'), QLatin1Char(' '));
-            return detail;
-        });
-    } else if (command == QLatin1String("browsers")) {
-        // zd_bench browsers CHOICE COUNT BASE: the real browser of CHOICE
-        // (1 default, 2 Chrome, 3 Firefox) opens BASE/visit/1..COUNT.
-        test::MemorySettingsStore settings;
-        OptionChoices choices(settings, ui);
-        choices.select(Option(arg.toInt()));
-        choices.select(Option::SameState);
-        SteadyClock clock;
-        ProcessBrowserLauncher browser;
-        XcbWindowSystem windows;
-        test::FakeRunMonitor monitor;
-        LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
-        const int count = args.value(2).toInt();
-        for (int i = 1; i <= count; ++i)
-            list.appendSite(QStringLiteral("%1/visit/%2").arg(args.value(3)).arg(i));
-        measure("browsers", [&] {
-            run.openAll();
-            return QStringLiteral("%1 addresses, %2 messages").arg(count).arg(bench.ui.messages.size());
-        });
-    } else if (command == QLatin1String("helpers")) {
-        // The list helpers over FILE's lines: paste all of them, then remove
-        // the duplicates, then the blank ones.
-        QFile file(arg);
-        if (!file.open(QIODevice::ReadOnly))
-            return 2;
-        const QString text = QString::fromUtf8(file.readAll());
-        measure("paste", [&] {
-            pasteAddresses(ui, list, text);
-            return QStringLiteral("%1 items").arg(list.count());
-        });
-        measure("duplicates", [&] {
-            const qsizetype removed = removeDuplicateSites(ui, list);
-            return QStringLiteral("%1 removed, %2 left").arg(removed).arg(list.count());
-        });
-        measure("blanks", [&] {
-            const qsizetype removed = removeBlankSites(ui, list);
-            return QStringLiteral("%1 removed, %2 left").arg(removed).arg(list.count());
-        });
-    } else if (command == QLatin1String("progress")) {
-        // zd_bench progress N window|none FAKE_BROWSER: N addresses to a
-        // fake browser program (a real process per address, which takes the
-        // address and ends), with the real progress window or none.
-        QTemporaryDir programs;
-        QFile::link(QFileInfo(args.value(3)).absoluteFilePath(),
-                    programs.filePath(QStringLiteral("google-chrome-stable")));
-        QFile quiet(programs.filePath(QStringLiteral("xdg-settings"))); // no desktop default here
-        if (!quiet.open(QIODevice::WriteOnly) || quiet.write("#!/bin/sh\nexit 1\n") < 0)
-            return 2;
-        quiet.close();
-        quiet.setPermissions(quiet.permissions() | QFileDevice::ExeOwner);
-        qputenv("PATH", QFile::encodeName(programs.path()) + ':' + qgetenv("PATH"));
-        test::MemorySettingsStore settings;
-        OptionChoices choices(settings, ui);
-        choices.select(Option::InternetExplorer);
-        choices.select(Option::SameState);
-        SteadyClock clock;
-        ProcessBrowserLauncher browser;
-        test::FakeWindowSystem windows;
-        // Answers the question itself and shows the progress in the real
-        // window, or nowhere: what a run costs without one.
-        struct Monitor : RunMonitor
-        {
-            RunMonitor *shown = nullptr;
-            std::optional<double> confirm(int, const QString &, double delay) override { return delay; }
-            TimingApplication *timing = nullptr;
-            void progress(const RunProgress &state) override
-            {
-                if (shown)
-                    timing->timed([&] { shown->progress(state); });
-            }
-            void finished() override
-            {
-                if (shown)
-                    timing->timed([&] { shown->finished(); });
-            }
-        } monitor;
-        // The main window is up in both, as in the program: the difference
-        // is the progress window alone.
-        QtRunMonitor window(clock);
-        window.setWindow(&mainWindow);
-        const bool withWindow = args.value(2) == QLatin1String("window");
-        if (withWindow)
-            monitor.shown = &window;
-        // "idle": a second window up, never updated: what its mere presence costs.
-        QWidget idle(&mainWindow, Qt::Tool);
-        if (args.value(2) == QLatin1String("idle"))
-            idle.show();
-        LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
-        const int count = arg.toInt();
-        for (int i = 1; i <= count; ++i)
-            list.appendSite(QStringLiteral("http://example.com/%1").arg(i));
-        app.watchedWindow = QStringLiteral("RunProgress");
-        monitor.timing = &app;
-        measure(withWindow ? "progress, window" : "progress, none", [&] {
-            QElapsedTimer wall;
-            wall.start();
-            run.openAll();
-            // The window's own cost: its calls and the events it was sent.
-            const double spent = double(app.watchedNs) / 1e6;
-            return QStringLiteral("%1 addresses, %2 messages, the window took %3 ms = %4 % of the run")
-                .arg(count)
-                .arg(bench.ui.messages.size())
-                .arg(spent, 0, 'f', 1)
-                .arg(100.0 * spent / double(wall.elapsed()), 0, 'f', 3);
-        });
-    } else if (command == QLatin1String("wait")) {
-        // A Chrome run whose window never appears: the pause and the bounded wait.
-        test::MemorySettingsStore settings;
-        OptionChoices choices(settings, ui);
-        choices.select(Option::Chrome);
-        choices.select(Option::Maximized);
-        SteadyClock clock;
-        test::FakeBrowserLauncher browser;
-        browser.installed.insert(Browser::Chrome, QStringLiteral("NeverSeen"));
-        test::FakeWindowSystem windows;
-        test::FakeRunMonitor monitor;
-        LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
-        list.appendSite(QStringLiteral("www.example.com"));
-        measure("wait", [&] {
-            run.openAll();
-            return QStringLiteral("one address, waited for its window");
-        });
-    } else {
-        std::fprintf(stderr, "unknown command\n");
-        return 2;
-    }
-    return 0;
+    Bench run{app,        bench,      bench.ui, list,          channel,
+              mainWindow, view.get(), args,     args.value(0), args.value(1)};
+    const QString &command = run.command;
+    if (command == QLatin1String("load"))
+        return run.load();
+    if (command == QLatin1String("save") || command == QLatin1String("clipboard"))
+        return run.saveOrCopy();
+    if (command == QLatin1String("clear"))
+        return run.clear();
+    if (command == QLatin1String("end"))
+        return run.end();
+    if (command.startsWith(QLatin1String("hrefs")) || command.startsWith(QLatin1String("text")))
+        return run.scan();
+    if (command == QLatin1String("extract"))
+        return run.extract();
+    if (command == QLatin1String("browsers"))
+        return run.browsers();
+    if (command == QLatin1String("helpers"))
+        return run.helpers();
+    if (command == QLatin1String("progress"))
+        return run.progress();
+    if (command == QLatin1String("wait"))
+        return run.wait();
+    std::fprintf(stderr, "unknown command\n");
+    return 2;
 }
