@@ -134,15 +134,15 @@ void Form1::buildControls()
     m_list->viewport()->installEventFilter(this);
     m_list->viewport()->setMouseTracking(true);
 
-    for (const ControlLayout &spec : kButtons) {
-        auto *button = new QPushButton(QString::fromLatin1(spec.caption), this);
-        button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
-        button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+    for (const ControlLayout &control : kButtons) {
+        auto *button = new QPushButton(QString::fromLatin1(control.caption), this);
+        button->setObjectName(QStringLiteral("PushButton%1").arg(control.number));
+        button->setGeometry(twipsRect(control.left, control.top, control.width, control.height));
         // Room for the button's own frame and padding.
         button->setFont(fontFitting(arialBold(11.25), button->text(), button->width() - 8));
         button->setMouseTracking(true);
         button->installEventFilter(this);
-        m_buttons[size_t(spec.number - 1)] = button;
+        m_buttons[size_t(control.number - 1)] = button;
     }
 
     m_frame1 = new QGroupBox(QStringLiteral("Which Browser?"), this);
@@ -156,11 +156,11 @@ void Form1::buildControls()
         frame->setMouseTracking(true);
         frame->installEventFilter(this);
     }
-    for (const ControlLayout &spec : kOptions) {
-        QGroupBox *frame = spec.number <= 3 ? m_frame1 : m_frame2;
-        auto *option = new QRadioButton(QString::fromLatin1(spec.caption), frame);
-        option->setObjectName(QStringLiteral("Option%1").arg(spec.number));
-        option->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+    for (const ControlLayout &control : kOptions) {
+        QGroupBox *frame = control.number <= 3 ? m_frame1 : m_frame2;
+        auto *option = new QRadioButton(QString::fromLatin1(control.caption), frame);
+        option->setObjectName(QStringLiteral("Option%1").arg(control.number));
+        option->setGeometry(twipsRect(control.left, control.top, control.width, control.height));
         // The choices object decides what is selected; the buttons mirror it.
         option->setAutoExclusive(false);
         // No background of its own: the frame's shows through.
@@ -170,7 +170,7 @@ void Form1::buildControls()
             option->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, option)
             + option->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, option);
         option->setFont(fontFitting(font(), option->text(), option->width() - indicator));
-        m_options[size_t(spec.number - 1)] = option;
+        m_options[size_t(control.number - 1)] = option;
     }
     setMouseTracking(true);
     installEventFilter(this);
