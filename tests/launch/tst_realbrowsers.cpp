@@ -1,7 +1,12 @@
 // The launch run with Debian's real firefox-esr and chromium, each with a
 // fresh profile, against a logging server on 127.0.0.1. Run by
-// run_isolated.sh inside a network namespace that has only loopback (and a
-// PID namespace of its own, so that ending the browsers ends only ours).
+// run_isolated.sh inside a network namespace that has only loopback.
+//
+// The oracle is what the user sees: the browser's own record of its tabs,
+// in its tab strip's order (Firefox's session store, Chromium's session
+// file). The server only checks that every address was asked for once: two
+// page loads in flight go over two connections, and the order in which the
+// server's threads write them down is theirs, not the browser's.
 #include "core/clock.h"
 #include "core/optionchoices.h"
 #include "fakes/fakelaunch.h"
@@ -12,6 +17,7 @@
 #include "launch/linux/xcbwindowsystem.h"
 #include "launch/windowsystem.h"
 #include "sitelist/sitelistmodel.h"
+#include "support/browsersessions.h"
 #include "support/httptestserver.h"
 #include "support/testwindows.h"
 
@@ -22,6 +28,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace zd;
@@ -31,8 +38,15 @@ namespace {
 
 constexpr int kAddresses = 10;
 
-// Settings a fresh Firefox profile needs to start straight into the page.
-const char kFirefoxUserJs[] = R"(user_pref("browser.shell.checkDefaultBrowser", false);
+// A pref only this file sets: found in the profile's prefs.js, it shows that
+// Firefox uses the test's profile and read its user.js.
+constexpr char kProfileMarker[] = "zd.test.profile";
+
+// Settings a fresh Firefox profile needs to start straight into the page,
+// and its session store written every half second, for the oracle.
+const char kFirefoxUserJs[] = R"(user_pref("zd.test.profile", "in use");
+user_pref("browser.sessionstore.interval", 500);
+user_pref("browser.shell.checkDefaultBrowser", false);
 user_pref("browser.startup.homepage_override.mstone", "ignore");
 user_pref("browser.aboutwelcome.enabled", false);
 user_pref("datareporting.policy.dataSubmissionEnabled", false);
@@ -71,6 +85,9 @@ public:
         qputenv("XDG_DATA_HOME", QFile::encodeName(home + QStringLiteral("/.local/share")));
         qunsetenv("XDG_CURRENT_DESKTOP");
         qputenv("PATH", QFile::encodeName(home + QStringLiteral("/bin:")) + qgetenv("PATH"));
+        // firefox-esr otherwise makes a profile of its own for this install
+        // and never reads the one below.
+        qputenv("MOZ_LEGACY_PROFILES", "1");
         m_ok = writeFile(home + QStringLiteral("/.mozilla/firefox/profiles.ini"),
                          "[Profile0]\nName=test\nIsRelative=1\nPath=test\nDefault=1\n"
                          "[General]\nStartWithLastProfile=1\n")
@@ -100,21 +117,39 @@ public:
         endBrowsers();
         for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "PATH"})
             qputenv(name, m_oldEnv.value(QString::fromLatin1(name)).toLocal8Bit());
+        qunsetenv("MOZ_LEGACY_PROFILES");
     }
     BrowserHome(const BrowserHome &) = delete;
     BrowserHome &operator=(const BrowserHome &) = delete;
 
     bool ok() const { return m_ok && m_dir.isValid(); }
+    QString firefoxProfile() const { return m_dir.path() + QStringLiteral("/.mozilla/firefox/test"); }
+    QString chromiumData() const { return m_dir.path() + QStringLiteral("/chromium"); }
 
-    // The PID namespace holds only this test's processes.
-    static void endBrowsers()
-    {
-        for (const char *name : {"firefox-esr", "chromium"})
-            QProcess::execute(QStringLiteral("pkill"), {QStringLiteral("-f"), QString::fromLatin1(name)});
-        QThread::msleep(500);
-    }
+    /// Processes this row started; each leads a process group of its own.
+    QList<qint64> started;
 
 private:
+    // Ends what this row started, by process group: a browser and its helpers.
+    void endBrowsers()
+    {
+        for (const qint64 pid : std::as_const(started)) {
+            ::kill(-pid_t(pid), SIGTERM);
+            ::kill(pid_t(pid), SIGTERM);
+        }
+        const auto anyLeft = [this] {
+            return std::any_of(started.begin(), started.end(), [](qint64 pid) {
+                return ::kill(-pid_t(pid), 0) == 0 || ::kill(pid_t(pid), 0) == 0;
+            });
+        };
+        for (int i = 0; i < 100 && anyLeft(); ++i)
+            QThread::msleep(50);
+        for (const qint64 pid : std::as_const(started)) {
+            ::kill(-pid_t(pid), SIGKILL);
+            ::kill(pid_t(pid), SIGKILL);
+        }
+    }
+
     QTemporaryDir m_dir;
     QProcessEnvironment m_oldEnv;
     bool m_ok = false;
@@ -126,6 +161,53 @@ QStringList visits(const QString &log)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+// The real launcher, noting every process it starts, so that the row ends
+// exactly those.
+class RecordingLauncher final : public BrowserLauncher
+{
+public:
+    explicit RecordingLauncher(QList<qint64> &started) : m_started(started) {}
+    std::optional<ResolvedBrowser> resolve(Browser browser) override { return m_real.resolve(browser); }
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) override
+    {
+        const std::optional<qint64> pid = m_real.start(browser, address);
+        if (pid)
+            m_started << *pid;
+        return pid;
+    }
+    bool running(qint64 pid) override { return m_real.running(pid); }
+
+private:
+    ProcessBrowserLauncher m_real;
+    QList<qint64> &m_started;
+};
+
+// The test server's pages among the browser's tabs, by their names, in the
+// browser's order (window after window, each window's tabs left to right).
+QStringList visitedTabs(const QList<QStringList> &windows, const QString &visitBase)
+{
+    QStringList names;
+    for (const QStringList &tabs : windows) {
+        for (const QString &url : tabs) {
+            if (url.startsWith(visitBase))
+                names << url.mid(visitBase.size());
+        }
+    }
+    return names;
 }
 
 } // namespace
@@ -188,17 +270,26 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     // A window whose title holds the word but which is no browser's.
     TestWindows x;
     const xcb_window_t decoy = x.create("notes about " + titleWord.toStdString());
+    QStringList expectedTabs;
     if (alreadyRunning) {
-        QVERIFY(QProcess::startDetached(classes.first(), {server.url(QStringLiteral("/visit/warm-up"))}));
+        QProcess warmUp;
+        warmUp.setProgram(classes.first());
+        warmUp.setArguments({server.url(QStringLiteral("/visit/warm-up"))});
+        warmUp.setStandardOutputFile(QProcess::nullDevice());
+        warmUp.setStandardErrorFile(QProcess::nullDevice());
+        qint64 pid = 0;
+        QVERIFY(warmUp.startDetached(&pid));
+        home.started << pid;
         QTRY_COMPARE_WITH_TIMEOUT(visits(log), QStringList{QStringLiteral("warm-up")}, 60'000);
         QFile::remove(log);
+        expectedTabs << QStringLiteral("warm-up");
     }
 
     FakeUiServices ui;
     ui.onIdle = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
     MemorySettingsStore settings;
     SteadyClock clock;
-    ProcessBrowserLauncher launcher;
+    RecordingLauncher launcher(home.started);
     XcbWindowSystem windows;
     SiteListModel list;
     OptionChoices choices(settings, ui);
@@ -213,10 +304,25 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     }
     run.openAll();
     QVERIFY2(ui.messages.empty(), qPrintable(ui.messages.empty() ? QString() : ui.messages[0].prompt));
-    // Every address requested once, in the list's order.
-    QTRY_COMPARE_WITH_TIMEOUT(visits(log).size(), kAddresses, 30'000);
+    // The browser shows every address once, in the list's order.
+    expectedTabs << expected;
+    const bool firefox = classes.first() == QLatin1String("firefox-esr");
+    const auto tabs = [&] {
+        return visitedTabs(firefox ? firefoxSessionTabs(home.firefoxProfile())
+                                   : chromiumSessionTabs(home.chromiumData()),
+                           server.url(QStringLiteral("/visit/")));
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(tabs(), expectedTabs, 30'000);
+    // And asked the server for each once.
+    QTRY_COMPARE_WITH_TIMEOUT(sorted(visits(log)), sorted(expected), 30'000);
     QTest::qWait(1000); // nothing more comes
-    QCOMPARE(visits(log), expected);
+    QCOMPARE(sorted(visits(log)), sorted(expected));
+    QCOMPARE(tabs(), expectedTabs);
+    if (firefox) {
+        // The profile of the test is the one Firefox uses.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAll(home.firefoxProfile() + QStringLiteral("/prefs.js")).contains(kProfileMarker), 30'000);
+    }
 
     const BrowserWindows own{titleWord, classes};
     int placed = 0;
