@@ -46,22 +46,22 @@ private Q_SLOTS:
 
 void TestQtUiServices::messageBoxes_data()
 {
-    QTest::addColumn<int>("style");
+    QTest::addColumn<MessageStyle>("style");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("shownTitle");
     QTest::addColumn<int>("icon");
     QTest::addColumn<int>("buttons");
-    QTest::newRow("plain: the application title") << 0 << ""
+    QTest::newRow("plain: the application title") << MessageStyle::OkOnly << ""
                                                   << "Zentavia" << int(QMessageBox::NoIcon) << 1;
-    QTest::newRow("question") << 4 << ""
+    QTest::newRow("question") << MessageStyle::YesNo << ""
                               << "Zentavia" << int(QMessageBox::NoIcon) << 2;
-    QTest::newRow("error report") << 48 << "Application Error"
+    QTest::newRow("error report") << MessageStyle::Exclamation << "Application Error"
                                   << "Application Error" << int(QMessageBox::Warning) << 1;
 }
 
 void TestQtUiServices::messageBoxes()
 {
-    QFETCH(int, style);
+    QFETCH(MessageStyle, style);
     QFETCH(QString, title);
     QFETCH(QString, shownTitle);
     QFETCH(int, icon);
@@ -84,13 +84,12 @@ void TestQtUiServices::messageBoxes()
         // Enter presses the default button: Yes for the question.
         QTest::keyClick(box, Qt::Key_Return);
     });
-    const MessageResult result =
-        ui.messageBox(QStringLiteral("line one\r\nline two\r\rlast"), MessageStyle(style), title);
+    const MessageResult result = ui.messageBox(QStringLiteral("line one\r\nline two\r\rlast"), style, title);
     QCOMPARE(seenTitle, shownTitle);
     QCOMPARE(seenText, QStringLiteral("line one\nline two\n\nlast"));
     QCOMPARE(seenIcon, icon);
     QCOMPARE(seenButtons, buttons);
-    QCOMPARE(result, style == 4 ? MessageResult::Yes : MessageResult::Ok);
+    QCOMPARE(result, style == MessageStyle::YesNo ? MessageResult::Yes : MessageResult::Ok);
 }
 
 void TestQtUiServices::inputBoxCancelAndConfirm()
