@@ -18,7 +18,10 @@
 #include <QThread>
 #include <QtTest>
 
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
+
 
 using namespace zd;
 using namespace zd::test;
@@ -133,6 +136,7 @@ private Q_SLOTS:
     void desktopExecLines();
     void defaultBrowserFromDesktopEntry();
     void hostileAddressesArriveAsOneArgument();
+    void browserInheritsNothingOfOurs();
     void endToEnd_data();
     void endToEnd();
     void tenThousandAddresses();
@@ -268,6 +272,40 @@ void TestBrowsers::hostileAddressesArriveAsOneArgument()
     QCOMPARE(arrived, launched);
     QCOMPARE(h.ui.plainMessages().size(), 1);
     QVERIFY(h.ui.plainMessages().first().startsWith(QStringLiteral("3 addresses were not opened")));
+}
+
+void TestBrowsers::browserInheritsNothingOfOurs()
+{
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("firefox"));
+    const QString kept = sandbox.bin() + QStringLiteral("/../kept");
+    qputenv("FAKE_BROWSER_KEPT", QFile::encodeName(kept));
+    // As if started under nohup, from a script with "&", holding a
+    // descriptor someone forgot to mark close-on-exec.
+    const int leaked = ::open("/dev/null", O_RDONLY);
+    QVERIFY(leaked > 2);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction before[3] = {};
+    const int signals[3] = {SIGHUP, SIGINT, SIGQUIT};
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(signals[i], &ignore, &before[i]);
+    ProcessBrowserLauncher launcher;
+    const std::optional<ResolvedBrowser> browser = launcher.resolve(Browser::Firefox);
+    QVERIFY(browser);
+    const std::optional<qint64> pid = launcher.start(*browser, "www.example.org");
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(signals[i], &before[i], nullptr);
+    ::close(leaked);
+    qunsetenv("FAKE_BROWSER_KEPT");
+    QVERIFY(pid);
+    QTRY_VERIFY(!launcher.running(*pid));
+    QFile report(kept);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = report.readAll().split('\n');
+    QCOMPARE(lines.value(0).trimmed(), QByteArray()); // no descriptor beyond 0, 1 and 2
+    QCOMPARE(lines.value(1).simplified(), QByteArray("SigBlk: 0000000000000000"));
+    QCOMPARE(lines.value(2).simplified(), QByteArray("SigIgn: 0000000000000000"));
 }
 
 void TestBrowsers::endToEnd_data()

@@ -8,10 +8,17 @@
 // FAKE_BROWSER_STOP  the window's process ends once this file exists
 // FAKE_BROWSER_WHERE file to write the working folder and where standard
 //                    output and error go, a line each
+// FAKE_BROWSER_KEPT  file to write what the process was given besides its
+//                    arguments: its descriptors above 2 (a line), then its
+//                    blocked and ignored signals (SigBlk and SigIgn of
+//                    /proc/self/status)
 #include "support/testwindows.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include <cstdlib>
 #include <string>
@@ -44,6 +51,24 @@ int main(int argc, char **argv)
             [[maybe_unused]] const ssize_t written = ::write(out, text.data(), text.size());
             ::close(out);
         }
+    }
+    if (const char *kept = std::getenv("FAKE_BROWSER_KEPT")) {
+        std::string text;
+        if (DIR *fds = ::opendir("/proc/self/fd")) {
+            while (const dirent *entry = ::readdir(fds)) {
+                const int fd = std::atoi(entry->d_name);
+                if (entry->d_name[0] != '.' && fd > 2 && fd != ::dirfd(fds))
+                    text += std::to_string(fd) + ' ';
+            }
+            ::closedir(fds);
+        }
+        text += '\n';
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("SigBlk:", 0) == 0 || line.rfind("SigIgn:", 0) == 0)
+                text += line + '\n';
+        }
+        std::ofstream(kept) << text;
     }
     const char *suffix = std::getenv("FAKE_BROWSER_TITLE");
     if (!suffix)

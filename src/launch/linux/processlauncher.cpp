@@ -13,6 +13,9 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/close_range.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,9 +23,61 @@ namespace zd {
 
 namespace {
 
+// Run in the started browser between fork and exec, where only
+// async-signal-safe calls are allowed: nothing of ours goes on to it. Every
+// signal back at its default, none blocked (a program started from a
+// script with "&" or under nohup would otherwise ignore SIGINT or SIGHUP);
+// standard input and output on /dev/null; no other descriptor survives the
+// exec (ours, or ones we inherited without close-on-exec).
+void becomeAStranger(int openFiles)
+{
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal)
+        ::sigaction(signal, &byDefault, nullptr); // fails harmlessly for KILL, STOP and the C library's own
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0) {
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        if (null > 2)
+            ::close(null);
+    }
+    // Close-on-exec rather than closed: the report pipe must live until the exec.
+    if (::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+        for (int fd = 3; fd < openFiles; ++fd)
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+}
+
+// Reads what the children report: the grandchild's pid, then four bytes of
+// errno when its exec failed. Until both children have closed their ends.
+std::optional<qint64> readReport(int from)
+{
+    char received[sizeof(qint64) + sizeof(int)];
+    std::size_t got = 0;
+    for (;;) {
+        const ssize_t n = ::read(from, received + got, sizeof received - got);
+        if (n > 0)
+            got += std::size_t(n);
+        else if (n == 0 || errno != EINTR || got == sizeof received)
+            break;
+    }
+    qint64 pid = 0;
+    if (got != sizeof pid)
+        return std::nullopt;
+    std::memcpy(&pid, received, sizeof pid);
+    if (pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
 // Starts arguments[0] (an absolute path) with these arguments in \a folder,
-// input and output on /dev/null, as a grandchild that whoever adopts
-// orphans reaps; its pid once it has started, or nullopt.
+// as a grandchild that whoever adopts orphans reaps; its pid once it has
+// started, or nullopt.
 std::optional<qint64> startDetached(const QList<QByteArray> &arguments, const QByteArray &folder)
 {
     // Everything the children touch is made before the fork: between fork
@@ -32,6 +87,9 @@ std::optional<qint64> startDetached(const QList<QByteArray> &arguments, const QB
     for (const QByteArray &argument : arguments)
         argv.push_back(const_cast<char *>(argument.constData()));
     argv.push_back(nullptr);
+    struct rlimit files = {};
+    const int openFiles =
+        ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 65536 ? int(files.rlim_cur) : 65536;
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
         return std::nullopt;
@@ -41,16 +99,7 @@ std::optional<qint64> startDetached(const QList<QByteArray> &arguments, const QB
         ::setsid();
         const pid_t grandchild = ::fork();
         if (grandchild == 0) {
-            sigset_t none;
-            ::sigemptyset(&none);
-            ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
-            ::signal(SIGPIPE, SIG_DFL);
-            const int null = ::open("/dev/null", O_RDWR);
-            if (null >= 0) {
-                ::dup2(null, 0);
-                ::dup2(null, 1);
-                ::dup2(null, 2);
-            }
+            becomeAStranger(openFiles);
             if (::chdir(folder.constData()) == 0)
                 ::execv(argv[0], argv.data());
             // Four more bytes after the pid tell the parent it failed.
@@ -67,26 +116,10 @@ std::optional<qint64> startDetached(const QList<QByteArray> &arguments, const QB
         ::close(report[0]);
         return std::nullopt;
     }
-    // Read until both children have closed their ends: at exit, or at a
-    // successful exec.
-    char received[sizeof(qint64) + sizeof(int)];
-    std::size_t got = 0;
-    for (;;) {
-        const ssize_t n = ::read(report[0], received + got, sizeof received - got);
-        if (n > 0)
-            got += std::size_t(n);
-        else if (n == 0 || errno != EINTR || got == sizeof received)
-            break;
-    }
+    const std::optional<qint64> pid = readReport(report[0]);
     ::close(report[0]);
     while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
-    qint64 pid = 0;
-    if (got != sizeof pid)
-        return std::nullopt;
-    std::memcpy(&pid, received, sizeof pid);
-    if (pid <= 0)
-        return std::nullopt;
     return pid;
 }
 
