@@ -43,7 +43,7 @@ void onBusError(int signal, siginfo_t *info, void *context)
         slot.changed.store(true);
         return;
     }
-    // Not one of ours: whoever handled it before does, or the default.
+    // Not one of ours: whoever handled it before does.
     if (g_previous.sa_flags & SA_SIGINFO) {
         if (g_previous.sa_sigaction) {
             g_previous.sa_sigaction(signal, info, context);
@@ -53,7 +53,11 @@ void onBusError(int signal, siginfo_t *info, void *context)
         g_previous.sa_handler(signal);
         return;
     }
-    ::signal(SIGBUS, SIG_DFL); // the fault repeats on return and ends the program as it would have
+    // Sent by a program (kill, sigqueue), not a fault: nothing to repeat,
+    // and the guard stays for the files still to come.
+    if (info->si_code <= 0)
+        return;
+    ::signal(SIGBUS, SIG_DFL); // a real fault repeats on return and ends the program as it would have
 }
 
 void installHandler()
