@@ -23,9 +23,10 @@ void populatePages(void *memory, std::size_t bytes);
 int duplicateHandle(int handle);
 void closeHandle(int handle);
 
-/// Gives the open file \a handle the permissions (and, when allowed, the
-/// owner) of the file at \a path, which it is about to replace; nothing when
-/// \a path does not exist.
+/// Gives the open file \a handle the permissions, access ACL and extended
+/// attributes (and, when allowed, the owner) of the file at \a path, which it
+/// is about to replace; nothing when \a path does not exist. Where the ACL
+/// cannot go along, the group keeps no more than the ACL gave it.
 void copyFileAttributes(const QString &path, int handle);
 
 } // namespace zd::sys

@@ -19,6 +19,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
+
+#include <cstring>
 
 using namespace zd;
 using zd::test::FakeFileDialogs;
@@ -80,6 +83,7 @@ private Q_SLOTS:
     void failedSaveKeepsOldFileAndSaysNoDone();
     void saveRefusesSpecialFiles();
     void saveKeepsPermissionsAndLinks();
+    void saveKeepsAclAndAttributes();
     void saveIntoMissingFolderReportsOnce();
     void itemWithLineBreakSplitsOnReload();
 
@@ -543,6 +547,40 @@ void TestSiteFiles::saveKeepsPermissionsAndLinks()
     };
     QCOMPARE(::stat(QFile::encodeName(real).constData(), &info), 0);
     QCOMPARE(info.st_mode & 07777, 0640u);
+}
+
+void TestSiteFiles::saveKeepsAclAndAttributes()
+{
+    // chmod 640 f; setfacl -m u:daemon:rw f; setfattr -n user.note -v kept f
+    const QString file = path(QStringLiteral("shared.txt"));
+    QVERIFY(writeTestFile(file, "old\r\n"));
+    const QByteArray name = QFile::encodeName(file);
+    QCOMPARE(::chmod(name.constData(), 0640), 0);
+    const auto entry = [](quint16 tag, quint16 permissions, quint32 id) {
+        QByteArray bytes(8, '\0');
+        std::memcpy(bytes.data(), &tag, 2);
+        std::memcpy(bytes.data() + 2, &permissions, 2);
+        std::memcpy(bytes.data() + 4, &id, 4);
+        return bytes;
+    };
+    const quint32 daemon = 1;
+    const QByteArray acl = QByteArray("\x02\0\0\0", 4) + entry(0x01, 6, ~0u) + entry(0x02, 6, daemon)
+                           + entry(0x04, 4, ~0u) + entry(0x10, 6, ~0u) + entry(0x20, 0, ~0u);
+    if (::setxattr(name.constData(), "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) != 0
+        || ::setxattr(name.constData(), "user.note", "kept", 4, 0) != 0)
+        QSKIP("this file system keeps no ACLs or user attributes");
+    QVERIFY(saveTo(file, {QStringLiteral("http://new/")})->plainMessages().contains(QStringLiteral("Done.")));
+    QCOMPARE(readFile(file), QByteArray("http://new/\r\n"));
+    char value[256];
+    const ssize_t aclSize = ::getxattr(name.constData(), "system.posix_acl_access", value, sizeof value);
+    QCOMPARE(QByteArray(value, int(qMax<ssize_t>(aclSize, 0))), acl);
+    const ssize_t noteSize = ::getxattr(name.constData(), "user.note", value, sizeof value);
+    QCOMPARE(QByteArray(value, int(qMax<ssize_t>(noteSize, 0))), QByteArray("kept"));
+    struct stat info
+    {
+    };
+    QCOMPARE(::stat(name.constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, 0660u); // the group bits show the ACL's mask, as before
 }
 
 void TestSiteFiles::saveIntoMissingFolderReportsOnce()
