@@ -51,6 +51,7 @@ private Q_SLOTS:
     void emptyPageAddsNothingAndSaysNothing();
     void largePage();
     void memoryRunningOutIsReportedAndKeepsWhatWasFound();
+    void compressedPageIsInflated_data();
     void compressedPageIsInflated();
     void oneExtractionAtATime();
     void textFiles();
@@ -160,6 +161,7 @@ void TestExtraction::failures_data()
     QTest::newRow("server stalls") << m_server->url(QStringLiteral("/stall"));
     QTest::newRow("body cut short") << m_server->url(QStringLiteral("/cut"));
     QTest::newRow("gzip body cut short") << m_server->url(QStringLiteral("/gzip-cut"));
+    QTest::newRow("second gzip member cut short") << m_server->url(QStringLiteral("/gzip-two-cut"));
     QTest::newRow("connection refused") << QStringLiteral("http://127.0.0.1:1/");
     QTest::newRow("unknown host") << QStringLiteral("http://no-such-host.invalid/");
     QTest::newRow("not http") << QStringLiteral("ftp://127.0.0.1/");
@@ -293,14 +295,25 @@ void TestExtraction::memoryRunningOutIsReportedAndKeepsWhatWasFound()
     QCOMPARE(run.ui.pointer(), Pointer::Default);
 }
 
+void TestExtraction::compressedPageIsInflated_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::newRow("gzip") << "/gzip";
+    QTest::newRow("deflate without the zlib header") << "/deflate-raw";
+    QTest::newRow("deflate with the zlib header") << "/deflate-zlib";
+    QTest::newRow("gzip in two members") << "/gzip-two";
+    QTest::newRow("junk after the gzip stream") << "/gzip-trailing";
+}
+
 void TestExtraction::compressedPageIsInflated()
 {
+    QFETCH(QString, page);
     Run run;
     NetworkDownloader downloader(5'000, 60'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/gzip"))));
+    QVERIFY(extraction.getUrls(m_server->url(page)));
     QCOMPARE(run.list.count(), 6000);
-    QCOMPARE(run.list.text(6000), m_server->url(QStringLiteral("/gzip/g5999.html")));
+    QCOMPARE(run.list.text(6000), m_server->url(page + QStringLiteral("/g5999.html")));
     QVERIFY(run.ui.messages.empty());
 }
 

@@ -4,7 +4,9 @@
 Routes: /links.html (three links), /empty, /404, /500, /redirect (to /links.html),
 /loop (redirects to itself), /stall (never answers), /cut (announces more than it
 sends, then closes), /gzip (6000 links, gzip-encoded), /gzip-cut (the
-same, cut half-way), /endless (a body without
+same, cut half-way), /deflate-raw and /deflate-zlib (the same, deflated without
+and with the zlib header), /gzip-two (two gzip members), /gzip-two-cut (the
+second member cut), /gzip-trailing (junk after the stream), /endless (a body without
 end, bounded at 256 MiB or 60 s), /trickle (a slow page), /large?n=N (N links), /big.html (the file given
 by --page).
 With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
@@ -16,6 +18,7 @@ import ssl
 import sys
 import threading
 import gzip
+import zlib
 import time
 import urllib.parse
 
@@ -86,6 +89,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             self.close_connection = True
             self.connection.shutdown(2)
+        elif path in ("/deflate-raw", "/deflate-zlib", "/gzip-two", "/gzip-trailing", "/gzip-two-cut"):
+            # The same 6000 links, encoded as servers do it in the wild.
+            page = b"".join(b'<a href="g%d.html">g</a>\n' % i for i in range(6000))
+            if path == "/deflate-raw":
+                packer = zlib.compressobj(wbits=-15)
+                body, encoding = packer.compress(page) + packer.flush(), "deflate"
+            elif path == "/deflate-zlib":
+                body, encoding = zlib.compress(page), "deflate"
+            elif path == "/gzip-trailing":
+                body, encoding = gzip.compress(page, mtime=0) + b"\0\0junk", "gzip"
+            else:
+                half = len(page) // 2
+                second = gzip.compress(page[half:], mtime=0)
+                if path == "/gzip-two-cut":
+                    second = second[: len(second) // 2]
+                body, encoding = gzip.compress(page[:half], mtime=0) + second, "gzip"
+            self.send_response(200)
+            self.send_header("Content-Encoding", encoding)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
         elif path == "/endless":
             self.send_response(200)
             self.end_headers()

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <utility>
 #include <zlib.h>
 #include <optional>
 
@@ -18,26 +19,75 @@ namespace {
 constexpr qint64 kBombThreshold = qint64{10} << 20;
 constexpr qint64 kBombRatio = 40;
 
-// Inflates a gzip or zlib body as it arrives. We ask for compression
+// Inflates a compressed body as it arrives. We ask for compression
 // ourselves, so Qt hands over the raw bytes: their count can be held against
 // Content-Length, and a stream that stops before its end shows the cut.
+// "deflate" comes zlib-wrapped or raw, told apart by its first two bytes as
+// browsers do; gzip may come in several members, one after the other, as
+// gunzip reads them.
 class Inflater
 {
 public:
-    Inflater() { m_ready = inflateInit2(&m_stream, 32 + MAX_WBITS) == Z_OK; }
-    ~Inflater() { inflateEnd(&m_stream); }
+    explicit Inflater(bool gzip) : m_gzip(gzip) {}
+    ~Inflater()
+    {
+        if (m_ready)
+            inflateEnd(&m_stream);
+    }
     Inflater(const Inflater &) = delete;
     Inflater &operator=(const Inflater &) = delete;
 
     /// Appends what \a in inflates to; false for a corrupt stream.
     bool feed(QByteArrayView in, QByteArray &out)
     {
-        if (!m_ready)
+        // The first two bytes of the stream, or of what follows a gzip
+        // member, decide what comes next: hold them until both are here.
+        if (m_ignoreRest)
+            return true;
+        if (!m_ready || m_ended) {
+            m_head.append(in);
+            if (m_head.size() < 2)
+                return true;
+            const QByteArray head = std::exchange(m_head, QByteArray());
+            if (!m_ready && !start(head))
+                return false;
+            if (m_ended && !nextMember(head)) {
+                m_ignoreRest = true; // anything after the end is ignored, as browsers do
+                return true;
+            }
+            return inflateAll(head, out);
+        }
+        return inflateAll(in, out);
+    }
+    /// True once the stream (every member begun) reached its end.
+    bool ended() const { return m_ended && !(m_head.size() == 1 && quint8(m_head[0]) == 0x1f); }
+
+private:
+    static bool isZlibHeader(QByteArrayView head)
+    {
+        const auto cmf = quint8(head[0]);
+        const auto flg = quint8(head[1]);
+        return (cmf & 0x0f) == Z_DEFLATED && (cmf >> 4) <= 7 && ((cmf << 8) | flg) % 31 == 0;
+    }
+    bool start(QByteArrayView head)
+    {
+        // gzip (or zlib) told apart by zlib itself; raw deflate has no header.
+        const int windowBits = m_gzip || isZlibHeader(head) ? 32 + MAX_WBITS : -MAX_WBITS;
+        m_ready = inflateInit2(&m_stream, windowBits) == Z_OK;
+        return m_ready;
+    }
+    bool nextMember(QByteArrayView head)
+    {
+        if (!m_gzip || quint8(head[0]) != 0x1f || quint8(head[1]) != 0x8b)
             return false;
+        m_ended = inflateReset(&m_stream) != Z_OK;
+        return !m_ended;
+    }
+    bool inflateAll(QByteArrayView in, QByteArray &out)
+    {
         m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.data()));
         m_stream.avail_in = static_cast<uInt>(in.size());
         char buffer[64 * 1024];
-        // Anything after the end of the stream is ignored, as browsers do.
         while (m_stream.avail_in > 0 && !m_ended) {
             m_stream.next_out = reinterpret_cast<Bytef *>(buffer);
             m_stream.avail_out = sizeof buffer;
@@ -47,14 +97,19 @@ public:
             out.append(buffer, static_cast<qsizetype>(sizeof buffer - m_stream.avail_out));
             m_ended = result == Z_STREAM_END;
         }
+        // What follows the end: another member, or nothing we read.
+        if (m_ended && m_stream.avail_in > 0)
+            return feed(QByteArrayView(reinterpret_cast<const char *>(m_stream.next_in), m_stream.avail_in),
+                        out);
         return true;
     }
-    bool ended() const { return m_ended; }
 
-private:
     z_stream m_stream{};
+    bool m_gzip;
     bool m_ready = false;
     bool m_ended = false;
+    bool m_ignoreRest = false;
+    QByteArray m_head;
 };
 
 // Takes the body as it arrives: inflates what the server compressed,
@@ -74,7 +129,9 @@ public:
             m_encoding = encoding.trimmed().toLower();
         QByteArray bytes;
         if (compressed()) {
-            if (!m_inflater.feed(raw, bytes) || looksLikeABomb(bytes.size()))
+            if (!m_inflater)
+                m_inflater.emplace(*m_encoding != "deflate");
+            if (!m_inflater->feed(raw, bytes) || looksLikeABomb(bytes.size()))
                 m_stopped = DownloadStatus::NotFound;
         } else if (!m_encoding->isEmpty() && *m_encoding != "identity") {
             m_stopped = DownloadStatus::NotFound; // an encoding we did not ask for
@@ -93,7 +150,8 @@ public:
     /// A compressed stream that did not reach its end was cut.
     bool cutShort() const
     {
-        return m_encoding && !m_encoding->isEmpty() && *m_encoding != "identity" && !m_inflater.ended();
+        return m_encoding && !m_encoding->isEmpty() && *m_encoding != "identity"
+               && (!m_inflater || !m_inflater->ended());
     }
 
 private:
@@ -112,7 +170,7 @@ private:
     qint64 m_received = 0;
     std::optional<QByteArray> m_encoding;
     std::optional<DownloadStatus> m_stopped;
-    Inflater m_inflater;
+    std::optional<Inflater> m_inflater;
 };
 
 // An http or https address with a host; nullopt for anything else.
