@@ -51,23 +51,34 @@ QStringList scanInChunks(StreamScanner::Kind kind, QByteArrayView bytes, const L
 
 QStringList referenceScan(StreamScanner::Kind kind, QByteArrayView bytes, const LinkNormalizer &links)
 {
+    // The first quote or break at or after a position stays the first for
+    // every later position up to it: each is looked for once, so that the
+    // reference stays linear on a line of thousands of addresses.
+    qsizetype quoteAt = -1;
+    qsizetype breakAt = -1;
+    const auto firstFrom = [&](qsizetype from, qsizetype &memo, auto isEnd) {
+        if (memo < from) {
+            memo = from;
+            while (memo < bytes.size() && !isEnd(bytes[memo]))
+                ++memo;
+        }
+        return memo;
+    };
+    const auto isQuote = [](char c) { return c == '"'; };
+    const auto isBreak = [](char c) { return c == ' ' || c == '\r' || c == '\n'; };
     QStringList found;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (kind == StreamScanner::Kind::Hrefs) {
             if (!startsWithNoCase(bytes, i, "href=\""))
                 continue;
             const qsizetype start = i + 6;
-            qsizetype end = start;
-            while (end < bytes.size() && bytes[end] != '"')
-                ++end;
+            const qsizetype end = firstFrom(start, quoteAt, isQuote);
             if (end < bytes.size())
                 addIfShortEnough(found, bytes.sliced(start, end - start), links);
         } else {
             if (!startsWithNoCase(bytes, i, "http://") && !startsWithNoCase(bytes, i, "https://"))
                 continue;
-            qsizetype end = i;
-            while (end < bytes.size() && bytes[end] != ' ' && bytes[end] != '\r' && bytes[end] != '\n')
-                ++end;
+            const qsizetype end = firstFrom(i, breakAt, isBreak);
             addIfShortEnough(found, bytes.sliced(i, end - i), links);
         }
     }

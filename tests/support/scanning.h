@@ -34,7 +34,8 @@ QStringList scanInChunks(StreamScanner::Kind kind, QByteArrayView bytes, const L
                          UiServices &ui, qsizetype chunk);
 
 /// What the scanners must find, written plainly: every position is tried
-/// with a byte-by-byte comparison. An oracle for tests and fuzzing.
+/// with a byte-by-byte comparison, in time linear in the input. An oracle
+/// for tests and fuzzing.
 QStringList referenceScan(StreamScanner::Kind kind, QByteArrayView bytes, const LinkNormalizer &links);
 
 } // namespace zd::test
