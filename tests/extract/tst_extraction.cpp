@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -17,9 +18,14 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 
 #include <sys/stat.h>
+
+namespace {
+std::atomic<int> g_strayBusErrors{0};
+} // namespace
 
 using namespace zd;
 using namespace zd::test;
@@ -59,6 +65,7 @@ private Q_SLOTS:
     void textFileProblems();
     void fileShortenedWhileScannedIsReported_data();
     void fileShortenedWhileScannedIsReported();
+    void straySignalWithNoHandlerEndsTheProgram();
     void temporaryFolderFallsBackWithoutTemp();
     void endlessBodyStopsAtTheSizeBound();
     void fullTemporaryFolderStopsTheDownload_data();
@@ -78,9 +85,9 @@ private:
 
 void TestExtraction::initTestCase()
 {
-    // As in the program, nothing handles SIGBUS before the mapped files'
-    // guard does; Qt Test's crash handler would take a stray one for a crash.
-    ::signal(SIGBUS, SIG_DFL);
+    // A handler of SIGBUS before the mapped files' guard, to see that a
+    // stray signal reaches it (Qt Test's own would take it for a crash).
+    ::signal(SIGBUS, [](int) { ++g_strayBusErrors; });
     m_server = std::make_unique<HttpTestServer>();
     QVERIFY(m_server->isRunning());
 }
@@ -394,6 +401,20 @@ void TestExtraction::fileShortenedWhileScannedIsReported_data()
     QTest::newRow("after a stray SIGBUS") << true;
 }
 
+void TestExtraction::straySignalWithNoHandlerEndsTheProgram()
+{
+    // With nothing handling SIGBUS before the guard, a sent one does what it
+    // would have done without it: the process ends of the signal.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("mapped.txt"));
+    QVERIFY(writeTestFile(file, "http://a.example/\n"));
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("\"$0\" \"$1\"; echo $?"),
+                                            QStringLiteral(ZD_STRAY_BUS), file});
+    QVERIFY(shell.waitForFinished(30'000));
+    QCOMPARE(shell.readAllStandardOutput().trimmed(), QByteArray::number(128 + SIGBUS));
+}
+
 void TestExtraction::fileShortenedWhileScannedIsReported()
 {
     QFETCH(bool, straySignalFirst);
@@ -411,6 +432,7 @@ void TestExtraction::fileShortenedWhileScannedIsReported()
         Extraction(first.ui, unused, first.dialogs, first.list).scanTextFile(small);
         QCOMPARE(first.list.count(), 1);
         QCOMPARE(::kill(::getpid(), SIGBUS), 0);
+        QCOMPARE(g_strayBusErrors.load(), 1);
     }
     const QString path = dir.filePath(QStringLiteral("shrinking.txt"));
     QByteArray text;

@@ -22,7 +22,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-
 using namespace zd;
 using namespace zd::test;
 

@@ -27,11 +27,13 @@ quintptr g_pageSize = 4096; // read once, before the handler can run
 
 void onBusError(int signal, siginfo_t *info, void *context)
 {
-    const auto address = reinterpret_cast<quintptr>(info->si_addr);
+    // Sent by kill or sigqueue, not a fault: it names no address.
+    const bool sent = info->si_code <= 0;
+    const auto address = sent ? 0 : reinterpret_cast<quintptr>(info->si_addr);
     for (Guarded &slot : g_guarded) {
         const quintptr begin = slot.begin.load();
         const quintptr end = slot.end.load();
-        if (address < begin || address >= end)
+        if (sent || address < begin || address >= end)
             continue;
         // The file is shorter now: from the lost page on, zeros take the
         // file's place and the read that faulted goes on over them.
@@ -53,11 +55,14 @@ void onBusError(int signal, siginfo_t *info, void *context)
         g_previous.sa_handler(signal);
         return;
     }
-    // Sent by a program (kill, sigqueue), not a fault: nothing to repeat,
-    // and the guard stays for the files still to come.
-    if (info->si_code <= 0)
+    if (sent && g_previous.sa_handler == SIG_IGN && !(g_previous.sa_flags & SA_SIGINFO))
         return;
-    ::signal(SIGBUS, SIG_DFL); // a real fault repeats on return and ends the program as it would have
+    ::signal(SIGBUS, SIG_DFL);
+    // A sent signal does not repeat: it is raised again, and the program
+    // ends as it would have without the guard. A real fault repeats on
+    // return and ends it the same way.
+    if (sent)
+        ::raise(SIGBUS);
 }
 
 void installHandler()
