@@ -16,8 +16,22 @@ namespace {
 
 // Only regular files are read and replaced: a folder has no content, and a
 // FIFO or device would block the window or be replaced by a plain file.
+// A symbolic link whose chain of targets comes back to itself.
+bool leadsInACircle(const QFileInfo &info)
+{
+    // The system itself gives up after 40 links.
+    constexpr int kMaxLinks = 40;
+    QFileInfo link = info;
+    for (int i = 0; i < kMaxLinks && link.isSymLink(); ++i)
+        link = QFileInfo(link.symLinkTarget());
+    return link.isSymLink();
+}
+
 void requireRegularFile(const QFileInfo &info, const QString &path)
 {
+    if (info.isSymLink() && !info.exists() && leadsInACircle(info))
+        throw Failure(
+            QStringLiteral("Path/File access error: %1 is a link that leads round in a circle").arg(path));
     if (info.isDir())
         throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
     if (info.exists() && !info.isFile())
@@ -108,6 +122,14 @@ void FileReplacement::commit()
     errno = 0;
     if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
         fail(errno);
+    // Another program may have put a folder, a pipe or a device there
+    // meanwhile: it stays as it is.
+    try {
+        requireRegularOrMissing(m_path);
+    } catch (const Failure &) {
+        m_file.cancelWriting();
+        throw;
+    }
     errno = 0;
     if (!m_file.commit())
         fail(errno);

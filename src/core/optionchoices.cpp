@@ -11,7 +11,9 @@ namespace zd {
 bool isPlainDecimal(const QString &text)
 {
     // "nan", "inf" and hex forms, which the C library would take, are not.
-    static const QRegularExpression decimal(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    // Anchored at both ends: "$" alone would let a final line feed through.
+    static const QRegularExpression decimal(
+        QRegularExpression::anchoredPattern(QStringLiteral("[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?")));
     return decimal.match(text).hasMatch();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QMetaObject>
 
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -23,8 +24,8 @@ void SiteSink::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
     appendSiteBytes(joined);
 }
 
-SiteListModel::SiteListModel(QObject *parent)
-    : QAbstractListModel(parent), m_store(std::make_shared<SiteStore>())
+SiteListModel::SiteListModel(QObject *parent, int capacity)
+    : QAbstractListModel(parent), m_store(std::make_shared<SiteStore>()), m_capacity(capacity)
 {
 }
 
@@ -35,21 +36,28 @@ SiteStore &SiteListModel::writable()
     return *m_store;
 }
 
+SiteStore &SiteListModel::forAppend()
+{
+    if (m_store->size() >= m_capacity)
+        throw std::bad_alloc();
+    return writable();
+}
+
 void SiteListModel::appendSite(const QString &text)
 {
-    writable().appendUtf8(text);
+    forAppend().appendUtf8(text);
     appended();
 }
 
 void SiteListModel::appendSiteBytes(QByteArrayView bytes)
 {
-    writable().append(bytes);
+    forAppend().append(bytes);
     appended();
 }
 
 void SiteListModel::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
 {
-    writable().append(head, tail);
+    forAppend().append(head, tail);
     appended();
 }
 

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <limits>
 #include <memory>
 
 namespace zd {
@@ -37,7 +38,12 @@ public:
     /// keeps all of them.
     static constexpr qsizetype kDisplayLimit = 4096;
 
-    explicit SiteListModel(QObject *parent = nullptr);
+    /// The most items a list holds: its rows and indexes are ints.
+    static constexpr int kMaxItems = std::numeric_limits<int>::max() - 1;
+
+    /// A list of at most \a capacity items; appending past it throws
+    /// std::bad_alloc, reported as running out of memory.
+    explicit SiteListModel(QObject *parent = nullptr, int capacity = kMaxItems);
 
     void appendSite(const QString &text) override;
     void appendSiteBytes(QByteArrayView bytes) override;
@@ -73,8 +79,11 @@ private:
     void appended();
     /// A snapshot still held keeps the old items; edits go to a copy.
     SiteStore &writable();
+    /// The store, with room for one more item.
+    SiteStore &forAppend();
 
     std::shared_ptr<SiteStore> m_store;
+    int m_capacity;
     int m_announced = 0;
     bool m_flushQueued = false;
 };

@@ -59,6 +59,8 @@ private Q_SLOTS:
     void restore();
     void parseStoredBool_data();
     void parseStoredBool();
+    void plainDecimal_data();
+    void plainDecimal();
     void selectingWritesOnlyItsGroup();
     void missingKeyDiffersFromEmpty();
     void badValueReportedAtEveryStartUntilChosen();
@@ -178,6 +180,31 @@ void TestSettings::parseStoredBool()
     QFETCH(int, expected);
     const std::optional<bool> value = zd::parseStoredBool(text);
     QCOMPARE(value.has_value() ? int(*value) : -1, expected);
+}
+
+void TestSettings::plainDecimal_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("integer") << "1" << true;
+    QTest::newRow("signed fraction") << "-0.5" << true;
+    QTest::newRow("exponent") << "1e3" << true;
+    QTest::newRow("leading point") << ".5" << true;
+    QTest::newRow("final line feed") << "1\n" << false;
+    QTest::newRow("final carriage return") << "1\r" << false;
+    QTest::newRow("leading blank") << " 1" << false;
+    QTest::newRow("two lines") << "1\n2" << false;
+    QTest::newRow("nan") << "nan" << false;
+    QTest::newRow("infinity") << "inf" << false;
+    QTest::newRow("hex") << "0x10" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestSettings::plainDecimal()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, plain);
+    QCOMPARE(isPlainDecimal(text), plain);
 }
 
 void TestSettings::selectingWritesOnlyItsGroup()

@@ -84,6 +84,8 @@ private Q_SLOTS:
     void saveRefusesSpecialFiles();
     void saveKeepsPermissionsAndLinks();
     void saveKeepsAclAndAttributes();
+    void targetReplacedDuringTheSaveIsLeftAlone();
+    void linkInACircleIsRefused();
     void saveIntoMissingFolderReportsOnce();
     void itemWithLineBreakSplitsOnReload();
 
@@ -581,6 +583,48 @@ void TestSiteFiles::saveKeepsAclAndAttributes()
     };
     QCOMPARE(::stat(name.constData(), &info), 0);
     QCOMPARE(info.st_mode & 07777, 0660u); // the group bits show the ACL's mask, as before
+}
+
+void TestSiteFiles::targetReplacedDuringTheSaveIsLeftAlone()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("list.txt"));
+    QVERIFY(writeTestFile(target, "old\r\n"));
+    FakeUiServices ui;
+    FakeFileDialogs dialogs;
+    FileChannel channel;
+    SiteListModel model;
+    model.appendSite(QStringLiteral("http://new/"));
+    dialogs.nextSave.push_back(target);
+    ui.nextAnswers.push_back(MessageResult::Yes);
+    // Another program puts a named pipe in its place while the list is written.
+    bool replaced = false;
+    ui.onPump = [&] {
+        if (!replaced)
+            replaced = QFile::remove(target) && ::mkfifo(QFile::encodeName(target).constData(), 0600) == 0;
+    };
+    saveListAsTextFile(ui, dialogs, channel, model);
+    QVERIFY(replaced);
+    QVERIFY2(ui.errorReports().value(0).contains(QStringLiteral("is not a regular file")),
+             qPrintable(ui.errorReports().value(0)));
+    QVERIFY(!ui.plainMessages().contains(QStringLiteral("Done.")));
+    const QFileInfo after(target);
+    QVERIFY(after.exists() && !after.isFile());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("list.txt")}); // no temporary file left
+}
+
+void TestSiteFiles::linkInACircleIsRefused()
+{
+    const QString a = path(QStringLiteral("a.txt"));
+    const QString b = path(QStringLiteral("b.txt"));
+    QVERIFY(QFile::link(b, a));
+    QVERIFY(QFile::link(a, b));
+    const auto ui = saveTo(a, {QStringLiteral("http://a/")});
+    QVERIFY2(ui->errorReports().value(0).contains(QStringLiteral("leads round in a circle")),
+             qPrintable(ui->errorReports().value(0)));
+    QVERIFY(!ui->plainMessages().contains(QStringLiteral("Done.")));
+    QVERIFY(QFileInfo(a).isSymLink() && QFileInfo(b).isSymLink());
 }
 
 void TestSiteFiles::saveIntoMissingFolderReportsOnce()

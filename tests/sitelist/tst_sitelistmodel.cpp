@@ -15,6 +15,7 @@ class TestSiteListModel : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void fullListRefusesMoreAsOutOfMemory();
     void appendsAreKeptVerbatimAndBatched();
     void modelIsConsistentUnderEdits();
     void indexOutsideListFails();
@@ -342,6 +343,26 @@ void TestSiteListModel::displayCutsLongItemsWhereACharacterBegins()
     QCOMPARE(shown.size(), SiteListModel::kDisplayLimit - 1);
     QVERIFY(!shown.contains(QChar(0xE9)) && !shown.contains(QChar(0xC3)));
     QCOMPARE(model.text(1).size(), item.size() - 1); // the whole item, decoded
+}
+
+void TestSiteListModel::fullListRefusesMoreAsOutOfMemory()
+{
+    // A list that takes three items stands for one at the largest count.
+    SiteListModel model(nullptr, 3);
+    FakeUiServices ui;
+    Procedure procedure(ui, QStringLiteral("in P "));
+    for (const char *item : {"a", "b", "c", "d"})
+        procedure.step(100, [&] { model.appendSite(QString::fromLatin1(item)); });
+    procedure.step(102, [&] { model.appendSiteBytes("e"); });
+    procedure.step(104, [&] { model.appendSiteBytes("f", "g"); });
+    QCOMPARE(model.count(), 3);
+    QCOMPARE(zd::test::textsOf(model), (QStringList{"a", "b", "c"}));
+    QCOMPARE(ui.reportLabels(), (QStringList{"100", "102", "104"}));
+    QVERIFY(ui.errorReports().first().startsWith(QStringLiteral("Out of memory")));
+    // Room again once one goes.
+    model.remove(1);
+    model.appendSite(QStringLiteral("d"));
+    QCOMPARE(zd::test::textsOf(model), (QStringList{"b", "c", "d"}));
 }
 
 QTEST_GUILESS_MAIN(TestSiteListModel)
