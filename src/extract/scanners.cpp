@@ -37,12 +37,6 @@ bool equalsLower(const char *text, const char *pattern, qsizetype length)
     return true;
 }
 
-// First position >= from holding a space, CR or LF; size when none.
-qsizetype findBreak(const char *data, qsizetype size, qsizetype from)
-{
-    return findAnyOf<' ', '\r', '\n'>(data + from, data + size) - data;
-}
-
 // A lower-case letter as the first byte of a sequence matches either case.
 inline char foldFor(char a)
 {
@@ -220,25 +214,62 @@ namespace {
 // is not the last, a value without its end inside the window is longer than
 // kLookahead and so too long to add: the result is the same as for the
 // whole buffer.
-void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool last,
-                FoundSink &found, UiServices &ui)
+// The first byte that ends a value (a closing quote, or a blank) at or after
+// a position. Anchors come in ascending order, so an end found is reused and
+// a stretch found to hold none is not searched again, in this window or the
+// next: every byte is searched at most once however small the pieces read.
+class EndSearch
 {
-    // Matches come in ascending order, so the next closing quote is found
-    // once and reused: every byte is searched at most once.
-    qsizetype closing = -1;
+public:
+    /// The end's position in [start, size), or size when there is none yet.
+    template<class Find>
+    qsizetype from(qsizetype start, const char *data, qsizetype size, Find &&find)
+    {
+        if (m_found >= start)
+            return m_found;
+        const qsizetype begin = m_clearFrom <= start && start < m_clearTo ? m_clearTo : start;
+        const qsizetype at = find(data + begin, data + size) - data;
+        if (at < size) {
+            m_found = at;
+            return at;
+        }
+        m_found = -1;
+        m_clearFrom = start;
+        m_clearTo = size;
+        return size;
+    }
+    /// The window lost its first \a bytes.
+    void shift(qsizetype bytes)
+    {
+        m_found = m_found >= bytes ? m_found - bytes : -1;
+        m_clearFrom = qMax<qsizetype>(0, m_clearFrom - bytes);
+        m_clearTo = qMax<qsizetype>(0, m_clearTo - bytes);
+    }
+
+private:
+    qsizetype m_found = -1;
+    qsizetype m_clearFrom = 0;
+    qsizetype m_clearTo = 0;
+};
+
+const char *findQuote(const char *p, const char *end)
+{
+    const void *quote = p < end ? std::memchr(p, '"', size_t(end - p)) : nullptr;
+    return quote ? static_cast<const char *>(quote) : end;
+}
+
+void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool last,
+                FoundSink &found, EndSearch &ends, UiServices &ui)
+{
     findSequence(
         data, size, from, limit, 'f', '=', '"',
         [&](qsizetype f) {
             if (f < 3 || !equalsLower(data + f - 3, "hre", 3))
                 return true;
             const qsizetype start = f + 3;
-            if (closing < start) {
-                const void *quote =
-                    start < size ? std::memchr(data + start, '"', size_t(size - start)) : nullptr;
-                if (!quote)
-                    return !last; // in the last window no later value can be closed either
-                closing = static_cast<const char *>(quote) - data;
-            }
+            const qsizetype closing = ends.from(start, data, size, findQuote);
+            if (closing == size)
+                return !last; // in the last window no later value can be closed either
             const qsizetype length = closing - start;
             if (length <= kMaxFoundLength * 4)
                 found.add(QByteArrayView(data + start, length));
@@ -248,9 +279,8 @@ void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
 }
 
 void textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool /*last*/,
-                FoundSink &found, UiServices &ui)
+                FoundSink &found, EndSearch &ends, UiServices &ui)
 {
-    qsizetype nextBreak = -1;
     findSequence(
         data, size, from, limit, ':', '/', '/',
         [&](qsizetype colon) {
@@ -261,9 +291,7 @@ void textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
                 start = colon - 5;
             if (start < 0)
                 return true;
-            if (nextBreak < start)
-                nextBreak = findBreak(data, size, start);
-            const qsizetype length = nextBreak - start;
+            const qsizetype length = ends.from(start, data, size, findAnyOf<' ', '\r', '\n'>) - start;
             if (length <= kMaxFoundLength * 4)
                 found.add(QByteArrayView(data + start, length));
             return true;
@@ -280,10 +308,11 @@ constexpr qsizetype kLookahead = kMaxFoundLength * 4 + 16;
 struct StreamScanner::Sink
 {
     FoundSink found;
+    EndSearch ends;
 };
 
 StreamScanner::StreamScanner(Kind kind, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
-    : m_kind(kind), m_ui(ui), m_sink(new Sink{FoundSink(links, list, ui)})
+    : m_kind(kind), m_ui(ui), m_sink(new Sink{FoundSink(links, list, ui), EndSearch()})
 {
 }
 
@@ -307,6 +336,7 @@ void StreamScanner::finish()
     m_window.clear();
     m_filled = 0;
     m_from = 0;
+    m_sink->ends = EndSearch();
 }
 
 void StreamScanner::scanWhole(QByteArrayView bytes, const std::function<void(qsizetype, qsizetype)> &slice)
@@ -315,11 +345,12 @@ void StreamScanner::scanWhole(QByteArrayView bytes, const std::function<void(qsi
     // look past its end: the same result as one pass.
     constexpr qsizetype kSlice = qsizetype{8} << 20;
     const auto window = m_kind == Kind::Hrefs ? hrefWindow : textWindow;
+    EndSearch ends;
     for (qsizetype from = 0; from < bytes.size();) {
         const qsizetype limit = qMin(bytes.size(), from + kSlice);
         if (slice)
             slice(qMax<qsizetype>(0, from - kLookbehind), limit);
-        window(bytes.data(), bytes.size(), from, limit, limit == bytes.size(), m_sink->found, m_ui);
+        window(bytes.data(), bytes.size(), from, limit, limit == bytes.size(), m_sink->found, ends, m_ui);
         from = limit;
     }
 }
@@ -330,12 +361,13 @@ void StreamScanner::scan(bool last)
     if (limit <= m_from)
         return;
     (m_kind == Kind::Hrefs ? hrefWindow : textWindow)(m_window.constData(), m_filled, m_from, limit, last,
-                                                      m_sink->found, m_ui);
+                                                      m_sink->found, m_sink->ends, m_ui);
     // Keep what later anchors may still look at: the bytes before them.
     const qsizetype keep = qMax<qsizetype>(limit - kLookbehind, 0);
     std::memmove(m_window.data(), m_window.constData() + keep, size_t(m_filled - keep));
     m_filled -= keep;
     m_from = limit - keep;
+    m_sink->ends.shift(keep);
 }
 
 } // namespace zd
