@@ -1,5 +1,7 @@
 #include "extract/linux/networkdownloader.h"
 
+#include "extract/inflater.h"
+
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -8,7 +10,6 @@
 
 #include <memory>
 #include <utility>
-#include <zlib.h>
 #include <optional>
 
 namespace zd {
@@ -18,99 +19,6 @@ namespace {
 // Qt stops a decompression that grows past this size and ratio; so do we.
 constexpr qint64 kBombThreshold = qint64{10} << 20;
 constexpr qint64 kBombRatio = 40;
-
-// Inflates a compressed body as it arrives. We ask for compression
-// ourselves, so Qt hands over the raw bytes: their count can be held against
-// Content-Length, and a stream that stops before its end shows the cut.
-// "deflate" comes zlib-wrapped or raw, told apart by its first two bytes as
-// browsers do; gzip may come in several members, one after the other, as
-// gunzip reads them.
-class Inflater
-{
-public:
-    explicit Inflater(bool gzip) : m_gzip(gzip) {}
-    ~Inflater()
-    {
-        if (m_ready)
-            inflateEnd(&m_stream);
-    }
-    Inflater(const Inflater &) = delete;
-    Inflater &operator=(const Inflater &) = delete;
-
-    /// Appends what \a in inflates to; false for a corrupt stream.
-    bool feed(QByteArrayView in, QByteArray &out)
-    {
-        // The first two bytes of the stream, or of what follows a gzip
-        // member, decide what comes next: hold them until both are here.
-        if (m_ignoreRest)
-            return true;
-        if (!m_ready || m_ended) {
-            m_head.append(in);
-            if (m_head.size() < 2)
-                return true;
-            const QByteArray head = std::exchange(m_head, QByteArray());
-            if (!m_ready && !start(head))
-                return false;
-            if (m_ended && !nextMember(head)) {
-                m_ignoreRest = true; // anything after the end is ignored, as browsers do
-                return true;
-            }
-            return inflateAll(head, out);
-        }
-        return inflateAll(in, out);
-    }
-    /// True once the stream (every member begun) reached its end.
-    bool ended() const { return m_ended && !(m_head.size() == 1 && quint8(m_head[0]) == 0x1f); }
-
-private:
-    static bool isZlibHeader(QByteArrayView head)
-    {
-        const auto cmf = quint8(head[0]);
-        const auto flg = quint8(head[1]);
-        return (cmf & 0x0f) == Z_DEFLATED && (cmf >> 4) <= 7 && ((cmf << 8) | flg) % 31 == 0;
-    }
-    bool start(QByteArrayView head)
-    {
-        // gzip (or zlib) told apart by zlib itself; raw deflate has no header.
-        const int windowBits = m_gzip || isZlibHeader(head) ? 32 + MAX_WBITS : -MAX_WBITS;
-        m_ready = inflateInit2(&m_stream, windowBits) == Z_OK;
-        return m_ready;
-    }
-    bool nextMember(QByteArrayView head)
-    {
-        if (!m_gzip || quint8(head[0]) != 0x1f || quint8(head[1]) != 0x8b)
-            return false;
-        m_ended = inflateReset(&m_stream) != Z_OK;
-        return !m_ended;
-    }
-    bool inflateAll(QByteArrayView in, QByteArray &out)
-    {
-        m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.data()));
-        m_stream.avail_in = static_cast<uInt>(in.size());
-        char buffer[64 * 1024];
-        while (m_stream.avail_in > 0 && !m_ended) {
-            m_stream.next_out = reinterpret_cast<Bytef *>(buffer);
-            m_stream.avail_out = sizeof buffer;
-            const int result = inflate(&m_stream, Z_NO_FLUSH);
-            if (result != Z_OK && result != Z_STREAM_END)
-                return false;
-            out.append(buffer, static_cast<qsizetype>(sizeof buffer - m_stream.avail_out));
-            m_ended = result == Z_STREAM_END;
-        }
-        // What follows the end: another member, or nothing we read.
-        if (m_ended && m_stream.avail_in > 0)
-            return feed(QByteArrayView(reinterpret_cast<const char *>(m_stream.next_in), m_stream.avail_in),
-                        out);
-        return true;
-    }
-
-    z_stream m_stream{};
-    bool m_gzip;
-    bool m_ready = false;
-    bool m_ended = false;
-    bool m_ignoreRest = false;
-    QByteArray m_head;
-};
 
 // Takes the body as it arrives: inflates what the server compressed,
 // holds the size bounds and writes to the target, and says why it stopped.

@@ -1,0 +1,75 @@
+// The page inflater: any bytes compressed as a server may send them
+// (gzip, zlib-wrapped or raw deflate, in one or two gzip members) come back
+// whole however they are cut into pieces; any bytes at all as a compressed
+// body give the same verdict and output whole as in pieces.
+#include "extract/inflater.h"
+#include "fuzzcheck.h"
+
+#include <QByteArray>
+
+#include <zlib.h>
+
+namespace {
+
+QByteArray deflated(QByteArrayView input, int windowBits)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(input.size()))) + 64, Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(input.data()));
+    stream.avail_in = uInt(input.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    const int result = deflate(&stream, Z_FINISH);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return result == Z_STREAM_END ? out : QByteArray();
+}
+
+struct Result
+{
+    bool ok = true;
+    bool ended = false;
+    QByteArray out;
+    bool operator==(const Result &) const = default;
+};
+
+Result inflateInPieces(QByteArrayView body, bool gzip, qsizetype piece)
+{
+    zd::Inflater inflater(gzip);
+    Result result;
+    for (qsizetype at = 0; at < body.size() && result.ok; at += piece)
+        result.ok = inflater.feed(body.sliced(at, qMin(piece, body.size() - at)), result.out);
+    result.ended = inflater.ended();
+    return result;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView input(reinterpret_cast<const char *>(data), qsizetype(size));
+    const qsizetype piece = size ? 1 + data[0] % 97 : 1;
+
+    // Round trips: every way a server compresses.
+    const QByteArrayView half = input.first(input.size() / 2);
+    const QByteArray bodies[] = {
+        deflated(input, 16 + MAX_WBITS), deflated(input, MAX_WBITS), deflated(input, -MAX_WBITS),
+        deflated(half, 16 + MAX_WBITS) + deflated(input.sliced(half.size()), 16 + MAX_WBITS)};
+    const bool gzip[] = {true, false, false, true};
+    for (int i = 0; i < 4; ++i) {
+        for (const qsizetype cut : {bodies[i].size() + 1, piece, qsizetype(1)}) {
+            const Result result = inflateInPieces(bodies[i], gzip[i], qMax<qsizetype>(cut, 1));
+            ZD_FUZZ_CHECK(result.ok && result.ended);
+            ZD_FUZZ_CHECK(result.out == input);
+        }
+    }
+
+    // Hostile bodies: the verdict does not depend on how the bytes arrive.
+    for (const bool asGzip : {true, false}) {
+        const Result whole = inflateInPieces(input, asGzip, qMax<qsizetype>(input.size(), 1));
+        ZD_FUZZ_CHECK(inflateInPieces(input, asGzip, piece) == whole);
+    }
+    return 0;
+}

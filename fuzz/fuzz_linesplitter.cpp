@@ -1,0 +1,58 @@
+// The site-list line splitter over any bytes read in pieces of random sizes,
+// against a plain reference: lines end at CR LF, CR or LF; a UTF-8
+// byte-order mark at the very start is dropped; a CR or CR LF at the very
+// end adds nothing, a final lone LF adds one empty item.
+#include "fuzzcheck.h"
+#include "sitelist/sitefiles.h"
+
+#include <QByteArray>
+#include <QList>
+
+namespace {
+
+QList<QByteArray> referenceLines(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    QList<QByteArray> lines;
+    QByteArray line;
+    bool atLineStart = true;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines << line;
+            line.clear();
+            // After CR (or CR LF) a new line begins; after a lone LF the
+            // rest counts as a line even when empty.
+            atLineStart = c == '\r';
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            line += c;
+            atLineStart = false;
+        }
+    }
+    if (!line.isEmpty() || !atLineStart)
+        lines << line;
+    return lines;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView input(reinterpret_cast<const char *>(data), qsizetype(size));
+    QList<QByteArray> lines;
+    zd::SiteLineSplitter splitter([&](QByteArrayView line) { lines << line.toByteArray(); });
+    // Piece sizes from the input itself, 1 to 16 bytes, so that every
+    // boundary falls everywhere.
+    qsizetype at = 0;
+    for (size_t k = 0; at < input.size(); ++k) {
+        const qsizetype piece = qMin<qsizetype>(1 + data[k % size] % 16, input.size() - at);
+        splitter.feed(input.sliced(at, piece));
+        at += piece;
+    }
+    splitter.finish();
+    ZD_FUZZ_CHECK(lines == referenceLines(input));
+    return 0;
+}

@@ -1,0 +1,81 @@
+#include "extract/inflater.h"
+
+#include <utility>
+
+namespace zd {
+
+namespace {
+
+bool isZlibHeader(QByteArrayView head)
+{
+    const auto cmf = quint8(head[0]);
+    const auto flg = quint8(head[1]);
+    return (cmf & 0x0f) == Z_DEFLATED && (cmf >> 4) <= 7 && ((cmf << 8) | flg) % 31 == 0;
+}
+
+} // namespace
+
+Inflater::~Inflater()
+{
+    if (m_ready)
+        inflateEnd(&m_stream);
+}
+
+bool Inflater::feed(QByteArrayView in, QByteArray &out)
+{
+    if (m_ignoreRest)
+        return true;
+    if (m_ready && !m_ended)
+        return inflateAll(in, out);
+    // The first two bytes of the stream, or of what follows a gzip member,
+    // decide what comes next: held until both are here.
+    m_head.append(in);
+    if (m_head.size() < 2)
+        return true;
+    const QByteArray head = std::exchange(m_head, QByteArray());
+    if (!m_ready && !start(head))
+        return false;
+    if (m_ended && !nextMember(head)) {
+        m_ignoreRest = true;
+        return true;
+    }
+    return inflateAll(head, out);
+}
+
+bool Inflater::start(QByteArrayView head)
+{
+    // gzip and zlib are told apart by zlib itself; raw deflate has no header.
+    const int windowBits = m_gzip || isZlibHeader(head) ? 32 + MAX_WBITS : -MAX_WBITS;
+    m_ready = inflateInit2(&m_stream, windowBits) == Z_OK;
+    return m_ready;
+}
+
+bool Inflater::nextMember(QByteArrayView head)
+{
+    if (!m_gzip || quint8(head[0]) != 0x1f || quint8(head[1]) != 0x8b)
+        return false;
+    m_ended = inflateReset(&m_stream) != Z_OK;
+    return !m_ended;
+}
+
+bool Inflater::inflateAll(QByteArrayView in, QByteArray &out)
+{
+    m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.data()));
+    m_stream.avail_in = static_cast<uInt>(in.size());
+    char buffer[64 * 1024];
+    while (m_stream.avail_in > 0 && !m_ended) {
+        m_stream.next_out = reinterpret_cast<Bytef *>(buffer);
+        m_stream.avail_out = sizeof buffer;
+        const int result = inflate(&m_stream, Z_NO_FLUSH);
+        if (result != Z_OK && result != Z_STREAM_END)
+            return false;
+        out.append(buffer, static_cast<qsizetype>(sizeof buffer - m_stream.avail_out));
+        m_ended = result == Z_STREAM_END;
+    }
+    // What follows the end: another member, or nothing we read.
+    if (m_ended && m_stream.avail_in > 0)
+        return feed(QByteArrayView(reinterpret_cast<const char *>(m_stream.next_in), m_stream.avail_in), out);
+    return true;
+}
+
+} // namespace zd
