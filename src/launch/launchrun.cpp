@@ -74,7 +74,7 @@ void LaunchRun::openEach(Procedure &procedure)
     // A thousand browser windows are no click's intent: ask first.
     if (count > kConfirmAbove && !confirmLargeRun(browser))
         return;
-    for (int index = 1; index <= count && !m_run.browserMissing; ++index) {
+    for (int index = 1; index <= count && !m_run.halted; ++index) {
         if (!openItem(procedure, index))
             break;
     }
@@ -163,8 +163,8 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             m_run.resolved.insert(browser, m_launcher.resolve(browser));
         const std::optional<ResolvedBrowser> &resolved = m_run.resolved[browser];
         if (!resolved) {
-            m_run.browserMissing = true;
-            outcome = Launched::BrowserMissing;
+            m_run.halted = true;
+            outcome = Launched::Halted;
             m_ui.messageBox(missingBrowserMessage(browser));
             return;
         }
@@ -174,12 +174,21 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             m_run.tally.unpassable << address;
             return;
         }
-        switch (m_waits.delivery(*pid, *windows, m_run.progress.browser)) {
+        QString dialogTitle;
+        switch (m_waits.delivery(*pid, *windows, m_run.progress.browser, &dialogTitle)) {
         case RunWaits::Delivery::HandedOver:
             outcome = Launched::HandedOver;
             break;
         case RunWaits::Delivery::WindowUp:
             outcome = Launched::WindowUp;
+            break;
+        case RunWaits::Delivery::DialogOnly:
+            // It would show the same for every address: stop here and say so.
+            outcome = Launched::Halted;
+            m_run.halted = true;
+            m_run.tally.dialogAddress = address;
+            m_run.tally.dialogBrowser = m_run.progress.browser;
+            m_run.tally.dialogTitle = dialogTitle;
             break;
         case RunWaits::Delivery::NotConfirmed:
             outcome = Launched::NotConfirmed;

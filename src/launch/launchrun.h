@@ -57,12 +57,13 @@ private:
         QByteArray addressBytes;
         /// The default browser's windows, placed once more at the end.
         std::optional<std::pair<BrowserWindows, ShowState>> finalPlacement;
-        /// The chosen browser is not installed: nothing more is started.
-        bool browserMissing = false;
+        /// The chosen browser is not installed, or shows only a message:
+        /// nothing more is started.
+        bool halted = false;
         bool stopRequested = false;
         bool paused = false;
     };
-    enum class Launched { HandedOver, WindowUp, Skipped, BrowserMissing, NotConfirmed };
+    enum class Launched { HandedOver, WindowUp, Skipped, Halted, NotConfirmed };
 
     void openEach(Procedure &procedure);
     bool confirmLargeRun(Browser browser);

@@ -47,6 +47,12 @@ QString itOrThem(qsizetype count)
 QString whereItEnded(const RunTally &tally)
 {
     QStringList parts;
+    if (!tally.dialogAddress.isEmpty()) {
+        parts << QStringLiteral(
+                     "%1 showed a message instead of the page: %2\nThe run stopped at this address, "
+                     "which was not opened:\n%3")
+                     .arg(tally.dialogBrowser, tally.dialogTitle, listed({tally.dialogAddress}));
+    }
     if (tally.stoppedByUserAfter >= 0) {
         parts << QStringLiteral("You stopped the run after %1 of %2. To go on, start again from item %3.")
                      .arg(tally.stoppedByUserAfter)

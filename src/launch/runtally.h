@@ -25,6 +25,11 @@ struct RunTally
     QStringList elsewhere;
     /// Delivered, but no window appeared to place.
     QStringList notPlaced;
+    /// The browser showed only a message (a dialog) for this address, and
+    /// the run stopped there: the browser's name, the dialog's title.
+    QString dialogAddress;
+    QString dialogBrowser;
+    QString dialogTitle;
 
     /// Addresses the run did not start, for the progress window.
     qsizetype skipped() const { return optionLike.size() + blank + unpassable.size(); }

@@ -18,7 +18,8 @@ RunWaits::RunWaits(UiServices &ui, Clock &clock, BrowserLauncher &launcher, Wind
 {
 }
 
-RunWaits::Delivery RunWaits::delivery(qint64 pid, const BrowserWindows &windows, const QString &browserName)
+RunWaits::Delivery RunWaits::delivery(qint64 pid, const BrowserWindows &windows, const QString &browserName,
+                                      QString *dialogTitle)
 {
     // Until then the browser may drop or reorder what comes next.
     const qint64 start = m_clock.nowMs();
@@ -27,17 +28,33 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const BrowserWindows &windows,
     // windows, a walk over the X server, are looked at less often.
     int pollMs = 1;
     qint64 nextWalk = start + kWindowWalkMs;
+    qint64 dialogSince = -1;
     for (;;) {
         if (!m_launcher.running(pid))
             return Delivery::HandedOver;
         if (m_clock.nowMs() >= nextWalk) {
             nextWalk = m_clock.nowMs() + kWindowWalkMs;
-            for (const TopLevelWindow &window : m_windows.topLevelWindows()) {
-                if (window.pid == pid && window.visible && windows.hasClass(window)) {
-                    // Its first window is up; give it a moment to take more.
-                    idleFor(kSettleMs);
-                    return Delivery::WindowUp;
-                }
+            const std::vector<TopLevelWindow> all = m_windows.topLevelWindows();
+            const auto own = [&](const TopLevelWindow &w) {
+                return w.pid == pid && w.visible && windows.hasClass(w);
+            };
+            const auto page = std::find_if(all.begin(), all.end(), [&](const TopLevelWindow &w) {
+                return own(w) && !w.dialog && !w.owned;
+            });
+            if (page != all.end()) {
+                // Its first window is up; give it a moment to take more.
+                idleFor(kSettleMs);
+                return Delivery::WindowUp;
+            }
+            const auto dialog = std::find_if(all.begin(), all.end(), own);
+            if (dialog == all.end()) {
+                dialogSince = -1;
+            } else if (dialogSince < 0) {
+                dialogSince = m_clock.nowMs();
+            } else if (m_clock.nowMs() - dialogSince >= kDialogOnlyMs) {
+                if (dialogTitle)
+                    *dialogTitle = dialog->title;
+                return Delivery::DialogOnly;
             }
         }
         if (m_clock.nowMs() >= deadline || m_stopRequested)

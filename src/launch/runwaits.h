@@ -34,11 +34,18 @@ public:
     RunWaits(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
              const bool &stopRequested, Report report);
 
-    enum class Delivery { HandedOver, WindowUp, NotConfirmed };
+    /// How long the started program may show only a dialog before the run
+    /// takes it for a message instead of the page.
+    static constexpr int kDialogOnlyMs = 2000;
+
+    enum class Delivery { HandedOver, WindowUp, DialogOnly, NotConfirmed };
     /// Until the started program \a pid has handed its address to the running
     /// browser and ended, or has become the browser (a window of its own is
-    /// up); NotConfirmed after kWindowWaitMs or on a stop.
-    Delivery delivery(qint64 pid, const BrowserWindows &windows, const QString &browserName);
+    /// up; a dialog is none); DialogOnly when it shows nothing but a dialog,
+    /// whose title goes to \a dialogTitle; NotConfirmed after kWindowWaitMs
+    /// or on a stop.
+    Delivery delivery(qint64 pid, const BrowserWindows &windows, const QString &browserName,
+                      QString *dialogTitle = nullptr);
 
     enum class Placement { Placed, TimedOut, Stopped };
     /// Tries \a place (a labelled step) until it finds a window, for

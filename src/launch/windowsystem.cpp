@@ -36,7 +36,7 @@ bool BrowserWindows::matches(const TopLevelWindow &window) const
 
 bool isCandidateWindow(const TopLevelWindow &window)
 {
-    return !window.title.isEmpty() && window.visible && !window.owned;
+    return !window.title.isEmpty() && window.visible && !window.owned && !window.dialog;
 }
 
 bool maximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)

@@ -23,6 +23,8 @@ struct TopLevelWindow
     QString className;
     /// _NET_WM_PID; 0 when the window does not say.
     qint64 pid = 0;
+    /// A dialog by its type or a modal window: a message, never the page.
+    bool dialog = false;
 };
 
 /// Which windows belong to a started browser: the class names it may give

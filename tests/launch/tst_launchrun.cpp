@@ -86,6 +86,8 @@ private Q_SLOTS:
     void itemsRemovedMidRunAreReported();
     void pauseUsesTheMonotonicClock();
     void deliveryIsConfirmedBeforeTheNextAddress();
+    void aDialogIsNoDelivery_data();
+    void aDialogIsNoDelivery();
     void addressesNoProgramCanTakeAreReported();
     void browserOnAnotherDisplayEndsTheWaitAtOnce();
     void placementRules();
@@ -411,6 +413,45 @@ void TestLaunchRun::deliveryIsConfirmedBeforeTheNextAddress()
     QVERIFY2(summary.startsWith(QStringLiteral("For 1 address the browser did not confirm within 30 seconds "
                                                "that it took it:\nb")),
              qPrintable(summary));
+}
+
+void TestLaunchRun::aDialogIsNoDelivery_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("modalOnly");
+    QTest::newRow("dialog, minimized") << 5 << false;
+    QTest::newRow("dialog, maximized") << 6 << false;
+    QTest::newRow("transient window, default state") << 4 << true;
+}
+
+void TestLaunchRun::aDialogIsNoDelivery()
+{
+    QFETCH(int, state);
+    QFETCH(bool, modalOnly);
+    // Firefox stuck on its start-up question: every start shows "Close
+    // Firefox" of the browser's class and process, and nothing else.
+    Harness h;
+    h.choose(3, state);
+    h.launcher.keepRunning = true;
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
+        TopLevelWindow message = window(7, QStringLiteral("Close Firefox"), true, modalOnly,
+                                        QStringLiteral("browser"), launch.pid);
+        message.dialog = !modalOnly;
+        h.windows.windows.push_back(message);
+    };
+    for (const char *address : {"a", "b", "c"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.run.openAll();
+    // Not taken for the browser's window, never placed, and not tried again.
+    QCOMPARE(h.launchedAddresses(), QStringList{QStringLiteral("a")});
+    QVERIFY(h.windows.placed.empty());
+    QCOMPARE(h.ui.plainMessages().size(), 1);
+    QVERIFY2(h.ui.plainMessages()[0].startsWith(
+                 QStringLiteral("Firefox showed a message instead of the page: Close Firefox\nThe run stopped at "
+                                "this address, which was not opened:\na")),
+             qPrintable(h.ui.plainMessages()[0]));
+    // It took about the time a dialog is given, not the whole wait.
+    QVERIFY(h.clock.now - 1'000 < kWindowWaitMs);
 }
 
 void TestLaunchRun::addressesNoProgramCanTakeAreReported()

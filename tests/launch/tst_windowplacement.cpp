@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <map>
+
 using namespace zd;
 using zd::test::TestWindows;
 using zd::test::TitleKind;
@@ -15,6 +17,7 @@ class TestWindowPlacement : public QObject
 private Q_SLOTS:
     void initTestCase();
     void titlesAndCandidates();
+    void dialogsAreNoCandidates();
     void maximizePlacesEveryCandidateAndOnlyThem();
     void minimizeThenMaximizeBringsBack();
     void noMatchChangesNothing();
@@ -58,6 +61,32 @@ void TestWindowPlacement::titlesAndCandidates()
         return std::find_if(list.begin(), list.end(), [id](const TopLevelWindow &w) { return w.id == id; });
     };
     QVERIFY(position(upper) < position(lower));
+}
+
+void TestWindowPlacement::dialogsAreNoCandidates()
+{
+    // A browser's message ("Close Firefox"): of its class, titled with its
+    // word, but a dialog by type or a modal window.
+    TestWindows x;
+    x.setClassName("firefox-esr");
+    const xcb_window_t page = x.create("Start — Mozilla Firefox");
+    x.setWindowType("_NET_WM_WINDOW_TYPE_DIALOG");
+    const xcb_window_t typed = x.create("Close Firefox");
+    x.setWindowType("");
+    x.setInitialState("_NET_WM_STATE_MODAL");
+    const xcb_window_t modal = x.create("Firefox - Choose User Profile");
+    XcbWindowSystem windows;
+    std::map<WindowId, TopLevelWindow> byId;
+    for (const TopLevelWindow &w : windows.topLevelWindows())
+        byId[w.id] = w;
+    QVERIFY(!byId[page].dialog && isCandidateWindow(byId[page]));
+    QVERIFY(byId[typed].dialog && !isCandidateWindow(byId[typed]));
+    QVERIFY(byId[modal].dialog && !isCandidateWindow(byId[modal]));
+    QVERIFY(maximizeMatchingWindows(
+        windows, BrowserWindows{QStringLiteral("Firefox"), {QStringLiteral("firefox-esr")}}));
+    QVERIFY(x.waitUntil([&] { return x.maximized(page); }));
+    QVERIFY(!x.maximized(typed));
+    QVERIFY(!x.maximized(modal));
 }
 
 void TestWindowPlacement::maximizePlacesEveryCandidateAndOnlyThem()

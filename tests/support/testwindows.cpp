@@ -83,6 +83,16 @@ xcb_window_t TestWindows::create(const std::string &title, TitleKind kind, bool 
     const uint32_t pid = static_cast<uint32_t>(getpid());
     xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
                         &pid);
+    if (!m_type.empty()) {
+        const xcb_atom_t type = atom(m_type.c_str());
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
+                            32, 1, &type);
+    }
+    if (!m_state.empty()) {
+        const xcb_atom_t state = atom(m_state.c_str());
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1,
+                            &state);
+    }
     m_created.push_back(window);
     if (map) {
         xcb_map_window(m_c, window);

@@ -21,6 +21,11 @@ public:
     bool connected() const { return m_c != nullptr; }
     /// The WM_CLASS instance name of windows created from now on.
     void setClassName(const std::string &name) { m_className = name; }
+    /// The _NET_WM_WINDOW_TYPE ("_NET_WM_WINDOW_TYPE_DIALOG") and a
+    /// _NET_WM_STATE atom ("_NET_WM_STATE_MODAL") of windows created from
+    /// now on; empty: none.
+    void setWindowType(const std::string &type) { m_type = type; }
+    void setInitialState(const std::string &state) { m_state = state; }
 
     /// Creates a window; mapped windows are waited for until the window
     /// manager lists them.
@@ -57,6 +62,8 @@ private:
     xcb_window_t m_root = 0;
     std::vector<xcb_window_t> m_created;
     std::string m_className = "zdtest";
+    std::string m_type;
+    std::string m_state;
 };
 
 } // namespace zd::test

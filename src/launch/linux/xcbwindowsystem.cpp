@@ -96,7 +96,7 @@ namespace {
 // One window's properties, asked for before any answer is read.
 struct Cookies
 {
-    xcb_get_property_cookie_t netName, wmName, state, transient, wmClass, pid;
+    xcb_get_property_cookie_t netName, wmName, state, transient, wmClass, pid, type, netState;
 };
 
 // _NET_WM_NAME, else WM_NAME in whichever encoding it has.
@@ -123,6 +123,25 @@ QString titleFrom(XcbWindowSystem::Connection &conn, const Cookies &cookies)
     return title;
 }
 
+// _NET_WM_WINDOW_TYPE names a dialog, or _NET_WM_STATE holds MODAL.
+bool isDialog(XcbWindowSystem::Connection &conn, const Cookies &cookies)
+{
+    bool dialog = false;
+    xcb_ewmh_get_atoms_reply_t types;
+    if (xcb_ewmh_get_wm_window_type_reply(&conn.ewmh, cookies.type, &types, nullptr)) {
+        for (uint32_t i = 0; i < types.atoms_len; ++i)
+            dialog = dialog || types.atoms[i] == conn.ewmh._NET_WM_WINDOW_TYPE_DIALOG;
+        xcb_ewmh_get_atoms_reply_wipe(&types);
+    }
+    xcb_ewmh_get_atoms_reply_t states;
+    if (xcb_ewmh_get_wm_state_reply(&conn.ewmh, cookies.netState, &states, nullptr)) {
+        for (uint32_t i = 0; i < states.atoms_len; ++i)
+            dialog = dialog || states.atoms[i] == conn.ewmh._NET_WM_STATE_MODAL;
+        xcb_ewmh_get_atoms_reply_wipe(&states);
+    }
+    return dialog;
+}
+
 TopLevelWindow windowFrom(XcbWindowSystem::Connection &conn, xcb_window_t id, const Cookies &cookies)
 {
     TopLevelWindow window;
@@ -147,6 +166,7 @@ TopLevelWindow windowFrom(XcbWindowSystem::Connection &conn, xcb_window_t id, co
     uint32_t pid = 0;
     if (xcb_ewmh_get_wm_pid_reply(&conn.ewmh, cookies.pid, &pid, nullptr))
         window.pid = pid;
+    window.dialog = isDialog(conn, cookies);
     return window;
 }
 
@@ -174,7 +194,8 @@ std::vector<TopLevelWindow> XcbWindowSystem::topLevelWindows()
         cookies.push_back({xcb_ewmh_get_wm_name(&conn->ewmh, id), xcb_icccm_get_wm_name(conn->c, id),
                            xcb_get_property(conn->c, 0, id, conn->wmState, conn->wmState, 0, 2),
                            xcb_icccm_get_wm_transient_for(conn->c, id), xcb_icccm_get_wm_class(conn->c, id),
-                           xcb_ewmh_get_wm_pid(&conn->ewmh, id)});
+                           xcb_ewmh_get_wm_pid(&conn->ewmh, id), xcb_ewmh_get_wm_window_type(&conn->ewmh, id),
+                           xcb_ewmh_get_wm_state(&conn->ewmh, id)});
     }
     result.reserve(ids.size());
     for (size_t i = 0; i < ids.size(); ++i)
