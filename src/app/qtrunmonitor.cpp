@@ -157,10 +157,12 @@ void QtRunMonitor::show(const RunProgress &state)
     setTextIfNew(m_heading, QStringLiteral("Opening %1 of %2 in %3")
                                 .arg(groupedNumber(state.index), groupedNumber(state.count), state.browser));
     m_address->setText(m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, kAddressWidth));
-    m_waiting->setText(
-        state.waitingFor.isEmpty()
-            ? QString()
-            : QStringLiteral("waiting for %1, %2 s").arg(state.waitingFor).arg(state.waitedMs / 1000));
+    if (state.paused)
+        m_waiting->setText(QStringLiteral("Paused for %1 s").arg(state.waitedMs / 1000));
+    else if (state.waitingFor.isEmpty())
+        m_waiting->clear();
+    else
+        m_waiting->setText(QStringLiteral("waiting for %1, %2 s").arg(state.waitingFor).arg(state.waitedMs / 1000));
     m_bar->setRange(0, qMax(state.count, 1));
     m_bar->setValue(state.index);
     setTextIfNew(m_counts, QStringLiteral("Skipped: %1   Not confirmed: %2   Delay between sites: %3 s")

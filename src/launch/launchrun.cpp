@@ -9,6 +9,8 @@
 
 #include <QScopeGuard>
 
+#include <utility>
+
 namespace zd {
 
 namespace {
@@ -49,13 +51,21 @@ void LaunchRun::openAll()
     m_running = true;
     const auto notRunning = qScopeGuard([this] { m_running = false; });
     m_run = RunState{};
-    // The progress window goes however the run ends.
-    const auto finished = qScopeGuard([this] { m_monitor.finished(); });
+    // The progress window goes however the run ends, before its last word.
+    bool monitorDone = false;
+    const auto finishMonitor = [&] {
+        if (!std::exchange(monitorDone, true))
+            m_monitor.finished();
+    };
+    const auto finished = qScopeGuard(finishMonitor);
     Procedure procedure(m_ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")));
-    if (m_list.count() > 0)
-        openEach(procedure);
-    else
+    // With no browser chosen every address would be skipped: the run ends
+    // at once and silently, without asking first.
+    if (m_list.count() == 0)
         procedure.step(168, [&] { m_ui.messageBox(QStringLiteral("No sites added.")); });
+    else if (browserChosen())
+        openEach(procedure);
+    finishMonitor();
     procedure.step(170, [&] {
         const QString message = closingMessage(m_run.tally);
         if (!message.isEmpty())
@@ -268,6 +278,12 @@ void LaunchRun::placeDefaultBrowserWindows(const BrowserWindows &windows, ShowSt
         minimizeMatchingWindows(m_windows, windows);
     else
         maximizeMatchingWindows(m_windows, windows);
+}
+
+bool LaunchRun::browserChosen() const
+{
+    return m_options.isSelected(Option::InternetExplorer) || m_options.isSelected(Option::Chrome)
+           || m_options.isSelected(Option::Firefox);
 }
 
 Browser LaunchRun::chosenBrowser() const

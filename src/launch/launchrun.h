@@ -77,6 +77,7 @@ private:
     void openInDefaultBrowser(Procedure &procedure, const QString &address);
     void placeDefaultBrowserWindows(const BrowserWindows &windows, ShowState state);
     void waitBetweenSites(Browser browser, qint64 launchedAt);
+    bool browserChosen() const;
     Browser chosenBrowser() const;
     double delayFor(Browser browser) const;
     void report(const QString &waitingFor = {}, qint64 waitedMs = 0);

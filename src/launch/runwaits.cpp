@@ -103,8 +103,9 @@ void RunWaits::idleFor(int ms)
 
 void RunWaits::whilePaused(const bool &paused)
 {
+    const qint64 start = m_clock.nowMs();
     while (paused && !m_stopRequested) {
-        m_report(QStringLiteral("you to resume"), 0);
+        m_report(QStringLiteral("you to resume"), m_clock.nowMs() - start);
         m_ui.idle(kReportMs);
     }
 }

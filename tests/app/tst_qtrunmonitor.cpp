@@ -100,6 +100,17 @@ void TestQtRunMonitor::buttonsStopAndPause()
     QTest::mouseClick(monitor.progressWindow()->findChild<QPushButton *>(QStringLiteral("Stop")),
                       Qt::LeftButton);
     QCOMPARE(stops, 1);
+    // Paused, it says so and for how long.
+    RunProgress paused = at(3);
+    paused.paused = true;
+    paused.waitingFor = QStringLiteral("you to resume");
+    paused.waitedMs = 3'400;
+    clock.now += 1000;
+    monitor.progress(paused);
+    QStringList texts;
+    for (const QLabel *label : monitor.progressWindow()->findChildren<QLabel *>())
+        texts << label->text();
+    QVERIFY2(texts.contains(QStringLiteral("Paused for 3 s")), qPrintable(texts.join(QLatin1Char('|'))));
 }
 
 void TestQtRunMonitor::confirmationOffersTheDelay()

@@ -34,6 +34,8 @@ public:
     std::function<void()> onPump;
     /// Advanced by idle(), when set.
     std::function<void(int)> onIdle;
+    /// Runs when a box is shown, before it is recorded.
+    std::function<void(const QString &prompt)> onMessage;
 
     /// Files that loadCustomPointer() accepts as pictures.
     QStringList pointerImages;
@@ -51,6 +53,8 @@ public:
             --failingMessages;
             throw Failure(QStringLiteral("Boom"));
         }
+        if (onMessage)
+            onMessage(prompt);
         messages.push_back({prompt, style, title});
         if (style != MessageStyle::YesNo)
             return MessageResult::Ok;

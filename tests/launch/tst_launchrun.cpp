@@ -230,10 +230,13 @@ void TestLaunchRun::lowerCaseTitleDoesNotEndTheWait()
 void TestLaunchRun::noBrowserChosenSkipsSilently()
 {
     Harness h;
-    h.list.appendSite(QStringLiteral("a"));
+    // More than a large run: nothing is asked either, as nothing would start.
+    for (int i = 0; i <= LaunchRun::kConfirmAbove; ++i)
+        h.list.appendSite(QStringLiteral("a"));
     h.run.openAll();
     QVERIFY(h.launcher.launches.empty());
     QVERIFY(h.ui.messages.empty());
+    QVERIFY(h.monitor.asked.empty());
     QVERIFY(nextClickStartsARun(h));
 }
 
@@ -433,6 +436,9 @@ void TestLaunchRun::aDialogIsNoDelivery()
     Harness h;
     h.choose(3, state);
     h.launcher.keepRunning = true;
+    // The progress window is gone before the closing message shows.
+    int finishedAtMessage = -1;
+    h.ui.onMessage = [&](const QString &) { finishedAtMessage = h.monitor.finishedCalls; };
     h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
         TopLevelWindow message = window(7, QStringLiteral("Close Firefox"), true, modalOnly,
                                         QStringLiteral("browser"), launch.pid);
@@ -452,6 +458,8 @@ void TestLaunchRun::aDialogIsNoDelivery()
              qPrintable(h.ui.plainMessages()[0]));
     // It took about the time a dialog is given, not the whole wait.
     QVERIFY(h.clock.now - 1'000 < kWindowWaitMs);
+    QCOMPARE(finishedAtMessage, 1);
+    QCOMPARE(h.monitor.finishedCalls, 1);
 }
 
 void TestLaunchRun::addressesNoProgramCanTakeAreReported()
