@@ -30,6 +30,9 @@ struct ResolvedBrowser
     /// The WM_CLASS names its windows carry: the program's own name and its
     /// desktop entry's StartupWMClass.
     QStringList windowClasses;
+    /// Why the desktop's default entry was passed over for this one, for
+    /// the closing message; empty when it was not.
+    QString note;
 };
 
 /// Finds and starts the chosen browser.

@@ -169,8 +169,11 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             outcome = *refused;
             return;
         }
-        if (!m_run.resolved.contains(browser))
+        if (!m_run.resolved.contains(browser)) {
             m_run.resolved.insert(browser, m_launcher.resolve(browser));
+            if (const auto &found = m_run.resolved[browser])
+                m_run.tally.browserNote = found->note;
+        }
         const std::optional<ResolvedBrowser> &resolved = m_run.resolved[browser];
         if (!resolved) {
             m_run.halted = true;

@@ -122,7 +122,7 @@ QString notConfirmedOrPlaced(const RunTally &tally)
 
 QString closingMessage(const RunTally &tally)
 {
-    QStringList parts{whereItEnded(tally), notStarted(tally), notConfirmedOrPlaced(tally)};
+    QStringList parts{whereItEnded(tally), notStarted(tally), notConfirmedOrPlaced(tally), tally.browserNote};
     parts.removeAll(QString());
     return parts.join(QStringLiteral("\n\n"));
 }

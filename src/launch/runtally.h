@@ -30,6 +30,8 @@ struct RunTally
     QString dialogAddress;
     QString dialogBrowser;
     QString dialogTitle;
+    /// What the run should say about the browser it chose.
+    QString browserNote;
 
     /// Addresses the run did not start, for the progress window.
     qsizetype skipped() const { return optionLike.size() + blank + unpassable.size(); }

@@ -88,7 +88,8 @@ public:
     }
     /// A desktop default browser: xdg-settings answers with an entry whose
     /// Exec line starts the fake.
-    void installDefaultBrowser(const QString &exec)
+    void installDefaultBrowser(const QString &exec,
+                               const QByteArray &declares = "Categories=Network;WebBrowser;\n")
     {
         QFile script(bin() + QStringLiteral("/xdg-settings"));
         QVERIFY(script.open(QIODevice::WriteOnly));
@@ -98,7 +99,8 @@ public:
         QFile entry(m_dir.filePath(QStringLiteral("share/applications/fakeweb.desktop")));
         QVERIFY(entry.open(QIODevice::WriteOnly));
         entry.write("[Desktop Entry]\nType=Application\nName=Fake Web\nExec=" + exec.toUtf8()
-                    + "\nStartupWMClass=FakeWebWindows\n[Desktop Action New]\nExec=wrong %u\n");
+                    + "\nStartupWMClass=FakeWebWindows\n" + declares
+                    + "[Desktop Action New]\nExec=wrong %u\n");
     }
 
 private:
@@ -134,6 +136,8 @@ private Q_SLOTS:
     void desktopExecLines_data();
     void desktopExecLines();
     void defaultBrowserFromDesktopEntry();
+    void onlyAWebBrowserIsTheDefault_data();
+    void onlyAWebBrowserIsTheDefault();
     void hostileAddressesArriveAsOneArgument();
     void browserInheritsNothingOfOurs();
     void endToEnd_data();
@@ -238,6 +242,55 @@ void TestBrowsers::defaultBrowserFromDesktopEntry()
     ResolvedBrowser gone = *browser;
     gone.program = sandbox.log() + QStringLiteral(".missing");
     QVERIFY(!launcher.start(gone, QByteArrayLiteral("www.site.org")));
+}
+
+void TestBrowsers::onlyAWebBrowserIsTheDefault_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QByteArray>("declares");
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("a browser") << "fakeweb %u" << QByteArray("Categories=Network;WebBrowser;\n") << "fakeweb"
+                               << "";
+    QTest::newRow("a handler of web addresses")
+        << "fakeweb %u" << QByteArray("MimeType=text/html;x-scheme-handler/http;\n") << "fakeweb"
+        << "";
+    QTest::newRow("no %u in Exec") << "fakeweb --new-tab" << QByteArray("Categories=WebBrowser;\n")
+                                   << "fakeweb"
+                                   << "";
+    QTest::newRow("a terminal program")
+        << "fakeweb %F" << QByteArray("Terminal=true\nCategories=Utility;TextEditor;WebBrowser;\n")
+        << "firefox"
+        << "The desktop's default web browser, fakeweb.desktop, was passed over: it runs in a terminal.";
+    QTest::newRow("a text editor")
+        << "fakeweb %F" << QByteArray("Categories=Utility;TextEditor;\nMimeType=text/plain;\n") << "firefox"
+        << "The desktop's default web browser, fakeweb.desktop, was passed over: it is not a web browser.";
+}
+
+void TestBrowsers::onlyAWebBrowserIsTheDefault()
+{
+    QFETCH(QString, exec);
+    QFETCH(QByteArray, declares);
+    QFETCH(QString, program);
+    QFETCH(QString, note);
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("fakeweb"));
+    sandbox.install(QStringLiteral("firefox"));
+    sandbox.installDefaultBrowser(exec, declares);
+    ProcessBrowserLauncher launcher;
+    const std::optional<ResolvedBrowser> browser = launcher.resolve(Browser::Default);
+    QVERIFY(browser);
+    QCOMPARE(QFileInfo(browser->program).fileName(), program);
+    QCOMPARE(browser->note, note);
+    // The run says which entry it passed over, and why.
+    RunHarness h;
+    h.choices.select(Option::InternetExplorer);
+    h.choices.select(Option::SameState);
+    h.list.appendSite(QStringLiteral("www.site.org"));
+    h.run.openAll();
+    QTRY_COMPARE(readLog(sandbox.log()).size(), 1);
+    QCOMPARE(readLog(sandbox.log()).first().last(), QStringLiteral("www.site.org"));
+    QCOMPARE(h.ui.plainMessages(), note.isEmpty() ? QStringList() : QStringList{note});
 }
 
 void TestBrowsers::hostileAddressesArriveAsOneArgument()

@@ -168,7 +168,7 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::firstOnPath(const QString
         if (path.isEmpty())
             continue;
         const QString entry = findDesktopEntry(name + QStringLiteral(".desktop"));
-        ResolvedBrowser browser{path, {}, {}, titleWordFor(name), windowClassesOf(path, entry)};
+        ResolvedBrowser browser{path, {}, {}, titleWordFor(name), windowClassesOf(path, entry), {}};
         // A name may be a distribution's wrapper for another of the same
         // browser (Debian's "firefox" starts firefox-esr): their windows
         // carry the other name.
@@ -181,7 +181,27 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::firstOnPath(const QString
     return std::nullopt;
 }
 
-std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser()
+// Why a desktop entry is no web browser to start with an address; "" when
+// it is one: no terminal, and a web browser by its category or by the
+// addresses it declares it opens.
+QString notABrowser(const QString &entry)
+{
+    if (desktopEntryValue(entry, QStringLiteral("Terminal"))
+            .trimmed()
+            .compare(QLatin1String("true"), Qt::CaseInsensitive)
+        == 0)
+        return QStringLiteral("it runs in a terminal");
+    const QStringList categories =
+        desktopEntryValue(entry, QStringLiteral("Categories")).split(QLatin1Char(';'));
+    const QStringList types = desktopEntryValue(entry, QStringLiteral("MimeType")).split(QLatin1Char(';'));
+    if (!categories.contains(QStringLiteral("WebBrowser"))
+        && !types.contains(QStringLiteral("x-scheme-handler/http"))
+        && !types.contains(QStringLiteral("x-scheme-handler/https")))
+        return QStringLiteral("it is not a web browser");
+    return {};
+}
+
+std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser(QString *passedOver)
 {
     const QString xdgSettings = QStandardPaths::findExecutable(QStringLiteral("xdg-settings"));
     if (xdgSettings.isEmpty())
@@ -194,13 +214,18 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser()
     if (id.isEmpty())
         return std::nullopt;
     const QString entry = findDesktopEntry(id);
+    if (const QString why = notABrowser(entry); !entry.isEmpty() && !why.isEmpty()) {
+        *passedOver =
+            QStringLiteral("The desktop's default web browser, %1, was passed over: %2.").arg(id, why);
+        return std::nullopt;
+    }
     QStringList exec = splitDesktopExec(desktopEntryValue(entry, QStringLiteral("Exec")));
     if (exec.isEmpty() || exec.first().isEmpty())
         return std::nullopt;
     const QString program = QStandardPaths::findExecutable(exec.takeFirst());
     if (program.isEmpty())
         return std::nullopt;
-    ResolvedBrowser browser{program, {}, {}, titleWordFor(program), windowClassesOf(program, entry)};
+    ResolvedBrowser browser{program, {}, {}, titleWordFor(program), windowClassesOf(program, entry), {}};
     const qsizetype slot = exec.indexOf(QString());
     if (slot < 0) {
         browser.argumentsBefore = exec;
@@ -215,9 +240,14 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser()
 std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(Browser browser)
 {
     if (browser == Browser::Default) {
-        if (auto found = defaultBrowser())
+        QString passedOver;
+        if (auto found = defaultBrowser(&passedOver))
             return found;
-        return firstOnPath(candidatePrograms(Browser::Chrome) + candidatePrograms(Browser::Firefox));
+        std::optional<ResolvedBrowser> fallback =
+            firstOnPath(candidatePrograms(Browser::Chrome) + candidatePrograms(Browser::Firefox));
+        if (fallback)
+            fallback->note = passedOver;
+        return fallback;
     }
     return firstOnPath(candidatePrograms(browser));
 }

@@ -16,7 +16,7 @@ public:
     bool running(qint64 pid) override;
 
 private:
-    std::optional<ResolvedBrowser> defaultBrowser();
+    std::optional<ResolvedBrowser> defaultBrowser(QString *passedOver);
     std::optional<ResolvedBrowser> firstOnPath(const QStringList &names);
 
     // Empty and private: a bare name ("home") is never found as a file.
