@@ -17,10 +17,26 @@
 #include "sitelist/linux/qtfiledialogs.h"
 #include "sitelist/sitelistmodel.h"
 
+#include "app/commandline.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    // Read before the application exists, so that --help and --version need
+    // no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const zd::CommandLine commandLine = zd::parseCommandLine(arguments, QDir::currentPath());
+    if (commandLine.exitCode) {
+        std::fputs(commandLine.text.toLocal8Bit().constData(), *commandLine.exitCode == 0 ? stdout : stderr);
+        return *commandLine.exitCode;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(zd::kProductName);
     QApplication::setOrganizationName(zd::kSettingsApplication);
@@ -50,5 +66,7 @@ int main(int argc, char *argv[])
     monitor.setWindow(&form);
     form.initialize();
     form.show();
+    if (!commandLine.files.isEmpty() || commandLine.start)
+        QTimer::singleShot(0, &form, [&] { form.loadFromCommandLine(commandLine.files, commandLine.start); });
     return QApplication::exec();
 }

@@ -266,6 +266,16 @@ void Form1::syncOptionButtons()
         m_options[i]->setChecked(m_choices.isSelected(kAllOptions[i]));
 }
 
+void Form1::loadFromCommandLine(const QStringList &paths, bool start)
+{
+    runHandler([&] {
+        loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths);
+        m_sites.flushPending();
+        if (start)
+            m_services.launch.openAll();
+    });
+}
+
 int Form1::selectedIndex() const
 {
     return m_list->selectedRow() + 1;

@@ -55,6 +55,10 @@ public:
     /// The start-up steps, each reported on failure; run before show().
     void initialize();
 
+    /// Loads site-list files named on the command line, as a drop loads
+    /// them; then starts opening when \a start is set.
+    void loadFromCommandLine(const QStringList &paths, bool start);
+
     /// The selected item's index from 1, or 0 for none.
     int selectedIndex() const;
 

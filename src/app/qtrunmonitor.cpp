@@ -162,7 +162,8 @@ void QtRunMonitor::show(const RunProgress &state)
     else if (state.waitingFor.isEmpty())
         m_waiting->clear();
     else
-        m_waiting->setText(QStringLiteral("waiting for %1, %2 s").arg(state.waitingFor).arg(state.waitedMs / 1000));
+        m_waiting->setText(
+            QStringLiteral("waiting for %1, %2 s").arg(state.waitingFor).arg(state.waitedMs / 1000));
     m_bar->setRange(0, qMax(state.count, 1));
     m_bar->setValue(state.index);
     setTextIfNew(m_counts, QStringLiteral("Skipped: %1   Not confirmed: %2   Delay between sites: %3 s")

@@ -106,6 +106,7 @@ private Q_SLOTS:
     void optionButtonsSaveTheirGroup();
     void buttonsReachTheirHandlers();
     void droppedFilesAreLoaded();
+    void commandLineFilesAreLoadedThenStarted();
     void millionItemsStayInOneView();
     void listViewSelection_data();
     void listViewSelection();
@@ -540,6 +541,24 @@ void TestForm1::droppedFilesAreLoaded()
     QCoreApplication::sendEvent(viewport, &drop);
     QCOMPARE(h.sites.count(), 1);
     QCOMPARE(h.sites.text(1), QStringLiteral("http://dropped/"));
+}
+
+void TestForm1::commandLineFilesAreLoadedThenStarted()
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("one.txt"));
+    const QString second = dir.filePath(QStringLiteral("two.txt"));
+    QVERIFY(writeTestFile(first, "http://one/\r\n"));
+    QVERIFY(writeTestFile(second, "http://two/\r\n"));
+    Harness h;
+    h.ui.onIdle = [&](int ms) { h.clock.now += ms; };
+    h.choices.select(Option::Firefox);
+    // A missing file is said so; the others are still loaded, in order.
+    h.form.loadFromCommandLine({first, dir.filePath(QStringLiteral("missing.txt")), second}, true);
+    QCOMPARE(zd::test::textsOf(h.sites), (QStringList{"http://one/", "http://two/"}));
+    QCOMPARE(h.ui.plainMessages(), QStringList{QStringLiteral("File not found")});
+    QCOMPARE(h.launcher.launches.size(), size_t(2));
+    QCOMPARE(h.launcher.launches[1].address, QStringLiteral("http://two/"));
 }
 
 void TestForm1::millionItemsStayInOneView()

@@ -48,7 +48,8 @@ public:
     {
         if (!installed.contains(browser))
             return std::nullopt;
-        return ResolvedBrowser{browserChoiceName(browser), {}, {}, installed.value(browser), windowClasses, {}};
+        return ResolvedBrowser{
+            browserChoiceName(browser), {}, {}, installed.value(browser), windowClasses, {}};
     }
     std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &bytes) override
     {

@@ -452,9 +452,9 @@ void TestLaunchRun::aDialogIsNoDelivery()
     QCOMPARE(h.launchedAddresses(), QStringList{QStringLiteral("a")});
     QVERIFY(h.windows.placed.empty());
     QCOMPARE(h.ui.plainMessages().size(), 1);
-    QVERIFY2(h.ui.plainMessages()[0].startsWith(
-                 QStringLiteral("Firefox showed a message instead of the page: Close Firefox\nThe run stopped at "
-                                "this address, which was not opened:\na")),
+    QVERIFY2(h.ui.plainMessages()[0].startsWith(QStringLiteral(
+                 "Firefox showed a message instead of the page: Close Firefox\nThe run stopped at "
+                 "this address, which was not opened:\na")),
              qPrintable(h.ui.plainMessages()[0]));
     // It took about the time a dialog is given, not the whole wait.
     QVERIFY(h.clock.now - 1'000 < kWindowWaitMs);
