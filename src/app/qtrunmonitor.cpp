@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace zd {
@@ -70,7 +71,10 @@ std::optional<double> QtRunMonitor::confirm(int count, const QString &browser, d
 
 void QtRunMonitor::build()
 {
-    auto *window = new QWidget(m_window, Qt::Tool);
+    // Above the browsers' windows, so that Stop stays in reach, without
+    // taking the keyboard from the browser when it shows.
+    auto *window = new QWidget(m_window, Qt::Tool | Qt::WindowStaysOnTopHint);
+    window->setAttribute(Qt::WA_ShowWithoutActivating);
     window->setObjectName(QStringLiteral("RunProgress"));
     window->setWindowTitle(QStringLiteral("Opening sites"));
     window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -104,6 +108,9 @@ void QtRunMonitor::build()
         if (m_stop)
             m_stop();
     });
+    // Esc stops here too, as in the main window.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(escape, &QShortcut::activated, stop, &QPushButton::click);
     for (QLabel *label : {m_heading, m_address, m_waiting, m_counts})
         label->setFixedWidth(kLabelWidth);
     // A fixed size: new texts repaint their labels, nothing lays out again.
@@ -140,6 +147,8 @@ void QtRunMonitor::progress(const RunProgress &state)
         m_progress->show();
     }
     show(state);
+    // A browser that opened a page since may have come up over it.
+    m_progress->raise();
 }
 
 namespace {

@@ -100,6 +100,12 @@ void TestQtRunMonitor::buttonsStopAndPause()
     QTest::mouseClick(monitor.progressWindow()->findChild<QPushButton *>(QStringLiteral("Stop")),
                       Qt::LeftButton);
     QCOMPARE(stops, 1);
+    // It stays above the browsers; Esc in it stops as Stop does.
+    QVERIFY(monitor.progressWindow()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    monitor.progressWindow()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(monitor.progressWindow()));
+    QTest::keyClick(monitor.progressWindow(), Qt::Key_Escape);
+    QCOMPARE(stops, 2);
     // Paused, it says so and for how long.
     RunProgress paused = at(3);
     paused.paused = true;
