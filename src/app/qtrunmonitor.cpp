@@ -1,5 +1,6 @@
 #include "app/qtrunmonitor.h"
 
+#include "core/appinfo.h"
 #include "core/clock.h"
 #include "core/optionchoices.h"
 #include "core/textcodec.h"
@@ -45,7 +46,8 @@ std::optional<double> QtRunMonitor::confirm(int count, const QString &browser, d
 {
     QDialog dialog(m_window);
     dialog.setObjectName(QStringLiteral("ConfirmRun"));
-    dialog.setWindowTitle(QStringLiteral("Zentavia Desk"));
+    // The title every box of the program has.
+    dialog.setWindowTitle(applicationTitleFor(kProductName));
     auto *layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(QStringLiteral("Open %1 sites in %2?").arg(groupedNumber(count), browser)));
     auto *form = new QFormLayout;

@@ -81,13 +81,18 @@ void openRegularFile(QFile &file)
         throw Failure(describeFileError(file, file.fileName(), errno));
 }
 
-QString describeFileError(const QFileDevice &file, const QString &path, int savedErrno)
+QString fileErrorReason(const QFileDevice &file, int savedErrno)
 {
     // Qt's own text is "Unknown error" when a buffered write failed at close.
     QString reason = savedErrno != 0 ? QString::fromLocal8Bit(std::strerror(savedErrno)) : file.errorString();
     if (reason.isEmpty())
         reason = QStringLiteral("Unknown error");
-    return QStringLiteral("%1: %2").arg(reason, path);
+    return reason;
+}
+
+QString describeFileError(const QFileDevice &file, const QString &path, int savedErrno)
+{
+    return QStringLiteral("%1: %2").arg(fileErrorReason(file, savedErrno), path);
 }
 
 void requireRegularOrMissing(const QString &path)

@@ -31,6 +31,8 @@ void openRegularFile(QFile &file);
 /// What went wrong with a file, in words a user can act on: the system's
 /// reason ("No space left on device") and the file's path.
 QString describeFileError(const QFileDevice &file, const QString &path, int savedErrno);
+/// The system's reason alone ("No such file or directory").
+QString fileErrorReason(const QFileDevice &file, int savedErrno);
 
 /// Reads \a file to its end, at most \a chunk bytes at a time, with a turn
 /// of the event loop before each read: \a into(chunk) says where a piece

@@ -105,8 +105,8 @@ bool Extraction::getUrls(const QString &typed)
         temp.emplace(QStringLiteral("%1/HTML1-XXXXXX.tmp").arg(folder));
         errno = 0;
         if (!temp->open())
-            throw Failure(QStringLiteral("Could not create a temporary file for the page in %1")
-                              .arg(describeFileError(*temp, folder, errno)));
+            throw Failure(QStringLiteral("Could not create a temporary file for the page in %1: %2")
+                              .arg(folder, fileErrorReason(*temp, errno)));
     });
     // Without a temporary file nothing was downloaded: the report above said why.
     if (!temp || !temp->isOpen())

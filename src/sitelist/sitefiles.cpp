@@ -187,8 +187,19 @@ void loadListFromTextFiles(UiServices &ui, FileDialogs &dialogs, FileChannel &ch
 void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list, const QStringList &paths)
 {
     Procedure procedure(ui, locationTag(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
-    for (const QString &path : paths)
-        procedure.step(132, [&] { loadSiteFile(ui, channel, list, path); });
+    for (const QString &path : paths) {
+        // Ordinary slips get plain sentences that name the file, not the
+        // error report; the others load.
+        const QFileInfo info(path);
+        if (info.isDir())
+            procedure.step(132, [&] {
+                ui.messageBox(QStringLiteral("%1 is a folder, not a list of sites.").arg(path));
+            });
+        else if (!fileExists(path))
+            procedure.step(132, [&] { ui.messageBox(QStringLiteral("File not found: %1").arg(path)); });
+        else
+            procedure.step(132, [&] { loadSiteFile(ui, channel, list, path); });
+    }
 }
 
 void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &channel, const SiteListModel &list)

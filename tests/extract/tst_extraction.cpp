@@ -527,11 +527,11 @@ void TestExtraction::missingTemporaryFolderIsNamed()
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
     QVERIFY(!extraction.getUrls(QStringLiteral("http://x/")));
     QCOMPARE(run.ui.errorReports().size(), 1);
-    QVERIFY2(run.ui.errorReports()[0].startsWith(
-                 QStringLiteral("Could not create a temporary file for the page in "
-                                "No such file or directory: ")
-                 + m_temp.filePath(QStringLiteral("gone"))),
-             qPrintable(run.ui.errorReports()[0]));
+    QVERIFY2(
+        run.ui.errorReports()[0].startsWith(
+            QStringLiteral("Could not create a temporary file for the page in %1: No such file or directory")
+                .arg(m_temp.filePath(QStringLiteral("gone")))),
+        qPrintable(run.ui.errorReports()[0]));
     QVERIFY(run.ui.plainMessages().isEmpty());
     QVERIFY(downloader.requested.isEmpty());
 }

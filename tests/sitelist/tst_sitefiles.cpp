@@ -281,6 +281,16 @@ void TestSiteFiles::droppedFilesLoadInOrder()
     SiteListModel model;
     loadDroppedFiles(ui, channel, model, {path(QStringLiteral("d2.txt")), path(QStringLiteral("d1.txt"))});
     QCOMPARE(itemsOf(model), (QStringList{"2a", "1a", "1b"}));
+    // A folder and a missing file among them: plain sentences that name
+    // them, no error report; the rest still loads.
+    ui.messages.clear();
+    loadDroppedFiles(ui, channel, model,
+                     {m_dir.path(), path(QStringLiteral("gone.txt")), path(QStringLiteral("d2.txt"))});
+    QCOMPARE(itemsOf(model), (QStringList{"2a", "1a", "1b", "2a"}));
+    QCOMPARE(ui.plainMessages(),
+             (QStringList{m_dir.path() + QStringLiteral(" is a folder, not a list of sites."),
+                          QStringLiteral("File not found: ") + path(QStringLiteral("gone.txt"))}));
+    QVERIFY(ui.errorReports().isEmpty());
 }
 
 void TestSiteFiles::loadAndSaveShareOneChannel()
