@@ -75,32 +75,56 @@ void pasteAddresses(UiServices &ui, SiteSink &list, const QString &text)
     lines.finish();
 }
 
+namespace {
+
+// "2 duplicates removed.", "No duplicates found."
+void tellRemoved(UiServices &ui, qsizetype removed, const char *singular, const char *plural)
+{
+    if (removed == 0)
+        ui.messageBox(QStringLiteral("No %1 found.").arg(QLatin1String(plural)));
+    else
+        ui.messageBox(QStringLiteral("%1 %2 removed.")
+                          .arg(groupedNumber(removed), QLatin1String(removed == 1 ? singular : plural)));
+}
+
+} // namespace
+
 qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
 {
     if (ui.pointer() == Pointer::Hourglass)
         return 0;
-    BusyPointer busy(ui);
-    // Views into the items, sized once: no copies. Only kept items are in
-    // the set, and their text stays put while the list closes up.
-    QSet<QByteArrayView> seen;
-    seen.reserve(list.count());
-    return list.retainIf([&seen](QByteArrayView item) {
-        const qsizetype before = seen.size();
-        seen.insert(item);
-        return seen.size() != before;
-    });
+    qsizetype removed = 0;
+    {
+        BusyPointer busy(ui);
+        // Views into the items, sized once: no copies. Only kept items are in
+        // the set, and their text stays put while the list closes up.
+        QSet<QByteArrayView> seen;
+        seen.reserve(list.count());
+        removed = list.retainIf([&seen](QByteArrayView item) {
+            const qsizetype before = seen.size();
+            seen.insert(item);
+            return seen.size() != before;
+        });
+    }
+    tellRemoved(ui, removed, "duplicate", "duplicates");
+    return removed;
 }
 
 qsizetype removeBlankSites(UiServices &ui, SiteListModel &list)
 {
     if (ui.pointer() == Pointer::Hourglass)
         return 0;
-    BusyPointer busy(ui);
-    return list.retainIf([](QByteArrayView item) {
-        const bool ascii = std::all_of(item.begin(), item.end(), [](char c) { return (c & 0x80) == 0; });
-        // Blanks beyond ASCII (a no-break space, say) count as blank too.
-        return ascii ? !item.trimmed().isEmpty() : !decodeBytes(item).trimmed().isEmpty();
-    });
+    qsizetype removed = 0;
+    {
+        BusyPointer busy(ui);
+        removed = list.retainIf([](QByteArrayView item) {
+            const bool ascii = std::all_of(item.begin(), item.end(), [](char c) { return (c & 0x80) == 0; });
+            // Blanks beyond ASCII (a no-break space, say) count as blank too.
+            return ascii ? !item.trimmed().isEmpty() : !decodeBytes(item).trimmed().isEmpty();
+        });
+    }
+    tellRemoved(ui, removed, "blank line", "blank lines");
+    return removed;
 }
 
 } // namespace zd

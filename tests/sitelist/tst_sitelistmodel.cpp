@@ -219,6 +219,19 @@ void TestSiteListModel::listHelpers()
     else
         QCOMPARE(removeBlankSites(ui, model), before.size() - after.size());
     QCOMPARE(zd::test::textsOf(model), after);
+    // The helpers say what they removed.
+    const qsizetype removed = before.size() - after.size();
+    const auto said = [&](const QString &one, const QString &many) {
+        if (removed == 0)
+            return QStringLiteral("No %1 found.").arg(many);
+        return QStringLiteral("%1 %2 removed.").arg(removed).arg(removed == 1 ? one : many);
+    };
+    if (helper == QLatin1String("duplicates"))
+        QCOMPARE(ui.plainMessages(),
+                 QStringList{said(QStringLiteral("duplicate"), QStringLiteral("duplicates"))});
+    else if (helper == QLatin1String("blanks"))
+        QCOMPARE(ui.plainMessages(),
+                 QStringList{said(QStringLiteral("blank line"), QStringLiteral("blank lines"))});
     QCoreApplication::processEvents();
     QCOMPARE(model.rowCount(), after.size());
     // The busy pointer while it runs, the default after.
