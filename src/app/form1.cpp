@@ -258,6 +258,18 @@ void Form1::addListActions()
     // Delete has its own key handling (any modifier); the menu only shows it.
     add("DeleteSite", QStringLiteral("Delete"), QKeySequence(), [this] { removeSelectedSite(); });
     m_list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // What needs items is offered only when there are some.
+    const auto offerWhatApplies = [this] {
+        const bool any = m_sites.rowCount() > 0;
+        for (QAction *action : m_list->actions()) {
+            if (action->objectName() != QLatin1String("PasteAddresses"))
+                action->setEnabled(any);
+        }
+    };
+    connect(&m_sites, &QAbstractItemModel::rowsInserted, this, offerWhatApplies);
+    connect(&m_sites, &QAbstractItemModel::rowsRemoved, this, offerWhatApplies);
+    connect(&m_sites, &QAbstractItemModel::modelReset, this, offerWhatApplies);
+    offerWhatApplies();
 }
 
 void Form1::syncOptionButtons()

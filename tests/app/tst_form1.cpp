@@ -107,6 +107,7 @@ private Q_SLOTS:
     void buttonsReachTheirHandlers();
     void droppedFilesAreLoaded();
     void commandLineFilesAreLoadedThenStarted();
+    void listActionsApplyOnlyToItems();
     void millionItemsStayInOneView();
     void listViewSelection_data();
     void listViewSelection();
@@ -560,6 +561,25 @@ void TestForm1::commandLineFilesAreLoadedThenStarted()
              QStringList{QStringLiteral("File not found: ") + dir.filePath(QStringLiteral("missing.txt"))});
     QCOMPARE(h.launcher.launches.size(), size_t(2));
     QCOMPARE(h.launcher.launches[1].address, QStringLiteral("http://two/"));
+}
+
+void TestForm1::listActionsApplyOnlyToItems()
+{
+    Harness h;
+    const auto enabled = [&](const char *name) {
+        return h.control<SiteListView>("ListView1")
+            ->findChild<QAction *>(QString::fromLatin1(name))
+            ->isEnabled();
+    };
+    QVERIFY(enabled("PasteAddresses"));
+    for (const char *name : {"RemoveDuplicates", "RemoveBlankLines", "DeleteSite"})
+        QVERIFY2(!enabled(name), name);
+    h.sites.appendSite(QStringLiteral("a"));
+    h.sites.flushPending();
+    for (const char *name : {"RemoveDuplicates", "RemoveBlankLines", "DeleteSite"})
+        QVERIFY2(enabled(name), name);
+    h.sites.clear();
+    QVERIFY(!enabled("RemoveDuplicates"));
 }
 
 void TestForm1::millionItemsStayInOneView()
