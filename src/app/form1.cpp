@@ -211,7 +211,7 @@ void Form1::connectHandlers()
     });
     onClick(2, [this] { m_services.extraction.extractFromTextFiles(); });
     onClick(3, [this, &ui] { loadListFromTextFiles(ui, m_services.dialogs, m_services.channel, m_sites); });
-    onClick(4, [this] { m_services.launch.openAll(); });
+    onClick(4, [this] { openFrom(1); });
     onClick(5, [this, &ui] { clearList(ui, m_sites); });
     onClick(6, [this, &ui] { addSingleUrl(ui, m_sites); });
     onClick(7, [this, &ui] { saveListAsTextFile(ui, m_services.dialogs, m_services.channel, m_sites); });
@@ -251,6 +251,8 @@ void Form1::addListActions()
     UiServices &ui = m_services.ui;
     add("PasteAddresses", QStringLiteral("Paste addresses"), QKeySequence::Paste,
         [this, &ui] { pasteAddresses(ui, m_sites, m_services.clipboard.readText()); });
+    add("OpenFromHere", QStringLiteral("Open From Here"), QKeySequence(),
+        [this] { openFrom(qMax(1, selectedIndex())); });
     add("RemoveDuplicates", QStringLiteral("Remove duplicates"), QKeySequence(),
         [this, &ui] { removeDuplicateSites(ui, m_sites); });
     add("RemoveBlankLines", QStringLiteral("Remove blank lines"), QKeySequence(),
@@ -284,7 +286,7 @@ void Form1::loadFromCommandLine(const QStringList &paths, bool start)
         loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths);
         m_sites.flushPending();
         if (start)
-            m_services.launch.openAll();
+            openFrom(1);
     });
 }
 
@@ -404,6 +406,14 @@ bool Form1::moveOptionFocus(QObject *watched, int key)
     syncOptionButtons();
     m_options[next]->setFocus(Qt::TabFocusReason);
     return true;
+}
+
+void Form1::openFrom(int first)
+{
+    m_services.launch.openAll(first);
+    // A stopped run shows where to go on from.
+    if (const int at = m_services.launch.resumeAt(); at > 0)
+        m_list->selectRow(at - 1);
 }
 
 void Form1::removeSelectedSite()

@@ -75,6 +75,7 @@ private:
     void onBackgroundPointerMove();
 
     void removeSelectedSite();
+    void openFrom(int first);
     void addListActions();
     bool moveOptionFocus(QObject *watched, int key);
 

@@ -43,7 +43,7 @@ LaunchRun::LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, Wi
 {
 }
 
-void LaunchRun::openAll()
+void LaunchRun::openAll(int first)
 {
     if (m_running)
         return;
@@ -64,7 +64,7 @@ void LaunchRun::openAll()
     if (m_list.count() == 0)
         procedure.step(168, [&] { m_ui.messageBox(QStringLiteral("No sites added.")); });
     else if (browserChosen())
-        openEach(procedure);
+        openEach(procedure, first >= 1 && first <= m_list.count() ? first : 1);
     finishMonitor();
     procedure.step(170, [&] {
         const QString message = closingMessage(m_run.tally);
@@ -73,7 +73,7 @@ void LaunchRun::openAll()
     });
 }
 
-void LaunchRun::openEach(Procedure &procedure)
+void LaunchRun::openEach(Procedure &procedure, int first)
 {
     const int count = m_list.count();
     const Browser browser = chosenBrowser();
@@ -82,9 +82,9 @@ void LaunchRun::openEach(Procedure &procedure)
     m_run.progress.browser = browserChoiceName(browser);
     m_run.progress.delaySeconds = delayFor(browser);
     // A thousand browser windows are no click's intent: ask first.
-    if (count > kConfirmAbove && !confirmLargeRun(browser))
+    if (count - first + 1 > kConfirmAbove && !confirmLargeRun(browser, count - first + 1))
         return;
-    for (int index = 1; index <= count && !m_run.halted; ++index) {
+    for (int index = first; index <= count && !m_run.halted; ++index) {
         if (!openItem(procedure, index))
             break;
     }
@@ -94,10 +94,10 @@ void LaunchRun::openEach(Procedure &procedure)
     }
 }
 
-bool LaunchRun::confirmLargeRun(Browser browser)
+bool LaunchRun::confirmLargeRun(Browser browser, int count)
 {
     const double delay = delayFor(browser);
-    const std::optional<double> chosen = m_monitor.confirm(m_run.tally.count, m_run.progress.browser, delay);
+    const std::optional<double> chosen = m_monitor.confirm(count, m_run.progress.browser, delay);
     if (!chosen)
         return false;
     if (!qFuzzyCompare(*chosen + 1.0, delay + 1.0))
@@ -110,7 +110,7 @@ bool LaunchRun::openItem(Procedure &procedure, int index)
 {
     m_waits.whilePaused(m_run.paused);
     if (m_run.stopRequested) {
-        m_run.tally.stoppedByUserAfter = index - 1;
+        noteStop(index, decodeBytes(m_list.bytes(index)));
         return false;
     }
     // Items removed under the run (Clear List, Delete): the ones it has not
@@ -205,7 +205,11 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             break;
         case RunWaits::Delivery::NotConfirmed:
             outcome = Launched::NotConfirmed;
-            m_run.tally.notConfirmed << address;
+            // A stop during the wait: stopped, not unconfirmed.
+            if (m_run.stopRequested)
+                noteStop(m_run.progress.index, address);
+            else
+                m_run.tally.notConfirmed << address;
             break;
         }
     });
@@ -281,6 +285,14 @@ void LaunchRun::placeDefaultBrowserWindows(const BrowserWindows &windows, ShowSt
         minimizeMatchingWindows(m_windows, windows);
     else
         maximizeMatchingWindows(m_windows, windows);
+}
+
+void LaunchRun::noteStop(int index, const QString &address)
+{
+    if (m_run.tally.stoppedAt > 0)
+        return; // the first item not opened is where to go on
+    m_run.tally.stoppedAt = index;
+    m_run.tally.stoppedAddress = address;
 }
 
 bool LaunchRun::browserChosen() const

@@ -36,8 +36,12 @@ public:
     LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
               Options &options, const SiteListModel &list, RunMonitor &monitor);
 
-    /// "Start Opening"; ignored while a run is under way.
-    void openAll();
+    /// "Start Opening", from item \a first on ("Open From Here"); ignored
+    /// while a run is under way.
+    void openAll(int first = 1);
+    /// The item a stopped run did not open, to go on from; 0 when the last
+    /// run was not stopped.
+    int resumeAt() const { return qMax(0, m_run.tally.stoppedAt); }
     /// Ends the run after the address in flight (never half-way through a
     /// launch); its waits end at once. The run ends as usual, with a summary.
     void requestStop() { m_run.stopRequested = true; }
@@ -65,8 +69,9 @@ private:
     };
     enum class Launched { HandedOver, WindowUp, Skipped, Halted, NotConfirmed };
 
-    void openEach(Procedure &procedure);
-    bool confirmLargeRun(Browser browser);
+    void openEach(Procedure &procedure, int first);
+    bool confirmLargeRun(Browser browser, int count);
+    void noteStop(int index, const QString &address);
     /// Opens item \a index; false when the run ends before it.
     bool openItem(Procedure &procedure, int index);
     Launched launch(Procedure &procedure, int label, Browser browser, const QString &address,

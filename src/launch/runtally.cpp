@@ -53,11 +53,12 @@ QString whereItEnded(const RunTally &tally)
                      "which was not opened:\n%3")
                      .arg(tally.dialogBrowser, tally.dialogTitle, listed({tally.dialogAddress}));
     }
-    if (tally.stoppedByUserAfter >= 0) {
-        parts << QStringLiteral("You stopped the run after %1 of %2. To go on, start again from item %3.")
-                     .arg(tally.stoppedByUserAfter)
-                     .arg(addressCount(tally.count))
-                     .arg(tally.stoppedByUserAfter + 1);
+    if (tally.stoppedAt > 0) {
+        parts << QStringLiteral("You stopped the run at item %1 of %2, which was not opened:\n%3\nTo go on, "
+                                "select it and choose Open From Here.")
+                     .arg(tally.stoppedAt)
+                     .arg(tally.count)
+                     .arg(listed({tally.stoppedAddress}));
     }
     if (tally.listChangedAfter >= 0) {
         parts << QStringLiteral("The list was changed during the run, so it stopped after %1.")

@@ -10,8 +10,10 @@ struct RunTally
 {
     /// Addresses in the list when the run began.
     int count = 0;
-    /// How many were done when the user stopped the run; -1: not stopped.
-    int stoppedByUserAfter = -1;
+    /// The item (from 1) the user's stop came before or during, which was
+    /// not opened, and its text; -1: not stopped.
+    int stoppedAt = -1;
+    QString stoppedAddress;
     /// How many were done when the list changed under the run; -1: it did not.
     int listChangedAfter = -1;
     /// Never started: they begin with "-", which a browser takes for an option.

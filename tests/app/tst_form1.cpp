@@ -108,6 +108,7 @@ private Q_SLOTS:
     void droppedFilesAreLoaded();
     void commandLineFilesAreLoadedThenStarted();
     void listActionsApplyOnlyToItems();
+    void openFromHereStartsAtTheSelectedItem();
     void millionItemsStayInOneView();
     void listViewSelection_data();
     void listViewSelection();
@@ -443,7 +444,8 @@ void TestForm1::listContextMenuAndPaste()
     QStringList names;
     for (QAction *action : list->actions())
         names << action->objectName();
-    QCOMPARE(names, (QStringList{"PasteAddresses", "RemoveDuplicates", "RemoveBlankLines", "DeleteSite"}));
+    QCOMPARE(names, (QStringList{"PasteAddresses", "OpenFromHere", "RemoveDuplicates", "RemoveBlankLines",
+                                 "DeleteSite"}));
     h.clipboard.pasteText = QStringLiteral("x\r\ny");
     list->setFocus();
     QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
@@ -572,7 +574,7 @@ void TestForm1::listActionsApplyOnlyToItems()
             ->isEnabled();
     };
     QVERIFY(enabled("PasteAddresses"));
-    for (const char *name : {"RemoveDuplicates", "RemoveBlankLines", "DeleteSite"})
+    for (const char *name : {"OpenFromHere", "RemoveDuplicates", "RemoveBlankLines", "DeleteSite"})
         QVERIFY2(!enabled(name), name);
     h.sites.appendSite(QStringLiteral("a"));
     h.sites.flushPending();
@@ -580,6 +582,29 @@ void TestForm1::listActionsApplyOnlyToItems()
         QVERIFY2(enabled(name), name);
     h.sites.clear();
     QVERIFY(!enabled("RemoveDuplicates"));
+}
+
+void TestForm1::openFromHereStartsAtTheSelectedItem()
+{
+    Harness h;
+    h.ui.onIdle = [&](int ms) { h.clock.now += ms; };
+    h.choices.select(Option::Chrome);
+    for (const char *address : {"a", "b", "c"})
+        h.sites.appendSite(QString::fromLatin1(address));
+    h.sites.flushPending();
+    auto *list = h.control<SiteListView>("ListView1");
+    list->selectRow(1);
+    list->findChild<QAction *>(QStringLiteral("OpenFromHere"))->trigger();
+    QCOMPARE(h.launcher.launches.size(), size_t(2));
+    QCOMPARE(h.launcher.launches[0].address, QStringLiteral("b"));
+    // Stopped before "c": "c" is selected, to go on from.
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
+        if (launch.address == QLatin1String("b"))
+            h.launch.requestStop();
+    };
+    list->selectRow(0);
+    list->findChild<QAction *>(QStringLiteral("OpenFromHere"))->trigger();
+    QCOMPARE(list->selectedRow(), 2);
 }
 
 void TestForm1::millionItemsStayInOneView()

@@ -96,6 +96,7 @@ private Q_SLOTS:
     void chosenDelayIsStoredAndUsed();
     void stopEndsTheRunAfterTheAddressInFlight();
     void stopEndsAWaitAtOnce();
+    void stopDuringADeliveryIsAStopAndTheRunGoesOnFromThere();
     void pauseHoldsTheRunUntilResumed();
 };
 
@@ -608,9 +609,11 @@ void TestLaunchRun::stopEndsTheRunAfterTheAddressInFlight()
     };
     h.run.openAll();
     QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
-    QCOMPARE(h.ui.plainMessages(),
-             QStringList{QStringLiteral(
-                 "You stopped the run after 2 of 3 addresses. To go on, start again from item 3.")});
+    QCOMPARE(
+        h.ui.plainMessages(),
+        QStringList{QStringLiteral("You stopped the run at item 3 of 3, which was not opened:\nc\nTo go on, "
+                                   "select it and choose Open From Here.")});
+    QCOMPARE(h.run.resumeAt(), 3);
     QCOMPARE(h.monitor.finishedCalls, 1);
     // The progress told which address was in flight, of how many, where.
     QCOMPARE(h.monitor.shown.front().index, 1);
@@ -638,7 +641,39 @@ void TestLaunchRun::stopEndsAWaitAtOnce()
     h.run.openAll();
     QCOMPARE(h.launchedAddresses(), QStringList{QStringLiteral("a")});
     QVERIFY(h.ui.idledMs < 2000);
-    QVERIFY(h.ui.plainMessages().value(0).startsWith(QStringLiteral("You stopped the run after 1 of 2")));
+    QVERIFY(h.ui.plainMessages().value(0).startsWith(
+        QStringLiteral("You stopped the run at item 2 of 2, which was not opened:\nb")));
+}
+
+void TestLaunchRun::stopDuringADeliveryIsAStopAndTheRunGoesOnFromThere()
+{
+    Harness h;
+    h.choose(2, 4);
+    h.launcher.keepRunning = true; // "b" never confirms: the user stops the wait
+    for (const char *address : {"a", "b", "c"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
+        if (launch.address == QLatin1String("a"))
+            h.windows.windows = {
+                window(5, QStringLiteral("a - Chrome"), true, false, QStringLiteral("browser"), launch.pid)};
+    };
+    h.monitor.onProgress = [&](const RunProgress &state) {
+        if (state.address == QLatin1String("b") && state.waitedMs >= 1000)
+            h.run.requestStop();
+    };
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
+    const QString message = h.ui.plainMessages().value(0);
+    QVERIFY2(
+        message.startsWith(QStringLiteral("You stopped the run at item 2 of 3, which was not opened:\nb")),
+        qPrintable(message));
+    QVERIFY2(!message.contains(QStringLiteral("did not confirm")), qPrintable(message));
+    // Open From Here goes on with "b".
+    h.monitor.onProgress = nullptr;
+    h.launcher.keepRunning = false;
+    h.run.openAll(h.run.resumeAt());
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b", "b", "c"}));
+    QCOMPARE(h.run.resumeAt(), 0);
 }
 
 void TestLaunchRun::pauseHoldsTheRunUntilResumed()
