@@ -142,6 +142,7 @@ private Q_SLOTS:
     void browserInheritsNothingOfOurs();
     void endToEnd_data();
     void endToEnd();
+    void aBrowserShowingOnlyAMessageStopsTheRun();
     void tenThousandAddresses();
 };
 
@@ -434,6 +435,40 @@ void TestBrowsers::endToEnd()
             QVERIFY(x.wmState(window.id) == 1 && !x.maximized(window.id));
     }
     QCOMPARE(checked, 2);
+}
+
+void TestBrowsers::aBrowserShowingOnlyAMessageStopsTheRun()
+{
+    // As Firefox stuck on its start-up question: every start shows a
+    // dialog of the browser's class, titled with its word, and stays.
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("firefox"));
+    qputenv("FAKE_BROWSER_TITLE", " - Close Firefox");
+    qputenv("FAKE_BROWSER_DIALOG", "1");
+    RunHarness h;
+    h.choices.select(Option::Firefox);
+    h.choices.select(Option::Minimized);
+    for (const char *address : {"first", "second", "third"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.run.openAll();
+    qunsetenv("FAKE_BROWSER_DIALOG");
+    QCOMPARE(readLog(sandbox.log()).size(), 1);
+    QCOMPARE(h.ui.plainMessages().size(), 1);
+    QVERIFY2(h.ui.plainMessages()[0].startsWith(
+                 QStringLiteral("Firefox showed a message instead of the page: first - Close Firefox\n")),
+             qPrintable(h.ui.plainMessages()[0]));
+    // The message was left as it was: not minimized.
+    XcbWindowSystem windows;
+    int dialogs = 0;
+    for (const TopLevelWindow &window : windows.topLevelWindows()) {
+        if (window.title == QLatin1String("first - Close Firefox")) {
+            ++dialogs;
+            QVERIFY(window.dialog);
+            TestWindows x;
+            QCOMPARE(x.wmState(window.id), 1u);
+        }
+    }
+    QCOMPARE(dialogs, 1);
 }
 
 void TestBrowsers::tenThousandAddresses()

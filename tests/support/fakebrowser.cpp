@@ -8,6 +8,8 @@
 // FAKE_BROWSER_STOP  the window's process ends once this file exists
 // FAKE_BROWSER_WHERE file to write the working folder and where standard
 //                    output and error go, a line each
+// FAKE_BROWSER_DIALOG its window is a dialog by type, as a browser's
+//                    message is ("Close Firefox")
 // FAKE_BROWSER_KEPT  file to write what the process was given besides its
 //                    arguments: its descriptors above 2 (a line), then its
 //                    blocked and ignored signals (SigBlk and SigIgn of
@@ -79,6 +81,8 @@ int main(int argc, char **argv)
     // The class of a browser's windows is its program's name.
     const std::string self = argv[0];
     windows.setClassName(self.substr(self.rfind('/') + 1));
+    if (std::getenv("FAKE_BROWSER_DIALOG"))
+        windows.setWindowType("_NET_WM_WINDOW_TYPE_DIALOG");
     const std::string address = argc > 1 ? argv[argc - 1] : "";
     windows.create(address + suffix);
     // Lives like a browser until the test ends it (a minute at most).
