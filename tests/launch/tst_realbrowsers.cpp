@@ -103,7 +103,9 @@ public:
                             true)
                && writeFile(home + QStringLiteral("/.local/share/applications/chromium.desktop"),
                             "[Desktop Entry]\nType=Application\nName=Chromium\nExec="
-                                + QFile::encodeName(wrapper) + " %U\nStartupWMClass=chromium\n");
+                                + QFile::encodeName(wrapper)
+                                + " %U\nStartupWMClass=chromium\nCategories=Network;WebBrowser;\n"
+                                  "MimeType=text/html;x-scheme-handler/http;x-scheme-handler/https;\n");
         if (!defaultBrowser.isEmpty()) {
             const QByteArray entry = defaultBrowser.toUtf8() + ".desktop";
             m_ok = m_ok
