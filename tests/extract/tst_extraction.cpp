@@ -405,6 +405,9 @@ void TestExtraction::straySignalWithNoHandlerEndsTheProgram()
 {
     // With nothing handling SIGBUS before the guard, a sent one does what it
     // would have done without it: the process ends of the signal.
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer handles a SIGBUS it is sent itself, before the program can");
+#endif
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("mapped.txt"));
     QVERIFY(writeTestFile(file, "http://a.example/\n"));
