@@ -120,7 +120,9 @@ bool Extraction::getUrls(const QString &typed)
         // A write that failed when the buffer went to disk fails here.
         if (status == DownloadStatus::Complete && !temp->flush())
             status = DownloadStatus::WriteFailed;
-        writeErrno = errno;
+        // A failed write left its reason with the file; errno may have moved
+        // on in the event loop since.
+        writeErrno = temp->error() != QFileDevice::NoError ? 0 : errno;
     });
     const bool downloaded = status == DownloadStatus::Complete;
     if (downloaded) {

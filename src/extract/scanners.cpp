@@ -158,6 +158,26 @@ bool isAscii(QByteArrayView bytes)
     return any < 0x80;
 }
 
+// False when \a bytes surely decode to more than
+// kMaxFoundLength characters, told without decoding them: a long line of
+// addresses asks this of thousands of long values. Invalid UTF-8 is read one
+// character per byte; valid UTF-8 has one character per lead byte, two for a
+// four-byte sequence.
+bool mayDecodeShortEnough(QByteArrayView bytes)
+{
+    if (bytes.size() <= kMaxFoundLength)
+        return true;
+    if (!bytes.isValidUtf8())
+        return false;
+    qsizetype characters = 0;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        characters += (byte & 0xC0) != 0x80;
+        characters += byte >= 0xF0;
+    }
+    return characters <= kMaxFoundLength;
+}
+
 // Adds found values unless they are too long to be addresses; offers the
 // event loop a turn every so many of them.
 class FoundSink
@@ -173,11 +193,10 @@ public:
     {
         if ((++m_count & 255) == 0)
             m_ui.pumpEvents();
-        if (bytes.size() > kMaxFoundLength * 4)
+        if (bytes.size() > kMaxFoundLength * 4 || !mayDecodeShortEnough(bytes))
             return;
         if (isAscii(bytes)) {
-            if (bytes.size() <= kMaxFoundLength)
-                appendAscii(bytes);
+            appendAscii(bytes);
             return;
         }
         const QString value = decodeBytes(bytes);
