@@ -7,6 +7,7 @@
 // file). The server only checks that every address was asked for once: two
 // page loads in flight go over two connections, and the order in which the
 // server's threads write them down is theirs, not the browser's.
+#include "app/qtrunmonitor.h"
 #include "core/clock.h"
 #include "core/optionchoices.h"
 #include "fakes/fakelaunch.h"
@@ -23,6 +24,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -221,6 +223,7 @@ private Q_SLOTS:
     void initTestCase();
     void everyAddressOnceInOrder_data();
     void everyAddressOnceInOrder();
+    void stopClickedOverMaximizedBrowser();
 
 private:
     QTemporaryDir m_logs;
@@ -342,5 +345,80 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     QVERIFY(!x.maximized(decoy));
 }
 
-QTEST_GUILESS_MAIN(TestRealBrowsers)
+// The user's click on Stop goes through the X server to whichever window is
+// on top at that point: the progress window must be above the browser's
+// maximized window for the run to stop.
+void TestRealBrowsers::stopClickedOverMaximizedBrowser()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs the X11 platform: the click goes through the X server");
+    BrowserHome home({});
+    QVERIFY(home.ok());
+    const QString log = m_logs.filePath(QStringLiteral("stop"));
+    HttpTestServer server({QStringLiteral("--log"), log});
+    QVERIFY(server.isRunning());
+
+    FakeUiServices ui;
+    ui.onIdle = [](int ms) { QTest::qWait(ms); };
+    MemorySettingsStore settings;
+    settings.setValue(OptionChoices::delayKey(), QStringLiteral("1"));
+    SteadyClock clock;
+    RecordingLauncher launcher(home.started);
+    XcbWindowSystem windows;
+    SiteListModel list;
+    OptionChoices choices(settings, ui);
+    QtRunMonitor monitor(clock);
+    LaunchRun run(ui, clock, launcher, windows, choices, list, monitor);
+    monitor.setControls([&run] { run.requestStop(); }, [&run](bool paused) { run.setPaused(paused); });
+    choices.select(Option::Chrome);
+    choices.select(Option::Maximized);
+    constexpr int kCount = 20;
+    for (int i = 1; i <= kCount; ++i)
+        list.appendSite(server.url(QStringLiteral("/visit/%1").arg(i)));
+
+    TestWindows x;
+    const BrowserWindows own{QStringLiteral("Chromium"), {QStringLiteral("chromium")}};
+    const auto browserMaximized = [&] {
+        const std::vector<TopLevelWindow> all = windows.topLevelWindows();
+        return std::any_of(all.begin(), all.end(), [&](const TopLevelWindow &window) {
+            return own.matches(window) && x.maximized(window.id);
+        });
+    };
+    // Once a few pages are in and the browser fills the screen, the pointer
+    // clicks where Stop is.
+    bool clicked = false;
+    int visitsAtClick = 0;
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget *progress = monitor.progressWindow();
+        if (clicked || !progress || !progress->isVisible() || visits(log).size() < 3 || !browserMaximized())
+            return;
+        auto *stop = progress->findChild<QPushButton *>(QStringLiteral("Stop"));
+        const QPoint at = stop->mapToGlobal(stop->rect().center());
+        clicked =
+            QProcess::startDetached(QStringLiteral("xdotool"),
+                                    {QStringLiteral("mousemove"), QString::number(at.x()),
+                                     QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+        visitsAtClick = int(visits(log).size());
+    });
+    poll.start();
+    run.openAll();
+    poll.stop();
+
+    QVERIFY(clicked);
+    QVERIFY2(
+        run.resumeAt() > visitsAtClick && run.resumeAt() < kCount,
+        qPrintable(
+            QStringLiteral("stopped at %1, %2 visits at the click").arg(run.resumeAt()).arg(visitsAtClick)));
+    const QString stoppedAt = QStringLiteral("You stopped the run at item %1 ").arg(run.resumeAt());
+    QVERIFY(std::any_of(ui.messages.begin(), ui.messages.end(), [&](const FakeUiServices::Shown &shown) {
+        return shown.prompt.contains(stoppedAt);
+    }));
+    QVERIFY(!monitor.progressWindow());
+    QTest::qWait(1000); // nothing more comes
+    QCOMPARE(visits(log).size(), qsizetype(run.resumeAt() - 1));
+}
+
+QTEST_MAIN(TestRealBrowsers)
 #include "tst_realbrowsers.moc"
