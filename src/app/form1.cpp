@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/accessibility.h"
 #include "app/appicon.h"
 #include "app/sitelistview.h"
 #include "core/appinfo.h"
@@ -86,8 +87,12 @@ QFont arialBold(double points)
     return font;
 }
 
+// White under the palette's own dark text; a dark palette keeps its colours,
+// or its light text would stand on white.
 void paintWhite(QWidget *widget)
 {
+    if (isDarkPalette(widget->palette()))
+        return;
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, Qt::white);
     palette.setColor(QPalette::Button, Qt::white);
@@ -95,7 +100,15 @@ void paintWhite(QWidget *widget)
     widget->setAutoFillBackground(true);
 }
 
+// The list keeps at least this many rows when the window must shrink.
+constexpr int kFewestListRows = 3;
+
 } // namespace
+
+bool isDarkPalette(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
 
 QPoint windowPositionWithin(const QRect &frame, const QRect &available)
 {
@@ -158,7 +171,7 @@ void Form1::buildControls()
     }
     for (const ControlLayout &control : kOptions) {
         QGroupBox *frame = control.number <= 3 ? m_frame1 : m_frame2;
-        auto *option = new QRadioButton(QString::fromLatin1(control.caption), frame);
+        auto *option = new OptionButton(QString::fromLatin1(control.caption), frame);
         option->setObjectName(QStringLiteral("Option%1").arg(control.number));
         option->setGeometry(twipsRect(control.left, control.top, control.width, control.height));
         // The choices object decides what is selected; the buttons mirror it.
@@ -316,7 +329,29 @@ void Form1::initialize()
     m_choices.restore(procedure);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(windowPositionWithin(frameGeometry(), screen->availableGeometry()));
+        fitInto(screen->availableGeometry());
+}
+
+void Form1::fitInto(const QRect &available)
+{
+    // The title bar and borders: the window manager's once the window is
+    // up, a generous guess before.
+    const int frameHeight =
+        qMax(frameGeometry().height() - height(), style()->pixelMetric(QStyle::PM_TitleBarHeight) + 12);
+    const int listFloor = m_list->header()->sizeHint().height() + kFewestListRows * m_list->rowHeight()
+                          + 2 * m_list->frameWidth();
+    const int shrink = qBound(0, height() + frameHeight - available.height(), m_list->height() - listFloor);
+    if (shrink > 0) {
+        // Only the list can do with less height: what is below it moves up.
+        const int listBottom = m_list->geometry().bottom();
+        for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (child->y() > listBottom)
+                child->move(child->x(), child->y() - shrink);
+        }
+        m_list->resize(m_list->width(), m_list->height() - shrink);
+        setFixedSize(width(), height() - shrink);
+    }
+    move(windowPositionWithin(QRect(pos(), QSize(width(), height() + frameHeight)), available));
 }
 
 void Form1::applySkin()
@@ -325,10 +360,13 @@ void Form1::applySkin()
     if (!QFile::exists(m_services.programFolder + QStringLiteral("/x/o.cjs")))
         return;
     // The window is painted white already: the face colour comes from the style.
-    const QColor buttonFace = style()->standardPalette().color(QPalette::Button);
-    const auto paint = [&buttonFace](QWidget *widget) {
+    const QPalette standard = style()->standardPalette();
+    const QColor buttonFace = standard.color(QPalette::Button);
+    const auto paint = [&](QWidget *widget) {
         QPalette palette = widget->palette();
         palette.setColor(QPalette::Window, buttonFace);
+        // The text that goes with that face, whatever the desktop's theme.
+        palette.setColor(QPalette::WindowText, standard.color(QPalette::WindowText));
         widget->setPalette(palette);
     };
     paint(this);
@@ -418,7 +456,12 @@ void Form1::openFrom(int first)
 
 void Form1::removeSelectedSite()
 {
+    const int row = m_list->selectedRow();
     removeSite(m_services.ui, m_sites, selectedIndex());
+    // The next item (or the new last one) takes its place, so that Delete
+    // pressed again goes on removing.
+    if (row >= 0 && m_list->selectedRow() < 0 && m_sites.rowCount() > 0)
+        m_list->selectRow(qMin(row, m_sites.rowCount() - 1));
 }
 
 void Form1::closeEvent(QCloseEvent *event)

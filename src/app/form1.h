@@ -39,6 +39,9 @@ struct Form1Services
 /// never above or left of it, so that its title bar stays reachable.
 QPoint windowPositionWithin(const QRect &frame, const QRect &available);
 
+/// True when \a palette puts light text on a dark window.
+bool isDarkPalette(const QPalette &palette);
+
 /// \a font made smaller, a quarter point at a time, until \a caption fits
 /// \a width pixels (6 points at least), for desktops without Arial's metrics.
 QFont fontFitting(QFont font, const QString &caption, int width);
@@ -54,6 +57,10 @@ public:
 
     /// The start-up steps, each reported on failure; run before show().
     void initialize();
+
+    /// Makes the window fit \a available, the list giving up height first,
+    /// and places it there; called by initialize() for the primary screen.
+    void fitInto(const QRect &available);
 
     /// Loads site-list files named on the command line, as a drop loads
     /// them; then starts opening when \a start is set.

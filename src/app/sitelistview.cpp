@@ -1,7 +1,9 @@
 #include "app/sitelistview.h"
 
+#include "app/accessibility.h"
 #include "sitelist/sitelistmodel.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -16,6 +18,7 @@ namespace zd {
 SiteListView::SiteListView(SiteListModel &model, QWidget *parent)
     : QAbstractScrollArea(parent), m_model(model), m_header(new QHeaderView(Qt::Horizontal, this))
 {
+    installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
@@ -31,7 +34,8 @@ SiteListView::SiteListView(SiteListModel &model, QWidget *parent)
         updateGeometries();
         viewport()->update();
     });
-    connect(&model, &QAbstractItemModel::rowsInserted, this, &SiteListView::rowsInserted);
+    connect(&model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int, int last) { rowsInserted(last); });
     connect(&model, &QAbstractItemModel::rowsRemoved, this,
             [this](const QModelIndex &, int first, int last) { rowsRemoved(first, last); });
     connect(&model, &QAbstractItemModel::modelReset, this, &SiteListView::reset);
@@ -58,6 +62,22 @@ int SiteListView::rowCount() const
     return m_model.rowCount();
 }
 
+QString SiteListView::rowText(int row) const
+{
+    return row >= 0 && row < rowCount() ? m_model.displayText(row) : QString();
+}
+
+QRect SiteListView::visualRect(int row) const
+{
+    return QRect(-horizontalScrollBar()->value(), (row - firstVisibleRow()) * rowHeight(), columnWidth(),
+                 rowHeight());
+}
+
+QString SiteListView::headerText() const
+{
+    return m_model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
 int SiteListView::visibleRows() const
 {
     return qMax(1, viewport()->height() / rowHeight());
@@ -82,6 +102,21 @@ void SiteListView::selectRow(int row)
     if (m_selected >= 0)
         scrollToRow(m_selected);
     viewport()->update();
+    announceSelection();
+}
+
+void SiteListView::announceSelection()
+{
+    if (!QAccessible::isActive() || m_selected < 0)
+        return;
+    QAccessibleEvent selection(this, QAccessible::Selection);
+    selection.setChild(m_selected);
+    QAccessible::updateAccessibility(&selection);
+    if (hasFocus()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(m_selected);
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 void SiteListView::scrollToRow(int row)
@@ -108,9 +143,11 @@ void SiteListView::updateGeometries()
     horizontal->setPageStep(area.width());
 }
 
-void SiteListView::rowsInserted()
+void SiteListView::rowsInserted(int last)
 {
     updateGeometries();
+    // What was just added, pasted or loaded comes into view.
+    scrollToRow(last);
     viewport()->update();
 }
 
@@ -145,14 +182,12 @@ void SiteListView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     const int height = rowHeight();
-    const int left = -horizontalScrollBar()->value();
-    const int width = columnWidth();
     const int first = firstVisibleRow() + event->rect().top() / height;
     const int last = qMin(rowCount() - 1, firstVisibleRow() + event->rect().bottom() / height);
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
     for (int row = first; row <= last; ++row) {
-        const QRect rect(left, (row - firstVisibleRow()) * height, width, height);
+        const QRect rect = visualRect(row);
         const bool selected = row == m_selected;
         if (selected)
             painter.fillRect(rect, palette().brush(group, QPalette::Highlight));

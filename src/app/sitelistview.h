@@ -32,6 +32,14 @@ public:
     int selectedRow() const { return m_selected; }
     /// Selects \a row and brings it into view; -1 selects nothing.
     void selectRow(int row);
+    /// Where keys move from; -1 before the first move.
+    int currentRow() const { return m_current; }
+    int rowCount() const;
+    /// The row's text as shown, and its rectangle in the viewport.
+    QString rowText(int row) const;
+    QRect visualRect(int row) const;
+    /// The header's caption, which names the list.
+    QString headerText() const;
     /// The first row shown.
     int firstVisibleRow() const;
     void scrollToRow(int row);
@@ -58,10 +66,10 @@ protected:
 
 private:
     void updateGeometries();
-    void rowsInserted();
+    void rowsInserted(int last);
     void rowsRemoved(int first, int last);
     void reset();
-    int rowCount() const;
+    void announceSelection();
     int visibleRows() const;
     /// Where a movement key takes the selection; nullopt for other keys.
     std::optional<int> rowForKey(int key) const;

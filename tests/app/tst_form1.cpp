@@ -11,6 +11,7 @@
 #include "core/optionchoices.h"
 #include "sitelist/sitelistmodel.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QGroupBox>
@@ -113,6 +114,7 @@ private Q_SLOTS:
     void listViewSelection_data();
     void listViewSelection();
     void listViewShowsBytesAsText();
+    void accessibleTree();
 };
 
 void TestForm1::layout_data()
@@ -626,7 +628,8 @@ void TestForm1::millionItemsStayInOneView()
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, last);
     QCOMPARE(h.sites.count(), 999'999);
     QCOMPARE(h.sites.text(999'999), QStringLiteral("http://site999998/"));
-    QCOMPARE(list->selectedRow(), -1);
+    // The new last item takes the selection, ready for the next removal.
+    QCOMPARE(list->selectedRow(), 999'998);
     QTest::keyClick(list, Qt::Key_Home);
     QCOMPARE(list->firstVisibleRow(), 0);
     QCOMPARE(list->selectedRow(), 0);
@@ -652,6 +655,10 @@ void TestForm1::listViewSelection_data()
     QTest::newRow("removing the selected row clears it") << 5 << "remove 6" << -1;
     QTest::newRow("removing a row below keeps it") << 5 << "remove 7" << 5;
     QTest::newRow("clear") << 5 << "clear" << -1;
+    QTest::newRow("Delete selects the next item") << 5 << "Del" << 5;
+    QTest::newRow("Delete of the last selects the new last") << 49 << "Del" << 48;
+    QTest::newRow("Delete twice goes on removing") << 10 << "Del,Del" << 10;
+    QTest::newRow("Delete with nothing selected") << -1 << "Del" << -1;
 }
 
 void TestForm1::listViewSelection()
@@ -666,6 +673,10 @@ void TestForm1::listViewSelection()
     // Few enough rows that a click below the last one is on the viewport.
     auto *list = h.showList(action == QLatin1String("click below") ? items.mid(0, 3) : items);
     QVERIFY(list);
+    // Appending brought the last row into view.
+    const QRect lastRow = list->visualRect(list->rowCount() - 1);
+    QVERIFY(lastRow.top() >= 0 && lastRow.bottom() < list->viewport()->height());
+    list->scrollToRow(0);
     list->setFocus();
     list->selectRow(start);
     const auto rowCentre = [list](int row) {
@@ -687,6 +698,8 @@ void TestForm1::listViewSelection()
     if (selected == -2) // a page: as many rows as fit, less the one kept in view
         selected = list->viewport()->height() / list->rowHeight();
     QCOMPARE(list->selectedRow(), selected);
+    if (action.startsWith(QLatin1String("Del")) && start >= 0)
+        QCOMPARE(h.sites.count(), 50 - int(action.count(QLatin1Char(',')) + 1));
     if (selected >= 0) {
         // The selection is on screen, and the handlers see it numbered from 1.
         QVERIFY(selected >= list->firstVisibleRow());
@@ -708,6 +721,60 @@ void TestForm1::listViewShowsBytesAsText()
              QStringLiteral("2 sites"));
     // Painting decodes only what is on screen; it must not fail on either form.
     QVERIFY(!list->viewport()->grab().isNull());
+}
+
+// What a screen reader sees: a list of rows named by the header, option
+// buttons in named groups, a name on every control.
+void TestForm1::accessibleTree()
+{
+    Harness h;
+    auto *list =
+        h.showList({QStringLiteral("http://a/"), QStringLiteral("http://b/"), QStringLiteral("http://c/")});
+    QVERIFY(list);
+    QAccessibleInterface *view = QAccessible::queryAccessibleInterface(list);
+    QVERIFY(view);
+    QCOMPARE(view->role(), QAccessible::List);
+    QCOMPARE(view->text(QAccessible::Name), QStringLiteral("Site(s)"));
+    QCOMPARE(view->childCount(), 3);
+    QAccessibleInterface *second = view->child(1);
+    QVERIFY(second);
+    QCOMPARE(second->role(), QAccessible::ListItem);
+    QCOMPARE(second->text(QAccessible::Name), QStringLiteral("http://b/"));
+    QCOMPARE(second->parent(), view);
+    QCOMPARE(view->indexOfChild(second), 1);
+    QVERIFY(!second->state().selected);
+    QVERIFY(second->state().selectable);
+    QVERIFY(list->viewport()->rect().contains(list->viewport()->mapFromGlobal(second->rect().center())));
+    QCOMPARE(view->childAt(second->rect().center().x(), second->rect().center().y()), second);
+
+    h.form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&h.form));
+    list->setFocus();
+    list->selectRow(1);
+    QVERIFY(second->state().selected);
+    QVERIFY(second->state().focused);
+    QCOMPARE(view->focusChild(), second);
+    // Rows follow the list: a removal shifts them, a row past the end is gone.
+    h.sites.remove(1);
+    QCOMPARE(view->childCount(), 2);
+    QCOMPARE(second->text(QAccessible::Name), QStringLiteral("http://c/"));
+    QVERIFY(!view->child(2));
+
+    for (int n = 1; n <= 6; ++n) {
+        QAccessibleInterface *option =
+            QAccessible::queryAccessibleInterface(h.control(QStringLiteral("Option%1").arg(n).toLatin1()));
+        QCOMPARE(option->role(), QAccessible::RadioButton);
+        QAccessibleInterface *group = option->parent();
+        QCOMPARE(group->role(), QAccessible::Grouping);
+        QCOMPARE(group->text(QAccessible::Name),
+                 n <= 3 ? QStringLiteral("Which Browser?") : QStringLiteral("Open Browser As"));
+    }
+    for (QWidget *control : h.form.findChildren<QWidget *>()) {
+        if (!control->isVisible() || control->focusPolicy() == Qt::NoFocus)
+            continue;
+        QVERIFY2(!QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
+                 qPrintable(control->objectName()));
+    }
 }
 
 QTEST_MAIN(TestForm1)

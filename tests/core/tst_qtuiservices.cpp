@@ -1,11 +1,15 @@
 #include "core/help.h"
+#include "launch/browserlauncher.h"
+#include "launch/runtally.h"
 #include "core/linux/qtuiservices.h"
 
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QDialogButtonBox>
+#include <QTextEdit>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTimer>
 #include "support/testfiles.h"
@@ -42,6 +46,8 @@ private Q_SLOTS:
     void inputBoxCancelAndConfirm();
     void pointerShapes();
     void helpAddressStaysOnOneSelectableLine();
+    void longMessagesWrapInsideTheBox_data();
+    void longMessagesWrapInsideTheBox();
 };
 
 void TestQtUiServices::messageBoxes_data()
@@ -49,14 +55,14 @@ void TestQtUiServices::messageBoxes_data()
     QTest::addColumn<MessageStyle>("style");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("shownTitle");
-    QTest::addColumn<int>("icon");
+    QTest::addColumn<bool>("icon");
     QTest::addColumn<int>("buttons");
     QTest::newRow("plain: the application title") << MessageStyle::OkOnly << ""
-                                                  << "Zentavia" << int(QMessageBox::NoIcon) << 1;
+                                                  << "Zentavia" << false << 1;
     QTest::newRow("question") << MessageStyle::YesNo << ""
-                              << "Zentavia" << int(QMessageBox::NoIcon) << 2;
+                              << "Zentavia" << false << 2;
     QTest::newRow("error report") << MessageStyle::Exclamation << "Application Error"
-                                  << "Application Error" << int(QMessageBox::Warning) << 1;
+                                  << "Application Error" << true << 1;
 }
 
 void TestQtUiServices::messageBoxes()
@@ -64,7 +70,7 @@ void TestQtUiServices::messageBoxes()
     QFETCH(MessageStyle, style);
     QFETCH(QString, title);
     QFETCH(QString, shownTitle);
-    QFETCH(int, icon);
+    QFETCH(bool, icon);
     QFETCH(int, buttons);
     QWidget window;
     QtUiServices ui;
@@ -72,15 +78,14 @@ void TestQtUiServices::messageBoxes()
     ui.setApplicationTitle(QStringLiteral("Zentavia"));
     QString seenTitle;
     QString seenText;
-    int seenIcon = -1;
+    bool seenIcon = false;
     int seenButtons = 0;
-    onNextBox([&](QWidget *widget) {
-        auto *box = qobject_cast<QMessageBox *>(widget);
-        QVERIFY(box);
+    onNextBox([&](QWidget *box) {
+        QCOMPARE(box->objectName(), QStringLiteral("MessageBox"));
         seenTitle = box->windowTitle();
-        seenText = box->text();
-        seenIcon = box->icon();
-        seenButtons = int(box->buttons().size());
+        seenText = box->findChild<QTextEdit *>(QStringLiteral("MessageText"))->toPlainText();
+        seenIcon = box->findChild<QLabel *>(QStringLiteral("MessageIcon")) != nullptr;
+        seenButtons = int(box->findChild<QDialogButtonBox *>()->buttons().size());
         // Enter presses the default button: Yes for the question.
         QTest::keyClick(box, Qt::Key_Return);
     });
@@ -174,16 +179,72 @@ void TestQtUiServices::helpAddressStaysOnOneSelectableLine()
     bool oneLine = false;
     bool selectable = false;
     onNextBox([&](QWidget *widget) {
-        auto *label = widget->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
-        QVERIFY(label);
-        // Wrapped, the label would be two lines high.
-        oneLine = label->height() < 2 * label->fontMetrics().lineSpacing();
-        selectable = label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse);
+        auto *text = widget->findChild<QTextEdit *>(QStringLiteral("MessageText"));
+        QVERIFY(text);
+        // Wrapped, the text would be two lines high.
+        oneLine = text->document()->size().height() < 2 * text->fontMetrics().lineSpacing();
+        selectable = text->textInteractionFlags().testFlag(Qt::TextSelectableByMouse);
         QTest::keyClick(widget, Qt::Key_Return);
     });
     ui.messageBox(help, MessageStyle::OkOnly, QString());
     QVERIFY(oneLine);
     QVERIFY(selectable);
+}
+
+void TestQtUiServices::longMessagesWrapInsideTheBox_data()
+{
+    QTest::addColumn<QString>("text");
+    const QString address = QStringLiteral("https://example.com/") + QString(1500, QLatin1Char('a'));
+    RunTally tally;
+    tally.count = 1000;
+    for (int i = 0; i < 3; ++i)
+        tally.notConfirmed
+            << QStringLiteral("https://example.com/a/rather/long/path/to/page/%1?with=query").arg(i);
+    tally.notPlaced = tally.notConfirmed;
+    tally.browserNote =
+        QStringLiteral("The desktop's default browser (vim.desktop) runs in a terminal, so %1 was "
+                       "used instead.")
+            .arg(QStringLiteral("firefox-esr"));
+    QTest::newRow("closing message") << closingMessage(tally);
+    QTest::newRow("missing browser") << missingBrowserMessage(Browser::Chrome);
+    QTest::newRow("help") << helpMessage();
+    QTest::newRow("unbreakable address") << QStringLiteral("File not found: ") + address;
+    QTest::newRow("error report") << QStringLiteral("Path/File access error: /home/user/") + QString(400, 'x')
+                                         + QStringLiteral(
+                                             " is a folder\r\nin Zentavia.Form1.Form_Load at line 104");
+}
+
+// The box takes the width its text needs up to most of the screen, and
+// the text wraps inside it: nothing is cut off.
+void TestQtUiServices::longMessagesWrapInsideTheBox()
+{
+    QFETCH(QString, text);
+    QWidget window;
+    QtUiServices ui;
+    ui.setWindow(&window);
+    const QRect screen = window.screen()->availableGeometry();
+    QRect box;
+    QRect label;
+    int hiddenBelow = -1;
+    int hiddenRight = -1;
+    QString shown;
+    onNextBox([&](QWidget *widget) {
+        auto *edit = widget->findChild<QTextEdit *>(QStringLiteral("MessageText"));
+        box = widget->geometry();
+        label = QRect(edit->mapTo(widget, QPoint(0, 0)), edit->size());
+        // Lines that only scrolling would show.
+        hiddenBelow = edit->verticalScrollBar()->maximum();
+        hiddenRight = qCeil(edit->document()->idealWidth()) - edit->viewport()->width();
+        shown = edit->toPlainText();
+        QTest::keyClick(widget, Qt::Key_Return);
+    });
+    ui.messageBox(text, MessageStyle::Exclamation, QStringLiteral("Application Error"));
+    QCOMPARE(shown, displayText(text));
+    QVERIFY2(QRect(QPoint(0, 0), box.size()).contains(label),
+             qPrintable(QStringLiteral("label %1 px in a box of %2 px").arg(label.width()).arg(box.width())));
+    QVERIFY2(hiddenBelow == 0, qPrintable(QStringLiteral("%1 px hidden below").arg(hiddenBelow)));
+    QVERIFY2(hiddenRight <= 0, qPrintable(QStringLiteral("%1 px hidden on the right").arg(hiddenRight)));
+    QVERIFY2(box.width() <= screen.width(), qPrintable(QString::number(box.width())));
 }
 
 QTEST_MAIN(TestQtUiServices)

@@ -1,10 +1,19 @@
 #include "core/linux/qtuiservices.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QtMath>
+#include <QScreen>
+#include <QStyle>
 #include <QPixmap>
 #include <QtEndian>
 
@@ -60,44 +69,86 @@ bool QtUiServices::loadCustomPointer(const QString &path)
     return true;
 }
 
+namespace {
+
+// The text's width: its widest line, but never more than most of the
+// screen; longer lines wrap (an address too long for the screen breaks).
+int messageTextWidth(const QFontMetrics &metrics, const QString &text, const QRect &screen)
+{
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    const int room = screen.width() * 8 / 10 - QtUiServices::kBoxChrome;
+    return qMax(1, qMin(widest + 2, room));
+}
+
+// The message as selectable text that wraps anywhere when it must: a
+// QLabel cuts off a word longer than its width.
+QTextEdit *messageText(const QString &text, const QRect &screen)
+{
+    auto *edit = new QTextEdit;
+    edit->setObjectName(QStringLiteral("MessageText"));
+    edit->setPlainText(text);
+    edit->setReadOnly(true);
+    edit->setFrameShape(QFrame::NoFrame);
+    edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->viewport()->setAutoFillBackground(false);
+    edit->document()->setDocumentMargin(0);
+    const int width = messageTextWidth(edit->fontMetrics(), text, screen);
+    edit->setFixedWidth(width);
+    // Its wrapped height; past most of the screen's height it scrolls.
+    edit->document()->setTextWidth(width);
+    const int height = qCeil(edit->document()->size().height());
+    edit->setFixedHeight(qMin(height, screen.height() * 7 / 10));
+    return edit;
+}
+
+} // namespace
+
 MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style, const QString &title)
 {
     throwIfStopped();
-    QMessageBox box(m_window);
+    // Laid out by hand rather than by QMessageBox, which caps its width and
+    // then cuts off what does not fit.
+    QDialog box(m_window);
+    box.setObjectName(QStringLiteral("MessageBox"));
     box.setWindowTitle(title.isEmpty() ? m_title : title);
-    const QString text = displayText(prompt);
-    box.setText(text);
-    box.setTextFormat(Qt::PlainText);
-    // Users copy addresses and error reports from boxes.
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    // Qt wraps text wider than 500 pixels, cutting addresses in two: give
-    // lines up to 900 pixels the room they need.
-    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
-        int widest = 0;
-        for (const QString &line : text.split(QLatin1Char('\n')))
-            widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
-        label->setMinimumWidth(qMin(widest + 2, kWidestBoxLine));
-    }
     box.setWindowModality(Qt::ApplicationModal);
-    switch (style) {
-    case MessageStyle::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-        break;
-    case MessageStyle::Exclamation:
-        box.setIcon(QMessageBox::Warning);
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
-    case MessageStyle::OkOnly:
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
+    auto *layout = new QGridLayout(&box);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    if (style == MessageStyle::Exclamation) {
+        auto *icon = new QLabel;
+        icon->setObjectName(QStringLiteral("MessageIcon"));
+        const int side = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+        icon->setPixmap(box.style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, &box).pixmap(side));
+        icon->setAlignment(Qt::AlignTop);
+        layout->addWidget(icon, 0, 0);
     }
-    const int pressed = box.exec();
-    if (pressed == QMessageBox::Yes)
-        return MessageResult::Yes;
-    if (pressed == QMessageBox::No)
-        return MessageResult::No;
-    return MessageResult::Ok;
+    const QScreen *screen = m_window ? m_window->screen() : QGuiApplication::primaryScreen();
+    // Users copy addresses and error reports from boxes: the text is selectable.
+    layout->addWidget(
+        messageText(displayText(prompt), screen ? screen->availableGeometry() : QRect(0, 0, 800, 600)), 0, 1);
+    auto *buttons = new QDialogButtonBox;
+    QPushButton *preferred = nullptr;
+    if (style == MessageStyle::YesNo) {
+        preferred = buttons->addButton(QDialogButtonBox::Yes);
+        buttons->addButton(QDialogButtonBox::No);
+    } else {
+        preferred = buttons->addButton(QDialogButtonBox::Ok);
+    }
+    preferred->setDefault(true);
+    preferred->setFocus();
+    MessageResult result = style == MessageStyle::YesNo ? MessageResult::No : MessageResult::Ok;
+    QObject::connect(buttons, &QDialogButtonBox::clicked, &box, [&](QAbstractButton *button) {
+        if (buttons->standardButton(button) == QDialogButtonBox::Yes)
+            result = MessageResult::Yes;
+        box.accept();
+    });
+    layout->addWidget(buttons, 1, 0, 1, 2);
+    box.exec();
+    return result;
 }
 
 QString QtUiServices::inputBox(const QString &prompt, const QString &defaultText)

@@ -15,7 +15,8 @@ class QtUiServices final : public UiServices
 {
 public:
     static constexpr int kInputBoxWidth = 480;
-    static constexpr int kWidestBoxLine = 900;
+    /// A message box's room around its text: margins and the icon.
+    static constexpr int kBoxChrome = 100;
 
     /// \a window parents the boxes and carries the pointer.
     void setWindow(QWidget *window) { m_window = window; }
