@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Runs a command with a private Xvfb server and the openbox window manager.
+# Runs a command with a private Xvfb server and the openbox window manager;
+# ZD_X11_SCREEN sets the screen (default 1280x1024x24).
 set -euo pipefail
-display=""
-for n in $(seq 90 140); do
-  if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=":$n"; break; fi
-done
-[[ -n "$display" ]] || { echo "no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and names it on a pipe: runs started
+# side by side never race for the same number.
+numbers=$(mktemp -u)
+mkfifo "$numbers"
+Xvfb -displayfd 3 -screen 0 "${ZD_X11_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$numbers" >/dev/null 2>&1 &
 xvfb_pid=$!
 wm_pid=""
-cleanup() { kill $wm_pid "$xvfb_pid" 2>/dev/null || true; wait 2>/dev/null || true; }
+cleanup() { kill $wm_pid "$xvfb_pid" 2>/dev/null || true; wait 2>/dev/null || true; rm -f "$numbers"; }
 trap cleanup EXIT
-for _ in $(seq 1 100); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.05; done
+number=""
+read -r -t 20 number <"$numbers" || true
+[[ -n "$number" ]] || { echo "Xvfb did not start" >&2; exit 1; }
+display=":$number"
 
 # The window manager owns the screen once it sets _NET_SUPPORTING_WM_CHECK;
 # the tests need one, so start it again if it did not come up.

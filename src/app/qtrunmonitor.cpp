@@ -22,12 +22,36 @@ namespace zd {
 
 namespace {
 
-// The texts' room: a long address is cut in the middle to fit.
-constexpr int kAddressWidth = 360;
-constexpr int kLabelWidth = 420;
-constexpr int kWindowWidth = 440;
 // Between the main window and this one.
 constexpr int kGap = 8;
+// Room for the window manager's title bar and borders, whose sizes are
+// known only once the window is up.
+constexpr QSize kFrameGuess(16, 40);
+
+// The widest texts the window shows, in its own font: the labels get that
+// width once, so new texts repaint them and nothing lays out again.
+int textWidth(const QFontMetrics &metrics)
+{
+    const QString widest[] = {
+        QStringLiteral("Opening 10,000,000 of 10,000,000 in the default browser"),
+        QStringLiteral("Skipped: 10,000,000   Not confirmed: 10,000,000   Delay between sites: 60 s"),
+        QStringLiteral("waiting for the default browser, 30 s"),
+    };
+    int width = metrics.averageCharWidth() * 50;
+    for (const QString &text : widest)
+        width = qMax(width, metrics.horizontalAdvance(text));
+    return width;
+}
+
+// \a frame moved as little as it takes to be inside \a room.
+QPoint insideRoom(QRect frame, const QRect &room)
+{
+    frame.moveRight(qMin(frame.right(), room.right()));
+    frame.moveBottom(qMin(frame.bottom(), room.bottom()));
+    frame.moveLeft(qMax(frame.left(), room.left()));
+    frame.moveTop(qMax(frame.top(), room.top()));
+    return frame.topLeft();
+}
 
 } // namespace
 
@@ -83,7 +107,6 @@ void QtRunMonitor::build()
     auto *layout = new QVBoxLayout(window);
     m_heading = new QLabel;
     m_address = new QLabel;
-    m_address->setMinimumWidth(kAddressWidth);
     m_waiting = new QLabel;
     m_counts = new QLabel;
     m_bar = new QProgressBar;
@@ -113,11 +136,12 @@ void QtRunMonitor::build()
     // Esc stops here too, as in the main window.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
     QObject::connect(escape, &QShortcut::activated, stop, &QPushButton::click);
+    const int width = textWidth(window->fontMetrics());
     for (QLabel *label : {m_heading, m_address, m_waiting, m_counts})
-        label->setFixedWidth(kLabelWidth);
-    // A fixed size: new texts repaint their labels, nothing lays out again.
+        label->setFixedWidth(width);
+    // Sized by its layout from its contents, in whatever font the desktop uses.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     window->adjustSize();
-    window->setFixedSize(window->sizeHint().expandedTo(QSize(kWindowWidth, 0)));
     m_progress = window;
 }
 
@@ -133,24 +157,29 @@ void QtRunMonitor::progress(const RunProgress &state)
     if (!m_progress) {
         build();
         m_paused = state.paused;
-        if (m_window) {
-            // Beside the main window, not over it; inside the screen.
-            const QRect main = m_window->frameGeometry();
-            QPoint at(main.right() + kGap, main.top());
-            if (const QScreen *screen = m_window->screen()) {
-                const QRect room = screen->availableGeometry();
-                m_progress->adjustSize();
-                if (at.x() + m_progress->width() > room.right())
-                    at = QPoint(qMax(room.left(), main.left()),
-                                qMin(main.bottom() + kGap, room.bottom() - m_progress->height()));
-            }
-            m_progress->move(at);
-        }
+        if (m_window)
+            place();
         m_progress->show();
     }
     show(state);
     // A browser that opened a page since may have come up over it.
     m_progress->raise();
+}
+
+void QtRunMonitor::place()
+{
+    // Beside the main window, not over it, or below it where there is no
+    // room beside it; always wholly inside the screen.
+    const QRect main = m_window->frameGeometry();
+    const QSize size = m_progress->size() + kFrameGuess;
+    QRect frame(QPoint(main.right() + kGap, main.top()), size);
+    if (const QScreen *screen = m_window->screen()) {
+        const QRect room = screen->availableGeometry();
+        if (frame.right() > room.right())
+            frame.moveTopLeft(QPoint(main.left(), main.bottom() + kGap));
+        frame.moveTopLeft(insideRoom(frame, room));
+    }
+    m_progress->move(frame.topLeft());
 }
 
 namespace {
@@ -167,7 +196,8 @@ void QtRunMonitor::show(const RunProgress &state)
 {
     setTextIfNew(m_heading, QStringLiteral("Opening %1 of %2 in %3")
                                 .arg(groupedNumber(state.index), groupedNumber(state.count), state.browser));
-    m_address->setText(m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, kAddressWidth));
+    m_address->setText(
+        m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, m_address->width()));
     if (state.paused)
         m_waiting->setText(QStringLiteral("Paused for %1 s").arg(state.waitedMs / 1000));
     else if (state.waitingFor.isEmpty())

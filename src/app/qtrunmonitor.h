@@ -43,6 +43,7 @@ public:
 
 private:
     void build();
+    void place();
     void show(const RunProgress &state);
 
     Clock &m_clock;

@@ -1,0 +1,259 @@
+// The window, the progress window and a message box on a real X server in
+// the desktop set-up the test command chose for this run (screen size,
+// scale, theme, font): everything inside the screen, every caption
+// readable against its background, measured on the screen's own pixels.
+#include "app/form1.h"
+#include "app/qtrunmonitor.h"
+#include "core/linux/qtuiservices.h"
+#include "fakes/formharness.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyleOptionGroupBox>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace zd;
+using namespace zd::test;
+
+namespace {
+
+double luminance(QRgb colour)
+{
+    const auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour))
+           + 0.0722 * channel(qBlue(colour));
+}
+
+double contrast(QRgb a, QRgb b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+// The contrast of the text in \a area: the commonest colour is the
+// background, the pixel that differs most from it is the ink.
+double textContrast(const QImage &image, const QRect &area)
+{
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y) & RGB_MASK];
+    }
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    double best = 1.0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = qMax(best, contrast(background, it.key()));
+    return best;
+}
+
+QRect globalRect(const QWidget *widget)
+{
+    return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+}
+
+// Gives the window manager time to frame and place the window.
+bool settled(QWidget *window)
+{
+    if (!QTest::qWaitForWindowExposed(window))
+        return false;
+    QTest::qWait(300);
+    return true;
+}
+
+QString describe(const QRect &rect)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
+}
+
+} // namespace
+
+class TestScreens : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void mainWindowFitsAndReads();
+    void progressWindowFits();
+    void messageBoxFits();
+
+private:
+    void addPanel(int height);
+
+    QRect m_room;
+    std::unique_ptr<QWidget> m_panel;
+};
+
+void TestScreens::initTestCase()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X server: the test command runs it under Xvfb");
+    if (const int points = qEnvironmentVariableIntValue("ZD_TEST_FONT_PT"); points > 0) {
+        QFont font = QApplication::font();
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+    // A run meant for a dark theme must really have one.
+    if (qEnvironmentVariable("ZD_EXPECT_DARK") == QLatin1String("1"))
+        QVERIFY2(isDarkPalette(QApplication::palette()), "the dark theme did not load");
+    if (const int panel = qEnvironmentVariableIntValue("ZD_TEST_PANEL"); panel > 0)
+        addPanel(panel);
+    m_room = QGuiApplication::primaryScreen()->availableGeometry();
+    qInfo("screen %s, scale %s, room %s, dark %d",
+          qPrintable(describe(QGuiApplication::primaryScreen()->geometry())),
+          qPrintable(qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"))),
+          qPrintable(describe(m_room)), int(isDarkPalette(QApplication::palette())));
+}
+
+// A desktop panel along the top that windows must keep clear of, as the
+// window manager is told by the panel's strut.
+void TestScreens::addPanel(int height)
+{
+    const int before = QGuiApplication::primaryScreen()->availableGeometry().height();
+    m_panel = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+    m_panel->setGeometry(0, 0, QGuiApplication::primaryScreen()->geometry().width(), height);
+    const QString id = QString::number(m_panel->winId());
+    const auto xprop = [&](const QStringList &arguments) {
+        return QProcess::execute(QStringLiteral("xprop"), QStringList{QStringLiteral("-id"), id} + arguments)
+               == 0;
+    };
+    QVERIFY(xprop({QStringLiteral("-f"), QStringLiteral("_NET_WM_WINDOW_TYPE"), QStringLiteral("32a"),
+                   QStringLiteral("-set"), QStringLiteral("_NET_WM_WINDOW_TYPE"),
+                   QStringLiteral("_NET_WM_WINDOW_TYPE_DOCK")}));
+    m_panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
+    QVERIFY(xprop({QStringLiteral("-f"), QStringLiteral("_NET_WM_STRUT"), QStringLiteral("32c"),
+                   QStringLiteral("-set"), QStringLiteral("_NET_WM_STRUT"),
+                   QStringLiteral("0,0,%1,0").arg(height)}));
+    QTRY_VERIFY(QGuiApplication::primaryScreen()->availableGeometry().height() < before);
+}
+
+void TestScreens::mainWindowFitsAndReads()
+{
+    Harness h;
+    h.form.initialize();
+    h.form.show();
+    QVERIFY(settled(&h.form));
+    QVERIFY2(m_room.contains(h.form.frameGeometry()),
+             qPrintable(describe(h.form.frameGeometry()) + QStringLiteral(" in ") + describe(m_room)));
+    for (QWidget *control : h.form.findChildren<QWidget *>()) {
+        if (control->isVisibleTo(&h.form) && !control->objectName().isEmpty())
+            QVERIFY2(m_room.contains(globalRect(control)), qPrintable(control->objectName()));
+    }
+    // The list keeps a few rows however small the screen.
+    QVERIFY(h.control<SiteListView>("ListView1")->viewport()->height()
+            >= 3 * h.control<SiteListView>("ListView1")->rowHeight());
+
+    // Device pixels of the whole screen, as a person sees them.
+    const QImage shot = h.form.screen()->grabWindow(0).toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    const auto inShot = [&](const QRect &logical) {
+        const QRect r(logical.topLeft() - h.form.screen()->geometry().topLeft(), logical.size());
+        return QRect(qRound(r.x() * ratio), qRound(r.y() * ratio), qRound(r.width() * ratio),
+                     qRound(r.height() * ratio))
+            .intersected(shot.rect());
+    };
+    for (QPushButton *button : h.form.findChildren<QPushButton *>()) {
+        const double ratioFound = textContrast(shot, inShot(globalRect(button).adjusted(4, 4, -4, -4)));
+        QVERIFY2(ratioFound >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(button->text()).arg(ratioFound)));
+    }
+    for (QRadioButton *option : h.form.findChildren<QRadioButton *>()) {
+        // The caption, right of the indicator.
+        const int indicator =
+            option->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, option);
+        const QRect caption = globalRect(option).adjusted(indicator + 4, 0, 0, 0);
+        const double ratioFound = textContrast(shot, inShot(caption));
+        QVERIFY2(ratioFound >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(option->text()).arg(ratioFound)));
+    }
+    for (QGroupBox *frame : h.form.findChildren<QGroupBox *>()) {
+        QStyleOptionGroupBox option;
+        option.initFrom(frame);
+        option.text = frame->title();
+        option.subControls = QStyle::SC_GroupBoxLabel;
+        const QRect label =
+            frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+        const QRect global(frame->mapToGlobal(label.topLeft()), label.size());
+        const double ratioFound = textContrast(shot, inShot(global));
+        QVERIFY2(ratioFound >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(frame->title()).arg(ratioFound)));
+    }
+}
+
+void TestScreens::progressWindowFits()
+{
+    Harness h;
+    h.form.initialize();
+    h.form.show();
+    QVERIFY(settled(&h.form));
+    QtRunMonitor monitor(h.clock);
+    monitor.setWindow(&h.form);
+    RunProgress state;
+    state.index = 9'999'999;
+    state.count = 10'000'000;
+    state.skipped = 1'000'000;
+    state.notConfirmed = 1'000'000;
+    state.delaySeconds = 60;
+    state.browser = QStringLiteral("the default browser");
+    state.waitingFor = QStringLiteral("the default browser");
+    state.waitedMs = 29'000;
+    state.address = QStringLiteral("https://example.com/") + QString(300, QLatin1Char('x'));
+    monitor.progress(state);
+    h.clock.now += 2000;
+    monitor.progress(state);
+    QWidget *window = monitor.progressWindow();
+    QVERIFY(window);
+    QVERIFY(settled(window));
+    QVERIFY2(m_room.contains(window->frameGeometry()),
+             qPrintable(describe(window->frameGeometry()) + QStringLiteral(" in ") + describe(m_room)));
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        // Each text has the room it asks for.
+        QVERIFY2(label->sizeHint().width() <= label->width() && label->sizeHint().height() <= label->height(),
+                 qPrintable(label->text()));
+    }
+    for (QPushButton *button : window->findChildren<QPushButton *>())
+        QVERIFY2(m_room.contains(globalRect(button)), qPrintable(button->text()));
+    monitor.finished();
+}
+
+void TestScreens::messageBoxFits()
+{
+    Harness h;
+    h.form.initialize();
+    h.form.show();
+    QVERIFY(settled(&h.form));
+    QtUiServices ui;
+    ui.setWindow(&h.form);
+    QRect frame;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (box && settled(box))
+            frame = box->frameGeometry();
+        if (box)
+            box->close();
+    });
+    ui.messageBox(QStringLiteral("File not found: ") + QString(2000, QLatin1Char('y')), MessageStyle::OkOnly,
+                  {});
+    QVERIFY(frame.isValid());
+    QVERIFY2(m_room.contains(frame), qPrintable(describe(frame) + QStringLiteral(" in ") + describe(m_room)));
+}
+
+QTEST_MAIN(TestScreens)
+#include "tst_screens.moc"
