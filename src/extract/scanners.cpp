@@ -310,7 +310,10 @@ void textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
                 start = colon - 5;
             if (start < 0)
                 return true;
-            const qsizetype length = ends.from(start, data, size, findAnyOf<' ', '\r', '\n'>) - start;
+            // Nor may an address hold '"', '<' or '>' unencoded: they close
+            // the attribute or tag it stands in.
+            const qsizetype length =
+                ends.from(start, data, size, findAnyOf<' ', '\r', '\n', '"', '<', '>'>) - start;
             if (length <= kMaxFoundLength * 4)
                 found.add(QByteArrayView(data + start, length));
             return true;

@@ -65,7 +65,9 @@ QStringList referenceScan(StreamScanner::Kind kind, QByteArrayView bytes, const 
         return memo;
     };
     const auto isQuote = [](char c) { return c == '"'; };
-    const auto isBreak = [](char c) { return c == ' ' || c == '\r' || c == '\n'; };
+    const auto isBreak = [](char c) {
+        return c == ' ' || c == '\r' || c == '\n' || c == '"' || c == '<' || c == '>';
+    };
     QStringList found;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (kind == StreamScanner::Kind::Hrefs) {
