@@ -15,7 +15,22 @@ fi
 build=${1:-build-bench}; n=${2:-50}; runs=${3:-3}
 bench="$PWD/$build/bench/zd_bench"
 work=$(mktemp -d)
-trap 'pkill -f firefox-esr || true; pkill -f chromium || true; rm -rf "$work"' EXIT
+# The browsers the benchmark started, by the pids it names: each leads a
+# process group of its own (the browser and its helpers).
+end_started() {
+  local pids
+  pids=$(awk '/^STARTED/ {print $2}' "$work/started" 2>/dev/null || true)
+  for pid in $pids; do kill -TERM -- "-$pid" "$pid" 2>/dev/null || true; done
+  for _ in $(seq 1 50); do
+    local alive=0
+    for pid in $pids; do kill -0 -- "-$pid" 2>/dev/null && alive=1; done
+    ((alive)) || break
+    sleep 0.1
+  done
+  for pid in $pids; do kill -KILL -- "-$pid" "$pid" 2>/dev/null || true; done
+  : > "$work/started"
+}
+trap 'end_started; rm -rf "$work"' EXIT
 python3 tests/support/httpserver.py --log "$work/visits" > "$work/port" < <(sleep 100000) &
 for _ in $(seq 1 50); do [[ -s "$work/port" ]] && break; sleep 0.1; done
 base="http://127.0.0.1:$(head -1 "$work/port")"
@@ -47,14 +62,15 @@ for choice in 3 2 1; do
     fresh_home "$choice-$run"
     : > "$work/visits"
     # RESULT browsers WALL CPU RSS STALL DETAIL
-    line=$("$bench" browsers "$choice" "$n" "$base" | grep '^RESULT' | tail -1)
+    "$bench" browsers "$choice" "$n" "$base" > "$work/started"
+    line=$(grep '^RESULT' "$work/started" | tail -1)
     sleep 2
     got=$(cat "$work/visits" | tr '\n' ' ')
     want=$(seq 1 "$n" | tr '\n' ' ')
     [[ "$got" == "$want" ]] && ok=$((ok + 1))
     wall=$(awk '{print $3}' <<<"$line"); c=$(awk '{print $4}' <<<"$line")
     per+=("$(echo "$wall / $n" | bc -l)"); cpu+=("$(echo "100 * $c / $wall" | bc -l)")
-    pkill -f firefox-esr || true; pkill -f chromium || true; sleep 1
+    end_started; sleep 1
   done
   printf '%-24s in order, all %d: %d of %d runs; s/address %s; CPU %% of a core %s\n' "$name" "$n" "$ok" "$runs" \
     "$(printf '%s\n' "${per[@]}" | median)" "$(printf '%s\n' "${cpu[@]}" | median)"

@@ -330,7 +330,24 @@ int Bench::browsers()
     choices.select(Option(arg.toInt()));
     choices.select(Option::SameState);
     SteadyClock clock;
-    ProcessBrowserLauncher browser;
+    // Names every process it starts, so that the caller ends exactly those.
+    class NamingLauncher final : public BrowserLauncher
+    {
+    public:
+        std::optional<ResolvedBrowser> resolve(Browser which) override { return m_real.resolve(which); }
+        std::optional<qint64> start(const ResolvedBrowser &resolved, const QByteArray &address) override
+        {
+            const std::optional<qint64> pid = m_real.start(resolved, address);
+            if (pid)
+                std::printf("STARTED %lld\n", static_cast<long long>(*pid));
+            std::fflush(stdout);
+            return pid;
+        }
+        bool running(qint64 pid) override { return m_real.running(pid); }
+
+    private:
+        ProcessBrowserLauncher m_real;
+    } browser;
     XcbWindowSystem windows;
     test::FakeRunMonitor monitor;
     LaunchRun run(ui, clock, browser, windows, choices, list, monitor);

@@ -54,7 +54,8 @@ class Downloader
 public:
     virtual ~Downloader() = default;
     /// Writes the response body to \a target, stopping at the first failed
-    /// write or past the size bound.
+    /// write or past the size bound; throws std::bad_alloc, once the
+    /// download has stopped, when memory ran out while it took the body.
     virtual DownloadStatus download(const QString &url, QIODevice &target) = 0;
 };
 

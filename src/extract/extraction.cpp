@@ -1,22 +1,20 @@
 #include "extract/extraction.h"
 
 #include "extract/downloader.h"
-#include "core/aside.h"
 #include "core/errorreport.h"
 #include "core/filehelpers.h"
 #include "core/mappedfile.h"
-#include "core/system.h"
 #include "extract/scanners.h"
 #include "sitelist/sitefiles.h"
+#include "sitelist/sitelistmodel.h"
+#include "sitelist/sitestore.h"
 #include "core/uiservices.h"
 
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
-#include <QTemporaryFile>
 
-#include <cerrno>
-#include <optional>
+#include <new>
 
 namespace zd {
 
@@ -44,16 +42,42 @@ void scanOpenFile(QFile &file, StreamScanner::Kind kind, const LinkNormalizer &l
     scanner.finish();
 }
 
-// The last close of a removed file frees all its pages at once, a good part
-// of a second for a big page: it happens on a thread of its own while the
-// window waits in its event loop.
-void closeAside(UiServices &ui, std::optional<QTemporaryFile> &temp)
+// Found links held aside until the page is known to be whole.
+struct StagedLinks final : SiteSink
 {
-    const int last = temp ? sys::duplicateHandle(temp->handle()) : -1;
-    temp.reset();
-    if (last >= 0)
-        runAside(ui, [last] { sys::closeHandle(last); });
-}
+    SiteStore items;
+    void appendSite(const QString &text) override { items.appendUtf8(text); }
+    void appendSiteBytes(QByteArrayView bytes) override { items.append(bytes); }
+    void appendSiteBytes(QByteArrayView head, QByteArrayView tail) override { items.append(head, tail); }
+};
+
+// Where the download writes the page: straight into the scanner. A write
+// that runs out of memory refuses the bytes, which stops the download; no
+// exception may cross the network code's event loop.
+class PageScanTarget final : public QIODevice
+{
+public:
+    explicit PageScanTarget(StreamScanner &scanner) : m_scanner(scanner) { open(QIODevice::WriteOnly); }
+    bool outOfMemory() const { return m_outOfMemory; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        try {
+            m_scanner.feed(QByteArrayView(data, size));
+        } catch (const std::bad_alloc &) {
+            m_outOfMemory = true;
+            setErrorString(QStringLiteral("Out of memory"));
+            return -1;
+        }
+        return size;
+    }
+
+private:
+    StreamScanner &m_scanner;
+    bool m_outOfMemory = false;
+};
 
 } // namespace
 
@@ -63,12 +87,6 @@ void scanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalize
     QFile file(path);
     openRegularFile(file);
     scanOpenFile(file, kind, links, list, ui);
-}
-
-QString temporaryFolder()
-{
-    const QString temp = qEnvironmentVariable("TEMP");
-    return temp.isEmpty() ? QDir::tempPath() : temp;
 }
 
 Extraction::Extraction(UiServices &ui, Downloader &downloader, FileDialogs &dialogs, SiteSink &list)
@@ -98,56 +116,44 @@ bool Extraction::getUrls(const QString &typed)
 {
     Procedure procedure(m_ui, locationTag(QStringLiteral("ExtractLinks"), QStringLiteral("GetUrls")));
     procedure.step(100, [&] { m_links.setPageUrl(typed); });
-    // A unique 0600 file, never a fixed name another user could plant a link at.
-    std::optional<QTemporaryFile> temp;
-    procedure.step(102, [&] {
-        const QString folder = temporaryFolder();
-        temp.emplace(QStringLiteral("%1/HTML1-XXXXXX.tmp").arg(folder));
-        errno = 0;
-        if (!temp->open())
-            throw Failure(QStringLiteral("Could not create a temporary file for the page in %1: %2")
-                              .arg(folder, fileErrorReason(*temp, errno)));
-    });
-    // Without a temporary file nothing was downloaded: the report above said why.
-    if (!temp || !temp->isOpen())
-        return false;
+    // The page is scanned as it arrives, into links held aside: they join the
+    // list only once the whole page is in, as if it had been read afterwards.
+    StagedLinks staged;
+    StreamScanner scanner(StreamScanner::Kind::Hrefs, m_links, staged, nullptr);
+    PageScanTarget page(scanner);
     DownloadStatus status = DownloadStatus::NotFound;
-    int writeErrno = 0;
+    bool outOfMemory = false;
     procedure.step(104, [&] {
         m_ui.pumpEvents();
-        errno = 0;
-        status = m_downloader.download(m_links.pageUrl(), *temp);
-        // A write that failed when the buffer went to disk fails here.
-        if (status == DownloadStatus::Complete && !temp->flush())
-            status = DownloadStatus::WriteFailed;
-        // A failed write left its reason with the file; errno may have moved
-        // on in the event loop since.
-        writeErrno = temp->error() != QFileDevice::NoError ? 0 : errno;
+        try {
+            status = m_downloader.download(m_links.pageUrl(), page);
+        } catch (const std::bad_alloc &) {
+            outOfMemory = true;
+        }
     });
-    const bool downloaded = status == DownloadStatus::Complete;
-    if (downloaded) {
-        // The temporary file stays open until the end: see closeAside.
-        QFile file(temp->fileName());
-        if (procedure.step(112, [&] { openRegularFile(file); }))
-            procedure.step(118,
-                           [&] { scanOpenFile(file, StreamScanner::Kind::Hrefs, m_links, m_list, m_ui); });
-        file.close();
+    outOfMemory = outOfMemory || page.outOfMemory();
+    const bool downloaded = status == DownloadStatus::Complete && !outOfMemory;
+    if (downloaded || outOfMemory) {
+        procedure.step(118, [&] {
+            if (downloaded)
+                scanner.finish();
+            // What was found before memory ran out is kept, as the list keeps
+            // what it took before it was full.
+            m_list.appendSites(std::move(staged.items));
+            if (outOfMemory)
+                throw std::bad_alloc();
+        });
+        return downloaded;
     }
-    const QString message = downloaded ? QString() : downloadFailureMessage(status, *temp, writeErrno);
-    // Removed on every path: nothing of a download is left behind.
-    procedure.step(128, [&] { deleteFileQuietly(m_ui, temp->fileName()); });
-    closeAside(m_ui, temp);
-    if (!downloaded)
-        procedure.step(126, [&] { m_ui.messageBox(message); });
-    return downloaded;
+    procedure.step(126, [&] { m_ui.messageBox(downloadFailureMessage(status, page)); });
+    return false;
 }
 
-QString Extraction::downloadFailureMessage(DownloadStatus status, const QFileDevice &temp, int writeErrno)
+QString Extraction::downloadFailureMessage(DownloadStatus status, const QIODevice &page)
 {
     switch (status) {
     case DownloadStatus::WriteFailed:
-        return QStringLiteral("The page could not be stored, so no link was added. %1")
-            .arg(describeFileError(temp, temp.fileName(), writeErrno));
+        return QStringLiteral("The page could not be read, so no link was added. %1").arg(page.errorString());
     case DownloadStatus::TooLarge:
         return QStringLiteral("The page is larger than %1 GiB, more than Zentavia Desk reads, so no "
                               "link was added.")

@@ -23,9 +23,6 @@ class UiServices;
 void scanFile(const QString &path, StreamScanner::Kind kind, const LinkNormalizer &links, SiteSink &list,
               UiServices &ui);
 
-/// The folder for the temporary download: TEMP, else the system's.
-QString temporaryFolder();
-
 /// Link extraction from web pages and files. One extraction at a time:
 /// while one runs, both commands are ignored.
 class Extraction
@@ -47,7 +44,7 @@ public:
 
 private:
     /// The reason a download gave no page, in words for the user.
-    static QString downloadFailureMessage(DownloadStatus status, const QFileDevice &temp, int writeErrno);
+    static QString downloadFailureMessage(DownloadStatus status, const QIODevice &page);
     UiServices &m_ui;
     Downloader &m_downloader;
     FileDialogs &m_dialogs;

@@ -183,16 +183,16 @@ bool mayDecodeShortEnough(QByteArrayView bytes)
 class FoundSink
 {
 public:
-    FoundSink(const LinkNormalizer &links, SiteSink &list, UiServices &ui)
-        : m_links(links), m_list(list), m_ui(ui), m_base(links.baseUrl().toUtf8())
+    FoundSink(const LinkNormalizer &links, SiteSink &list, const std::function<void()> &pump)
+        : m_links(links), m_list(list), m_pump(pump), m_base(links.baseUrl().toUtf8())
     {
         m_base.append('/');
     }
 
     void add(QByteArrayView bytes)
     {
-        if ((++m_count & 255) == 0)
-            m_ui.pumpEvents();
+        if ((++m_count & 255) == 0 && m_pump)
+            m_pump();
         if (bytes.size() > kMaxFoundLength * 4 || !mayDecodeShortEnough(bytes))
             return;
         if (isAscii(bytes)) {
@@ -220,7 +220,7 @@ private:
 
     const LinkNormalizer &m_links;
     SiteSink &m_list;
-    UiServices &m_ui;
+    std::function<void()> m_pump;
     QByteArray m_base; // the page's folder as UTF-8, with its "/"
     unsigned m_count = 0;
 };
@@ -278,7 +278,7 @@ const char *findQuote(const char *p, const char *end)
 }
 
 void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool last,
-                FoundSink &found, EndSearch &ends, UiServices &ui)
+                FoundSink &found, EndSearch &ends, const std::function<void()> &pump)
 {
     findSequence(
         data, size, from, limit, 'f', '=', '"',
@@ -294,11 +294,14 @@ void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
                 found.add(QByteArrayView(data + start, length));
             return true;
         },
-        [&] { ui.pumpEvents(); });
+        [&] {
+            if (pump)
+                pump();
+        });
 }
 
 void textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool /*last*/,
-                FoundSink &found, EndSearch &ends, UiServices &ui)
+                FoundSink &found, EndSearch &ends, const std::function<void()> &pump)
 {
     findSequence(
         data, size, from, limit, ':', '/', '/',
@@ -318,7 +321,10 @@ void textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
                 found.add(QByteArrayView(data + start, length));
             return true;
         },
-        [&] { ui.pumpEvents(); });
+        [&] {
+            if (pump)
+                pump();
+        });
 }
 
 // A scheme ("https") stands up to five bytes before its anchor.
@@ -334,7 +340,13 @@ struct StreamScanner::Sink
 };
 
 StreamScanner::StreamScanner(Kind kind, const LinkNormalizer &links, SiteSink &list, UiServices &ui)
-    : m_kind(kind), m_ui(ui), m_sink(new Sink{FoundSink(links, list, ui), EndSearch()})
+    : StreamScanner(kind, links, list, [&ui] { ui.pumpEvents(); })
+{
+}
+
+StreamScanner::StreamScanner(Kind kind, const LinkNormalizer &links, SiteSink &list,
+                             std::function<void()> pump)
+    : m_kind(kind), m_pump(std::move(pump)), m_sink(new Sink{FoundSink(links, list, m_pump), EndSearch()})
 {
 }
 
@@ -344,6 +356,14 @@ char *StreamScanner::prepare(qsizetype bytes)
 {
     m_window.resize(m_filled + bytes);
     return m_window.data() + m_filled;
+}
+
+void StreamScanner::feed(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    std::memcpy(prepare(bytes.size()), bytes.data(), size_t(bytes.size()));
+    commit(bytes.size());
 }
 
 void StreamScanner::commit(qsizetype bytes)
@@ -372,7 +392,7 @@ void StreamScanner::scanWhole(QByteArrayView bytes, const std::function<void(qsi
         const qsizetype limit = qMin(bytes.size(), from + kSlice);
         if (slice)
             slice(qMax<qsizetype>(0, from - kLookbehind), limit);
-        window(bytes.data(), bytes.size(), from, limit, limit == bytes.size(), m_sink->found, ends, m_ui);
+        window(bytes.data(), bytes.size(), from, limit, limit == bytes.size(), m_sink->found, ends, m_pump);
         from = limit;
     }
 }
@@ -383,7 +403,7 @@ void StreamScanner::scan(bool last)
     if (limit <= m_from)
         return;
     (m_kind == Kind::Hrefs ? hrefWindow : textWindow)(m_window.constData(), m_filled, m_from, limit, last,
-                                                      m_sink->found, m_sink->ends, m_ui);
+                                                      m_sink->found, m_sink->ends, m_pump);
     // Keep what later anchors may still look at: the bytes before them.
     const qsizetype keep = qMax<qsizetype>(limit - kLookbehind, 0);
     std::memmove(m_window.data(), m_window.constData() + keep, size_t(m_filled - keep));

@@ -17,20 +17,26 @@ class UiServices;
 inline constexpr qsizetype kMaxFoundLength = 8192;
 
 /// Every href=" (any case), or every http:// or https:// (any case) up to
-/// the next space, CR or LF, at every position, over a file read in chunks,
+/// the next space, CR, LF, '"', '<' or '>', at every position, over bytes read in chunks,
 /// so that a page of any size needs only a small buffer. Read into prepare(), then commit() what was
 /// read; finish() at the end.
 class StreamScanner
 {
 public:
     enum class Kind { Hrefs, TextUrls };
+    /// Offers \a ui's event loop a turn now and then during a long scan.
     StreamScanner(Kind kind, const LinkNormalizer &links, SiteSink &list, UiServices &ui);
+    /// Calls \a pump (if any) now and then instead; for a scan fed from
+    /// inside the event loop, which must not turn it again.
+    StreamScanner(Kind kind, const LinkNormalizer &links, SiteSink &list, std::function<void()> pump);
     ~StreamScanner();
     StreamScanner(const StreamScanner &) = delete;
     StreamScanner &operator=(const StreamScanner &) = delete;
 
     char *prepare(qsizetype bytes);
     void commit(qsizetype bytes);
+    /// prepare() and commit() of a copy of \a bytes.
+    void feed(QByteArrayView bytes);
     void finish();
     /// Scans all of \a bytes in place, instead of prepare/commit/finish, a
     /// slice at a time; \a slice hears of each before it is scanned: where
@@ -42,7 +48,7 @@ private:
     void scan(bool last);
 
     Kind m_kind;
-    UiServices &m_ui;
+    std::function<void()> m_pump;
     std::unique_ptr<Sink> m_sink;
     QByteArray m_window;
     qsizetype m_filled = 0;

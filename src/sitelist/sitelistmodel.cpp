@@ -24,6 +24,13 @@ void SiteSink::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
     appendSiteBytes(joined);
 }
 
+void SiteSink::appendSites(SiteStore &&items)
+{
+    for (qsizetype i = 0; i < items.size(); ++i)
+        appendSiteBytes(items.at(i));
+    items.clear();
+}
+
 SiteListModel::SiteListModel(QObject *parent, int capacity)
     : QAbstractListModel(parent), m_store(std::make_shared<SiteStore>()), m_capacity(capacity)
 {
@@ -59,6 +66,25 @@ void SiteListModel::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
 {
     forAppend().append(head, tail);
     appended();
+}
+
+void SiteListModel::appendSites(SiteStore &&items)
+{
+    const qsizetype offered = items.size();
+    const qsizetype room = qMax(qsizetype(0), qsizetype(m_capacity) - m_store->size());
+    if (offered > 0 && room > 0) {
+        SiteStore &store = writable();
+        // Into an empty list the items move whole: nothing to allocate,
+        // even when memory has just run out.
+        if (store.size() == 0 && offered <= room)
+            store.swap(items);
+        else
+            store.splice(std::move(items), room);
+        appended();
+    }
+    items.clear();
+    if (offered > room)
+        throw std::bad_alloc();
 }
 
 void SiteListModel::appended()

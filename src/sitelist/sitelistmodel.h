@@ -24,6 +24,9 @@ public:
     virtual void appendSiteBytes(QByteArrayView bytes);
     /// Adds one item made of \a head followed by \a tail.
     virtual void appendSiteBytes(QByteArrayView head, QByteArrayView tail);
+    /// Adds every item of \a items at the end, in order; \a items is left
+    /// empty.
+    virtual void appendSites(SiteStore &&items);
 };
 
 /// The site list: items numbered from 1, one column "Site(s)". Items keep
@@ -48,6 +51,9 @@ public:
     void appendSite(const QString &text) override;
     void appendSiteBytes(QByteArrayView bytes) override;
     void appendSiteBytes(QByteArrayView head, QByteArrayView tail) override;
+    /// Takes the items over without copying their bytes; past the capacity
+    /// it keeps what fits and throws std::bad_alloc.
+    void appendSites(SiteStore &&items) override;
     /// Number of items, including those not yet announced to views.
     int count() const { return int(m_store->size()); }
     /// The bytes of item \a index, 1 to count(), valid until the list

@@ -133,6 +133,20 @@ void SiteStore::appendUtf8(QStringView text)
     });
 }
 
+void SiteStore::splice(SiteStore &&other, qsizetype count)
+{
+    count = qBound(qsizetype(0), count, other.m_size);
+    const auto base = std::uint32_t(m_blocks.size());
+    m_blocks.reserve(m_blocks.size() + other.m_blocks.size());
+    for (Block &block : other.m_blocks)
+        m_blocks.push_back(std::move(block));
+    for (qsizetype i = 0; i < count; ++i) {
+        const Span &item = other.span(i);
+        pushSpan(base + item.block, item.offset, item.length);
+    }
+    other.clear();
+}
+
 void SiteStore::erase(qsizetype i)
 {
     // The bytes stay in their block until the list is cleared: a removal

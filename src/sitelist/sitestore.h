@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace zd {
@@ -32,6 +33,18 @@ public:
     void append(QByteArrayView head, QByteArrayView tail);
     /// Appends the UTF-8 of \a text, encoded straight into the store.
     void appendUtf8(QStringView text);
+    /// Appends the first \a count items of \a other (all of them when it
+    /// has fewer) by taking over its blocks: no item's bytes are copied.
+    /// \a other is left empty.
+    void splice(SiteStore &&other, qsizetype count);
+    /// Exchanges the contents of the two stores; allocates nothing.
+    void swap(SiteStore &other) noexcept
+    {
+        m_blocks.swap(other.m_blocks);
+        m_pages.swap(other.m_pages);
+        std::swap(m_size, other.m_size);
+        std::swap(m_open, other.m_open);
+    }
     void erase(qsizetype i);
     /// Keeps the items \a keep says yes to, in order; the number removed.
     /// Each item is asked once, before anything moves.

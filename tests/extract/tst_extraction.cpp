@@ -66,11 +66,13 @@ private Q_SLOTS:
     void fileShortenedWhileScannedIsReported_data();
     void fileShortenedWhileScannedIsReported();
     void straySignalWithNoHandlerEndsTheProgram();
-    void temporaryFolderFallsBackWithoutTemp();
     void endlessBodyStopsAtTheSizeBound();
-    void fullTemporaryFolderStopsTheDownload_data();
-    void fullTemporaryFolderStopsTheDownload();
-    void missingTemporaryFolderIsNamed();
+    void pageNeedsNoDiskSpace_data();
+    void pageNeedsNoDiskSpace();
+    void linksAcrossPieceBoundariesAreFoundOnce_data();
+    void linksAcrossPieceBoundariesAreFoundOnce();
+    void nothingIsAddedUntilThePageIsWhole();
+    void memoryRunningOutDuringTheDownloadIsReported();
 
 private:
     struct Run
@@ -463,14 +465,6 @@ void TestExtraction::fileShortenedWhileScannedIsReported()
     QVERIFY(run.list.text(1).startsWith(QStringLiteral("http://site0.example/")));
 }
 
-void TestExtraction::temporaryFolderFallsBackWithoutTemp()
-{
-    qunsetenv("TEMP");
-    QCOMPARE(temporaryFolder(), QDir::tempPath());
-    qputenv("TEMP", "/some/where");
-    QCOMPARE(temporaryFolder(), QStringLiteral("/some/where"));
-}
-
 void TestExtraction::endlessBodyStopsAtTheSizeBound()
 {
     Run run;
@@ -484,59 +478,119 @@ void TestExtraction::endlessBodyStopsAtTheSizeBound()
     QVERIFY(QDir(m_temp.path()).isEmpty());
 }
 
-void TestExtraction::fullTemporaryFolderStopsTheDownload_data()
+void TestExtraction::pageNeedsNoDiskSpace_data()
 {
     QTest::addColumn<bool>("fullDisk");
     QTest::newRow("file size limit") << false;
-    QTest::newRow("full disk") << true;
+    QTest::newRow("full temporary folder") << true;
+    QTest::newRow("missing temporary folder") << true;
 }
 
-void TestExtraction::fullTemporaryFolderStopsTheDownload()
+// The page goes from the network straight into the scan: a temporary
+// folder that is full, missing or limited changes nothing.
+void TestExtraction::pageNeedsNoDiskSpace()
 {
     QFETCH(bool, fullDisk);
     QTemporaryDir mountPoint;
     std::optional<SmallFileSystem> disk;
     std::optional<FileSizeLimit> limit;
-    QString folder = m_temp.path();
-    if (fullDisk) {
-        disk.emplace(mountPoint.path(), 256 * 1024);
+    if (QByteArray(QTest::currentDataTag()).startsWith("missing")) {
+        qputenv("TEMP", QFile::encodeName(m_temp.filePath(QStringLiteral("gone"))));
+    } else if (fullDisk) {
+        disk.emplace(mountPoint.path(), 64 * 1024);
         if (!disk->mounted())
             QSKIP("mounting a small tmpfs needs root; this row runs in CI");
-        folder = mountPoint.path();
-        qputenv("TEMP", QFile::encodeName(folder));
+        qputenv("TEMP", QFile::encodeName(mountPoint.path()));
     } else {
         limit.emplace(1 << 20);
     }
     Run run;
     NetworkDownloader downloader(5'000, 120'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(!extraction.getUrls(m_server->url(QStringLiteral("/endless"))));
+    // About 5 MB of page.
+    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/large?n=100000"))));
     limit.reset();
-    QCOMPARE(run.list.count(), 0);
-    QCOMPARE(run.ui.plainMessages().size(), 1);
-    const QString message = run.ui.plainMessages()[0];
-    QVERIFY2(message.startsWith(QStringLiteral("The page could not be stored")), qPrintable(message));
-    QVERIFY2(message.contains(fullDisk ? QStringLiteral("No space left on device")
-                                       : QStringLiteral("File too large")),
-             qPrintable(message));
-    QVERIFY(QDir(folder).isEmpty());
+    QCOMPARE(run.list.count(), 100'000);
+    QVERIFY(run.ui.messages.empty());
 }
 
-void TestExtraction::missingTemporaryFolderIsNamed()
+void TestExtraction::linksAcrossPieceBoundariesAreFoundOnce_data()
 {
-    qputenv("TEMP", QFile::encodeName(m_temp.filePath(QStringLiteral("gone"))));
+    QTest::addColumn<int>("piece");
+    for (const int piece : {1, 2, 7, 64, 4096, 65'536, 1 << 20})
+        QTest::newRow(qPrintable(QStringLiteral("%1-byte pieces").arg(piece))) << piece;
+}
+
+// However the download hands the page over, the links are those of the
+// whole page, each once, in order.
+void TestExtraction::linksAcrossPieceBoundariesAreFoundOnce()
+{
+    QFETCH(int, piece);
+    QByteArray page;
+    QStringList expected;
+    for (int i = 0; i < 3000; ++i) {
+        page += "<a href=\"p" + QByteArray::number(i) + ".html\">x</a><A HREF=\"\">";
+        expected << QStringLiteral("http://x/p%1.html").arg(i) << QStringLiteral("http://x/");
+    }
+    page += "<a href=\"unclosed";
     Run run;
     FakeDownloader downloader;
+    downloader.pieceBytes = piece;
+    downloader.pages.insert(QStringLiteral("http://x/"), page);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(extraction.getUrls(QStringLiteral("http://x/")));
+    QCOMPARE(itemsOf(run.list), expected);
+}
+
+void TestExtraction::nothingIsAddedUntilThePageIsWhole()
+{
+    Run run;
+    FakeDownloader downloader;
+    downloader.pieceBytes = 1000;
+    // Far longer than what the scan keeps back to look ahead.
+    QByteArray page;
+    for (int i = 0; i < 10'000; ++i)
+        page += "<a href=\"https://e/" + QByteArray::number(i) + "\">";
+    downloader.pages.insert(QStringLiteral("http://x/"), page);
+    // The list as the window sees it while the page comes, a piece at a time.
+    int seenDuring = -1;
+    downloader.afterPiece = [&](qsizetype done) {
+        if (done > page.size() / 2 && seenDuring < 0)
+            seenDuring = run.list.count();
+    };
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(extraction.getUrls(QStringLiteral("http://x/")));
+    QCOMPARE(seenDuring, 0);
+    QCOMPARE(run.list.count(), 10'000);
+
+    // A page cut off after half its links adds none of them.
+    downloader.failAfterBytes = page.size() / 2;
+    run.list.clear();
     QVERIFY(!extraction.getUrls(QStringLiteral("http://x/")));
-    QCOMPARE(run.ui.errorReports().size(), 1);
-    QVERIFY2(
-        run.ui.errorReports()[0].startsWith(
-            QStringLiteral("Could not create a temporary file for the page in %1: No such file or directory")
-                .arg(m_temp.filePath(QStringLiteral("gone")))),
-        qPrintable(run.ui.errorReports()[0]));
-    QVERIFY(run.ui.plainMessages().isEmpty());
-    QVERIFY(downloader.requested.isEmpty());
+    QCOMPARE(run.list.count(), 0);
+    QCOMPARE(run.ui.plainMessages().last(), QStringLiteral("URL not found"));
+}
+
+// An endless page with the address space bounded: the download stops when
+// the links found no longer fit, the report says so, and what was found is
+// kept.
+void TestExtraction::memoryRunningOutDuringTheDownloadIsReported()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than any bound leaves");
+#endif
+    QProcess helper;
+    helper.start(QStringLiteral(ZD_PAGE_UNDER_LIMIT), {QStringLiteral("96")});
+    QVERIFY(helper.waitForFinished(120'000));
+    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(helper.exitCode(), 0);
+    const QStringList lines = QString::fromLocal8Bit(helper.readAllStandardOutput()).split(QLatin1Char('\n'));
+    const QStringList counts = lines.value(0).split(QLatin1Char(' '));
+    QCOMPARE(counts.value(0), QStringLiteral("added"));
+    QVERIFY2(counts.value(1).toInt() > 10'000, qPrintable(lines.value(0)));
+    QCOMPARE(counts.value(3), QStringLiteral("0"));
+    QVERIFY2(lines.value(1).startsWith(QStringLiteral("Out of memory")),
+             qPrintable(lines.join(QLatin1Char('|'))));
 }
 
 QTEST_GUILESS_MAIN(TestExtraction)

@@ -15,6 +15,12 @@ public:
     QMap<QString, QByteArray> pages;
     QStringList requested;
     std::function<void()> duringDownload;
+    /// The body goes to the target in pieces of this size (0: at once),
+    /// as a network hands it over; afterPiece hears how much is done.
+    qsizetype pieceBytes = 0;
+    std::function<void(qsizetype)> afterPiece;
+    /// The connection breaks once this much has come (-1: never).
+    qsizetype failAfterBytes = -1;
 
     DownloadStatus download(const QString &url, QIODevice &target) override
     {
@@ -24,7 +30,18 @@ public:
         if (!pages.contains(url))
             return DownloadStatus::NotFound;
         const QByteArray page = pages.value(url);
-        return target.write(page) == page.size() ? DownloadStatus::Complete : DownloadStatus::WriteFailed;
+        const qsizetype piece = pieceBytes > 0 ? pieceBytes : qMax<qsizetype>(page.size(), 1);
+        for (qsizetype done = 0; done < page.size();) {
+            if (failAfterBytes >= 0 && done >= failAfterBytes)
+                return DownloadStatus::NotFound;
+            const QByteArray bytes = page.mid(done, piece);
+            if (target.write(bytes) != bytes.size())
+                return DownloadStatus::WriteFailed;
+            done += bytes.size();
+            if (afterPiece)
+                afterPiece(done);
+        }
+        return DownloadStatus::Complete;
     }
 };
 

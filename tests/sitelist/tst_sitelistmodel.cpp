@@ -34,6 +34,8 @@ private Q_SLOTS:
     void itemsKeepTheirBytes();
     void snapshotIsUnchangedByLaterEdits();
     void displayCutsLongItemsWhereACharacterBegins();
+    void storesAreTakenOverWhole_data();
+    void storesAreTakenOverWhole();
 };
 
 void TestSiteListModel::appendsAreKeptVerbatimAndBatched()
@@ -376,6 +378,61 @@ void TestSiteListModel::fullListRefusesMoreAsOutOfMemory()
     model.remove(1);
     model.appendSite(QStringLiteral("d"));
     QCOMPARE(zd::test::textsOf(model), (QStringList{"b", "c", "d"}));
+}
+
+void TestSiteListModel::storesAreTakenOverWhole_data()
+{
+    QTest::addColumn<int>("before");  // items already in the list
+    QTest::addColumn<int>("offered"); // items of the store taken over
+    QTest::addColumn<int>("capacity");
+    QTest::newRow("into an empty list") << 0 << 3 << 100;
+    QTest::newRow("after items") << 2 << 3 << 100;
+    QTest::newRow("nothing offered") << 2 << 0 << 100;
+    QTest::newRow("exactly fills it") << 2 << 3 << 5;
+    QTest::newRow("one too many: keeps what fits") << 2 << 4 << 5;
+    QTest::newRow("empty list, too many") << 0 << 7 << 5;
+    QTest::newRow("full already") << 5 << 1 << 5;
+    // More than one block and one page of records.
+    QTest::newRow("many, after items") << 3 << 300'000 << 1'000'000;
+}
+
+void TestSiteListModel::storesAreTakenOverWhole()
+{
+    QFETCH(int, before);
+    QFETCH(int, offered);
+    QFETCH(int, capacity);
+    zd::SiteListModel model(nullptr, capacity);
+    QAbstractItemModelTester tester(&model);
+    for (int i = 0; i < before; ++i)
+        model.appendSite(QStringLiteral("old%1").arg(i));
+    const auto kept = model.snapshot();
+    zd::SiteStore store;
+    for (int i = 0; i < offered; ++i)
+        store.append(QByteArray("https://new.example/").append(QByteArray::number(i)));
+    bool refused = false;
+    try {
+        model.appendSites(std::move(store));
+    } catch (const std::bad_alloc &) {
+        refused = true;
+    }
+    model.flushPending();
+    const int fits = qMin(offered, capacity - before);
+    QCOMPARE(refused, offered > fits);
+    QCOMPARE(model.rowCount(), before + fits);
+    QCOMPARE(store.size(), 0);
+    for (int i = 0; i < before; ++i)
+        QCOMPARE(model.text(i + 1), QStringLiteral("old%1").arg(i));
+    for (int i = 0; i < fits; i += qMax(1, fits / 1000))
+        QCOMPARE(model.text(before + i + 1), QStringLiteral("https://new.example/%1").arg(i));
+    if (fits > 0)
+        QCOMPARE(model.text(before + fits), QStringLiteral("https://new.example/%1").arg(fits - 1));
+    // A snapshot taken before does not see them.
+    QCOMPARE(kept->size(), qsizetype(before));
+    // And the list goes on growing after them.
+    if (before + fits < capacity) {
+        model.appendSite(QStringLiteral("later"));
+        QCOMPARE(model.text(model.count()), QStringLiteral("later"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSiteListModel)

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <new>
 #include <utility>
 #include <optional>
 
@@ -131,11 +132,18 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     reply->setReadBufferSize(qint64{256} * 1024);
 
     BodyWriter body(target, m_maxBytes);
-    // Stop at once: a full disk or an endless body must not run on.
+    bool outOfMemory = false;
+    // Stop at once: a full disk or an endless body must not run on. No
+    // exception may leave a slot that Qt's event loop called.
     const auto drain = [&] {
-        const QByteArray raw = reply->readAll();
-        if (!raw.isEmpty() && !body.take(raw, reply->rawHeader("Content-Encoding")))
+        try {
+            const QByteArray raw = reply->readAll();
+            if (!raw.isEmpty() && !body.take(raw, reply->rawHeader("Content-Encoding")))
+                reply->abort();
+        } catch (const std::bad_alloc &) {
+            outOfMemory = true;
             reply->abort();
+        }
     };
     QEventLoop loop;
     QTimer overall;
@@ -151,7 +159,10 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         reply->abort();
         return DownloadStatus::NotFound;
     }
-    drain();
+    if (reply->isOpen())
+        drain();
+    if (outOfMemory)
+        throw std::bad_alloc();
     return outcome(*reply, body);
 }
 
