@@ -360,10 +360,34 @@ char *StreamScanner::prepare(qsizetype bytes)
 
 void StreamScanner::feed(QByteArrayView bytes)
 {
-    if (bytes.isEmpty())
+    // Enough on either side of an anchor to scan it as in one buffer.
+    constexpr qsizetype kMargin = kLookahead + kLookbehind;
+    if (bytes.size() < 2 * kMargin) {
+        std::memcpy(prepare(bytes.size()), bytes.data(), size_t(bytes.size()));
+        commit(bytes.size());
         return;
-    std::memcpy(prepare(bytes.size()), bytes.data(), size_t(bytes.size()));
-    commit(bytes.size());
+    }
+    // A large piece is scanned where it lies; only its edges are copied.
+    // The anchors before its first kLookbehind bytes, with the piece's head
+    // behind the kept tail for their values:
+    const qsizetype carried = m_filled;
+    std::memcpy(prepare(kMargin), bytes.data(), size_t(kMargin));
+    m_filled += kMargin;
+    const auto window = m_kind == Kind::Hrefs ? hrefWindow : textWindow;
+    if (carried + kLookbehind > m_from)
+        window(m_window.constData(), m_filled, m_from, carried + kLookbehind, false, m_sink->found,
+               m_sink->ends, m_pump);
+    // the piece's own anchors up to where their values could run past it:
+    EndSearch ends;
+    window(bytes.data(), bytes.size(), kLookbehind, bytes.size() - kLookahead, false, m_sink->found, ends,
+           m_pump);
+    // and its tail kept for the next piece, its anchors not yet looked at.
+    const qsizetype keep = kMargin;
+    m_window.resize(keep);
+    std::memcpy(m_window.data(), bytes.data() + bytes.size() - keep, size_t(keep));
+    m_filled = keep;
+    m_from = kLookbehind;
+    m_sink->ends = EndSearch();
 }
 
 void StreamScanner::commit(qsizetype bytes)

@@ -156,13 +156,20 @@ void TestScanners::matchesAcrossVectorBlocks()
 void TestScanners::chunkedScanEqualsWholeScan_data()
 {
     QTest::addColumn<int>("chunk");
-    for (int chunk : {1, 7, 4096, 33'000, 1 << 20})
-        QTest::newRow(qPrintable(QStringLiteral("chunk %1").arg(chunk))) << chunk;
+    QTest::addColumn<bool>("fed"); // handed over whole, as a download hands its pieces
+    // Pieces of twice the scan's margin (its look-ahead and look-behind)
+    // and more are scanned where they lie.
+    const int margin = 2 * (kMaxFoundLength * 4 + 16 + 8);
+    for (int chunk : {1, 7, 4096, 33'000, margin - 1, margin, 100'000, 1 << 20}) {
+        QTest::newRow(qPrintable(QStringLiteral("chunk %1").arg(chunk))) << chunk << false;
+        QTest::newRow(qPrintable(QStringLiteral("fed %1").arg(chunk))) << chunk << true;
+    }
 }
 
 void TestScanners::chunkedScanEqualsWholeScan()
 {
     QFETCH(int, chunk);
+    QFETCH(bool, fed);
     // Values and addresses right at the length limit and far past it, so
     // that they straddle chunk and window boundaries.
     QByteArray input;
@@ -172,6 +179,8 @@ void TestScanners::chunkedScanEqualsWholeScan()
         input += "HREF=\"short" + QByteArray::number(i) + "\"\nhttp://s/" + QByteArray::number(i) + "\r";
         input += QByteArray(i * 7000, i % 2 ? ' ' : 'z');
     }
+    // Anchors every few bytes: a piece's edge always falls next to one.
+    input += QByteArray("href=\"h\"http://t ").repeated(20'000);
     input += "href=\"" + QByteArray(100, 'q') + " tail http://end-of-file";
     for (const auto kind : {StreamScanner::Kind::Hrefs, StreamScanner::Kind::TextUrls}) {
         const bool hrefs = kind == StreamScanner::Kind::Hrefs;
@@ -182,8 +191,12 @@ void TestScanners::chunkedScanEqualsWholeScan()
         StreamScanner scanner(kind, links, streamed, ui);
         for (qsizetype at = 0; at < input.size(); at += chunk) {
             const qsizetype n = qMin<qsizetype>(chunk, input.size() - at);
-            std::memcpy(scanner.prepare(n), input.constData() + at, size_t(n));
-            scanner.commit(n);
+            if (fed) {
+                scanner.feed(QByteArrayView(input.constData() + at, n));
+            } else {
+                std::memcpy(scanner.prepare(n), input.constData() + at, size_t(n));
+                scanner.commit(n);
+            }
         }
         scanner.finish();
         const QStringList whole = scan(input, hrefs);

@@ -129,7 +129,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     std::unique_ptr<QNetworkReply> reply(m_network.get(request));
     // A bounded buffer makes the network thread hand over the body in small
     // pieces, so that no single turn of the event loop swallows a whole page.
-    reply->setReadBufferSize(qint64{256} * 1024);
+    reply->setReadBufferSize(qint64{1024} * 1024);
 
     BodyWriter body(target, m_maxBytes);
     bool outOfMemory = false;
