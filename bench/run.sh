@@ -14,8 +14,13 @@ data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
 python3 bench/generate.py "$data" "$@"
 bench="$build/bench/zd_bench"
-python3 bench/run.py "$bench" "$data" "$@"
+# Under Xvfb with openbox: the X11 figures (the list, the clipboard pasted
+# by xclip) beside the offscreen ones.
+command -v xclip >/dev/null || apt-get install -y -qq xclip
+scripts/with-x11.sh python3 bench/run.py "$bench" "$data" "$@"
 echo "== list helpers: paste, remove duplicates, remove blank lines (1 M lines) =="
 [[ " $* " == *" --small "* ]] || "$bench" helpers "$data/sites-1m.txt" | grep -v '^RESULT'
+echo "== start-up: exec to the window on screen =="
+bench/startup.sh "$build" 20
 echo "== waiting for a browser window (30 s bound) =="
 "$bench" wait | grep -v '^RESULT'

@@ -35,6 +35,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QEventLoop>
+#include <QProcess>
+#include <QMimeData>
 #include <QWidget>
 #include <QCoreApplication>
 #include <QFile>
@@ -220,6 +223,7 @@ struct Bench
 
     int load();
     int saveOrCopy();
+    qint64 pasteElsewhere();
     int clear();
     int end();
     int scan();
@@ -254,10 +258,31 @@ int Bench::saveOrCopy()
         QtClipboard clipboard;
         measure("clipboard", [&] {
             copyListToClipboard(ui, clipboard, list);
-            return QStringLiteral("%1 characters").arg(QGuiApplication::clipboard()->text().size());
+            return QStringLiteral("%1 items, %2")
+                .arg(list.count())
+                .arg(clipboard.ownsText() ? "offered" : "not offered");
         });
+        // "paste": another program pastes it, as a user's editor would,
+        // while the window goes on answering.
+        if (args.contains(QLatin1String("paste")))
+            measure("paste", [&] {
+                return QStringLiteral("%1 items, %2 bytes pasted").arg(list.count()).arg(pasteElsewhere());
+            });
     }
     return 0;
+}
+
+qint64 Bench::pasteElsewhere()
+{
+    QProcess paste;
+    paste.start(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("xclip -o -selection clipboard -target UTF8_STRING | wc -c")});
+    QEventLoop loop;
+    QObject::connect(&paste, &QProcess::finished, &loop, &QEventLoop::quit);
+    if (paste.state() != QProcess::NotRunning)
+        loop.exec();
+    return paste.readAllStandardOutput().trimmed().toLongLong();
 }
 
 int Bench::clear()

@@ -11,9 +11,7 @@ namespace zd {
 
 QString decodeBytes(QByteArrayView bytes)
 {
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                   [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
-    if (ascii)
+    if (isAscii(bytes))
         return QString::fromLatin1(bytes);
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);

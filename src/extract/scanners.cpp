@@ -150,14 +150,6 @@ void findSequence(const char *data, qsizetype size, qsizetype from, qsizetype li
     findSequenceWith(sequenceMask, data, size, from, limit, a, b, c, found, pump);
 }
 
-bool isAscii(QByteArrayView bytes)
-{
-    unsigned char any = 0;
-    for (const char c : bytes)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
-
 // False when \a bytes surely decode to more than
 // kMaxFoundLength characters, told without decoding them: a long line of
 // addresses asks this of thousands of long values. Invalid UTF-8 is read one

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace zd {
@@ -11,7 +12,9 @@ class Clipboard
 public:
     virtual ~Clipboard() = default;
     virtual bool clear() = 0;
-    virtual bool setText(const QString &text) = 0;
+    /// Offers \a utf8 as plain text; it is handed to other programs as it
+    /// is, without a copy in another encoding.
+    virtual bool setText(const QByteArray &utf8) = 0;
     /// The plain text on the clipboard; empty when there is none.
     virtual QString readText() = 0;
 };

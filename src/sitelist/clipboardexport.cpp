@@ -11,21 +11,27 @@ namespace {
 constexpr int kClipboardAttempts = 1000;
 }
 
-QString composeClipboardText(UiServices &ui, const SiteStore &items)
+QByteArray composeClipboardText(UiServices &ui, const SiteStore &items)
 {
     qsizetype total = 0;
     for (qsizetype i = 0; i < items.size(); ++i)
         total += items.at(i).size() + 2;
-    QString text;
+    QByteArray text;
     text.reserve(total);
     for (qsizetype i = 0; i < items.size(); ++i) {
-        ui.pumpEvents();
-        const QString item = decodeBytes(items.at(i));
-        qsizetype length = item.size();
-        while (length > 0 && item[length - 1] == QLatin1Char(' '))
-            --length;
-        text.append(QStringView(item).left(length));
-        text.append(QLatin1String("\r\n"));
+        if ((i & 1023) == 0)
+            ui.pumpEvents();
+        QByteArrayView item = items.at(i);
+        // A blank is the byte 0x20 in UTF-8 and one character a byte alike.
+        while (!item.isEmpty() && item.back() == ' ')
+            item.chop(1);
+        // Items keep the bytes they came with: valid UTF-8 goes as it is,
+        // anything else as the characters it is shown as.
+        if (isAscii(item))
+            text.append(item);
+        else
+            text.append(decodeBytes(item).toUtf8());
+        text.append("\r\n", 2);
     }
     return text;
 }
@@ -38,7 +44,7 @@ void clearClipboard(Clipboard &clipboard)
     }
 }
 
-bool setClipboardText(Clipboard &clipboard, const QString &text)
+bool setClipboardText(Clipboard &clipboard, const QByteArray &text)
 {
     for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
         if (clipboard.setText(text))
@@ -53,7 +59,7 @@ void copyListToClipboard(UiServices &ui, Clipboard &clipboard, const SiteListMod
         return;
     // The items as they are now: the list may change while events are pumped.
     const std::shared_ptr<const SiteStore> items = list.snapshot();
-    const QString text = composeClipboardText(ui, *items);
+    const QByteArray text = composeClipboardText(ui, *items);
     clearClipboard(clipboard);
     setClipboardText(clipboard, text);
 }

@@ -39,6 +39,8 @@ class FakeClipboard final : public Clipboard
 {
 public:
     QString text = QStringLiteral("old content");
+    /// What was last placed, as placed.
+    QByteArray bytes;
     int lockedAttempts = 0;
     int clearCalls = 0;
     int setCalls = 0;
@@ -56,14 +58,15 @@ public:
     /// What a paste finds.
     QString pasteText;
     QString readText() override { return pasteText; }
-    bool setText(const QString &value) override
+    bool setText(const QByteArray &utf8) override
     {
         ++setCalls;
         if (lockedAttempts > 0) {
             --lockedAttempts;
             return false;
         }
-        text = value;
+        bytes = utf8;
+        text = QString::fromUtf8(utf8);
         return true;
     }
 };

@@ -29,25 +29,37 @@ private Q_SLOTS:
 
 void TestClipboard::composition_data()
 {
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("padding removed again") << QStringList{"a", "abc"} << "a\r\nabc\r\n";
-    QTest::newRow("trailing blanks go, tabs stay") << QStringList{"b  ", "c\t "} << "b\r\nc\t\r\n";
-    QTest::newRow("leading blanks stay") << QStringList{"  x"} << "  x\r\n";
-    QTest::newRow("empty item") << QStringList{""} << "\r\n";
+    QTest::addColumn<QByteArrayList>("items"); // the items' own bytes
+    QTest::addColumn<QByteArray>("text");      // the clipboard's UTF-8
+    QTest::newRow("padding removed again") << QByteArrayList{"a", "abc"} << QByteArray("a\r\nabc\r\n");
+    QTest::newRow("trailing blanks go, tabs stay")
+        << QByteArrayList{"b  ", "c\t "} << QByteArray("b\r\nc\t\r\n");
+    QTest::newRow("leading blanks stay") << QByteArrayList{"  x"} << QByteArray("  x\r\n");
+    QTest::newRow("empty item") << QByteArrayList{""} << QByteArray("\r\n");
+    QTest::newRow("only blanks") << QByteArrayList{"   "} << QByteArray("\r\n");
+    QTest::newRow("UTF-8 as it is") << QByteArrayList{"b\xC3\xBC"
+                                                      "cher.de "}
+                                    << QByteArray("b\xC3\xBC"
+                                                  "cher.de\r\n");
+    QTest::newRow("other bytes as the characters shown")
+        << QByteArrayList{"caf\xE9 ", "x"} << QByteArray("caf\xC3\xA9\r\nx\r\n");
+    QTest::newRow("byte-order mark kept") << QByteArrayList{"\xEF\xBB\xBF"
+                                                            "a"}
+                                          << QByteArray("\xEF\xBB\xBF"
+                                                        "a\r\n");
 }
 
 void TestClipboard::composition()
 {
-    QFETCH(QStringList, items);
-    QFETCH(QString, text);
+    QFETCH(QByteArrayList, items);
+    QFETCH(QByteArray, text);
     FakeUiServices ui;
     FakeClipboard clipboard;
     SiteListModel model;
-    for (const QString &item : items)
-        model.appendSite(item);
+    for (const QByteArray &item : items)
+        model.appendSiteBytes(item);
     copySitesToClipboard(ui, clipboard, model);
-    QCOMPARE(clipboard.text, text);
+    QCOMPARE(clipboard.bytes, text);
     QCOMPARE(ui.plainMessages(), QStringList{kCopiedMessage});
 }
 
@@ -84,7 +96,7 @@ void TestClipboard::retriesWhileLocked()
     FakeClipboard clipboard;
     clipboard.lockedAttempts = locked;
     clearClipboard(clipboard);
-    const bool result = setClipboardText(clipboard, QStringLiteral("t"));
+    const bool result = setClipboardText(clipboard, QByteArrayLiteral("t"));
     QCOMPARE(clipboard.clearCalls, clearCalls);
     QCOMPARE(clipboard.setCalls, setCalls);
     QCOMPARE(result, placed);
