@@ -131,8 +131,13 @@ for size in pages:
     tool(f"curl {size}", ["curl", "-s", "-o", "/dev/null", url])
     tool(f"curl | rg hrefs {size}", f"curl -s {url} | rg -o -i 'href=\"[^\"]*\"' | wc -l", counts[name])
     measure(f"extract over HTTP {size}", ["extract", url], counts[name])
-    tool(f"rg text {size}", ["rg", "-o", "-i", r"https?://[^ \r\n\"<>]*", path(name)])
-    measure(f"text {size}", ["text", path(name)])
+    # The same rule as the program's: an address ends at a blank, a line
+    # end, '"', '<' or '>'; both must find as many.
+    pattern = r'https?://[^ \r\n"<>]*'
+    text_count = int(subprocess.run(f"rg -o -i '{pattern}' {path(name)} | wc -l", shell=True, capture_output=True,
+                                    text=True).stdout)
+    tool(f"rg text {size}", ["rg", "-o", "-i", pattern, path(name)])
+    measure(f"text {size}", ["text", path(name)], text_count)
 
 print("== a hostile page of empty links, address space capped at 700 MB ==")
 hostile = subprocess.run(["prlimit", f"--as={700 << 20}", bench, "extract", f"http://127.0.0.1:{port}/hostile.html"],

@@ -2,6 +2,7 @@
 // the window, and the window itself.
 #include "core/appinfo.h"
 #include "core/clock.h"
+#include "core/system.h"
 #include "core/optionchoices.h"
 #include "app/form1.h"
 #include "core/linux/inisettingsstore.h"
@@ -24,6 +25,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <thread>
 
 int main(int argc, char *argv[])
 {
@@ -37,6 +39,9 @@ int main(int argc, char *argv[])
         std::fputs(commandLine.text.toLocal8Bit().constData(), *commandLine.exitCode == 0 ? stdout : stderr);
         return *commandLine.exitCode;
     }
+    // The fonts' configuration loads while the application connects to the
+    // display; the window measures its captions only after both.
+    std::thread fonts(zd::sys::loadFontConfiguration);
     QApplication app(argc, argv);
     QApplication::setApplicationName(zd::kProductName);
     QApplication::setOrganizationName(zd::kSettingsApplication);
@@ -59,6 +64,7 @@ int main(int argc, char *argv[])
     monitor.setControls([&launch] { launch.requestStop(); },
                         [&launch](bool paused) { launch.setPaused(paused); });
 
+    fonts.join();
     zd::Form1 form(zd::Form1Services{ui, sites, choices, channel, dialogs, clipboard, extraction, launch,
                                      QApplication::applicationDirPath()});
     ui.setWindow(&form);

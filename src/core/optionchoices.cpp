@@ -107,13 +107,12 @@ void OptionChoices::setSelected(Option option, bool selected)
 
 void OptionChoices::saveGroup(Option first)
 {
-    bool allWritten = true;
+    QList<std::pair<QString, QString>> group;
     for (size_t i = slotOf(first); i < slotOf(first) + 3; ++i) {
         const Option option = kAllOptions[i];
-        const QString text = isSelected(option) ? QStringLiteral("True") : QStringLiteral("False");
-        allWritten = m_store.setValue(keyFor(option), text) && allWritten;
+        group.append({keyFor(option), isSelected(option) ? QStringLiteral("True") : QStringLiteral("False")});
     }
-    if (!allWritten)
+    if (!m_store.setValues(group))
         warnOnceAboutWrite();
 }
 

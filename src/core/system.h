@@ -29,4 +29,8 @@ void closeHandle(int handle);
 /// cannot go along, the group keeps no more than the ACL gave it.
 void copyFileAttributes(const QString &path, int handle);
 
+/// Loads the system's font configuration, which the first text measured
+/// otherwise waits for; safe on any thread, once or more.
+void loadFontConfiguration();
+
 } // namespace zd::sys

@@ -63,6 +63,7 @@ private Q_SLOTS:
     void plainDecimal();
     void selectingWritesOnlyItsGroup();
     void missingKeyDiffersFromEmpty();
+    void startUpWithStoredChoicesLeavesTheFileAlone();
     void badValueReportedAtEveryStartUntilChosen();
     void failedWriteKeepsChoiceAndWarnsOnce();
     void unreadableFileNeverStopsStartUp();
@@ -215,8 +216,36 @@ void TestSettings::selectingWritesOnlyItsGroup()
     OptionChoices choices(store, ui);
     choices.select(Option::Maximized);
     QCOMPARE(storedValues(store), QStringLiteral("False,True,False,False,False,True"));
+    // The whole group is in the file, written at once.
+    IniSettingsStore reread(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    QCOMPARE(storedValues(reread), QStringLiteral("False,True,False,False,False,True"));
     choices.select(Option::Chrome);
     QCOMPARE(selectionOf(choices), QStringLiteral("010001"));
+}
+
+void TestSettings::startUpWithStoredChoicesLeavesTheFileAlone()
+{
+    const QString stored = kGroupLine
+                           + "Option1=False\nOption2=True\nOption3=False\n"
+                             "Option4=False\nOption5=True\nOption6=False\n";
+    writeIni(stored);
+    const QString path =
+        IniSettingsStore(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk")).location();
+    const QDateTime old = QDateTime::currentDateTimeUtc().addDays(-1);
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    FakeUiServices ui;
+    QCOMPARE(startUp(ui), QStringLiteral("010010"));
+    QVERIFY(ui.messages.empty());
+    QCOMPARE(QFileInfo(path).lastModified().toUTC(), old);
+    // A choice that changes something is written.
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    OptionChoices choices(store, ui);
+    choices.select(Option::Firefox);
+    QVERIFY(QFileInfo(path).lastModified().toUTC() > old);
 }
 
 void TestSettings::missingKeyDiffersFromEmpty()

@@ -5,6 +5,8 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace zd {
 
 namespace {
@@ -64,15 +66,30 @@ std::optional<QString> IniSettingsStore::value(const QString &key)
 
 bool IniSettingsStore::setValue(const QString &key, const QString &value)
 {
+    return setValues({{key, value}});
+}
+
+bool IniSettingsStore::setValues(const QList<std::pair<QString, QString>> &values)
+{
     // The file may have been replaced since start-up.
     if (m_settings)
         m_problem = settingsFileProblem(m_path);
     if (!m_problem.isEmpty()) {
         m_settings.reset();
-        m_session.insert(key, value);
+        for (const auto &[key, value] : values)
+            m_session.insert(key, value);
         return false;
     }
-    m_settings->setValue(m_section + QLatin1Char('/') + key, value);
+    // Values the file already holds need no write: a start-up that finds
+    // the choices as they were stored does not touch the disk.
+    const bool unchanged = std::all_of(values.begin(), values.end(), [this](const auto &entry) {
+        const QString fullKey = m_section + QLatin1Char('/') + entry.first;
+        return m_settings->contains(fullKey) && m_settings->value(fullKey).toString() == entry.second;
+    });
+    if (unchanged && QFileInfo::exists(m_path))
+        return true;
+    for (const auto &[key, value] : values)
+        m_settings->setValue(m_section + QLatin1Char('/') + key, value);
     // The lock lives beside the file: its folder must be there first.
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return false;

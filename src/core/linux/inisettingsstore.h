@@ -25,6 +25,8 @@ public:
 
     std::optional<QString> value(const QString &key) override;
     bool setValue(const QString &key, const QString &value) override;
+    /// One lock and one write of the file for all of them.
+    bool setValues(const QList<std::pair<QString, QString>> &values) override;
     QString location() const override;
 
 private:

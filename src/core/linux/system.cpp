@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 
+#include <fontconfig/fontconfig.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -147,6 +148,11 @@ void copyFileAttributes(const QString &path, int handle)
         if (const std::optional<mode_t> group = aclGroupPermissions(attribute(name, kAccessAcl)))
             ::fchmod(handle, (mode & ~mode_t(070)) | (*group << 3));
     }
+}
+
+void loadFontConfiguration()
+{
+    FcInit();
 }
 
 } // namespace zd::sys
