@@ -70,20 +70,22 @@ void SiteListModel::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
 
 void SiteListModel::appendSites(SiteStore &&items)
 {
-    const qsizetype offered = items.size();
+    // Ours from here on; the caller's store is left empty whatever happens.
+    SiteStore offered;
+    offered.swap(items);
+    const qsizetype count = offered.size();
     const qsizetype room = qMax(qsizetype(0), qsizetype(m_capacity) - m_store->size());
-    if (offered > 0 && room > 0) {
+    if (count > 0 && room > 0) {
         SiteStore &store = writable();
         // Into an empty list the items move whole: nothing to allocate,
         // even when memory has just run out.
-        if (store.size() == 0 && offered <= room)
-            store.swap(items);
+        if (store.size() == 0 && count <= room)
+            store.swap(offered);
         else
-            store.splice(std::move(items), room);
+            store.splice(std::move(offered), room);
         appended();
     }
-    items.clear();
-    if (offered > room)
+    if (count > room)
         throw std::bad_alloc();
 }
 
