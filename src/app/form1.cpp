@@ -16,6 +16,7 @@
 #include "sitelist/sitelistmodel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QCoreApplication>
@@ -87,16 +88,17 @@ QFont arialBold(double points)
     return font;
 }
 
-// White under the palette's own dark text; a dark palette keeps its colours,
-// or its light text would stand on white.
+// White under the desktop palette's own dark text; a dark palette keeps its
+// colours, or its light text would stand on white. Only the two colours are
+// set, so that everything else follows the desktop.
 void paintWhite(QWidget *widget)
 {
-    if (isDarkPalette(widget->palette()))
-        return;
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Button, Qt::white);
-    widget->setPalette(palette);
+    QPalette white;
+    if (!isDarkPalette(QApplication::palette(widget))) {
+        white.setColor(QPalette::Window, Qt::white);
+        white.setColor(QPalette::Button, Qt::white);
+    }
+    widget->setPalette(white);
     widget->setAutoFillBackground(true);
 }
 
@@ -354,11 +356,35 @@ void Form1::fitInto(const QRect &available)
     move(windowPositionWithin(QRect(pos(), QSize(width(), height() + frameHeight)), available));
 }
 
+bool Form1::event(QEvent *event)
+{
+    const bool done = QWidget::event(event);
+    // The desktop's theme changed under us, light or dark: follow it.
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        followTheme();
+    return done;
+}
+
+void Form1::followTheme()
+{
+    for (QWidget *widget :
+         {static_cast<QWidget *>(this), static_cast<QWidget *>(m_frame1), static_cast<QWidget *>(m_frame2)})
+        paintWhite(widget);
+    if (m_skinned)
+        paintSkin();
+}
+
 void Form1::applySkin()
 {
     // No skinning component on Linux: the skin only changes the colours.
     if (!QFile::exists(m_services.programFolder + QStringLiteral("/x/o.cjs")))
         return;
+    m_skinned = true;
+    paintSkin();
+}
+
+void Form1::paintSkin()
+{
     // The window is painted white already: the face colour comes from the style.
     const QPalette standard = style()->standardPalette();
     const QColor buttonFace = standard.color(QPalette::Button);

@@ -72,11 +72,14 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void buildControls();
     void connectHandlers();
     void applySkin();
+    void paintSkin();
+    void followTheme();
     void syncOptionButtons();
     void onButtonPointerMove();
     void onBackgroundPointerMove();
@@ -95,6 +98,7 @@ private:
     OptionChoices &m_choices;
     int m_handlerDepth = 0;
     bool m_quitWhenIdle = false;
+    bool m_skinned = false;
 
     SiteListView *m_list = nullptr;
     std::array<QPushButton *, 10> m_buttons{};

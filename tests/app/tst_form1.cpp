@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -67,6 +68,7 @@ private Q_SLOTS:
     void listViewSelection();
     void listViewShowsBytesAsText();
     void accessibleTree();
+    void themeChangesAreFollowed();
 };
 
 void TestForm1::layout_data()
@@ -727,6 +729,43 @@ void TestForm1::accessibleTree()
         QVERIFY2(!QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
                  qPrintable(control->objectName()));
     }
+}
+
+// The desktop switches between light and dark while the window is open:
+// text and background always come from the same palette.
+void TestForm1::themeChangesAreFollowed()
+{
+    const QPalette light = QApplication::palette();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(light);
+        QCoreApplication::processEvents();
+    });
+    Harness h;
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    auto *frame = h.control<QGroupBox>("Frame1");
+    auto *button = h.control<QPushButton>("PushButton4");
+    QCOMPARE(h.form.palette().color(QPalette::Window), QColor(Qt::white));
+
+    QPalette dark = light;
+    for (const auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+        dark.setColor(role, QColor(0x2d, 0x2d, 0x2d));
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        dark.setColor(role, QColor(0xee, 0xee, 0xee));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents(); // the change is posted to the windows
+    for (QWidget *widget : {static_cast<QWidget *>(&h.form), static_cast<QWidget *>(frame)}) {
+        QCOMPARE(widget->palette().color(QPalette::Window), QColor(0x2d, 0x2d, 0x2d));
+        QCOMPARE(widget->palette().color(QPalette::WindowText), QColor(0xee, 0xee, 0xee));
+    }
+    QCOMPARE(button->palette().color(QPalette::Button), QColor(0x2d, 0x2d, 0x2d));
+
+    QApplication::setPalette(light);
+    QCoreApplication::processEvents();
+    QCOMPARE(h.form.palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(frame->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(button->palette().color(QPalette::Button), QColor(Qt::white));
+    QCOMPARE(h.form.palette().color(QPalette::WindowText), light.color(QPalette::WindowText));
 }
 
 QTEST_MAIN(TestForm1)
