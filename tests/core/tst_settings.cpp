@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include "support/testfiles.h"
 
+#include <QLockFile>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void selectingWritesOnlyItsGroup();
     void missingKeyDiffersFromEmpty();
     void startUpWithStoredChoicesLeavesTheFileAlone();
+    void aWriteThatFailedIsMadeAgain();
     void badValueReportedAtEveryStartUntilChosen();
     void failedWriteKeepsChoiceAndWarnsOnce();
     void unreadableFileNeverStopsStartUp();
@@ -246,6 +248,28 @@ void TestSettings::startUpWithStoredChoicesLeavesTheFileAlone()
     OptionChoices choices(store, ui);
     choices.select(Option::Firefox);
     QVERIFY(QFileInfo(path).lastModified().toUTC() > old);
+}
+
+// A choice that could not be written (another process held the file's
+// lock) is written the next time, although memory already holds it.
+void TestSettings::aWriteThatFailedIsMadeAgain()
+{
+    writeIni(kGroupLine + "Option1=False\nOption2=True\nOption3=False\n");
+    FakeUiServices ui;
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    OptionChoices choices(store, ui);
+    {
+        QLockFile held(store.location() + QStringLiteral(".lock"));
+        QVERIFY(held.lock());
+        choices.select(Option::Firefox);
+    }
+    QCOMPARE(ui.messages.size(), size_t(1)); // could not be saved
+    choices.select(Option::Firefox);
+    // The file itself (another store in this process would share the memory).
+    QFile file(store.location());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.contains("Option3=True") && text.contains("Option2=False"), text.constData());
 }
 
 void TestSettings::missingKeyDiffersFromEmpty()

@@ -86,10 +86,12 @@ bool IniSettingsStore::setValues(const QList<std::pair<QString, QString>> &value
         const QString fullKey = m_section + QLatin1Char('/') + entry.first;
         return m_settings->contains(fullKey) && m_settings->value(fullKey).toString() == entry.second;
     });
-    if (unchanged && QFileInfo::exists(m_path))
+    if (unchanged && !m_unwritten && QFileInfo::exists(m_path))
         return true;
     for (const auto &[key, value] : values)
         m_settings->setValue(m_section + QLatin1Char('/') + key, value);
+    // Until a write succeeds, what is in memory is not what is in the file.
+    m_unwritten = true;
     // The lock lives beside the file: its folder must be there first.
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return false;
@@ -104,7 +106,8 @@ bool IniSettingsStore::setValues(const QList<std::pair<QString, QString>> &value
         return false;
     // sync() is silent when the folder cannot be created; check the file itself.
     const QFileInfo file(m_path);
-    return file.exists() && file.isWritable();
+    m_unwritten = !(file.exists() && file.isWritable());
+    return !m_unwritten;
 }
 
 QString IniSettingsStore::location() const

@@ -36,6 +36,8 @@ private:
     QString m_problem;
     std::unique_ptr<QSettings> m_settings;
     QMap<QString, QString> m_session;
+    // Values were set that no write has put in the file yet.
+    bool m_unwritten = false;
 };
 
 /// Why the settings file at \a path must be left alone, or "" when it may be
