@@ -36,16 +36,13 @@ private:
 
 } // namespace
 
-QtClipboard::QtClipboard()
-{
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        m_x11 = std::make_unique<X11Selection>();
-        if (!m_x11->isConnected())
-            m_x11.reset();
-    }
-}
-
+QtClipboard::QtClipboard() = default;
 QtClipboard::~QtClipboard() = default;
+
+bool QtClipboard::onX11() const
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
 
 bool QtClipboard::ownsText() const
 {
@@ -55,7 +52,7 @@ bool QtClipboard::ownsText() const
 bool QtClipboard::clear()
 {
     // The new text takes the X11 clipboard's place whole.
-    if (m_x11)
+    if (onX11())
         return true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
     return true;
@@ -63,6 +60,12 @@ bool QtClipboard::clear()
 
 bool QtClipboard::setText(const QByteArray &utf8)
 {
+    // Its own connection and thread come with the first copy, not at start-up.
+    if (onX11() && !m_x11) {
+        m_x11 = std::make_unique<X11Selection>();
+        if (!m_x11->isConnected())
+            m_x11.reset();
+    }
     if (m_x11)
         return m_x11->offer(utf8);
     // The clipboard owns it and deletes it once another program's copy

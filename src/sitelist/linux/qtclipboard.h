@@ -26,6 +26,8 @@ public:
     bool ownsText() const;
 
 private:
+    bool onX11() const;
+
     std::unique_ptr<X11Selection> m_x11;
 };
 
