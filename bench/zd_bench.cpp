@@ -25,7 +25,7 @@
 #include "sitelist/siteedits.h"
 #include "sitelist/linux/qtclipboard.h"
 #include "app/sitelistview.h"
-#include "launch/linux/xcbwindowsystem.h"
+#include "launch/linux/desktopwindows.h"
 #include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
@@ -369,11 +369,15 @@ int Bench::browsers()
             return pid;
         }
         bool running(qint64 pid) override { return m_real.running(pid); }
+        std::optional<bool> ready(const ResolvedBrowser &resolved, qint64 pid) override
+        {
+            return m_real.ready(resolved, pid);
+        }
 
     private:
         ProcessBrowserLauncher m_real;
     } browser;
-    XcbWindowSystem windows;
+    DesktopWindowSystem windows;
     test::FakeRunMonitor monitor;
     LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
     const int count = args.value(2).toInt();

@@ -39,7 +39,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Open a list of web sites at once
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The layout is measured in Arial's metrics: Liberation Sans has them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+# Qt's platform plugins: the program runs as a Wayland program where a
+# Wayland desktop is, and through X11 elsewhere.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-ewmh-dev
-          libxcb-icccm4-dev zlib1g-dev fonts-liberation2 qt6-qpa-plugins libfontconfig-dev)
+          libxcb-icccm4-dev zlib1g-dev fonts-liberation2 qt6-qpa-plugins libfontconfig-dev
+          libwayland-dev qt6-wayland)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(xvfb xauth openbox x11-utils wmctrl xdotool python3 openssl clang libclang-rt-14-dev
              desktop-file-utils appstream dpkg-dev file clang-format clang-tidy git

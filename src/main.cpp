@@ -12,7 +12,7 @@
 #include "extract/linux/networkdownloader.h"
 #include "launch/launchrun.h"
 #include "launch/linux/processlauncher.h"
-#include "launch/linux/xcbwindowsystem.h"
+#include "launch/linux/desktopwindows.h"
 #include "sitelist/filechannel.h"
 #include "sitelist/linux/qtclipboard.h"
 #include "sitelist/linux/qtfiledialogs.h"
@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
     zd::QtClipboard clipboard;
     zd::NetworkDownloader downloader;
     zd::ProcessBrowserLauncher launcher;
-    zd::XcbWindowSystem windows;
+    zd::DesktopWindowSystem windows;
     zd::SteadyClock clock;
     zd::SiteListModel sites;
     zd::FileChannel channel;

@@ -50,6 +50,11 @@ public:
     /// Whether a started process still runs (it has not yet handed its
     /// address to a running browser, or it has become the browser).
     virtual bool running(qint64 pid) = 0;
+    /// Whether a browser of this kind is up and takes addresses, by a sign
+    /// that needs no window: Firefox's remote-control name on the session
+    /// bus, Chromium's singleton socket listening. \a pid: that process
+    /// only; 0: any. nullopt when this browser gives no such sign here.
+    virtual std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) = 0;
 };
 
 /// The word the named executable writes in its window titles.

@@ -7,6 +7,7 @@
 #include "core/uiservices.h"
 #include "sitelist/sitelistmodel.h"
 
+#include <QFileInfo>
 #include <QScopeGuard>
 
 #include <utility>
@@ -188,12 +189,20 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             return;
         }
         QString dialogTitle;
-        switch (m_waits.delivery(*pid, *windows, m_run.progress.browser, &dialogTitle)) {
+        switch (m_waits.delivery(*pid, *resolved, *windows, m_run.progress.browser, &dialogTitle)) {
         case RunWaits::Delivery::HandedOver:
             outcome = Launched::HandedOver;
             break;
         case RunWaits::Delivery::WindowUp:
+        case RunWaits::Delivery::Ready:
             outcome = Launched::WindowUp;
+            break;
+        case RunWaits::Delivery::EndedWithoutWindow:
+            // Nothing took the address; the next would fare no better.
+            outcome = Launched::Halted;
+            m_run.halted = true;
+            m_run.tally.endedAddress = address;
+            m_run.tally.endedProgram = QFileInfo(resolved->program).fileName();
             break;
         case RunWaits::Delivery::DialogOnly:
             // It would show the same for every address: stop here and say so.
@@ -235,19 +244,31 @@ void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, Browser bro
     const bool minimize = m_options.isSelected(Option::Minimized);
     if ((!minimize && !m_options.isSelected(Option::Maximized)) || windows.titleWord.isEmpty())
         return;
-    // Handed to a browser with no window on this display: it runs on
-    // another one, and no window of it will come here.
-    if (launched == Launched::HandedOver && !m_waits.hasWindowHere(windows)) {
-        m_run.tally.elsewhere << address;
+    bool refused = false;
+    const auto place = [&] {
+        return minimize ? minimizeMatchingWindows(m_windows, windows, &refused)
+                        : maximizeMatchingWindows(m_windows, windows, &refused);
+    };
+    const WindowCapabilities desktop = m_windows.capabilities();
+    if (!desktop.place) {
+        // No wait for what cannot come; an X11 browser (Xwayland) may still
+        // be placed.
+        if (!place() || refused)
+            m_run.tally.desktopCannotPlace = true;
         return;
     }
-    const auto place = [&] {
-        return minimize ? minimizeMatchingWindows(m_windows, windows)
-                        : maximizeMatchingWindows(m_windows, windows);
-    };
+    // Handed to a browser with no window here (on X11: it runs on another
+    // display): no window of it will come.
+    if (launched == Launched::HandedOver && !m_waits.hasWindowHere(windows)) {
+        m_run.tally.elsewhere << address;
+        m_run.tally.elsewhereOnOtherDisplay = desktop.otherDisplays;
+        return;
+    }
     const int label = minimize ? first + 8 : first + 14;
     if (m_waits.placement(procedure, label, place, m_run.progress.browser) == RunWaits::Placement::TimedOut)
         m_run.tally.notPlaced << address;
+    else if (refused)
+        m_run.tally.desktopCannotPlace = true;
 }
 
 void LaunchRun::openInDefaultBrowser(Procedure &procedure, const QString &address)
@@ -281,10 +302,11 @@ void LaunchRun::openInDefaultBrowser(Procedure &procedure, const QString &addres
 
 void LaunchRun::placeDefaultBrowserWindows(const BrowserWindows &windows, ShowState state)
 {
-    if (state == ShowState::Minimized)
-        minimizeMatchingWindows(m_windows, windows);
-    else
-        maximizeMatchingWindows(m_windows, windows);
+    bool refused = false;
+    const bool found = state == ShowState::Minimized ? minimizeMatchingWindows(m_windows, windows, &refused)
+                                                     : maximizeMatchingWindows(m_windows, windows, &refused);
+    if (refused || (!found && !m_windows.capabilities().place))
+        m_run.tally.desktopCannotPlace = true;
 }
 
 void LaunchRun::noteStop(int index, const QString &address)

@@ -53,6 +53,12 @@ QString whereItEnded(const RunTally &tally)
                      "which was not opened:\n%3")
                      .arg(tally.dialogBrowser, tally.dialogTitle, listed({tally.dialogAddress}));
     }
+    if (!tally.endedAddress.isEmpty()) {
+        parts << QStringLiteral(
+                     "%1 ended without opening a window.\nThe run stopped at this address, which was not "
+                     "opened:\n%2")
+                     .arg(tally.endedProgram, listed({tally.endedAddress}));
+    }
     if (tally.stoppedAt > 0) {
         parts << QStringLiteral("You stopped the run at item %1 of %2, which was not opened:\n%3\nTo go on, "
                                 "select it and choose Open From Here.")
@@ -104,8 +110,12 @@ QString notConfirmedOrPlaced(const RunTally &tally)
     }
     if (!tally.elsewhere.isEmpty()) {
         const qsizetype n = tally.elsewhere.size();
-        parts << QStringLiteral("%1 handed to a browser that has no window on this display (it runs on "
-                                "another one), so %2 not placed:\n%3")
+        parts << (tally.elsewhereOnOtherDisplay
+                      ? QStringLiteral(
+                          "%1 handed to a browser that has no window on this display (it runs on "
+                          "another one), so %2 not placed:\n%3")
+                      : QStringLiteral("%1 handed to a running browser that has no window on this desktop, "
+                                       "so %2 not placed:\n%3"))
                      .arg(addressesWere(n), itsWindowWas(n), listed(tally.elsewhere));
     }
     if (!tally.notPlaced.isEmpty()) {
@@ -115,6 +125,10 @@ QString notConfirmedOrPlaced(const RunTally &tally)
                      .arg(addressCount(n))
                      .arg(kWindowWaitMs / 1000)
                      .arg(itsWindowWas(n), listed(tally.notPlaced));
+    }
+    if (tally.desktopCannotPlace) {
+        parts << QStringLiteral("This desktop does not let other programs minimize or maximize windows, so "
+                                "the browser keeps its own window state.");
     }
     return parts.join(QStringLiteral("\n\n"));
 }

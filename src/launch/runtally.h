@@ -23,8 +23,13 @@ struct RunTally
     QStringList unpassable;
     /// Started, but the browser did not confirm it took them.
     QStringList notConfirmed;
-    /// Handed to a browser with no window on this display.
+    /// Handed to a browser with no window here.
     QStringList elsewhere;
+    /// That browser may run on another display (X11), which the message says.
+    bool elsewhereOnOtherDisplay = true;
+    /// Minimized or Maximized was chosen, but the desktop lets no other
+    /// program place windows.
+    bool desktopCannotPlace = false;
     /// Delivered, but no window appeared to place.
     QStringList notPlaced;
     /// The browser showed only a message (a dialog) for this address, and
@@ -32,6 +37,10 @@ struct RunTally
     QString dialogAddress;
     QString dialogBrowser;
     QString dialogTitle;
+    /// The started program ended and no browser took this address; the run
+    /// stopped there. The program's file name.
+    QString endedAddress;
+    QString endedProgram;
     /// What the run should say about the browser it chose.
     QString browserNote;
 

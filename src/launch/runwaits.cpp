@@ -18,7 +18,8 @@ RunWaits::RunWaits(UiServices &ui, Clock &clock, BrowserLauncher &launcher, Wind
 {
 }
 
-RunWaits::Delivery RunWaits::delivery(qint64 pid, const BrowserWindows &windows, const QString &browserName,
+RunWaits::Delivery RunWaits::delivery(qint64 pid, const ResolvedBrowser &browser,
+                                      const BrowserWindows &windows, const QString &browserName,
                                       QString *dialogTitle)
 {
     // Until then the browser may drop or reorder what comes next.
@@ -28,33 +29,48 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const BrowserWindows &windows,
     // windows, a walk over the X server, are looked at less often.
     int pollMs = 1;
     qint64 nextWalk = start + kWindowWalkMs;
+    qint64 nextSign = start + kSignMs;
+    qint64 endedAt = -1;
     qint64 dialogSince = -1;
     for (;;) {
-        if (!m_launcher.running(pid))
-            return Delivery::HandedOver;
-        if (m_clock.nowMs() >= nextWalk) {
-            nextWalk = m_clock.nowMs() + kWindowWalkMs;
-            const std::vector<TopLevelWindow> all = m_windows.topLevelWindows();
-            const auto own = [&](const TopLevelWindow &w) {
-                return w.pid == pid && w.visible && windows.hasClass(w);
-            };
-            const auto page = std::find_if(all.begin(), all.end(), [&](const TopLevelWindow &w) {
-                return own(w) && !w.dialog && !w.owned;
-            });
-            if (page != all.end()) {
-                // Its first window is up; give it a moment to take more.
-                idleFor(kSettleMs);
-                return Delivery::WindowUp;
+        if (endedAt < 0 && !m_launcher.running(pid))
+            endedAt = m_clock.nowMs();
+        if (endedAt >= 0) {
+            if (takenByRunningBrowser(browser, windows))
+                return Delivery::HandedOver;
+            if (m_clock.nowMs() - endedAt >= kEndedGraceMs)
+                return Delivery::EndedWithoutWindow;
+        } else if (m_clock.nowMs() >= nextSign || m_clock.nowMs() >= nextWalk) {
+            // A browser that takes addresses is as good as its window: some
+            // desktops never show other programs' windows.
+            if (m_clock.nowMs() >= nextSign) {
+                nextSign = m_clock.nowMs() + kSignMs;
+                if (m_launcher.ready(browser, pid).value_or(false)) {
+                    idleFor(kSettleMs);
+                    return Delivery::Ready;
+                }
             }
-            const auto dialog = std::find_if(all.begin(), all.end(), own);
-            if (dialog == all.end()) {
-                dialogSince = -1;
-            } else if (dialogSince < 0) {
-                dialogSince = m_clock.nowMs();
-            } else if (m_clock.nowMs() - dialogSince >= kDialogOnlyMs) {
-                if (dialogTitle)
-                    *dialogTitle = dialog->title;
-                return Delivery::DialogOnly;
+            if (m_clock.nowMs() >= nextWalk) {
+                nextWalk = m_clock.nowMs() + kWindowWalkMs;
+                QString title;
+                switch (ownWindow(pid, windows, &title)) {
+                case OwnWindow::Page:
+                    // Its first window is up; give it a moment to take more.
+                    idleFor(kSettleMs);
+                    return Delivery::WindowUp;
+                case OwnWindow::None:
+                    dialogSince = -1;
+                    break;
+                case OwnWindow::DialogOnly:
+                    if (dialogSince < 0) {
+                        dialogSince = m_clock.nowMs();
+                    } else if (m_clock.nowMs() - dialogSince >= kDialogOnlyMs) {
+                        if (dialogTitle)
+                            *dialogTitle = title;
+                        return Delivery::DialogOnly;
+                    }
+                    break;
+                }
             }
         }
         if (m_clock.nowMs() >= deadline || m_stopRequested)
@@ -63,6 +79,32 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const BrowserWindows &windows,
         m_ui.idle(pollMs);
         pollMs = qMin(pollMs * 2, kPollMs);
     }
+}
+
+bool RunWaits::takenByRunningBrowser(const ResolvedBrowser &browser, const BrowserWindows &windows)
+{
+    const std::optional<bool> sign = m_launcher.ready(browser, 0);
+    if (!sign || *sign)
+        return true;
+    // A window says so on any desktop, even one that cannot list them all
+    // (an X11 browser through Xwayland).
+    return hasWindowHere(windows);
+}
+
+RunWaits::OwnWindow RunWaits::ownWindow(qint64 pid, const BrowserWindows &windows, QString *dialogTitle)
+{
+    const std::vector<TopLevelWindow> all = m_windows.topLevelWindows();
+    const auto own = [&](const TopLevelWindow &w) {
+        return w.pid == pid && w.visible && windows.hasClass(w);
+    };
+    if (std::any_of(all.begin(), all.end(),
+                    [&](const TopLevelWindow &w) { return own(w) && !w.dialog && !w.owned; }))
+        return OwnWindow::Page;
+    const auto dialog = std::find_if(all.begin(), all.end(), own);
+    if (dialog == all.end())
+        return OwnWindow::None;
+    *dialogTitle = dialog->title;
+    return OwnWindow::DialogOnly;
 }
 
 RunWaits::Placement RunWaits::placement(Procedure &procedure, int label, const std::function<bool()> &place,

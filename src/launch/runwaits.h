@@ -9,6 +9,7 @@
 namespace zd {
 
 class BrowserLauncher;
+struct ResolvedBrowser;
 class Clock;
 class Procedure;
 class UiServices;
@@ -38,14 +39,23 @@ public:
     /// takes it for a message instead of the page.
     static constexpr int kDialogOnlyMs = 2000;
 
-    enum class Delivery { HandedOver, WindowUp, DialogOnly, NotConfirmed };
+    /// How often a wait asks whether the browser is up by a sign other than
+    /// a window.
+    static constexpr int kSignMs = 100;
+    /// How long a started program that ended gets to show that a browser
+    /// took its address (one restarting itself takes a while).
+    static constexpr int kEndedGraceMs = 10'000;
+
+    enum class Delivery { HandedOver, WindowUp, Ready, DialogOnly, EndedWithoutWindow, NotConfirmed };
     /// Until the started program \a pid has handed its address to the running
-    /// browser and ended, or has become the browser (a window of its own is
-    /// up; a dialog is none); DialogOnly when it shows nothing but a dialog,
-    /// whose title goes to \a dialogTitle; NotConfirmed after kWindowWaitMs
+    /// browser and ended, or has become the browser: a window of its own is
+    /// up (WindowUp; a dialog is none) or it signals that it takes addresses
+    /// (Ready). DialogOnly when it shows nothing but a dialog, whose title
+    /// goes to \a dialogTitle; EndedWithoutWindow when it ended and no
+    /// browser of its kind is up anywhere; NotConfirmed after kWindowWaitMs
     /// or on a stop.
-    Delivery delivery(qint64 pid, const BrowserWindows &windows, const QString &browserName,
-                      QString *dialogTitle = nullptr);
+    Delivery delivery(qint64 pid, const ResolvedBrowser &browser, const BrowserWindows &windows,
+                      const QString &browserName, QString *dialogTitle = nullptr);
 
     enum class Placement { Placed, TimedOut, Stopped };
     /// Tries \a place (a labelled step) until it finds a window, for
@@ -63,6 +73,14 @@ public:
     bool hasWindowHere(const BrowserWindows &windows);
 
 private:
+    /// A started program that ended handed its address to a running
+    /// browser: one is up by its sign or its window, or nothing can tell.
+    bool takenByRunningBrowser(const ResolvedBrowser &browser, const BrowserWindows &windows);
+    /// Whether the walk of the windows finds one of \a pid's, a page or only
+    /// a dialog.
+    enum class OwnWindow { None, Page, DialogOnly };
+    OwnWindow ownWindow(qint64 pid, const BrowserWindows &windows, QString *dialogTitle);
+
     UiServices &m_ui;
     Clock &m_clock;
     BrowserLauncher &m_launcher;

@@ -1,22 +1,66 @@
 #include "launch/windowsystem.h"
 
+#include <algorithm>
+
 namespace zd {
 
 namespace {
 
-bool placeMatching(WindowSystem &windows, const BrowserWindows &browser, ShowState state)
+bool placeMatching(WindowSystem &windows, const BrowserWindows &browser, ShowState state, bool *refused)
 {
     bool found = false;
+    bool taken = false;
     for (const TopLevelWindow &window : windows.topLevelWindows()) {
         if (browser.matches(window)) {
-            windows.place(window.id, state);
             found = true;
+            taken = windows.place(window.id, state) || taken;
         }
     }
+    if (refused)
+        *refused = found && !taken;
     return found;
 }
 
 } // namespace
+
+CombinedWindowSystem::CombinedWindowSystem(WindowSystem &x11, WindowSystem &wayland)
+    : m_x11(x11), m_wayland(wayland)
+{
+}
+
+WindowCapabilities CombinedWindowSystem::capabilities()
+{
+    WindowCapabilities both = m_wayland.capabilities();
+    both.otherDisplays = false;
+    return both;
+}
+
+std::vector<TopLevelWindow> CombinedWindowSystem::topLevelWindows()
+{
+    std::vector<TopLevelWindow> all = m_x11.topLevelWindows();
+    const auto xCount = static_cast<std::ptrdiff_t>(all.size());
+    for (TopLevelWindow window : m_wayland.topLevelWindows()) {
+        // The desktop lists Xwayland's windows too, by the same title and
+        // their class as app_id: the X side knows more of them (pid, type).
+        const bool seen = std::any_of(all.begin(), all.begin() + xCount, [&](const TopLevelWindow &x) {
+            return x.title == window.title
+                   && (x.className.compare(window.className, Qt::CaseInsensitive) == 0
+                       || x.instanceName.compare(window.className, Qt::CaseInsensitive) == 0);
+        });
+        if (seen)
+            continue;
+        window.id |= kWaylandBit;
+        all.push_back(std::move(window));
+    }
+    return all;
+}
+
+bool CombinedWindowSystem::place(WindowId window, ShowState state)
+{
+    if (window & kWaylandBit)
+        return m_wayland.place(window & ~kWaylandBit, state);
+    return m_x11.place(window, state);
+}
 
 bool BrowserWindows::hasClass(const TopLevelWindow &window) const
 {
@@ -39,14 +83,14 @@ bool isCandidateWindow(const TopLevelWindow &window)
     return !window.title.isEmpty() && window.visible && !window.owned && !window.dialog;
 }
 
-bool maximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)
+bool maximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser, bool *refused)
 {
-    return placeMatching(windows, browser, ShowState::Maximized);
+    return placeMatching(windows, browser, ShowState::Maximized, refused);
 }
 
-bool minimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser)
+bool minimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser, bool *refused)
 {
-    return placeMatching(windows, browser, ShowState::Minimized);
+    return placeMatching(windows, browser, ShowState::Minimized, refused);
 }
 
 } // namespace zd

@@ -44,22 +44,69 @@ struct BrowserWindows
 
 enum class ShowState { Maximized, Minimized };
 
+/// What the desktop lets another program do with the browsers' windows.
+struct WindowCapabilities
+{
+    /// Its windows can be listed: a browser's window that is not listed
+    /// has not appeared.
+    bool list = false;
+    /// They can be minimized and maximized.
+    bool place = false;
+    /// Each says which process it belongs to.
+    bool pids = false;
+    /// Other displays may hold the browser out of sight of this one (X11);
+    /// a Wayland desktop has none a program could be handed to.
+    bool otherDisplays = false;
+};
+
 /// The desktop's top-level windows and their placement.
 class WindowSystem
 {
 public:
     virtual ~WindowSystem() = default;
+    virtual WindowCapabilities capabilities() = 0;
     /// Top-level windows from the topmost down; empty without a desktop.
     virtual std::vector<TopLevelWindow> topLevelWindows() = 0;
-    virtual void place(WindowId window, ShowState state) = 0;
+    /// False when the desktop is known to have ignored the request.
+    virtual bool place(WindowId window, ShowState state) = 0;
+};
+
+/// A desktop that shows other programs nothing of its windows (GNOME on
+/// Wayland, Weston).
+class NoWindowSystem final : public WindowSystem
+{
+public:
+    WindowCapabilities capabilities() override { return {}; }
+    std::vector<TopLevelWindow> topLevelWindows() override { return {}; }
+    bool place(WindowId, ShowState) override { return false; }
+};
+
+/// The windows of two window systems as one: an X server inside a Wayland
+/// desktop (Xwayland) beside the desktop's own list. The Wayland side says
+/// what the desktop can do; a window both list counts once, as the X side's.
+class CombinedWindowSystem final : public WindowSystem
+{
+public:
+    CombinedWindowSystem(WindowSystem &x11, WindowSystem &wayland);
+    WindowCapabilities capabilities() override;
+    std::vector<TopLevelWindow> topLevelWindows() override;
+    bool place(WindowId window, ShowState state) override;
+
+    /// Set on the ids of the Wayland side's windows.
+    static constexpr WindowId kWaylandBit = WindowId{1} << 31;
+
+private:
+    WindowSystem &m_x11;
+    WindowSystem &m_wayland;
 };
 
 /// Titled, visible and unowned.
 bool isCandidateWindow(const TopLevelWindow &window);
 /// Maximizes every candidate window of \a browser (its title holds the word,
-/// case-sensitive, and its class is the browser's); true when any was.
-bool maximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser);
-/// Minimizes every candidate window of \a browser; true when any was.
-bool minimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser);
+/// case-sensitive, and its class is the browser's); true when any was
+/// found. \a refused: the desktop ignored the request for every one.
+bool maximizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser, bool *refused = nullptr);
+/// Minimizes every candidate window of \a browser; as above.
+bool minimizeMatchingWindows(WindowSystem &windows, const BrowserWindows &browser, bool *refused = nullptr);
 
 } // namespace zd

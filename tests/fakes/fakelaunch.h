@@ -64,7 +64,23 @@ public:
             onLaunch(launches.back());
         return launches.back().pid;
     }
-    bool running(qint64) override { return keepRunning; }
+    /// The first process started stays and is the browser; later ones hand
+    /// their address to it and end.
+    bool firstBecomesBrowser = false;
+    bool running(qint64 pid) override
+    {
+        return keepRunning || (firstBecomesBrowser && !launches.empty() && pid == launches.front().pid);
+    }
+    /// The sign that a browser takes addresses: nullopt, a browser that
+    /// gives none; false, none is up; true, the first process started is
+    /// up as the browser.
+    std::optional<bool> readySign;
+    std::optional<bool> ready(const ResolvedBrowser &, qint64 pid) override
+    {
+        if (!readySign || !*readySign)
+            return readySign;
+        return !launches.empty() && (pid == 0 || pid == launches.front().pid);
+    }
 };
 
 /// Windows in a list, topmost first; placements recorded.
@@ -74,13 +90,23 @@ public:
     std::vector<TopLevelWindow> windows;
     std::vector<std::pair<WindowId, ShowState>> placed;
     int walks = 0;
+    /// An X11 desktop's by default.
+    WindowCapabilities can{.list = true, .place = true, .pids = true, .otherDisplays = true};
+
+    WindowCapabilities capabilities() override { return can; }
 
     std::vector<TopLevelWindow> topLevelWindows() override
     {
         ++walks;
         return windows;
     }
-    void place(WindowId window, ShowState state) override { placed.emplace_back(window, state); }
+    /// The desktop ignores placements (sway's refusal).
+    bool refusePlacing = false;
+    bool place(WindowId window, ShowState state) override
+    {
+        placed.emplace_back(window, state);
+        return !refusePlacing;
+    }
 };
 
 /// Answers the confirmation from a queue (Open with the offered delay when

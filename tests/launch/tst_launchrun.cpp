@@ -90,6 +90,10 @@ private Q_SLOTS:
     void aDialogIsNoDelivery();
     void addressesNoProgramCanTakeAreReported();
     void browserOnAnotherDisplayEndsTheWaitAtOnce();
+    void desktopsThatShowLittle_data();
+    void desktopsThatShowLittle();
+    void aBrowserThatEndsWithoutAWindowStopsTheRun();
+    void combinedWindowsCountOnceAndPlaceOnTheirSide();
     void placementRules();
     void largeRunsAreConfirmed_data();
     void largeRunsAreConfirmed();
@@ -505,6 +509,120 @@ void TestLaunchRun::browserOnAnotherDisplayEndsTheWaitAtOnce()
         summary.startsWith(QStringLiteral("3 addresses were handed to a browser that has no window on this "
                                           "display")),
         qPrintable(summary));
+}
+
+void TestLaunchRun::desktopsThatShowLittle_data()
+{
+    QTest::addColumn<bool>("canList");
+    QTest::addColumn<bool>("canPlace");
+    QTest::addColumn<bool>("refuse");
+    QTest::addColumn<bool>("windowShows");
+    QTest::addColumn<QString>("says");
+    const QString cannot = QStringLiteral("This desktop does not let other programs minimize or maximize "
+                                          "windows, so the browser keeps its own window state.");
+    // GNOME on Wayland, Weston: neither a list nor placing.
+    QTest::newRow("nothing") << false << false << false << false << cannot;
+    // An X11 browser through Xwayland is placed even there.
+    QTest::newRow("nothing, an Xwayland window") << false << false << false << true << QString();
+    // sway: a list, but placing is ignored.
+    QTest::newRow("list, placing ignored") << true << true << true << true << cannot;
+    // KWin, labwc: both.
+    QTest::newRow("list and place") << true << true << false << true << QString();
+    // Handed over to a browser the list does not show: not "another display".
+    // (The first, up by its sign, still gets the wait for its window.)
+    QTest::newRow("list, no window")
+        << true << true << false << false
+        << QStringLiteral(
+               "2 addresses were handed to a running browser that has no window on this desktop, so "
+               "their windows were not placed:\nb\nc\n\nFor 1 address no browser window appeared "
+               "within 30 seconds, so its window was not placed:\na");
+}
+
+void TestLaunchRun::desktopsThatShowLittle()
+{
+    QFETCH(bool, canList);
+    QFETCH(bool, canPlace);
+    QFETCH(bool, refuse);
+    QFETCH(bool, windowShows);
+    QFETCH(QString, says);
+    // A Wayland desktop: the browser says it is up by a sign of its own
+    // (its remote name, its socket); windows come without process ids.
+    Harness h;
+    h.choose(3, 5);
+    h.windows.can =
+        WindowCapabilities{.list = canList, .place = canPlace, .pids = false, .otherDisplays = false};
+    h.windows.refusePlacing = refuse;
+    h.launcher.readySign = true;
+    h.launcher.firstBecomesBrowser = true;
+    if (windowShows)
+        h.windows.windows = {window(9, QStringLiteral("a — Mozilla Firefox"))};
+    for (const char *address : {"a", "b", "c"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b", "c"}));
+    // Confirmed by the sign: the settle and the delays, not the 30 s bound.
+    const qint64 windowWait = canList && !windowShows ? kWindowWaitMs : 0;
+    QVERIFY2(h.clock.now - 1'000 - windowWait < 3'000, qPrintable(QString::number(h.clock.now)));
+    QCOMPARE(h.ui.plainMessages().value(0), says);
+    QCOMPARE(!h.windows.placed.empty(), windowShows);
+}
+
+void TestLaunchRun::aBrowserThatEndsWithoutAWindowStopsTheRun()
+{
+    // It refused to start: it ended, no browser of its kind is up anywhere
+    // and no window of it is listed. Not "handed to a browser".
+    Harness h;
+    h.choose(3, 6);
+    h.launcher.readySign = false;
+    for (const char *address : {"a", "b"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), QStringList{QStringLiteral("a")});
+    QCOMPARE(
+        h.ui.plainMessages().value(0),
+        QStringLiteral("Firefox ended without opening a window.\nThe run stopped at this address, which was "
+                       "not opened:\na"));
+    // A browser that restarts itself gets a while to come up, and then counts.
+    Harness late;
+    late.choose(3, 4);
+    late.launcher.readySign = false;
+    late.ui.onPump = [&] {
+        if (late.clock.now > 4'000)
+            late.launcher.readySign = true;
+    };
+    late.list.appendSite(QStringLiteral("a"));
+    late.list.appendSite(QStringLiteral("b"));
+    late.run.openAll();
+    QCOMPARE(late.launchedAddresses(), (QStringList{"a", "b"}));
+    QVERIFY2(late.ui.plainMessages().isEmpty(), qPrintable(late.ui.plainMessages().value(0)));
+}
+
+void TestLaunchRun::combinedWindowsCountOnceAndPlaceOnTheirSide()
+{
+    FakeWindowSystem x11;
+    FakeWindowSystem wayland;
+    wayland.can = WindowCapabilities{.list = true, .place = false, .pids = false, .otherDisplays = false};
+    // The desktop lists Xwayland's window as well, app_id for class.
+    x11.windows = {
+        window(5, QStringLiteral("a — Mozilla Firefox"), true, false, QStringLiteral("firefox-esr"), 77)};
+    wayland.windows = {
+        window(1, QStringLiteral("a — Mozilla Firefox"), true, false, QStringLiteral("firefox-esr")),
+        window(2, QStringLiteral("b — Chromium"), true, false, QStringLiteral("chromium"))};
+    CombinedWindowSystem both(x11, wayland);
+    const std::vector<TopLevelWindow> all = both.topLevelWindows();
+    QCOMPARE(all.size(), size_t(2));
+    QCOMPARE(all[0].pid, qint64(77));
+    QCOMPARE(all[1].title, QStringLiteral("b — Chromium"));
+    // The Wayland side says what the desktop can do; never another display.
+    QVERIFY(both.capabilities().list && !both.capabilities().place && !both.capabilities().otherDisplays);
+    QVERIFY(both.place(all[0].id, ShowState::Minimized));
+    QVERIFY(both.place(all[1].id, ShowState::Maximized));
+    wayland.refusePlacing = true;
+    QVERIFY(!both.place(all[1].id, ShowState::Maximized));
+    QCOMPARE(x11.placed.size(), size_t(1));
+    QCOMPARE(x11.placed[0].first, WindowId(5));
+    QCOMPARE(wayland.placed.size(), size_t(2));
+    QCOMPARE(wayland.placed[0], std::make_pair(WindowId(2), ShowState::Maximized));
 }
 
 void TestLaunchRun::placementRules()

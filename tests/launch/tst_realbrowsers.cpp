@@ -194,6 +194,10 @@ public:
         return pid;
     }
     bool running(qint64 pid) override { return m_real.running(pid); }
+    std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) override
+    {
+        return m_real.ready(browser, pid);
+    }
 
 private:
     ProcessBrowserLauncher m_real;

@@ -1,5 +1,7 @@
 #include "launch/linux/processlauncher.h"
 
+#include "launch/linux/browserready.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -279,6 +281,15 @@ bool ProcessBrowserLauncher::running(qint64 pid)
         return false;
     const char state = line.at(name + 2);
     return state != 'Z' && state != 'X';
+}
+
+std::optional<bool> ProcessBrowserLauncher::ready(const ResolvedBrowser &browser, qint64 pid)
+{
+    if (browser.titleWord == QLatin1String("Firefox"))
+        return firefoxRemoteReady(pid);
+    if (browser.titleWord == QLatin1String("Chromium") || browser.titleWord == QLatin1String("Chrome"))
+        return chromiumSingletonReady(pid);
+    return std::nullopt;
 }
 
 } // namespace zd

@@ -14,6 +14,7 @@ public:
     std::optional<ResolvedBrowser> resolve(Browser browser) override;
     std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) override;
     bool running(qint64 pid) override;
+    std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) override;
 
 private:
     std::optional<ResolvedBrowser> defaultBrowser(QString *passedOver);

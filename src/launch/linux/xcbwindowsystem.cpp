@@ -203,11 +203,29 @@ std::vector<TopLevelWindow> XcbWindowSystem::topLevelWindows()
     return result;
 }
 
-void XcbWindowSystem::place(WindowId window, ShowState state)
+WindowCapabilities XcbWindowSystem::capabilities()
 {
     Connection *conn = connection();
     if (!conn)
-        return;
+        return {};
+    bool listed = false;
+    xcb_ewmh_get_atoms_reply_t supported;
+    if (xcb_ewmh_get_supported_reply(&conn->ewmh, xcb_ewmh_get_supported(&conn->ewmh, conn->screen),
+                                     &supported, nullptr)) {
+        for (uint32_t i = 0; i < supported.atoms_len; ++i)
+            listed = listed || supported.atoms[i] == conn->ewmh._NET_CLIENT_LIST_STACKING;
+        xcb_ewmh_get_atoms_reply_wipe(&supported);
+    }
+    if (!listed)
+        return {};
+    return {.list = true, .place = true, .pids = true, .otherDisplays = true};
+}
+
+bool XcbWindowSystem::place(WindowId window, ShowState state)
+{
+    Connection *conn = connection();
+    if (!conn)
+        return false;
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     if (state == ShowState::Maximized) {
         xcb_ewmh_request_change_wm_state(
@@ -225,6 +243,8 @@ void XcbWindowSystem::place(WindowId window, ShowState state)
         xcb_send_event(conn->c, 0, conn->root, mask, reinterpret_cast<const char *>(&event));
     }
     xcb_flush(conn->c);
+    // The window manager answers later, if at all: taken as asked.
+    return true;
 }
 
 } // namespace zd

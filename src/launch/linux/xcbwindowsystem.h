@@ -15,8 +15,11 @@ public:
     explicit XcbWindowSystem(const QByteArray &display = {});
     ~XcbWindowSystem() override;
 
+    /// Everything, where the window manager keeps the client list; nothing
+    /// without one (no window manager, or Weston's).
+    WindowCapabilities capabilities() override;
     std::vector<TopLevelWindow> topLevelWindows() override;
-    void place(WindowId window, ShowState state) override;
+    bool place(WindowId window, ShowState state) override;
 
     /// The X connection and its atoms; known only to the implementation.
     struct Connection;

@@ -1,0 +1,27 @@
+#include "launch/linux/desktopwindows.h"
+
+#include "launch/linux/wlrwindowsystem.h"
+
+namespace zd {
+
+DesktopWindowSystem::DesktopWindowSystem()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        m_active = &m_x11;
+        m_kind = QStringLiteral("X11");
+        return;
+    }
+    if (auto wlr = std::make_unique<WlrWindowSystem>(); wlr->available()) {
+        m_wayland = std::move(wlr);
+        m_kind = QStringLiteral("foreign-toplevel");
+    } else {
+        m_wayland = std::make_unique<NoWindowSystem>();
+        m_kind = QStringLiteral("none");
+    }
+    m_combined = std::make_unique<CombinedWindowSystem>(m_x11, *m_wayland);
+    m_active = m_combined.get();
+}
+
+DesktopWindowSystem::~DesktopWindowSystem() = default;
+
+} // namespace zd
