@@ -14,6 +14,8 @@
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "launch/launchrun.h"
+#include "launch/linux/desktopwindows.h"
+#include "launch/linux/kwinwindowsystem.h"
 #include "launch/linux/processlauncher.h"
 #include "launch/linux/xcbwindowsystem.h"
 #include "launch/windowsystem.h"
@@ -228,6 +230,8 @@ private Q_SLOTS:
     void everyAddressOnceInOrder_data();
     void everyAddressOnceInOrder();
     void stopClickedOverMaximizedBrowser();
+    void waylandDesktop_data();
+    void waylandDesktop();
 
 private:
     QTemporaryDir m_logs;
@@ -422,6 +426,99 @@ void TestRealBrowsers::stopClickedOverMaximizedBrowser()
     QVERIFY(!monitor.progressWindow());
     QTest::qWait(1000); // nothing more comes
     QCOMPARE(visits(log).size(), qsizetype(run.resumeAt() - 1));
+}
+
+void TestRealBrowsers::waylandDesktop_data()
+{
+    QTest::addColumn<int>("browser"); // Option numbers: 2 Chrome, 3 Firefox
+    QTest::addColumn<int>("state");   // 5 minimized, 6 maximized
+    QTest::addColumn<QString>("titleWord");
+    QTest::addColumn<QString>("appId");
+    QTest::newRow("firefox, minimized") << 3 << 5 << "Firefox" << "firefox-esr";
+    QTest::newRow("chromium, maximized") << 2 << 6 << "Chromium" << "chromium";
+}
+
+// On a headless Wayland desktop (scripts/with-wayland.sh), the browsers as
+// Wayland programs: confirmed by their own signs, placed where the desktop
+// allows it, and the truth told where it does not.
+void TestRealBrowsers::waylandDesktop()
+{
+    const QString desktop = qEnvironmentVariable("ZD_WAYLAND_DESKTOP");
+    if (desktop.isEmpty())
+        QSKIP("runs on a Wayland desktop: scripts/with-wayland.sh");
+    QFETCH(int, browser);
+    QFETCH(int, state);
+    QFETCH(QString, titleWord);
+    QFETCH(QString, appId);
+    BrowserHome home({});
+    QVERIFY(home.ok());
+    const QString log = m_logs.filePath(desktop + QLatin1Char('-') + appId);
+    HttpTestServer server({QStringLiteral("--log"), log});
+    QVERIFY(server.isRunning());
+
+    FakeUiServices ui;
+    ui.onIdle = [](int ms) { QTest::qWait(ms); };
+    MemorySettingsStore settings;
+    SteadyClock clock;
+    RecordingLauncher launcher(home.started);
+    DesktopWindowSystem windows;
+    const QMap<QString, QString> kinds{{QStringLiteral("sway"), QStringLiteral("foreign-toplevel")},
+                                       {QStringLiteral("kwin"), QStringLiteral("KWin")},
+                                       {QStringLiteral("mutter"), QStringLiteral("none")},
+                                       {QStringLiteral("weston"), QStringLiteral("none")}};
+    QCOMPARE(windows.kind(), kinds.value(desktop));
+    SiteListModel list;
+    OptionChoices choices(settings, ui);
+    FakeRunMonitor monitor;
+    LaunchRun run(ui, clock, launcher, windows, choices, list, monitor);
+    choices.select(Option(browser));
+    choices.select(Option(state));
+    QStringList expected;
+    for (int i = 1; i <= kAddresses; ++i) {
+        expected << QString::number(i);
+        list.appendSite(server.url(QStringLiteral("/visit/%1").arg(i)));
+    }
+    QElapsedTimer took;
+    took.start();
+    run.openAll();
+    const double seconds = double(took.elapsed()) / 1000.0;
+    qint64 longestDelivery = 0;
+    for (const RunProgress &shown : monitor.shown) {
+        if (shown.waitingFor.endsWith(QLatin1String("to take the address")))
+            longestDelivery = qMax(longestDelivery, shown.waitedMs);
+    }
+    qInfo("%s, %s: %.2f s for %d addresses, the longest wait for a delivery %lld ms", qPrintable(desktop),
+          qPrintable(appId), seconds, kAddresses, longestDelivery);
+    // Every address confirmed long before the bound.
+    QVERIFY2(longestDelivery < kWindowWaitMs / 2, qPrintable(QString::number(longestDelivery)));
+    const bool firefox = appId == QLatin1String("firefox-esr");
+    const auto tabs = [&] {
+        return visitedTabs(firefox ? firefoxSessionTabs(home.firefoxProfile())
+                                   : chromiumSessionTabs(home.chromiumData()),
+                           server.url(QStringLiteral("/visit/")));
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(tabs(), expected, 30'000);
+    QTRY_COMPARE_WITH_TIMEOUT(sorted(visits(log)), sorted(expected), 30'000);
+
+    const QString summary = ui.messages.empty() ? QString() : ui.messages[0].prompt;
+    if (desktop != QLatin1String("kwin")) {
+        QCOMPARE(summary, QStringLiteral("This desktop does not let other programs minimize or maximize windows, so "
+                                         "the browser keeps its own window state."));
+        return;
+    }
+    // KWin places them: KWin itself says so.
+    QVERIFY2(summary.isEmpty(), qPrintable(summary));
+    KWinWindowSystem kwin;
+    const BrowserWindows own{titleWord, {appId}};
+    int placed = 0;
+    for (const TopLevelWindow &window : kwin.topLevelWindows()) {
+        if (!own.matches(window))
+            continue;
+        ++placed;
+        QTRY_COMPARE_WITH_TIMEOUT(
+            kwin.isInState(window.id, state == 5 ? ShowState::Minimized : ShowState::Maximized), true, 5'000);
+    }
+    QVERIFY(placed >= 1);
 }
 
 QTEST_MAIN(TestRealBrowsers)

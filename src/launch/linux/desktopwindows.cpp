@@ -1,5 +1,6 @@
 #include "launch/linux/desktopwindows.h"
 
+#include "launch/linux/kwinwindowsystem.h"
 #include "launch/linux/wlrwindowsystem.h"
 
 namespace zd {
@@ -14,6 +15,9 @@ DesktopWindowSystem::DesktopWindowSystem()
     if (auto wlr = std::make_unique<WlrWindowSystem>(); wlr->available()) {
         m_wayland = std::move(wlr);
         m_kind = QStringLiteral("foreign-toplevel");
+    } else if (auto kwin = std::make_unique<KWinWindowSystem>(); kwin->available()) {
+        m_wayland = std::move(kwin);
+        m_kind = QStringLiteral("KWin");
     } else {
         m_wayland = std::make_unique<NoWindowSystem>();
         m_kind = QStringLiteral("none");

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs a command on a private headless Wayland desktop: with-wayland.sh
+# sway|mutter|kwin|weston COMMAND... Without X: DISPLAY is unset, so the
+# browsers the command starts run as Wayland programs.
+# Exit 77 (skipped) when the desktop is not installed or does not come up.
+set -euo pipefail
+desktop=$1; shift
+runtime=$(mktemp -d)   # the command's own, for the browsers' sockets
+desktop_runtime=$(mktemp -d)
+chmod 700 "$runtime" "$desktop_runtime"
+log=$(mktemp)
+desktop_pid=""
+cleanup() {
+  [[ -n "$desktop_pid" ]] && kill "$desktop_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$runtime" "$desktop_runtime" "$log"
+}
+trap cleanup EXIT
+skip() { echo "SKIP: $desktop: $*"; [[ -s "$log" ]] && tail -5 "$log"; exit 77; }
+
+headless=(env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$desktop_runtime")
+case $desktop in
+  sway)
+    command -v sway >/dev/null || skip "not installed"
+    # sway refuses to run as root: it runs as nobody, in a folder of its own.
+    chown 65534:65534 "$desktop_runtime"
+    config="$desktop_runtime/config"
+    printf 'output HEADLESS-1 resolution 1280x1024\n' >"$config"
+    chown 65534:65534 "$config"
+    "${headless[@]}" HOME="$desktop_runtime" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+      setpriv --reuid=65534 --regid=65534 --clear-groups sway -c "$config" >"$log" 2>&1 &
+    ;;
+  mutter)
+    command -v mutter >/dev/null || skip "not installed"
+    "${headless[@]}" mutter --headless --wayland --no-x11 --virtual-monitor 1280x1024 >"$log" 2>&1 &
+    ;;
+  kwin)
+    command -v kwin_wayland >/dev/null || skip "not installed"
+    # A copy: the installed binary carries a file capability this sandbox
+    # cannot grant, and would not start.
+    cp "$(command -v kwin_wayland)" "$desktop_runtime/kwin_wayland"
+    "${headless[@]}" "$desktop_runtime/kwin_wayland" --virtual --no-lockscreen --width 1280 --height 1024 \
+      --socket wayland-zd >"$log" 2>&1 &
+    ;;
+  weston)
+    command -v weston >/dev/null || skip "not installed"
+    "${headless[@]}" weston --backend=headless-backend.so --width=1280 --height=1024 --socket=wayland-zd >"$log" 2>&1 &
+    ;;
+  *) echo "unknown desktop: $desktop" >&2; exit 2 ;;
+esac
+desktop_pid=$!
+socket=""
+for _ in $(seq 1 150); do
+  socket=$(find "$desktop_runtime" -maxdepth 1 -type s -name 'wayland-*' -print -quit)
+  [[ -n "$socket" ]] && break
+  kill -0 "$desktop_pid" 2>/dev/null || skip "it ended at start-up"
+  sleep 0.1
+done
+[[ -n "$socket" ]] || skip "no Wayland socket after 15 s"
+# A path, not a name: the command keeps its own runtime folder.
+env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" XDG_SESSION_TYPE=wayland \
+  ZD_WAYLAND_DESKTOP="$desktop" "$@"
