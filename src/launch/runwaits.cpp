@@ -31,7 +31,9 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const ResolvedBrowser &browser
     qint64 nextWalk = start + kWindowWalkMs;
     qint64 nextSign = start + kSignMs;
     qint64 endedAt = -1;
+    qint64 readySince = -1;
     qint64 dialogSince = -1;
+    const WindowCapabilities desktop = m_windows.capabilities();
     for (;;) {
         if (endedAt < 0 && !m_launcher.running(pid))
             endedAt = m_clock.nowMs();
@@ -40,20 +42,22 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const ResolvedBrowser &browser
                 return Delivery::HandedOver;
             if (m_clock.nowMs() - endedAt >= kEndedGraceMs)
                 return Delivery::EndedWithoutWindow;
-        } else if (m_clock.nowMs() >= nextSign || m_clock.nowMs() >= nextWalk) {
+        } else {
             // A browser that takes addresses is as good as its window: some
             // desktops never show other programs' windows.
-            if (m_clock.nowMs() >= nextSign) {
+            if (readySince < 0 && m_clock.nowMs() >= nextSign) {
                 nextSign = m_clock.nowMs() + kSignMs;
-                if (m_launcher.ready(browser, pid).value_or(false)) {
-                    idleFor(kSettleMs);
-                    return Delivery::Ready;
-                }
+                if (m_launcher.ready(browser, pid).value_or(false))
+                    readySince = m_clock.nowMs();
+            }
+            if (readySince >= 0 && (!desktop.list || m_clock.nowMs() - readySince >= kSignWindowMs)) {
+                idleFor(desktop.list ? kSettleMs : kSignSettleMs);
+                return Delivery::Ready;
             }
             if (m_clock.nowMs() >= nextWalk) {
                 nextWalk = m_clock.nowMs() + kWindowWalkMs;
                 QString title;
-                switch (ownWindow(pid, windows, &title)) {
+                switch (ownWindow(pid, windows, readySince >= 0 && !desktop.pids, &title)) {
                 case OwnWindow::Page:
                     // Its first window is up; give it a moment to take more.
                     idleFor(kSettleMs);
@@ -91,11 +95,12 @@ bool RunWaits::takenByRunningBrowser(const ResolvedBrowser &browser, const Brows
     return hasWindowHere(windows);
 }
 
-RunWaits::OwnWindow RunWaits::ownWindow(qint64 pid, const BrowserWindows &windows, QString *dialogTitle)
+RunWaits::OwnWindow RunWaits::ownWindow(qint64 pid, const BrowserWindows &windows, bool anyOfClass,
+                                        QString *dialogTitle)
 {
     const std::vector<TopLevelWindow> all = m_windows.topLevelWindows();
     const auto own = [&](const TopLevelWindow &w) {
-        return w.pid == pid && w.visible && windows.hasClass(w);
+        return (w.pid == pid || anyOfClass) && w.visible && windows.hasClass(w);
     };
     if (std::any_of(all.begin(), all.end(),
                     [&](const TopLevelWindow &w) { return own(w) && !w.dialog && !w.owned; }))

@@ -42,6 +42,12 @@ public:
     /// How often a wait asks whether the browser is up by a sign other than
     /// a window.
     static constexpr int kSignMs = 100;
+    /// A browser up by its sign shows its window a moment later, and only
+    /// then opens what comes next as tabs of its own: where the desktop
+    /// lists windows the wait goes on for the window this long, and where
+    /// it does not the browser gets kSignSettleMs.
+    static constexpr int kSignWindowMs = 5000;
+    static constexpr int kSignSettleMs = 2000;
     /// How long a started program that ended gets to show that a browser
     /// took its address (one restarting itself takes a while).
     static constexpr int kEndedGraceMs = 10'000;
@@ -79,7 +85,8 @@ private:
     /// Whether the walk of the windows finds one of \a pid's, a page or only
     /// a dialog.
     enum class OwnWindow { None, Page, DialogOnly };
-    OwnWindow ownWindow(qint64 pid, const BrowserWindows &windows, QString *dialogTitle);
+    /// \a anyOfClass: without pids, any window of the browser's class is its.
+    OwnWindow ownWindow(qint64 pid, const BrowserWindows &windows, bool anyOfClass, QString *dialogTitle);
 
     UiServices &m_ui;
     Clock &m_clock;

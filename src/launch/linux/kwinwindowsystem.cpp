@@ -75,11 +75,12 @@ bool KWinScripts::available()
 {
     if (!m_available) {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        const QDBusMessage owner = bus.call(
-            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                           QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"))
-                << kKWin,
-            QDBus::Block, kAnswerMs);
+        const QDBusMessage owner =
+            bus.call(QDBusMessage::createMethodCall(
+                         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"))
+                         << kKWin,
+                     QDBus::Block, kAnswerMs);
         const bool kwin = owner.type() == QDBusMessage::ReplyMessage && !owner.arguments().isEmpty()
                           && owner.arguments().constFirst().toBool();
         m_available = kwin && run(QStringLiteral("reply(\"up\");")) == QLatin1String("up");
@@ -99,15 +100,17 @@ std::optional<QString> KWinScripts::run(const QString &body)
     if (!m_registered || !file.open())
         return std::nullopt;
     const QString script =
-        QStringLiteral("function reply(text) { callDBus(%1, %2, \"local.zentavia.KWinScripts\", \"reply\", %3, "
-                       "String(text)); }\n")
+        QStringLiteral(
+            "function reply(text) { callDBus(%1, %2, \"local.zentavia.KWinScripts\", \"reply\", %3, "
+            "String(text)); }\n")
             .arg(literal(bus.baseService()), literal(m_path), literal(token))
         + body;
     file.write(script.toUtf8());
     file.flush();
     const QString plugin = QStringLiteral("zentavia-") + token;
-    const QDBusMessage loaded = callKWin(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
-                                         QStringLiteral("loadScript"), {file.fileName(), plugin});
+    const QDBusMessage loaded =
+        callKWin(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
+                 QStringLiteral("loadScript"), {file.fileName(), plugin});
     if (loaded.type() != QDBusMessage::ReplyMessage || loaded.arguments().isEmpty()
         || loaded.arguments().constFirst().toInt() < 0) {
         return std::nullopt;
@@ -129,8 +132,8 @@ std::optional<QString> KWinScripts::run(const QString &body)
     timeout.start(kAnswerMs);
     while (!m_answer && timeout.isActive())
         loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
-    callKWin(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("unloadScript"),
-             {plugin});
+    callKWin(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
+             QStringLiteral("unloadScript"), {plugin});
     m_awaited.clear();
     return std::exchange(m_answer, std::nullopt);
 }
@@ -187,23 +190,27 @@ std::vector<TopLevelWindow> KWinWindowSystem::topLevelWindows()
 
 bool KWinWindowSystem::place(WindowId window, ShowState state)
 {
-    const auto kwinId = std::find_if(m_ids.begin(), m_ids.end(), [&](const auto &entry) { return entry.second == window; });
+    const auto kwinId =
+        std::find_if(m_ids.begin(), m_ids.end(), [&](const auto &entry) { return entry.second == window; });
     if (kwinId == m_ids.end())
         return false;
-    const char *body = state == ShowState::Minimized ? "w.minimized = true; reply(w.minimized ? \"yes\" : \"no\");"
-                                                     : "w.minimized = false; w.setMaximize(true, true); reply(\"yes\");";
+    const char *body = state == ShowState::Minimized
+                           ? "w.minimized = true; reply(w.minimized ? \"yes\" : \"no\");"
+                           : "w.minimized = false; w.setMaximize(true, true); reply(\"yes\");";
     return m_scripts.run(withWindow(kwinId->first, body)) == QLatin1String("yes");
 }
 
 std::optional<bool> KWinWindowSystem::isInState(WindowId window, ShowState state)
 {
-    const auto kwinId = std::find_if(m_ids.begin(), m_ids.end(), [&](const auto &entry) { return entry.second == window; });
+    const auto kwinId =
+        std::find_if(m_ids.begin(), m_ids.end(), [&](const auto &entry) { return entry.second == window; });
     if (kwinId == m_ids.end())
         return std::nullopt;
-    const char *body = state == ShowState::Minimized
-                           ? "reply(w.minimized ? \"yes\" : \"no\");"
-                           : "var area = workspace.clientArea(KWin.MaximizeArea, w); var g = w.frameGeometry;\n"
-                             "reply(!w.minimized && g.width >= area.width && g.height >= area.height ? \"yes\" : \"no\");";
+    const char *body =
+        state == ShowState::Minimized
+            ? "reply(w.minimized ? \"yes\" : \"no\");"
+            : "var area = workspace.clientArea(KWin.MaximizeArea, w); var g = w.frameGeometry;\n"
+              "reply(!w.minimized && g.width >= area.width && g.height >= area.height ? \"yes\" : \"no\");";
     const std::optional<QString> answer = m_scripts.run(withWindow(kwinId->first, body));
     if (!answer || *answer == QLatin1String("gone"))
         return std::nullopt;
