@@ -2,8 +2,11 @@
 # The launch run with the real browsers, cold start, N addresses each (50 by
 # default), inside a loopback-only network namespace: addresses delivered in
 # order, seconds per address and the program's CPU while it waits; each
-# figure the median of RUNS runs (3 by default) with min and max.
-#   bench/real_browsers.sh [BUILD_DIR] [N] [RUNS]    (needs root, an X display)
+# figure the median of RUNS runs (3 by default) with min and max. On X11
+# (Xvfb + openbox), then with the browsers as Wayland programs on each
+# headless Wayland desktop of ZD_BENCH_DESKTOPS (default: sway kwin mutter
+# weston), each beside the X11 figure of the same browser.
+#   bench/real_browsers.sh [BUILD_DIR] [N] [RUNS]    (needs root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [[ ${ZD_ISOLATED:-} != 1 ]]; then
@@ -55,23 +58,42 @@ fresh_home() {
 ORIGINAL_PATH=$PATH
 
 median() { sort -g | awk '{a[NR]=$1} END {printf "%.3f (min %.3f, max %.3f)", a[int((NR+1)/2)], a[1], a[NR]}'; }
-for choice in 3 2 1; do
-  name=$([[ $choice == 3 ]] && echo Firefox || ([[ $choice == 2 ]] && echo Chrome/chromium || echo "default (firefox-esr)"))
-  per=(); cpu=(); ok=0
-  for run in $(seq 1 "$runs"); do
-    fresh_home "$choice-$run"
-    : > "$work/visits"
-    # RESULT browsers WALL CPU RSS STALL DETAIL
-    "$bench" browsers "$choice" "$n" "$base" > "$work/started"
-    line=$(grep '^RESULT' "$work/started" | tail -1)
-    sleep 2
-    got=$(cat "$work/visits" | tr '\n' ' ')
-    want=$(seq 1 "$n" | tr '\n' ' ')
-    [[ "$got" == "$want" ]] && ok=$((ok + 1))
-    wall=$(awk '{print $3}' <<<"$line"); c=$(awk '{print $4}' <<<"$line")
-    per+=("$(echo "$wall / $n" | bc -l)"); cpu+=("$(echo "100 * $c / $wall" | bc -l)")
-    end_started; sleep 1
+middle() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+declare -A x11_per
+for desktop in x11 ${ZD_BENCH_DESKTOPS:-sway kwin mutter weston}; do
+  on_desktop=()
+  [[ $desktop != x11 ]] && on_desktop=(scripts/with-wayland.sh "$desktop")
+  choices="3 2 1"
+  [[ $desktop != x11 ]] && choices="3 2"
+  for choice in $choices; do
+    name=$([[ $choice == 3 ]] && echo Firefox || ([[ $choice == 2 ]] && echo Chrome/chromium || echo "default (firefox-esr)"))
+    per=(); cpu=(); ok=0
+    for run in $(seq 1 "$runs"); do
+      fresh_home "$desktop-$choice-$run"
+      : > "$work/visits"
+      # RESULT browsers WALL CPU RSS STALL DETAIL
+      status=0
+      "${on_desktop[@]}" "$bench" browsers "$choice" "$n" "$base" > "$work/started" || status=$?
+      if ((status == 77)); then echo "$desktop: the desktop did not start; skipped"; continue 3; fi
+      line=$(grep '^RESULT' "$work/started" | tail -1)
+      sleep 2
+      got=$(cat "$work/visits" | tr '\n' ' ')
+      want=$(seq 1 "$n" | tr '\n' ' ')
+      [[ "$got" == "$want" ]] && ok=$((ok + 1))
+      wall=$(awk '{print $3}' <<<"$line"); c=$(awk '{print $4}' <<<"$line")
+      per+=("$(echo "$wall / $n" | bc -l)"); cpu+=("$(echo "100 * $c / $wall" | bc -l)")
+      end_started; sleep 1
+    done
+    mid=$(printf '%s\n' "${per[@]}" | middle)
+    versus=""
+    if [[ $desktop == x11 ]]; then
+      x11_per[$choice]=$mid
+    elif [[ -n ${x11_per[$choice]:-} ]]; then
+      ratio=$(echo "$mid / ${x11_per[$choice]}" | bc -l)
+      verdict=$(awk -v r="$ratio" 'BEGIN {print (r <= 1.10 ? "met" : "MISSED")}')
+      versus=$(printf '; %.2fx the X11 figure (goal 1.10x: %s)' "$ratio" "$verdict")
+    fi
+    printf '%-7s %-24s in order, all %d: %d of %d runs; s/address %s; CPU %% of a core %s%s\n' "$desktop" "$name" "$n" \
+      "$ok" "$runs" "$(printf '%s\n' "${per[@]}" | median)" "$(printf '%s\n' "${cpu[@]}" | median)" "$versus"
   done
-  printf '%-24s in order, all %d: %d of %d runs; s/address %s; CPU %% of a core %s\n' "$name" "$n" "$ok" "$runs" \
-    "$(printf '%s\n' "${per[@]}" | median)" "$(printf '%s\n' "${cpu[@]}" | median)"
 done

@@ -9,7 +9,8 @@ if [[ "${1:-}" == "--test" ]]; then
   packages+=(xvfb xauth openbox x11-utils wmctrl xdotool python3 openssl clang libclang-rt-14-dev
              desktop-file-utils appstream dpkg-dev file clang-format clang-tidy git
              firefox-esr chromium xdg-utils dbus iproute2 procps liblz4-dev
-             qt6-gtk-platformtheme at-spi2-core python3-pyatspi xclip)
+             qt6-gtk-platformtheme at-spi2-core python3-pyatspi xclip
+             sway mutter kwin-wayland weston)
 fi
 
 missing=()
