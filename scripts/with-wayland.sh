@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command on a private headless Wayland desktop: with-wayland.sh
-# sway|mutter|kwin|weston COMMAND... Without X: DISPLAY is unset, so the
-# browsers the command starts run as Wayland programs.
+# sway|mutter|kwin|weston|kwin-xwayland COMMAND... Without X: DISPLAY is
+# unset, so the browsers the command starts run as Wayland programs; except
+# on kwin-xwayland, where the command runs inside KWin's session with its
+# Xwayland server as DISPLAY.
 # Exit 77 (skipped) when the desktop is not installed or does not come up.
 set -euo pipefail
 desktop=$1; shift
@@ -41,6 +43,22 @@ case $desktop in
     cp "$(command -v kwin_wayland)" "$desktop_runtime/kwin_wayland"
     "${headless[@]}" "$desktop_runtime/kwin_wayland" --virtual --no-lockscreen --width 1280 --height 1024 \
       --socket wayland-zd >"$log" 2>&1 &
+    ;;
+  kwin-xwayland)
+    command -v kwin_wayland >/dev/null || skip "not installed"
+    command -v Xwayland >/dev/null || skip "Xwayland not installed"
+    cp "$(command -v kwin_wayland)" "$desktop_runtime/kwin_wayland"
+    # KWin gives the programs of its session DISPLAY; the command's status
+    # comes back through a file.
+    status="$desktop_runtime/status"
+    printf '%q ' env XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$desktop_runtime/wayland-zd" \
+      XDG_SESSION_TYPE=wayland ZD_WAYLAND_DESKTOP="$desktop" "$@" >"$desktop_runtime/session.sh"
+    printf '>%q 2>&1\necho $? > %q\n' "$desktop_runtime/output" "$status" >>"$desktop_runtime/session.sh"
+    "${headless[@]}" "$desktop_runtime/kwin_wayland" --xwayland --virtual --no-lockscreen --width 1280 \
+      --height 1024 --socket wayland-zd --exit-with-session "bash $desktop_runtime/session.sh" >"$log" 2>&1 || true
+    [[ -s "$status" ]] || skip "its session did not run"
+    cat "$desktop_runtime/output"
+    exit "$(cat "$status")"
     ;;
   weston)
     command -v weston >/dev/null || skip "not installed"
