@@ -220,6 +220,25 @@ QStringList visitedTabs(const QList<QStringList> &windows, const QString &visitB
     return names;
 }
 
+// Puts kAddresses pages of the server in the list; their names, in order.
+QStringList appendVisits(SiteListModel &list, const HttpTestServer &server)
+{
+    QStringList names;
+    for (int i = 1; i <= kAddresses; ++i) {
+        names << QString::number(i);
+        list.appendSite(server.url(QStringLiteral("/visit/%1").arg(i)));
+    }
+    return names;
+}
+
+// The server's pages among the tabs the browser itself has recorded.
+QStringList browserTabs(const BrowserHome &home, bool firefox, const HttpTestServer &server)
+{
+    return visitedTabs(firefox ? firefoxSessionTabs(home.firefoxProfile())
+                               : chromiumSessionTabs(home.chromiumData()),
+                       server.url(QStringLiteral("/visit/")));
+}
+
 } // namespace
 
 class TestRealBrowsers : public QObject
@@ -311,21 +330,13 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     LaunchRun run(ui, clock, launcher, windows, choices, list, monitor);
     choices.select(Option(browser));
     choices.select(Option(state));
-    QStringList expected;
-    for (int i = 1; i <= kAddresses; ++i) {
-        expected << QString::number(i);
-        list.appendSite(server.url(QStringLiteral("/visit/%1").arg(i)));
-    }
+    const QStringList expected = appendVisits(list, server);
     run.openAll();
     QVERIFY2(ui.messages.empty(), qPrintable(ui.messages.empty() ? QString() : ui.messages[0].prompt));
     // The browser shows every address once, in the list's order.
     expectedTabs << expected;
     const bool firefox = classes.first() == QLatin1String("firefox-esr");
-    const auto tabs = [&] {
-        return visitedTabs(firefox ? firefoxSessionTabs(home.firefoxProfile())
-                                   : chromiumSessionTabs(home.chromiumData()),
-                           server.url(QStringLiteral("/visit/")));
-    };
+    const auto tabs = [&] { return browserTabs(home, firefox, server); };
     QTRY_COMPARE_WITH_TIMEOUT(tabs(), expectedTabs, 30'000);
     // And asked the server for each once.
     QTRY_COMPARE_WITH_TIMEOUT(sorted(visits(log)), sorted(expected), 30'000);
@@ -492,11 +503,7 @@ void TestRealBrowsers::waylandDesktop()
     LaunchRun run(ui, clock, launcher, windows, choices, list, monitor);
     choices.select(Option(browser));
     choices.select(Option(state));
-    QStringList expected;
-    for (int i = 1; i <= kAddresses; ++i) {
-        expected << QString::number(i);
-        list.appendSite(server.url(QStringLiteral("/visit/%1").arg(i)));
-    }
+    const QStringList expected = appendVisits(list, server);
     QElapsedTimer took;
     took.start();
     run.openAll();
@@ -512,11 +519,7 @@ void TestRealBrowsers::waylandDesktop()
     // Every address confirmed long before the bound.
     QVERIFY2(longestDelivery < kWindowWaitMs / 2, qPrintable(QString::number(longestDelivery)));
     const bool firefox = appId == QLatin1String("firefox-esr");
-    const auto tabs = [&] {
-        return visitedTabs(firefox ? firefoxSessionTabs(home.firefoxProfile())
-                                   : chromiumSessionTabs(home.chromiumData()),
-                           server.url(QStringLiteral("/visit/")));
-    };
+    const auto tabs = [&] { return browserTabs(home, firefox, server); };
     [[maybe_unused]] const bool settled = QTest::qWaitFor([&] { return tabs() == expected; }, 30'000);
     QVERIFY2(sorted(visits(log)) == sorted(expected), qPrintable(visits(log).join(QLatin1Char(' '))));
     QVERIFY2(tabs() == expected, qPrintable(tabs().join(QLatin1Char(' '))));

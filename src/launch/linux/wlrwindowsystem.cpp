@@ -97,7 +97,7 @@ void onTitle(void *data, zwlr_foreign_toplevel_handle_v1 *, const char *title)
 void onAppId(void *data, zwlr_foreign_toplevel_handle_v1 *, const char *appId)
 {
     auto *t = static_cast<Toplevel *>(data);
-    // The app_id plays the part of the X class ("firefox-esr", "chromium").
+    // A Wayland window's app_id stands for the X class ("firefox-esr", "chromium").
     t->pending.className = QString::fromUtf8(appId);
     t->pending.instanceName = t->pending.className;
 }
