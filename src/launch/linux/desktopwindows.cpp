@@ -5,12 +5,16 @@
 
 namespace zd {
 
-DesktopWindowSystem::DesktopWindowSystem()
+DesktopWindowSystem::DesktopWindowSystem() = default;
+
+WindowSystem &DesktopWindowSystem::active()
 {
+    if (m_active)
+        return *m_active;
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         m_active = &m_x11;
         m_kind = QStringLiteral("X11");
-        return;
+        return *m_active;
     }
     if (auto wlr = std::make_unique<WlrWindowSystem>(); wlr->available()) {
         m_wayland = std::move(wlr);
@@ -24,6 +28,7 @@ DesktopWindowSystem::DesktopWindowSystem()
     }
     m_combined = std::make_unique<CombinedWindowSystem>(m_x11, *m_wayland);
     m_active = m_combined.get();
+    return *m_active;
 }
 
 DesktopWindowSystem::~DesktopWindowSystem() = default;
