@@ -75,6 +75,19 @@ for _ in $(seq 1 150); do
   sleep 0.1
 done
 [[ -n "$socket" ]] || skip "no Wayland socket after 15 s"
+# The socket comes before the screen: a busy machine's sway still loads its
+# fonts then, and Firefox, started on a desktop with no screen, crashes.
+has_screen() {
+  local globals
+  globals=$(XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" wayland-info 2>/dev/null || true)
+  [[ $globals == *"interface: 'wl_output'"* ]]
+}
+for _ in $(seq 1 150); do
+  has_screen && break
+  kill -0 "$desktop_pid" 2>/dev/null || skip "it ended at start-up"
+  sleep 0.1
+done
+has_screen || skip "no screen after 15 s"
 # A path, not a name: the command keeps its own runtime folder.
 env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" XDG_SESSION_TYPE=wayland \
   ZD_WAYLAND_DESKTOP="$desktop" "$@"
