@@ -369,6 +369,7 @@ int Bench::browsers()
             return pid;
         }
         bool running(qint64 pid) override { return m_real.running(pid); }
+        ProcessExit exitOf(qint64 pid) override { return m_real.exitOf(pid); }
         std::optional<bool> ready(const ResolvedBrowser &resolved, qint64 pid) override
         {
             return m_real.ready(resolved, pid);

@@ -35,6 +35,17 @@ struct ResolvedBrowser
     QString note;
 };
 
+/// How a started process that no longer runs ended.
+struct ProcessExit
+{
+    /// Unknown: it still runs, or this launcher cannot tell. Failure: an
+    /// exit status other than 0, the program's own word that it failed.
+    /// Crash: a signal ended it.
+    enum class Kind { Unknown, Success, Failure, Crash };
+    Kind kind = Kind::Unknown;
+    int code = 0; // the exit status or the signal
+};
+
 /// Finds and starts the chosen browser.
 class BrowserLauncher
 {
@@ -50,6 +61,8 @@ public:
     /// Whether a started process still runs (it has not yet handed its
     /// address to a running browser, or it has become the browser).
     virtual bool running(qint64 pid) = 0;
+    /// How the started process \a pid ended, once running() said it did.
+    virtual ProcessExit exitOf(qint64 pid) = 0;
     /// Whether a browser of this kind is up and takes addresses, by a sign
     /// that needs no window: Firefox's remote-control name on the session
     /// bus, Chromium's singleton socket listening. \a pid: that process

@@ -183,13 +183,25 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             return;
         }
         *windows = BrowserWindows{resolved->titleWord, resolved->windowClasses};
-        const std::optional<qint64> pid = m_launcher.start(*resolved, m_run.addressBytes);
+        const QString program = QFileInfo(resolved->program).fileName();
+        std::optional<qint64> pid = m_launcher.start(*resolved, m_run.addressBytes);
         if (!pid) {
             m_run.tally.unpassable << address;
             return;
         }
         QString dialogTitle;
-        switch (m_waits.delivery(*pid, *resolved, *windows, m_run.progress.browser, &dialogTitle)) {
+        RunWaits::Delivery delivery =
+            m_waits.delivery(*pid, *resolved, *windows, m_run.progress.browser, &dialogTitle);
+        // A crash is seldom the address's fault: the browser gets it once more.
+        if (delivery == RunWaits::Delivery::Crashed && !m_run.stopRequested) {
+            m_run.tally.restarted << address;
+            m_run.tally.restartedProgram = program;
+            if (const std::optional<qint64> again = m_launcher.start(*resolved, m_run.addressBytes)) {
+                pid = again;
+                delivery = m_waits.delivery(*pid, *resolved, *windows, m_run.progress.browser, &dialogTitle);
+            }
+        }
+        switch (delivery) {
         case RunWaits::Delivery::HandedOver:
             outcome = Launched::HandedOver;
             break;
@@ -197,12 +209,22 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
         case RunWaits::Delivery::Ready:
             outcome = Launched::WindowUp;
             break;
+        case RunWaits::Delivery::Crashed:
+            if (m_run.stopRequested) {
+                outcome = Launched::NotConfirmed;
+                noteStop(m_run.progress.index, address);
+                break;
+            }
+            m_run.tally.restarted.removeLast(); // said where the run ended
+            [[fallthrough]];
         case RunWaits::Delivery::EndedWithoutWindow:
+        case RunWaits::Delivery::Failed:
             // Nothing took the address; the next would fare no better.
             outcome = Launched::Halted;
             m_run.halted = true;
             m_run.tally.endedAddress = address;
-            m_run.tally.endedProgram = QFileInfo(resolved->program).fileName();
+            m_run.tally.endedProgram = program;
+            m_run.tally.endedExit = m_launcher.exitOf(*pid);
             break;
         case RunWaits::Delivery::DialogOnly:
             // It would show the same for every address: stop here and say so.

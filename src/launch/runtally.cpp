@@ -54,10 +54,18 @@ QString whereItEnded(const RunTally &tally)
                      .arg(tally.dialogBrowser, tally.dialogTitle, listed({tally.dialogAddress}));
     }
     if (!tally.endedAddress.isEmpty()) {
-        parts << QStringLiteral(
-                     "%1 ended without opening a window.\nThe run stopped at this address, which was not "
-                     "opened:\n%2")
-                     .arg(tally.endedProgram, listed({tally.endedAddress}));
+        QString how = QStringLiteral("%1 ended without opening a window.").arg(tally.endedProgram);
+        if (tally.endedExit.kind == ProcessExit::Kind::Failure) {
+            how = QStringLiteral("%1 ended with exit status %2 without opening a window.")
+                      .arg(tally.endedProgram)
+                      .arg(tally.endedExit.code);
+        } else if (tally.endedExit.kind == ProcessExit::Kind::Crash) {
+            how = QStringLiteral("%1 crashed twice (signal %2) without opening a window.")
+                      .arg(tally.endedProgram)
+                      .arg(tally.endedExit.code);
+        }
+        parts << how + QStringLiteral("\nThe run stopped at this address, which was not opened:\n")
+                     + listed({tally.endedAddress});
     }
     if (tally.stoppedAt > 0) {
         parts << QStringLiteral("You stopped the run at item %1 of %2, which was not opened:\n%3\nTo go on, "
@@ -101,6 +109,11 @@ QString notStarted(const RunTally &tally)
 QString notConfirmedOrPlaced(const RunTally &tally)
 {
     QStringList parts;
+    if (!tally.restarted.isEmpty()) {
+        const qsizetype n = tally.restarted.size();
+        parts << QStringLiteral("%1 crashed while taking %2 and was started again for %3:\n%4")
+                     .arg(tally.restartedProgram, addressCount(n), itOrThem(n), listed(tally.restarted));
+    }
     if (!tally.notConfirmed.isEmpty()) {
         const qsizetype n = tally.notConfirmed.size();
         parts << QStringLiteral("For %1 the browser did not confirm within %2 seconds that it took %3:\n%4")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "launch/browserlauncher.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +43,13 @@ struct RunTally
     /// stopped there. The program's file name.
     QString endedAddress;
     QString endedProgram;
+    /// How it ended: an exit status other than 0, or a crash (the second,
+    /// for the same address).
+    ProcessExit endedExit;
+    /// The browser crashed while taking these and was started again for
+    /// each; the program's file name.
+    QStringList restarted;
+    QString restartedProgram;
     /// What the run should say about the browser it chose.
     QString browserNote;
 

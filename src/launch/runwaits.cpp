@@ -38,6 +38,17 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const ResolvedBrowser &browser
         if (endedAt < 0 && !m_launcher.running(pid))
             endedAt = m_clock.nowMs();
         if (endedAt >= 0) {
+            // A hand-over that crashed or failed took nothing over, even
+            // where a browser of its kind is up.
+            switch (m_launcher.exitOf(pid).kind) {
+            case ProcessExit::Kind::Crash:
+                return Delivery::Crashed;
+            case ProcessExit::Kind::Failure:
+                return Delivery::Failed;
+            case ProcessExit::Kind::Success:
+            case ProcessExit::Kind::Unknown:
+                break;
+            }
             if (takenByRunningBrowser(browser, windows))
                 return Delivery::HandedOver;
             if (m_clock.nowMs() - endedAt >= kEndedGraceMs)

@@ -30,7 +30,11 @@ public:
         QString address; // as UTF-8, for comparing with texts
         qint64 pid;
         QByteArray bytes; // what a real browser would receive
+        ProcessExit exit; // once it has ended
     };
+    /// How the starts of an address end, one after another; Success when
+    /// none is left.
+    QMap<QString, QList<ProcessExit>> endings;
     QMap<Browser, QString> installed{{Browser::Default, QString()},
                                      {Browser::Chrome, QStringLiteral("Chrome")},
                                      {Browser::Firefox, QStringLiteral("Firefox")}};
@@ -59,7 +63,10 @@ public:
         const QList<Browser> all = installed.keys();
         const auto chosen = std::find_if(all.begin(), all.end(),
                                          [&](Browser b) { return browserChoiceName(b) == browser.program; });
-        launches.push_back({*chosen, address, 1000 + qint64(launches.size()), bytes});
+        ProcessExit exit{ProcessExit::Kind::Success, 0};
+        if (!endings.value(address).isEmpty())
+            exit = endings[address].takeFirst();
+        launches.push_back({*chosen, address, 1000 + qint64(launches.size()), bytes, exit});
         if (onLaunch)
             onLaunch(launches.back());
         return launches.back().pid;
@@ -70,6 +77,12 @@ public:
     bool running(qint64 pid) override
     {
         return keepRunning || (firstBecomesBrowser && !launches.empty() && pid == launches.front().pid);
+    }
+    ProcessExit exitOf(qint64 pid) override
+    {
+        if (running(pid) || pid < 1000 || pid - 1000 >= qint64(launches.size()))
+            return {};
+        return launches[size_t(pid - 1000)].exit;
     }
     /// The sign that a browser takes addresses: nullopt, a browser that
     /// gives none; false, none is up; true, the first process started is

@@ -108,6 +108,20 @@ private:
     QByteArray m_oldPath;
 };
 
+// Starts the fake firefox through the real launcher with one setting of
+// the fake's for this start only.
+std::optional<qint64> startFirefox(ProcessBrowserLauncher &launcher, const char *setting,
+                                   const QByteArray &value)
+{
+    const std::optional<ResolvedBrowser> browser = launcher.resolve(Browser::Firefox);
+    if (!browser)
+        return std::nullopt;
+    qputenv(setting, value);
+    const std::optional<qint64> pid = launcher.start(*browser, "www.example.org");
+    qunsetenv(setting);
+    return pid;
+}
+
 struct RunHarness
 {
     RunHarness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list, monitor)
@@ -140,6 +154,10 @@ private Q_SLOTS:
     void onlyAWebBrowserIsTheDefault();
     void hostileAddressesArriveAsOneArgument();
     void browserInheritsNothingOfOurs();
+    void howAStartedProgramEnded_data();
+    void howAStartedProgramEnded();
+    void aBrowserThatEndsLaterLeavesNoZombie();
+    void aCrashedStartIsStartedAgain();
     void endToEnd_data();
     void endToEnd();
     void aBrowserShowingOnlyAMessageStopsTheRun();
@@ -359,6 +377,78 @@ void TestBrowsers::browserInheritsNothingOfOurs()
     QCOMPARE(lines.value(0).trimmed(), QByteArray()); // no descriptor beyond 0, 1 and 2
     QCOMPARE(lines.value(1).simplified(), QByteArray("SigBlk: 0000000000000000"));
     QCOMPARE(lines.value(2).simplified(), QByteArray("SigIgn: 0000000000000000"));
+}
+
+void TestBrowsers::howAStartedProgramEnded_data()
+{
+    QTest::addColumn<QByteArray>("end");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("code");
+    QTest::newRow("status 0") << QByteArray("0") << int(ProcessExit::Kind::Success) << 0;
+    QTest::newRow("status 3") << QByteArray("3") << int(ProcessExit::Kind::Failure) << 3;
+    QTest::newRow("crash") << QByteArray("crash") << int(ProcessExit::Kind::Crash) << SIGSEGV;
+}
+
+void TestBrowsers::howAStartedProgramEnded()
+{
+    QFETCH(QByteArray, end);
+    QFETCH(int, kind);
+    QFETCH(int, code);
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("firefox"));
+    ProcessBrowserLauncher launcher;
+    const std::optional<qint64> pid = startFirefox(launcher, "FAKE_BROWSER_END", end);
+    QVERIFY(pid);
+    QTRY_VERIFY(!launcher.running(*pid));
+    QCOMPARE(int(launcher.exitOf(*pid).kind), kind);
+    QCOMPARE(launcher.exitOf(*pid).code, code);
+    QCOMPARE(readLog(sandbox.log()).size(), 1);
+}
+
+void TestBrowsers::aBrowserThatEndsLaterLeavesNoZombie()
+{
+    // The browser the run started is closed by the user long after: nobody
+    // asks about it, and it is gone all the same.
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("firefox"));
+    ProcessBrowserLauncher launcher;
+    const std::optional<qint64> pid = startFirefox(launcher, "FAKE_BROWSER_TITLE", " - Mozilla Firefox");
+    QVERIFY(pid);
+    const QString proc = QStringLiteral("/proc/%1").arg(*pid);
+    QTRY_COMPARE(readLog(sandbox.log()).size(), 1);
+    QVERIFY(QFileInfo::exists(proc));
+    QFile stop(QString::fromLocal8Bit(qgetenv("FAKE_BROWSER_STOP")));
+    QVERIFY(stop.open(QIODevice::WriteOnly));
+    stop.close();
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(proc), 10'000);
+    QCOMPARE(int(launcher.exitOf(*pid).kind), int(ProcessExit::Kind::Success));
+}
+
+void TestBrowsers::aCrashedStartIsStartedAgain()
+{
+    // The first start for an address crashes (as a Firefox hand-over on a
+    // busy desktop did); the next one opens it.
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("firefox"));
+    const QTemporaryDir marks;
+    qputenv("FAKE_BROWSER_TITLE", " - Mozilla Firefox");
+    qputenv("FAKE_BROWSER_END", "crash");
+    qputenv("FAKE_BROWSER_END_ONCE", QFile::encodeName(marks.filePath(QStringLiteral("crashed"))));
+    RunHarness h;
+    h.choices.select(Option::Firefox);
+    h.choices.select(Option::Minimized);
+    for (const char *address : {"first", "second"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.run.openAll();
+    for (const char *name : {"FAKE_BROWSER_TITLE", "FAKE_BROWSER_END", "FAKE_BROWSER_END_ONCE"})
+        qunsetenv(name);
+    QStringList arrived;
+    for (const QStringList &args : readLog(sandbox.log()))
+        arrived << args;
+    QCOMPARE(arrived, (QStringList{"first", "first", "second"}));
+    QCOMPARE(h.ui.plainMessages(),
+             QStringList{QStringLiteral(
+                 "firefox crashed while taking 1 address and was started again for it:\nfirst")});
 }
 
 void TestBrowsers::endToEnd_data()

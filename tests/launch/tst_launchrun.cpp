@@ -94,6 +94,8 @@ private Q_SLOTS:
     void desktopsThatShowLittle_data();
     void desktopsThatShowLittle();
     void aBrowserThatEndsWithoutAWindowStopsTheRun();
+    void aHandOverThatCrashedOrFailedTookNothing_data();
+    void aHandOverThatCrashedOrFailedTookNothing();
     void combinedWindowsCountOnceAndPlaceOnTheirSide();
     void placementRules();
     void largeRunsAreConfirmed_data();
@@ -601,6 +603,45 @@ void TestLaunchRun::aBrowserThatEndsWithoutAWindowStopsTheRun()
     late.run.openAll();
     QCOMPARE(late.launchedAddresses(), (QStringList{"a", "b"}));
     QVERIFY2(late.ui.plainMessages().isEmpty(), qPrintable(late.ui.plainMessages().value(0)));
+}
+
+void TestLaunchRun::aHandOverThatCrashedOrFailedTookNothing_data()
+{
+    using Kind = ProcessExit::Kind;
+    QTest::addColumn<QList<ProcessExit>>("endings"); // of the starts for "b"
+    QTest::addColumn<QStringList>("launched");
+    QTest::addColumn<QString>("said");
+    const QString stopped = QStringLiteral("\nThe run stopped at this address, which was not opened:\nb");
+    QTest::newRow("crashed once")
+        << QList<ProcessExit>{{Kind::Crash, 11}} << QStringList{"a", "b", "b", "c"}
+        << "Firefox crashed while taking 1 address and was started again for it:\nb";
+    QTest::newRow("crashed twice") << QList<ProcessExit>{{Kind::Crash, 11}, {Kind::Crash, 6}}
+                                   << QStringList{"a", "b", "b"}
+                                   << "Firefox crashed twice (signal 6) without opening a window." + stopped;
+    QTest::newRow("failed") << QList<ProcessExit>{{Kind::Failure, 1}} << QStringList{"a", "b"}
+                            << "Firefox ended with exit status 1 without opening a window." + stopped;
+    QTest::newRow("ended well") << QList<ProcessExit>{{Kind::Success, 0}} << QStringList{"a", "b", "c"}
+                                << QString();
+}
+
+void TestLaunchRun::aHandOverThatCrashedOrFailedTookNothing()
+{
+    // The browser is up (its sign, its window): a started program that
+    // crashed or failed still handed nothing over.
+    QFETCH(QList<ProcessExit>, endings);
+    QFETCH(QStringList, launched);
+    QFETCH(QString, said);
+    Harness h;
+    h.choose(3, 4);
+    h.launcher.firstBecomesBrowser = true;
+    h.launcher.readySign = true;
+    h.windows.windows = {window(7, QStringLiteral("a - Firefox"))};
+    h.launcher.endings.insert(QStringLiteral("b"), endings);
+    for (const char *address : {"a", "b", "c"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), launched);
+    QCOMPARE(h.ui.plainMessages().value(0), said);
 }
 
 void TestLaunchRun::combinedWindowsCountOnceAndPlaceOnTheirSide()

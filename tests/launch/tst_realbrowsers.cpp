@@ -196,6 +196,7 @@ public:
         return pid;
     }
     bool running(qint64 pid) override { return m_real.running(pid); }
+    ProcessExit exitOf(qint64 pid) override { return m_real.exitOf(pid); }
     std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) override
     {
         return m_real.ready(browser, pid);
@@ -524,7 +525,12 @@ void TestRealBrowsers::waylandDesktop()
     QVERIFY2(sorted(visits(log)) == sorted(expected), qPrintable(visits(log).join(QLatin1Char(' '))));
     QVERIFY2(tabs() == expected, qPrintable(tabs().join(QLatin1Char(' '))));
 
-    const QString summary = ui.messages.empty() ? QString() : ui.messages[0].prompt;
+    // A Firefox hand-over that crashed was started again, and the run says
+    // so; seen on a busy machine's sway.
+    QStringList said =
+        ui.messages.empty() ? QStringList() : ui.messages[0].prompt.split(QStringLiteral("\n\n"));
+    said.removeIf([](const QString &part) { return part.contains(QLatin1String(" crashed while taking ")); });
+    const QString summary = said.join(QStringLiteral("\n\n"));
     if (!desktop.startsWith(QLatin1String("kwin"))) {
         QCOMPARE(summary,
                  QStringLiteral("This desktop does not let other programs minimize or maximize windows, so "

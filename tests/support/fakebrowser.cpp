@@ -14,14 +14,20 @@
 //                    arguments: its descriptors above 2 (a line), then its
 //                    blocked and ignored signals (SigBlk and SigIgn of
 //                    /proc/self/status)
+// FAKE_BROWSER_END   how it ends once it has recorded its start: "crash"
+//                    (SIGSEGV) or an exit status
+// FAKE_BROWSER_END_ONCE with FAKE_BROWSER_END, a file: only the start that
+//                    finds it missing ends so, and makes it
 #include "support/testwindows.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <fstream>
 
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
@@ -71,6 +77,16 @@ int main(int argc, char **argv)
                 text += line + '\n';
         }
         std::ofstream(kept) << text;
+    }
+    if (const char *end = std::getenv("FAKE_BROWSER_END")) {
+        const char *once = std::getenv("FAKE_BROWSER_END_ONCE");
+        if (!once || ::open(once, O_WRONLY | O_CREAT | O_EXCL, 0600) >= 0) {
+            if (std::string(end) != "crash")
+                return std::atoi(end);
+            const struct rlimit noCore = {0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            std::raise(SIGSEGV);
+        }
     }
     const char *suffix = std::getenv("FAKE_BROWSER_TITLE");
     if (!suffix)

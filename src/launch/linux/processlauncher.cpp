@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -55,34 +56,11 @@ void becomeAStranger(int openFiles)
     }
 }
 
-// Reads what the children report: the grandchild's pid, then four bytes of
-// errno when its exec failed. Until both children have closed their ends.
-std::optional<qint64> readReport(int from)
-{
-    char received[sizeof(qint64) + sizeof(int)];
-    std::size_t got = 0;
-    for (;;) {
-        const ssize_t n = ::read(from, received + got, sizeof received - got);
-        if (n > 0)
-            got += std::size_t(n);
-        else if (n == 0 || errno != EINTR || got == sizeof received)
-            break;
-    }
-    qint64 pid = 0;
-    if (got != sizeof pid)
-        return std::nullopt;
-    std::memcpy(&pid, received, sizeof pid);
-    if (pid <= 0)
-        return std::nullopt;
-    return pid;
-}
-
 // Starts arguments[0] (an absolute path) with these arguments in \a folder,
-// as a grandchild that whoever adopts orphans reaps; its pid once it has
-// started, or nullopt.
-std::optional<qint64> startDetached(const QList<QByteArray> &arguments, const QByteArray &folder)
+// in a session of its own; its pid once it has started, or nullopt.
+std::optional<pid_t> startInOwnSession(const QList<QByteArray> &arguments, const QByteArray &folder)
 {
-    // Everything the children touch is made before the fork: between fork
+    // Everything the child touches is made before the fork: between fork
     // and exec only async-signal-safe calls are allowed.
     std::vector<char *> argv;
     argv.reserve(size_t(arguments.size()) + 1);
@@ -99,30 +77,38 @@ std::optional<qint64> startDetached(const QList<QByteArray> &arguments, const QB
     if (child == 0) {
         ::close(report[0]);
         ::setsid();
-        const pid_t grandchild = ::fork();
-        if (grandchild == 0) {
-            becomeAStranger(openFiles);
-            if (::chdir(folder.constData()) == 0)
-                ::execv(argv[0], argv.data());
-            // Four more bytes after the pid tell the parent it failed.
-            const int error = errno;
-            [[maybe_unused]] const auto n = ::write(report[1], &error, sizeof error);
-            ::_exit(127);
-        }
-        const qint64 pid = grandchild;
-        [[maybe_unused]] const auto n = ::write(report[1], &pid, sizeof pid);
-        ::_exit(0);
+        becomeAStranger(openFiles);
+        if (::chdir(folder.constData()) == 0)
+            ::execv(argv[0], argv.data());
+        // The exec closes the pipe unwritten; a failure writes its errno.
+        const int error = errno;
+        [[maybe_unused]] const auto n = ::write(report[1], &error, sizeof error);
+        ::_exit(127);
     }
     ::close(report[1]);
     if (child < 0) {
         ::close(report[0]);
         return std::nullopt;
     }
-    const std::optional<qint64> pid = readReport(report[0]);
+    int error = 0;
+    ssize_t got = 0;
+    do {
+        got = ::read(report[0], &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
     ::close(report[0]);
+    if (got == 0)
+        return child;
     while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
-    return pid;
+    return std::nullopt;
+}
+
+ProcessExit exitFromStatus(int status)
+{
+    if (WIFSIGNALED(status))
+        return {ProcessExit::Kind::Crash, WTERMSIG(status)};
+    const int code = WEXITSTATUS(status);
+    return {code == 0 ? ProcessExit::Kind::Success : ProcessExit::Kind::Failure, code};
 }
 
 QString findDesktopEntry(const QString &id)
@@ -265,13 +251,71 @@ std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &brows
     for (const QString &argument : browser.argumentsAfter)
         arguments << QFile::encodeName(argument);
     const QString folder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
-    return startDetached(arguments, QFile::encodeName(folder));
+    const std::optional<pid_t> pid = startInOwnSession(arguments, QFile::encodeName(folder));
+    if (pid)
+        watch(*pid);
+    return pid;
+}
+
+ProcessBrowserLauncher::~ProcessBrowserLauncher()
+{
+    // The browsers go on; whoever adopts orphans reaps them.
+    for (QSocketNotifier *notifier : std::as_const(m_children)) {
+        if (notifier) {
+            ::close(int(notifier->socket()));
+            delete notifier;
+        }
+    }
+}
+
+void ProcessBrowserLauncher::watch(pid_t pid)
+{
+    // Reaped as soon as it ends, so that a browser the user closes later
+    // leaves no zombie behind. Without a descriptor to spare, it is reaped
+    // when asked about.
+    const int fd = int(::syscall(SYS_pidfd_open, pid, 0));
+    QSocketNotifier *notifier = nullptr;
+    if (fd >= 0) {
+        notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [this, pid] { reap(pid); });
+    }
+    m_children.insert(pid, notifier);
+}
+
+bool ProcessBrowserLauncher::reap(qint64 pid)
+{
+    int status = 0;
+    pid_t got = 0;
+    do {
+        got = ::waitpid(pid_t(pid), &status, WNOHANG);
+    } while (got < 0 && errno == EINTR);
+    if (got == 0)
+        return false;
+    if (QSocketNotifier *notifier = m_children.take(pid)) {
+        notifier->setEnabled(false);
+        ::close(int(notifier->socket()));
+        notifier->deleteLater();
+    }
+    // Only the latest few are ever asked about.
+    if (m_ended.size() >= kEndedKept)
+        m_ended.remove(m_endedOrder.dequeue());
+    m_ended.insert(pid, got == pid ? exitFromStatus(status) : ProcessExit{});
+    m_endedOrder.enqueue(pid);
+    return true;
+}
+
+ProcessExit ProcessBrowserLauncher::exitOf(qint64 pid)
+{
+    return m_ended.value(pid);
 }
 
 bool ProcessBrowserLauncher::running(qint64 pid)
 {
-    // A detached process ends up with whoever reaps orphans here, which may
-    // leave it a zombie for a while: an ended process either way.
+    if (m_children.contains(pid))
+        return !reap(pid);
+    if (m_ended.contains(pid))
+        return false;
+    // Not one of ours: an ended process may be a zombie for a while.
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
         return false;

@@ -2,23 +2,46 @@
 
 #include "launch/browserlauncher.h"
 
+#include <QHash>
+#include <QQueue>
 #include <QTemporaryDir>
+
+#include <sys/types.h>
+
+class QSocketNotifier;
 
 namespace zd {
 
 /// Finds browsers on PATH (and the desktop's default browser through
-/// xdg-settings) and starts them detached, without a shell.
+/// xdg-settings) and starts them without a shell, each in a session of its
+/// own. They are its children, so that it learns how they ended, and they
+/// go on after it.
 class ProcessBrowserLauncher final : public BrowserLauncher
 {
 public:
+    ProcessBrowserLauncher() = default;
+    ~ProcessBrowserLauncher() override;
+    ProcessBrowserLauncher(const ProcessBrowserLauncher &) = delete;
+    ProcessBrowserLauncher &operator=(const ProcessBrowserLauncher &) = delete;
+
     std::optional<ResolvedBrowser> resolve(Browser browser) override;
     std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) override;
     bool running(qint64 pid) override;
+    ProcessExit exitOf(qint64 pid) override;
     std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) override;
 
 private:
     std::optional<ResolvedBrowser> defaultBrowser(QString *passedOver);
     std::optional<ResolvedBrowser> firstOnPath(const QStringList &names);
+    void watch(pid_t pid);
+    /// Reaps \a pid if it has ended; whether it has.
+    bool reap(qint64 pid);
+
+    static constexpr qsizetype kEndedKept = 256;
+    // Running children, each with a watch on its pidfd (or none).
+    QHash<qint64, QSocketNotifier *> m_children;
+    QHash<qint64, ProcessExit> m_ended;
+    QQueue<qint64> m_endedOrder;
 
     // Empty and private: a bare name ("home") is never found as a file.
     QTemporaryDir m_workFolder;
