@@ -33,6 +33,7 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const ResolvedBrowser &browser
     qint64 endedAt = -1;
     qint64 readySince = -1;
     qint64 dialogSince = -1;
+    qint64 stopDeadline = -1;
     const WindowCapabilities desktop = m_windows.capabilities();
     for (;;) {
         if (endedAt < 0 && !m_launcher.running(pid))
@@ -88,7 +89,11 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const ResolvedBrowser &browser
                 }
             }
         }
-        if (m_clock.nowMs() >= deadline || m_stopRequested)
+        // The user stops after the address in flight: a hand-over a moment
+        // from its end still counts.
+        if (m_stopRequested && stopDeadline < 0)
+            stopDeadline = m_clock.nowMs() + kStopGraceMs;
+        if (m_clock.nowMs() >= deadline || (stopDeadline >= 0 && m_clock.nowMs() >= stopDeadline))
             return Delivery::NotConfirmed;
         m_report(QStringLiteral("%1 to take the address").arg(browserName), m_clock.nowMs() - start);
         m_ui.idle(pollMs);

@@ -52,6 +52,10 @@ public:
     /// took its address (one restarting itself takes a while).
     static constexpr int kEndedGraceMs = 10'000;
 
+    /// A stop ends the wait for a delivery after the address in flight has
+    /// been handed over, or after this long.
+    static constexpr int kStopGraceMs = 1000;
+
     enum class Delivery {
         HandedOver,
         WindowUp,
@@ -70,7 +74,7 @@ public:
     /// browser of its kind is up anywhere; Failed or Crashed when it ended
     /// with an exit status other than 0 or by a signal before it showed a
     /// window or its sign, whatever else runs; NotConfirmed after kWindowWaitMs
-    /// or on a stop.
+    /// or kStopGraceMs after a stop.
     Delivery delivery(qint64 pid, const ResolvedBrowser &browser, const BrowserWindows &windows,
                       const QString &browserName, QString *dialogTitle = nullptr);
 

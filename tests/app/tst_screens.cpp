@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
+
 #include <cmath>
 
 using namespace zd;
@@ -242,13 +244,21 @@ void TestScreens::messageBoxFits()
     QtUiServices ui;
     ui.setWindow(&h.form);
     QRect frame;
-    QTimer::singleShot(0, [&] {
+    // Looked at once the box is up: on a busy machine it may not yet have
+    // its window when the first timer comes.
+    int looks = 0;
+    std::function<void()> look = [&] {
         QWidget *box = QApplication::activeModalWidget();
+        if ((!box || !box->windowHandle()) && ++looks < 250) {
+            QTimer::singleShot(20, look);
+            return;
+        }
         if (box && settled(box))
             frame = box->frameGeometry();
         if (box)
             box->close();
-    });
+    };
+    QTimer::singleShot(0, look);
     ui.messageBox(QStringLiteral("File not found: ") + QString(2000, QLatin1Char('y')), MessageStyle::OkOnly,
                   {});
     QVERIFY(frame.isValid());

@@ -104,6 +104,7 @@ private Q_SLOTS:
     void stopEndsTheRunAfterTheAddressInFlight();
     void stopEndsAWaitAtOnce();
     void stopDuringADeliveryIsAStopAndTheRunGoesOnFromThere();
+    void aStopWaitsForTheHandOverInFlight();
     void pauseHoldsTheRunUntilResumed();
 };
 
@@ -839,6 +840,40 @@ void TestLaunchRun::stopDuringADeliveryIsAStopAndTheRunGoesOnFromThere()
     h.run.openAll(h.run.resumeAt());
     QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b", "b", "c"}));
     QCOMPARE(h.run.resumeAt(), 0);
+}
+
+void TestLaunchRun::aStopWaitsForTheHandOverInFlight()
+{
+    // The browser has the page; its hand-over program ends 300 ms after the
+    // click on Stop. The run stops after it: "b" was opened.
+    Harness h;
+    h.choose(2, 4);
+    for (const char *address : {"a", "b", "c"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
+        if (launch.address == QLatin1String("a"))
+            h.windows.windows = {
+                window(5, QStringLiteral("a - Chrome"), true, false, QStringLiteral("browser"), launch.pid)};
+        h.launcher.keepRunning = launch.address == QLatin1String("b");
+    };
+    qint64 stoppedAt = -1;
+    h.monitor.onProgress = [&](const RunProgress &state) {
+        if (state.address == QLatin1String("b") && state.waitedMs >= 200 && stoppedAt < 0) {
+            h.run.requestStop();
+            stoppedAt = h.clock.now;
+        }
+    };
+    h.ui.onIdle = [&](int ms) {
+        h.clock.now += ms;
+        if (stoppedAt >= 0 && h.clock.now >= stoppedAt + 300)
+            h.launcher.keepRunning = false;
+    };
+    h.run.openAll();
+    QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
+    QVERIFY2(h.ui.plainMessages().value(0).startsWith(
+                 QStringLiteral("You stopped the run at item 3 of 3, which was not opened:\nc")),
+             qPrintable(h.ui.plainMessages().value(0)));
+    QVERIFY(h.clock.now - stoppedAt < RunWaits::kStopGraceMs);
 }
 
 void TestLaunchRun::pauseHoldsTheRunUntilResumed()
