@@ -29,6 +29,19 @@ struct Harness
         choices.select(Option(browser));
         choices.select(Option(state));
     }
+    /// Chrome, default state, and the list "a", "b", "c".
+    void chromeWithABC()
+    {
+        choose(2, 4);
+        for (const char *address : {"a", "b", "c"})
+            list.appendSite(QString::fromLatin1(address));
+    }
+    /// The first start's window is up, a Chrome window of its own.
+    void showChromeWindowOf(const FakeBrowserLauncher::Launch &launch)
+    {
+        windows.windows = {TopLevelWindow{5, QStringLiteral("a - Chrome"), true, false,
+                                          QStringLiteral("browser"), QStringLiteral("browser"), launch.pid}};
+    }
     QStringList launchedAddresses() const
     {
         QStringList addresses;
@@ -766,9 +779,7 @@ void TestLaunchRun::chosenDelayIsStoredAndUsed()
 void TestLaunchRun::stopEndsTheRunAfterTheAddressInFlight()
 {
     Harness h;
-    h.choose(2, 4);
-    for (const char *address : {"a", "b", "c"})
-        h.list.appendSite(QString::fromLatin1(address));
+    h.chromeWithABC();
     h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
         if (launch.address == QLatin1String("b"))
             h.run.requestStop();
@@ -814,14 +825,11 @@ void TestLaunchRun::stopEndsAWaitAtOnce()
 void TestLaunchRun::stopDuringADeliveryIsAStopAndTheRunGoesOnFromThere()
 {
     Harness h;
-    h.choose(2, 4);
+    h.chromeWithABC();
     h.launcher.keepRunning = true; // "b" never confirms: the user stops the wait
-    for (const char *address : {"a", "b", "c"})
-        h.list.appendSite(QString::fromLatin1(address));
     h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
         if (launch.address == QLatin1String("a"))
-            h.windows.windows = {
-                window(5, QStringLiteral("a - Chrome"), true, false, QStringLiteral("browser"), launch.pid)};
+            h.showChromeWindowOf(launch);
     };
     h.monitor.onProgress = [&](const RunProgress &state) {
         if (state.address == QLatin1String("b") && state.waitedMs >= 1000)
@@ -847,13 +855,10 @@ void TestLaunchRun::aStopWaitsForTheHandOverInFlight()
     // The browser has the page; its hand-over program ends 300 ms after the
     // click on Stop. The run stops after it: "b" was opened.
     Harness h;
-    h.choose(2, 4);
-    for (const char *address : {"a", "b", "c"})
-        h.list.appendSite(QString::fromLatin1(address));
+    h.chromeWithABC();
     h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &launch) {
         if (launch.address == QLatin1String("a"))
-            h.windows.windows = {
-                window(5, QStringLiteral("a - Chrome"), true, false, QStringLiteral("browser"), launch.pid)};
+            h.showChromeWindowOf(launch);
         h.launcher.keepRunning = launch.address == QLatin1String("b");
     };
     qint64 stoppedAt = -1;
