@@ -192,8 +192,9 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
         QString dialogTitle;
         RunWaits::Delivery delivery =
             m_waits.delivery(*pid, *resolved, *windows, m_run.progress.browser, &dialogTitle);
-        // A crash is seldom the address's fault: the browser gets it once more.
-        if (delivery == RunWaits::Delivery::Crashed && !m_run.stopRequested) {
+        // A failure is seldom the address's fault (Firefox's crash handler
+        // ends it with a status): the browser gets it once more.
+        if (delivery == RunWaits::Delivery::Failed && !m_run.stopRequested) {
             m_run.tally.restarted << address;
             m_run.tally.restartedProgram = program;
             if (const std::optional<qint64> again = m_launcher.start(*resolved, m_run.addressBytes)) {
@@ -209,7 +210,7 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
         case RunWaits::Delivery::Ready:
             outcome = Launched::WindowUp;
             break;
-        case RunWaits::Delivery::Crashed:
+        case RunWaits::Delivery::Failed:
             if (m_run.stopRequested) {
                 outcome = Launched::NotConfirmed;
                 noteStop(m_run.progress.index, address);
@@ -218,7 +219,6 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             m_run.tally.restarted.removeLast(); // said where the run ended
             [[fallthrough]];
         case RunWaits::Delivery::EndedWithoutWindow:
-        case RunWaits::Delivery::Failed:
             // Nothing took the address; the next would fare no better.
             outcome = Launched::Halted;
             m_run.halted = true;

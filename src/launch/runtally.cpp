@@ -56,11 +56,11 @@ QString whereItEnded(const RunTally &tally)
     if (!tally.endedAddress.isEmpty()) {
         QString how = QStringLiteral("%1 ended without opening a window.").arg(tally.endedProgram);
         if (tally.endedExit.kind == ProcessExit::Kind::Failure) {
-            how = QStringLiteral("%1 ended with exit status %2 without opening a window.")
+            how = QStringLiteral("%1 failed twice without opening a window (exit status %2).")
                       .arg(tally.endedProgram)
                       .arg(tally.endedExit.code);
         } else if (tally.endedExit.kind == ProcessExit::Kind::Crash) {
-            how = QStringLiteral("%1 crashed twice (signal %2) without opening a window.")
+            how = QStringLiteral("%1 failed twice without opening a window (ended by signal %2).")
                       .arg(tally.endedProgram)
                       .arg(tally.endedExit.code);
         }
@@ -111,7 +111,7 @@ QString notConfirmedOrPlaced(const RunTally &tally)
     QStringList parts;
     if (!tally.restarted.isEmpty()) {
         const qsizetype n = tally.restarted.size();
-        parts << QStringLiteral("%1 crashed while taking %2 and was started again for %3:\n%4")
+        parts << QStringLiteral("%1 failed while taking %2 and was started again for %3:\n%4")
                      .arg(tally.restartedProgram, addressCount(n), itOrThem(n), listed(tally.restarted));
     }
     if (!tally.notConfirmed.isEmpty()) {

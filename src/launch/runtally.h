@@ -43,11 +43,11 @@ struct RunTally
     /// stopped there. The program's file name.
     QString endedAddress;
     QString endedProgram;
-    /// How it ended: an exit status other than 0, or a crash (the second,
-    /// for the same address).
+    /// How it ended: an exit status other than 0 or a signal, the second
+    /// time for the same address; Unknown or Success when no browser took it.
     ProcessExit endedExit;
-    /// The browser crashed while taking these and was started again for
-    /// each; the program's file name.
+    /// The browser failed (an exit status other than 0, or a signal) while
+    /// taking these and was started again for each; the program's file name.
     QStringList restarted;
     QString restartedProgram;
     /// What the run should say about the browser it chose.

@@ -41,15 +41,9 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const ResolvedBrowser &browser
         if (endedAt >= 0) {
             // A hand-over that crashed or failed took nothing over, even
             // where a browser of its kind is up.
-            switch (m_launcher.exitOf(pid).kind) {
-            case ProcessExit::Kind::Crash:
-                return Delivery::Crashed;
-            case ProcessExit::Kind::Failure:
+            const ProcessExit::Kind how = m_launcher.exitOf(pid).kind;
+            if (how == ProcessExit::Kind::Crash || how == ProcessExit::Kind::Failure)
                 return Delivery::Failed;
-            case ProcessExit::Kind::Success:
-            case ProcessExit::Kind::Unknown:
-                break;
-            }
             if (takenByRunningBrowser(browser, windows))
                 return Delivery::HandedOver;
             if (m_clock.nowMs() - endedAt >= kEndedGraceMs)

@@ -56,24 +56,15 @@ public:
     /// been handed over, or after this long.
     static constexpr int kStopGraceMs = 1000;
 
-    enum class Delivery {
-        HandedOver,
-        WindowUp,
-        Ready,
-        DialogOnly,
-        EndedWithoutWindow,
-        Failed,
-        Crashed,
-        NotConfirmed
-    };
+    enum class Delivery { HandedOver, WindowUp, Ready, DialogOnly, EndedWithoutWindow, Failed, NotConfirmed };
     /// Until the started program \a pid has handed its address to the running
     /// browser and ended, or has become the browser: a window of its own is
     /// up (WindowUp; a dialog is none) or it signals that it takes addresses
     /// (Ready). DialogOnly when it shows nothing but a dialog, whose title
     /// goes to \a dialogTitle; EndedWithoutWindow when it ended and no
-    /// browser of its kind is up anywhere; Failed or Crashed when it ended
-    /// with an exit status other than 0 or by a signal before it showed a
-    /// window or its sign, whatever else runs; NotConfirmed after kWindowWaitMs
+    /// browser of its kind is up anywhere; Failed when it ended with an
+    /// exit status other than 0 or by a signal before it showed a window or
+    /// its sign, whatever else runs; NotConfirmed after kWindowWaitMs
     /// or kStopGraceMs after a stop.
     Delivery delivery(qint64 pid, const ResolvedBrowser &browser, const BrowserWindows &windows,
                       const QString &browserName, QString *dialogTitle = nullptr);

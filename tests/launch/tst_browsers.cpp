@@ -448,7 +448,7 @@ void TestBrowsers::aCrashedStartIsStartedAgain()
     QCOMPARE(arrived, (QStringList{"first", "first", "second"}));
     QCOMPARE(h.ui.plainMessages(),
              QStringList{QStringLiteral(
-                 "firefox crashed while taking 1 address and was started again for it:\nfirst")});
+                 "firefox failed while taking 1 address and was started again for it:\nfirst")});
 }
 
 void TestBrowsers::endToEnd_data()

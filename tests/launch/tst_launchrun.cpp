@@ -626,14 +626,17 @@ void TestLaunchRun::aHandOverThatCrashedOrFailedTookNothing_data()
     QTest::addColumn<QStringList>("launched");
     QTest::addColumn<QString>("said");
     const QString stopped = QStringLiteral("\nThe run stopped at this address, which was not opened:\nb");
-    QTest::newRow("crashed once")
-        << QList<ProcessExit>{{Kind::Crash, 11}} << QStringList{"a", "b", "b", "c"}
-        << "Firefox crashed while taking 1 address and was started again for it:\nb";
+    QTest::newRow("crashed once") << QList<ProcessExit>{{Kind::Crash, 11}} << QStringList{"a", "b", "b", "c"}
+                                  << "Firefox failed while taking 1 address and was started again for it:\nb";
+    QTest::newRow("failed once") << QList<ProcessExit>{{Kind::Failure, 11}} << QStringList{"a", "b", "b", "c"}
+                                 << "Firefox failed while taking 1 address and was started again for it:\nb";
     QTest::newRow("crashed twice") << QList<ProcessExit>{{Kind::Crash, 11}, {Kind::Crash, 6}}
                                    << QStringList{"a", "b", "b"}
-                                   << "Firefox crashed twice (signal 6) without opening a window." + stopped;
-    QTest::newRow("failed") << QList<ProcessExit>{{Kind::Failure, 1}} << QStringList{"a", "b"}
-                            << "Firefox ended with exit status 1 without opening a window." + stopped;
+                                   << "Firefox failed twice without opening a window (ended by signal 6)."
+                                          + stopped;
+    QTest::newRow("crashed, then failed")
+        << QList<ProcessExit>{{Kind::Crash, 11}, {Kind::Failure, 1}} << QStringList{"a", "b", "b"}
+        << "Firefox failed twice without opening a window (exit status 1)." + stopped;
     QTest::newRow("ended well") << QList<ProcessExit>{{Kind::Success, 0}} << QStringList{"a", "b", "c"}
                                 << QString();
 }

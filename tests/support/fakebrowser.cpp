@@ -85,6 +85,8 @@ int main(int argc, char **argv)
                 return std::atoi(end);
             const struct rlimit noCore = {0, 0};
             ::setrlimit(RLIMIT_CORE, &noCore);
+            // Past a sanitizer's handler, which would end it with a status.
+            std::signal(SIGSEGV, SIG_DFL);
             std::raise(SIGSEGV);
         }
     }
