@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -157,6 +158,7 @@ private Q_SLOTS:
     void howAStartedProgramEnded_data();
     void howAStartedProgramEnded();
     void aBrowserThatEndsLaterLeavesNoZombie();
+    void manyBrowsersThatStayHoldFewDescriptors();
     void aCrashedStartIsStartedAgain();
     void endToEnd_data();
     void endToEnd();
@@ -422,6 +424,39 @@ void TestBrowsers::aBrowserThatEndsLaterLeavesNoZombie()
     stop.close();
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(proc), 10'000);
     QCOMPARE(int(launcher.exitOf(*pid).kind), int(ProcessExit::Kind::Success));
+}
+
+void TestBrowsers::manyBrowsersThatStayHoldFewDescriptors()
+{
+    // More started programs alive at once than are watched: the program's
+    // descriptors are not used up, and every one is reaped once it ends.
+    const auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+    const uint before = openDescriptors();
+    ProcessBrowserLauncher launcher;
+    const ResolvedBrowser sleeper{
+        QStandardPaths::findExecutable(QStringLiteral("sleep")), {}, {}, {}, {}, {}};
+    QVERIFY(!sleeper.program.isEmpty());
+    constexpr int kCount = ProcessBrowserLauncher::kMostWatched + 12;
+    QList<qint64> pids;
+    for (int i = 0; i < kCount; ++i) {
+        const std::optional<qint64> pid = launcher.start(sleeper, "0.5");
+        QVERIFY(pid);
+        pids << *pid;
+    }
+    QVERIFY2(openDescriptors() <= before + ProcessBrowserLauncher::kMostWatched,
+             qPrintable(QString::number(openDescriptors() - before)));
+    const auto gone = [&] {
+        return std::none_of(pids.begin(), pids.end(), [](qint64 pid) {
+            return QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid));
+        });
+    };
+    // The watched ones as they end; the others at the next start.
+    QTest::qWait(1500);
+    const std::optional<qint64> last = launcher.start(sleeper, "0");
+    QVERIFY(last);
+    pids << *last;
+    QTRY_VERIFY_WITH_TIMEOUT(gone(), 10'000);
+    QCOMPARE(openDescriptors(), before);
 }
 
 void TestBrowsers::aCrashedStartIsStartedAgain()

@@ -251,6 +251,7 @@ std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &brows
     for (const QString &argument : browser.argumentsAfter)
         arguments << QFile::encodeName(argument);
     const QString folder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
+    sweepUnwatched();
     const std::optional<pid_t> pid = startInOwnSession(arguments, QFile::encodeName(folder));
     if (pid)
         watch(*pid);
@@ -273,17 +274,31 @@ void ProcessBrowserLauncher::watch(pid_t pid)
     // Reaped as soon as it ends, so that a browser the user closes later
     // leaves no zombie behind. Without a descriptor to spare, it is reaped
     // when asked about.
-    const int fd = int(::syscall(SYS_pidfd_open, pid, 0));
+    const int fd = m_watched < kMostWatched ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
     QSocketNotifier *notifier = nullptr;
     if (fd >= 0) {
         notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
         QObject::connect(notifier, &QSocketNotifier::activated, notifier, [this, pid] { reap(pid); });
+        ++m_watched;
+    } else {
+        m_unwatched.enqueue(pid);
     }
     m_children.insert(pid, notifier);
 }
 
+void ProcessBrowserLauncher::sweepUnwatched()
+{
+    for (qsizetype n = qMin<qsizetype>(16, m_unwatched.size()); n > 0; --n) {
+        const qint64 pid = m_unwatched.dequeue();
+        m_unwatched.enqueue(pid); // reap() takes it out if it has ended
+        reap(pid);
+    }
+}
+
 bool ProcessBrowserLauncher::reap(qint64 pid)
 {
+    if (!m_children.contains(pid))
+        return true; // reaped before
     int status = 0;
     pid_t got = 0;
     do {
@@ -295,6 +310,9 @@ bool ProcessBrowserLauncher::reap(qint64 pid)
         notifier->setEnabled(false);
         ::close(int(notifier->socket()));
         notifier->deleteLater();
+        --m_watched;
+    } else {
+        m_unwatched.removeOne(pid);
     }
     // Only the latest few are ever asked about.
     if (m_ended.size() >= kEndedKept)

@@ -19,6 +19,11 @@ namespace zd {
 class ProcessBrowserLauncher final : public BrowserLauncher
 {
 public:
+    /// At most this many children are watched through a descriptor each, so
+    /// that a run of browsers that all stay cannot use up the program's
+    /// descriptors; the others are reaped a few at each start.
+    static constexpr int kMostWatched = 128;
+
     ProcessBrowserLauncher() = default;
     ~ProcessBrowserLauncher() override;
     ProcessBrowserLauncher(const ProcessBrowserLauncher &) = delete;
@@ -38,8 +43,13 @@ private:
     bool reap(qint64 pid);
 
     static constexpr qsizetype kEndedKept = 256;
+    /// Reaps a few of the children without a watch.
+    void sweepUnwatched();
+
     // Running children, each with a watch on its pidfd (or none).
     QHash<qint64, QSocketNotifier *> m_children;
+    int m_watched = 0;
+    QQueue<qint64> m_unwatched;
     QHash<qint64, ProcessExit> m_ended;
     QQueue<qint64> m_endedOrder;
 
