@@ -79,7 +79,12 @@ for desktop in x11 ${ZD_BENCH_DESKTOPS:-sway kwin mutter weston}; do
       sleep 2
       got=$(cat "$work/visits" | tr '\n' ' ')
       want=$(seq 1 "$n" | tr '\n' ' ')
-      [[ "$got" == "$want" ]] && ok=$((ok + 1))
+      if [[ "$got" == "$want" ]]; then
+        ok=$((ok + 1))
+      else
+        # What the run said, and what the server saw, for the run that was not in order.
+        echo "$desktop $name run $run: $(cut -d' ' -f7- <<<"$line"); visits: $got" >&2
+      fi
       wall=$(awk '{print $3}' <<<"$line"); c=$(awk '{print $4}' <<<"$line")
       per+=("$(echo "$wall / $n" | bc -l)"); cpu+=("$(echo "100 * $c / $wall" | bc -l)")
       end_started; sleep 1
