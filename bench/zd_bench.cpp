@@ -389,7 +389,10 @@ int Bench::browsers()
         // The first message on the same line, to tell what a run that went wrong said.
         QString said = bench.ui.messages.empty() ? QString() : bench.ui.messages.front().prompt;
         said.replace(QLatin1Char('\n'), QLatin1String(" / "));
-        return QStringLiteral("%1 addresses, %2 messages %3").arg(count).arg(bench.ui.messages.size()).arg(said);
+        return QStringLiteral("%1 addresses, %2 messages %3")
+            .arg(count)
+            .arg(bench.ui.messages.size())
+            .arg(said);
     });
     return 0;
 }
