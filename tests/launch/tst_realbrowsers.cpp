@@ -529,7 +529,8 @@ void TestRealBrowsers::waylandDesktop()
     // so; seen on sway loading its fonts.
     QStringList said =
         ui.messages.empty() ? QStringList() : ui.messages[0].prompt.split(QStringLiteral("\n\n"));
-    said.removeIf([](const QString &part) { return part.contains(QLatin1String(" failed while taking ")); });
+    said.removeIf(
+        [](const QString &paragraph) { return paragraph.contains(QLatin1String(" failed while taking ")); });
     const QString summary = said.join(QStringLiteral("\n\n"));
     if (!desktop.startsWith(QLatin1String("kwin"))) {
         QCOMPARE(summary,
