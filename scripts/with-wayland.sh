@@ -67,14 +67,22 @@ case $desktop in
   *) echo "unknown desktop: $desktop" >&2; exit 2 ;;
 esac
 desktop_pid=$!
+# Until CHECK... holds, for 15 s at most while the desktop runs; else skip with WHY.
+wait_for() {
+  local why=$1; shift
+  for _ in $(seq 1 150); do
+    "$@" && return 0
+    kill -0 "$desktop_pid" 2>/dev/null || skip "it ended at start-up"
+    sleep 0.1
+  done
+  "$@" || skip "$why after 15 s"
+}
 socket=""
-for _ in $(seq 1 150); do
+has_socket() {
   socket=$(find "$desktop_runtime" -maxdepth 1 -type s -name 'wayland-*' -print -quit)
-  [[ -n "$socket" ]] && break
-  kill -0 "$desktop_pid" 2>/dev/null || skip "it ended at start-up"
-  sleep 0.1
-done
-[[ -n "$socket" ]] || skip "no Wayland socket after 15 s"
+  [[ -n "$socket" ]]
+}
+wait_for "no Wayland socket" has_socket
 # The socket comes before the screen: a busy machine's sway still loads its
 # fonts then, and Firefox, started on a desktop with no screen, crashes.
 has_screen() {
@@ -82,12 +90,7 @@ has_screen() {
   globals=$(XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" wayland-info 2>/dev/null || true)
   [[ $globals == *"interface: 'wl_output'"* ]]
 }
-for _ in $(seq 1 150); do
-  has_screen && break
-  kill -0 "$desktop_pid" 2>/dev/null || skip "it ended at start-up"
-  sleep 0.1
-done
-has_screen || skip "no screen after 15 s"
+wait_for "no screen" has_screen
 # A path, not a name: the command keeps its own runtime folder.
 env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" XDG_SESSION_TYPE=wayland \
   ZD_WAYLAND_DESKTOP="$desktop" "$@"

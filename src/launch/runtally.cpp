@@ -54,16 +54,15 @@ QString whereItEnded(const RunTally &tally)
                      .arg(tally.dialogBrowser, tally.dialogTitle, listed({tally.dialogAddress}));
     }
     if (!tally.endedAddress.isEmpty()) {
-        QString how = QStringLiteral("%1 ended without opening a window.").arg(tally.endedProgram);
-        if (tally.endedExit.kind == ProcessExit::Kind::Failure) {
-            how = QStringLiteral("%1 failed twice without opening a window (exit status %2).")
-                      .arg(tally.endedProgram)
-                      .arg(tally.endedExit.code);
-        } else if (tally.endedExit.kind == ProcessExit::Kind::Crash) {
-            how = QStringLiteral("%1 failed twice without opening a window (ended by signal %2).")
-                      .arg(tally.endedProgram)
-                      .arg(tally.endedExit.code);
-        }
+        const ProcessExit::Kind kind = tally.endedExit.kind;
+        const QString how =
+            kind == ProcessExit::Kind::Failure || kind == ProcessExit::Kind::Crash
+                ? QStringLiteral("%1 failed twice without opening a window (%2 %3).")
+                      .arg(tally.endedProgram, kind == ProcessExit::Kind::Failure
+                                                   ? QStringLiteral("exit status")
+                                                   : QStringLiteral("ended by signal"))
+                      .arg(tally.endedExit.code)
+                : QStringLiteral("%1 ended without opening a window.").arg(tally.endedProgram);
         parts << how + QStringLiteral("\nThe run stopped at this address, which was not opened:\n")
                      + listed({tally.endedAddress});
     }
