@@ -7,8 +7,11 @@
 #include "core/textcodec.h"
 
 #include <QSet>
+#include <QStringEncoder>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace zd {
 
@@ -68,10 +71,17 @@ void pasteAddresses(UiServices &ui, SiteSink &list, const QString &text)
         ui.pumpEvents();
         list.appendSiteBytes(line);
     });
-    const QByteArray bytes = text.toUtf8();
-    if (bytes.isEmpty())
+    if (text.isEmpty())
         return;
-    lines.feed(bytes);
+    // In slices: a long text is never held twice, and the window answers
+    // between them. The encoder carries a character cut at a slice's end.
+    constexpr qsizetype kSlice = qsizetype{1} << 20;
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
+    for (qsizetype from = 0; from < text.size(); from += kSlice) {
+        ui.pumpEvents();
+        const QByteArray slice = toUtf8(QStringView(text).mid(from, kSlice));
+        lines.feed(slice);
+    }
     lines.finish();
 }
 
@@ -96,14 +106,31 @@ qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
     qsizetype removed = 0;
     {
         BusyPointer busy(ui);
-        // Views into the items, sized once: no copies. Only kept items are in
-        // the set, and their text stays put while the list closes up.
-        QSet<QByteArrayView> seen;
-        seen.reserve(list.count());
-        removed = list.retainIf([&seen](QByteArrayView item) {
-            const qsizetype before = seen.size();
-            seen.insert(item);
-            return seen.size() != before;
+        // Which to keep is found first, the window answering meanwhile; the
+        // list then closes up in one quick pass. Items added meanwhile came
+        // after the command and stay.
+        std::vector<bool> keep;
+        {
+            // The set holds views into the items as they were; the snapshot
+            // keeps them alive, and is let go before the list changes, which
+            // would otherwise copy it.
+            const std::shared_ptr<const SiteStore> items = list.snapshot();
+            keep.resize(size_t(items->size()));
+            QSet<QByteArrayView> seen;
+            seen.reserve(items->size());
+            for (qsizetype i = 0; i < items->size(); ++i) {
+                if ((i & 1023) == 0)
+                    ui.pumpEvents();
+                const qsizetype before = seen.size();
+                seen.insert(items->at(i));
+                keep[size_t(i)] = seen.size() != before;
+            }
+        }
+        const qsizetype asked = qsizetype(keep.size());
+        qsizetype index = 0;
+        removed = list.retainIf([&](QByteArrayView) {
+            const qsizetype at = index++;
+            return at >= asked || keep[size_t(at)];
         });
     }
     tellRemoved(ui, removed, "duplicate", "duplicates");

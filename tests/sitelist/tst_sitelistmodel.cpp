@@ -28,6 +28,9 @@ private Q_SLOTS:
     void samplesTwiceGiveSixInOrder();
     void listHelpers_data();
     void listHelpers();
+    void duplicatesAreFoundWhileTheWindowAnswers();
+    void aLongPasteIsTakenInSlices_data();
+    void aLongPasteIsTakenInSlices();
     void headerToolTipCountsTheSites();
     void storeKeepsOrderAcrossItsEdges_data();
     void storeKeepsOrderAcrossItsEdges();
@@ -246,6 +249,76 @@ void TestSiteListModel::listHelpers()
     removeDuplicateSites(ui, model);
     pasteAddresses(ui, model, QStringLiteral("z"));
     QCOMPARE(model.count(), after.size() + 2);
+}
+
+// A long list is searched for duplicates with the window answering: items
+// added meanwhile come after the command and stay, and a close meanwhile
+// leaves the list as it was.
+void TestSiteListModel::duplicatesAreFoundWhileTheWindowAnswers()
+{
+    constexpr int kItems = 5000;
+    constexpr int kDistinct = 1000;
+    const auto fill = [](SiteListModel &model) {
+        for (int i = 0; i < kItems; ++i)
+            model.appendSite(QStringLiteral("https://example.com/%1").arg(i % kDistinct));
+    };
+    {
+        FakeUiServices ui;
+        SiteListModel model;
+        fill(model);
+        ui.onPump = [&] {
+            if (ui.pumps == 2) {
+                model.appendSite(QStringLiteral("https://example.com/0")); // a duplicate, but late
+                model.appendSite(QStringLiteral("https://example.com/late"));
+            }
+        };
+        QCOMPARE(removeDuplicateSites(ui, model), kItems - kDistinct);
+        QVERIFY2(ui.pumps >= kItems / 1024, qPrintable(QString::number(ui.pumps)));
+        QStringList expected;
+        for (int i = 0; i < kDistinct; ++i)
+            expected << QStringLiteral("https://example.com/%1").arg(i);
+        expected << QStringLiteral("https://example.com/0") << QStringLiteral("https://example.com/late");
+        QCOMPARE(zd::test::textsOf(model), expected);
+    }
+    {
+        FakeUiServices ui;
+        SiteListModel model;
+        fill(model);
+        ui.pumpsBeforeStop = 3;
+        QVERIFY_THROWS_EXCEPTION(StopRequested, removeDuplicateSites(ui, model));
+        QCOMPARE(model.count(), kItems);
+        QCOMPARE(model.text(kItems), QStringLiteral("https://example.com/%1").arg((kItems - 1) % kDistinct));
+        QCOMPARE(ui.pointer(), Pointer::Default);
+    }
+}
+
+// A pasted text is taken a mebicharacter at a time: what straddles the cut
+// (a line break of two characters, a character of two UTF-16 units) is
+// taken whole.
+void TestSiteListModel::aLongPasteIsTakenInSlices_data()
+{
+    constexpr qsizetype kSlice = qsizetype{1} << 20;
+    const QString longLine(kSlice - 1, QLatin1Char('a'));
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("CR LF across the cut") << longLine + QStringLiteral("\r\nb") << QStringList{longLine, "b"};
+    QTest::newRow("a surrogate pair across the cut")
+        << longLine + emoji + QStringLiteral("\nb") << QStringList{longLine + emoji, "b"};
+    QTest::newRow("a line break just before the cut") << longLine.left(kSlice - 2) + QStringLiteral("\n\nb")
+                                                      << QStringList{longLine.left(kSlice - 2), "", "b"};
+}
+
+void TestSiteListModel::aLongPasteIsTakenInSlices()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QStringList, lines);
+    FakeUiServices ui;
+    SiteListModel model;
+    pasteAddresses(ui, model, pasted);
+    QCOMPARE(model.count(), lines.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(model.text(i + 1) == lines[i], qPrintable(QStringLiteral("line %1").arg(i + 1)));
 }
 
 void TestSiteListModel::headerToolTipCountsTheSites()
