@@ -97,6 +97,37 @@ void tellRemoved(UiServices &ui, qsizetype removed, const char *singular, const 
                           .arg(groupedNumber(removed), QLatin1String(removed == 1 ? singular : plural)));
 }
 
+// Which items stay, asked of the list as it was when the command began, the
+// window answering meanwhile. The snapshot keeps the items \a stays is shown
+// alive, and is let go before the list changes, which would copy it.
+template<class Stays>
+std::vector<bool> whichStay(UiServices &ui, const SiteListModel &list, Stays &&stays)
+{
+    const std::shared_ptr<const SiteStore> items = list.snapshot();
+    std::vector<bool> keep(size_t(items->size()));
+    for (qsizetype i = 0; i < items->size(); ++i) {
+        if ((i & 1023) == 0)
+            ui.pumpEvents();
+        keep[size_t(i)] = stays(items->at(i));
+    }
+    return keep;
+}
+
+// Closes the list up in one pass, the only stretch the window waits for; a
+// list that loses nothing is left alone, its view's place and selection too.
+// Items added while the command decided came after it and stay.
+qsizetype closeUp(SiteListModel &list, const std::vector<bool> &keep)
+{
+    if (std::find(keep.begin(), keep.end(), false) == keep.end())
+        return 0;
+    const qsizetype asked = qsizetype(keep.size());
+    qsizetype index = 0;
+    return list.retainIf([&](QByteArrayView) {
+        const qsizetype at = index++;
+        return at >= asked || keep[size_t(at)];
+    });
+}
+
 } // namespace
 
 qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
@@ -106,32 +137,18 @@ qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
     qsizetype removed = 0;
     {
         BusyPointer busy(ui);
-        // Which to keep is found first, the window answering meanwhile; the
-        // list then closes up in one quick pass. Items added meanwhile came
-        // after the command and stay.
         std::vector<bool> keep;
         {
-            // The set holds views into the items as they were; the snapshot
-            // keeps them alive, and is let go before the list changes, which
-            // would otherwise copy it.
-            const std::shared_ptr<const SiteStore> items = list.snapshot();
-            keep.resize(size_t(items->size()));
+            // Views into the items: no copies. Only kept items are in the set.
             QSet<QByteArrayView> seen;
-            seen.reserve(items->size());
-            for (qsizetype i = 0; i < items->size(); ++i) {
-                if ((i & 1023) == 0)
-                    ui.pumpEvents();
+            seen.reserve(list.count());
+            keep = whichStay(ui, list, [&seen](QByteArrayView item) {
                 const qsizetype before = seen.size();
-                seen.insert(items->at(i));
-                keep[size_t(i)] = seen.size() != before;
-            }
+                seen.insert(item);
+                return seen.size() != before;
+            });
         }
-        const qsizetype asked = qsizetype(keep.size());
-        qsizetype index = 0;
-        removed = list.retainIf([&](QByteArrayView) {
-            const qsizetype at = index++;
-            return at >= asked || keep[size_t(at)];
-        });
+        removed = closeUp(list, keep);
     }
     tellRemoved(ui, removed, "duplicate", "duplicates");
     return removed;
@@ -144,11 +161,12 @@ qsizetype removeBlankSites(UiServices &ui, SiteListModel &list)
     qsizetype removed = 0;
     {
         BusyPointer busy(ui);
-        removed = list.retainIf([](QByteArrayView item) {
+        const std::vector<bool> keep = whichStay(ui, list, [](QByteArrayView item) {
             const bool ascii = std::all_of(item.begin(), item.end(), [](char c) { return (c & 0x80) == 0; });
             // Blanks beyond ASCII (a no-break space, say) count as blank too.
             return ascii ? !item.trimmed().isEmpty() : !decodeBytes(item).trimmed().isEmpty();
         });
+        removed = closeUp(list, keep);
     }
     tellRemoved(ui, removed, "blank line", "blank lines");
     return removed;

@@ -28,7 +28,8 @@ private Q_SLOTS:
     void samplesTwiceGiveSixInOrder();
     void listHelpers_data();
     void listHelpers();
-    void duplicatesAreFoundWhileTheWindowAnswers();
+    void longHelpersLeaveTheWindowAnswering_data();
+    void longHelpersLeaveTheWindowAnswering();
     void aLongPasteIsTakenInSlices_data();
     void aLongPasteIsTakenInSlices();
     void headerToolTipCountsTheSites();
@@ -251,44 +252,70 @@ void TestSiteListModel::listHelpers()
     QCOMPARE(model.count(), after.size() + 2);
 }
 
-// A long list is searched for duplicates with the window answering: items
-// added meanwhile come after the command and stay, and a close meanwhile
-// leaves the list as it was.
-void TestSiteListModel::duplicatesAreFoundWhileTheWindowAnswers()
+// A long list is searched for duplicates or blanks with the window
+// answering: items added meanwhile come after the command and stay, a close
+// meanwhile leaves the list as it was, and a list that loses nothing is not
+// reset under its view.
+void TestSiteListModel::longHelpersLeaveTheWindowAnswering_data()
 {
+    QTest::addColumn<QString>("helper");
+    QTest::newRow("duplicates") << "duplicates";
+    QTest::newRow("blanks") << "blanks";
+}
+
+void TestSiteListModel::longHelpersLeaveTheWindowAnswering()
+{
+    QFETCH(QString, helper);
     constexpr int kItems = 5000;
-    constexpr int kDistinct = 1000;
-    const auto fill = [](SiteListModel &model) {
-        for (int i = 0; i < kItems; ++i)
-            model.appendSite(QStringLiteral("https://example.com/%1").arg(i % kDistinct));
+    const bool duplicates = helper == QLatin1String("duplicates");
+    // Every fifth item goes: a repeat of an earlier one, or a blank.
+    const auto item = [&](int i) {
+        if (i % 5 == 4)
+            return duplicates ? QStringLiteral("https://example.com/%1").arg(i - 4) : QStringLiteral(" ");
+        return QStringLiteral("https://example.com/%1").arg(i);
     };
-    {
-        FakeUiServices ui;
-        SiteListModel model;
-        fill(model);
-        ui.onPump = [&] {
-            if (ui.pumps == 2) {
-                model.appendSite(QStringLiteral("https://example.com/0")); // a duplicate, but late
-                model.appendSite(QStringLiteral("https://example.com/late"));
-            }
-        };
-        QCOMPARE(removeDuplicateSites(ui, model), kItems - kDistinct);
-        QVERIFY2(ui.pumps >= kItems / 1024, qPrintable(QString::number(ui.pumps)));
-        QStringList expected;
-        for (int i = 0; i < kDistinct; ++i)
-            expected << QStringLiteral("https://example.com/%1").arg(i);
-        expected << QStringLiteral("https://example.com/0") << QStringLiteral("https://example.com/late");
-        QCOMPARE(zd::test::textsOf(model), expected);
+    const auto run = [&](FakeUiServices &ui, SiteListModel &model) {
+        return duplicates ? removeDuplicateSites(ui, model) : removeBlankSites(ui, model);
+    };
+    QStringList kept;
+    for (int i = 0; i < kItems; ++i) {
+        if (i % 5 != 4)
+            kept << item(i);
     }
     {
         FakeUiServices ui;
         SiteListModel model;
-        fill(model);
+        for (int i = 0; i < kItems; ++i)
+            model.appendSite(item(i));
+        ui.onPump = [&] {
+            if (ui.pumps == 2)
+                model.appendSite(item(4)); // one that goes, but late
+        };
+        QCOMPARE(run(ui, model), kItems / 5);
+        QVERIFY2(ui.pumps >= kItems / 1024, qPrintable(QString::number(ui.pumps)));
+        QCOMPARE(zd::test::textsOf(model), kept + QStringList{item(4)});
+    }
+    {
+        FakeUiServices ui;
+        SiteListModel model;
+        for (int i = 0; i < kItems; ++i)
+            model.appendSite(item(i));
         ui.pumpsBeforeStop = 3;
-        QVERIFY_THROWS_EXCEPTION(StopRequested, removeDuplicateSites(ui, model));
+        QVERIFY_THROWS_EXCEPTION(StopRequested, run(ui, model));
         QCOMPARE(model.count(), kItems);
-        QCOMPARE(model.text(kItems), QStringLiteral("https://example.com/%1").arg((kItems - 1) % kDistinct));
+        QCOMPARE(model.text(kItems), item(kItems - 1));
         QCOMPARE(ui.pointer(), Pointer::Default);
+    }
+    {
+        FakeUiServices ui;
+        SiteListModel model;
+        for (const QString &text : kept)
+            model.appendSite(text);
+        model.flushPending();
+        QSignalSpy resets(&model, &QAbstractItemModel::modelAboutToBeReset);
+        QCOMPARE(run(ui, model), 0);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(zd::test::textsOf(model), kept);
     }
 }
 
