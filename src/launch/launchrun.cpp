@@ -195,11 +195,14 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
         // A failure is seldom the address's fault (Firefox's crash handler
         // ends it with a status): the browser gets it once more.
         if (delivery == RunWaits::Delivery::Failed && !m_run.stopRequested) {
-            m_run.tally.restarted << address;
-            m_run.tally.restartedProgram = program;
             if (const std::optional<qint64> again = m_launcher.start(*resolved, m_run.addressBytes)) {
                 pid = again;
                 delivery = m_waits.delivery(*pid, *resolved, *windows, m_run.progress.browser, &dialogTitle);
+            }
+            // A second failure is said where the run ended.
+            if (delivery != RunWaits::Delivery::Failed) {
+                m_run.tally.restarted << address;
+                m_run.tally.restartedProgram = program;
             }
         }
         switch (delivery) {
@@ -216,7 +219,6 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
                 noteStop(m_run.progress.index, address);
                 break;
             }
-            m_run.tally.restarted.removeLast(); // said where the run ended
             [[fallthrough]];
         case RunWaits::Delivery::EndedWithoutWindow:
             // Nothing took the address; the next would fare no better.

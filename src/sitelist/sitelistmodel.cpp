@@ -156,12 +156,23 @@ qsizetype SiteListModel::retainIf(const std::function<bool(QByteArrayView)> &kee
 {
     flushPending();
     // Asked against the items as they are; nothing is announced until the
-    // list has closed up, and then as one reset: the view lays out once.
+    // list has closed up, and then as one reset: the view lays out once. A
+    // list that loses nothing is not reset, so its view keeps its place and
+    // selection. Nothing moves before the first item that goes.
     SiteStore &store = writable();
-    beginResetModel();
-    const qsizetype removed = store.retainIf(keep);
-    m_announced = count();
-    endResetModel();
+    bool resetting = false;
+    const qsizetype removed = store.retainIf([&](QByteArrayView item) {
+        const bool kept = keep(item);
+        if (!kept && !resetting) {
+            beginResetModel();
+            resetting = true;
+        }
+        return kept;
+    });
+    if (resetting) {
+        m_announced = count();
+        endResetModel();
+    }
     return removed;
 }
 

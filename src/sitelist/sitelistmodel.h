@@ -65,7 +65,7 @@ public:
     void remove(int index);
     void clear();
     /// Keeps only the items \a keep says yes to, in order, in one pass;
-    /// the number removed.
+    /// the number removed. Views hear of it only when something goes.
     qsizetype retainIf(const std::function<bool(QByteArrayView)> &keep);
     /// The items as they are now, unchanged by later edits of the list.
     std::shared_ptr<const SiteStore> snapshot() const { return m_store; }

@@ -202,6 +202,10 @@ void TestSiteListModel::listHelpers_data()
     QTest::newRow("duplicates: case and blanks differ")
         << "duplicates" << QStringList{"A", "a", "a ", "a"} << "" << QStringList{"A", "a", "a "};
     QTest::newRow("duplicates: none") << "duplicates" << QStringList{"a", "b"} << "" << QStringList{"a", "b"};
+    QTest::newRow("duplicates: empty list") << "duplicates" << QStringList() << "" << QStringList();
+    QTest::newRow("duplicates: one item") << "duplicates" << QStringList{"a"} << "" << QStringList{"a"};
+    QTest::newRow("duplicates: the last of two")
+        << "duplicates" << QStringList{"a", "a"} << "" << QStringList{"a"};
     QTest::newRow("blanks") << "blanks" << QStringList{"", "a", " ", "\t", "b", ""} << ""
                             << QStringList{"a", "b"};
     QTest::newRow("blanks: empty list") << "blanks" << QStringList() << "" << QStringList();
