@@ -11,7 +11,7 @@
 #include "sitelist/filechannel.h"
 #include "sitelist/filedialogs.h"
 #include "launch/launchrun.h"
-#include "extract/linux/networkdownloader.h"
+#include "extract/qt/networkdownloader.h"
 #include "core/optionchoices.h"
 #include "extract/scanners.h"
 #include "core/settingsstore.h"

@@ -33,3 +33,25 @@ run-clang-tidy -quiet -p build-test -j "$jobs" -extra-arg=-Wno-unknown-warning-o
 echo "== tests under ASan + UBSan =="
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZD_SANITIZE=ON -DZD_BUILD_BENCH=OFF -DZD_WERROR=ON
+
+echo "== Windows build: the same suites under Wine =="
+ZD_WERROR=ON scripts/build-windows.sh --tests -- -DZD_LINUX_ITEMDUMP="$PWD/build-test/tests/itemdump"
+run_windows_suites() {
+  export WINEPREFIX=$PWD/build-windows/wineprefix-test WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  # A small full disk, drive T: of the prefix (mounting needs root).
+  local full=$PWD/build-windows/full-disk
+  mkdir -p "$full"
+  if mount -t tmpfs -o size=64k tmpfs "$full" 2>/dev/null; then
+    trap 'umount "$full" 2>/dev/null || true' RETURN
+    printf 'precious\r\n' >"$full/list.txt"
+    dd if=/dev/zero of="$full/filler" bs=4k 2>/dev/null || true
+    ln -sfn "$full" "$WINEPREFIX/dosdevices/t:"
+    export ZD_FULL_DRIVE=T:
+  else
+    echo "(no small disk could be mounted: the full-disk row is left out)"
+  fi
+  scripts/with-x11.sh ctest --test-dir build-windows --output-on-failure -j "$jobs" --timeout 600
+}
+run_windows_suites

@@ -1,7 +1,6 @@
 #include "core/filehelpers.h"
 
 #include "core/errorreport.h"
-#include "core/system.h"
 #include "core/uiservices.h"
 
 #include <QFile>
@@ -98,53 +97,6 @@ QString describeFileError(const QFileDevice &file, const QString &path, int save
 void requireRegularOrMissing(const QString &path)
 {
     requireRegularFile(QFileInfo(path), path);
-}
-
-FileReplacement::FileReplacement(const QString &path) : m_path(path), m_file(path)
-{
-    requireRegularOrMissing(path);
-    const QFileInfo info(path);
-    if (info.exists() && !info.isWritable())
-        throw Failure(QStringLiteral("Permission denied: %1").arg(path));
-    errno = 0;
-    if (!m_file.open(QIODevice::WriteOnly))
-        fail(errno);
-    // The new file takes the old one's place: give it the old one's permissions.
-    sys::copyFileAttributes(path, m_file.handle());
-}
-
-void FileReplacement::write(QByteArrayView bytes)
-{
-    errno = 0;
-    if (m_file.write(bytes.data(), bytes.size()) != bytes.size())
-        fail(errno);
-}
-
-void FileReplacement::commit()
-{
-    // close() ignores a failed flush and commit() would then rename a short
-    // file over the user's: flush first and check it.
-    errno = 0;
-    if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
-        fail(errno);
-    // Another program may have put a folder, a pipe or a device there
-    // meanwhile: it stays as it is.
-    try {
-        requireRegularOrMissing(m_path);
-    } catch (const Failure &) {
-        m_file.cancelWriting();
-        throw;
-    }
-    errno = 0;
-    if (!m_file.commit())
-        fail(errno);
-}
-
-void FileReplacement::fail(int savedErrno)
-{
-    const QString text = describeFileError(m_file, m_path, savedErrno);
-    m_file.cancelWriting();
-    throw Failure(text);
 }
 
 } // namespace zd

@@ -5,10 +5,10 @@
 
 #include <QByteArrayView>
 #include <QFile>
-#include <QSaveFile>
 #include <QString>
 
 #include <cerrno>
+#include <memory>
 
 class QFileDevice;
 
@@ -61,20 +61,23 @@ void requireRegularOrMissing(const QString &path);
 /// the sync and the rename are checked; on any failure the old file stays as
 /// it was, no temporary file is left, and Failure says why. The old file's
 /// permissions (and, when allowed, its owner) are kept; a link stays a link.
+/// On Windows its ACL, attributes and alternate streams are kept too.
 class FileReplacement
 {
 public:
     /// Throws Failure when the target is a folder, not a regular file, or
     /// cannot be written.
     explicit FileReplacement(const QString &path);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement &) = delete;
+    FileReplacement &operator=(const FileReplacement &) = delete;
     void write(QByteArrayView bytes);
     void commit();
 
 private:
-    [[noreturn]] void fail(int savedErrno);
-
-    QString m_path;
-    QSaveFile m_file;
+    // Each platform replaces files its own way (core/linux, core/windows).
+    class Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace zd

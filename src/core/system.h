@@ -5,7 +5,7 @@
 #include <cstddef>
 
 /// The few calls the core and the list need from the operating system, each
-/// with one body per platform (core/linux/system.cpp on Linux).
+/// with one body per platform (core/linux/system.cpp, core/windows/system.cpp).
 namespace zd::sys {
 
 /// The size of a memory page.
@@ -17,17 +17,6 @@ void freePages(void *memory, std::size_t bytes);
 /// Puts the pages of [memory, memory + bytes) in place ahead of writing, one
 /// call instead of a fault per page; a hint that may do nothing.
 void populatePages(void *memory, std::size_t bytes);
-
-/// A second handle to an open file, so that its last close can happen
-/// elsewhere; -1 when there is none.
-int duplicateHandle(int handle);
-void closeHandle(int handle);
-
-/// Gives the open file \a handle the permissions, access ACL and extended
-/// attributes (and, when allowed, the owner) of the file at \a path, which it
-/// is about to replace; nothing when \a path does not exist. Where the ACL
-/// cannot go along, the group keeps no more than the ACL gave it.
-void copyFileAttributes(const QString &path, int handle);
 
 /// Loads the system's font configuration, which the first text measured
 /// otherwise waits for; safe on any thread, once or more.

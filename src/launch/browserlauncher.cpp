@@ -31,22 +31,27 @@ QStringList candidatePrograms(Browser browser)
     return {};
 }
 
-QString missingBrowserMessage(Browser browser)
+QStringList BrowserLauncher::lookedFor(Browser browser) const
 {
     QStringList names = candidatePrograms(browser);
     if (browser == Browser::Default) // the desktop's, else any of them
         names << QStringLiteral("the desktop's default web browser") << candidatePrograms(Browser::Chrome)
               << candidatePrograms(Browser::Firefox);
+    return names;
+}
+
+QString missingBrowserMessage(Browser browser, const QStringList &lookedFor)
+{
     QString chosen = browserChoiceName(browser);
     chosen[0] = chosen[0].toUpper();
     return QStringLiteral("%1 is not installed, so no site was opened.\r\nLooked for: %2")
-        .arg(chosen, names.join(QStringLiteral(", ")));
+        .arg(chosen, lookedFor.join(QStringLiteral(", ")));
 }
 
 QString titleWordFor(const QString &executableName)
 {
     const QString name = QFileInfo(executableName).fileName().toLower();
-    if (name.startsWith(QLatin1String("google-chrome")))
+    if (name.startsWith(QLatin1String("google-chrome")) || name == QLatin1String("chrome.exe"))
         return QStringLiteral("Chrome");
     if (name.startsWith(QLatin1String("chromium")))
         return QStringLiteral("Chromium");

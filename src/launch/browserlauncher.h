@@ -16,8 +16,9 @@ QString browserChoiceName(Browser browser);
 /// The Linux programs that may stand for \a browser, in order of
 /// preference; none for the default browser, which the desktop names.
 QStringList candidatePrograms(Browser browser);
-/// The message when the chosen browser is not installed, with what was looked for.
-QString missingBrowserMessage(Browser browser);
+/// The message when the chosen browser is not installed, with what was
+/// looked for (BrowserLauncher::lookedFor).
+QString missingBrowserMessage(Browser browser, const QStringList &lookedFor);
 
 /// A browser program found on this system.
 struct ResolvedBrowser
@@ -68,6 +69,9 @@ public:
     /// bus, Chromium's singleton socket listening. \a pid: that process
     /// only; 0: any. nullopt when this browser gives no such sign here.
     virtual std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) = 0;
+    /// What resolve() looks for, for the message when none is found: the
+    /// Linux programs by default.
+    virtual QStringList lookedFor(Browser browser) const;
 };
 
 /// The word the named executable writes in its window titles.

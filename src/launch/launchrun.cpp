@@ -179,7 +179,7 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
         if (!resolved) {
             m_run.halted = true;
             outcome = Launched::Halted;
-            m_ui.messageBox(missingBrowserMessage(browser));
+            m_ui.messageBox(missingBrowserMessage(browser, m_launcher.lookedFor(browser)));
             return;
         }
         *windows = BrowserWindows{resolved->titleWord, resolved->windowClasses};

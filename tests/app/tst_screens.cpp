@@ -4,7 +4,7 @@
 // readable against its background, measured on the screen's own pixels.
 #include "app/form1.h"
 #include "app/qtrunmonitor.h"
-#include "core/linux/qtuiservices.h"
+#include "core/qt/qtuiservices.h"
 #include "fakes/formharness.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "core/help.h"
 #include "launch/browserlauncher.h"
 #include "launch/runtally.h"
-#include "core/linux/qtuiservices.h"
+#include "core/qt/qtuiservices.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -206,7 +206,8 @@ void TestQtUiServices::longMessagesWrapInsideTheBox_data()
                        "used instead.")
             .arg(QStringLiteral("firefox-esr"));
     QTest::newRow("closing message") << closingMessage(tally);
-    QTest::newRow("missing browser") << missingBrowserMessage(Browser::Chrome);
+    QTest::newRow("missing browser") << missingBrowserMessage(Browser::Chrome,
+                                                              candidatePrograms(Browser::Chrome));
     QTest::newRow("help") << helpMessage();
     QTest::newRow("unbreakable address") << QStringLiteral("File not found: ") + address;
     QTest::newRow("error report") << QStringLiteral("Path/File access error: /home/user/") + QString(400, 'x')

@@ -1,31 +1,21 @@
+#include "extract/extractionsuite.h"
 #include "support/listchecks.h"
 #include "extract/extraction.h"
 #include "fakes/fakedownloader.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "support/httptestserver.h"
-#include "extract/linux/networkdownloader.h"
+#include "extract/qt/networkdownloader.h"
 #include "sitelist/sitelistmodel.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
-#include <unistd.h>
-#include "support/faultyfilesystems.h"
+#include "support/platformfiles.h"
 #include "support/testfiles.h"
 
 #include <QtTest>
-
-#include <atomic>
-#include <csignal>
-
-#include <sys/stat.h>
-
-namespace {
-std::atomic<int> g_strayBusErrors{0};
-} // namespace
 
 using namespace zd;
 using namespace zd::test;
@@ -39,12 +29,11 @@ QStringList itemsOf(const SiteListModel &model)
 
 } // namespace
 
-class TestExtraction : public QObject
+class TestExtraction : public ExtractionSuite
 {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void init();
     void pageLinksAreAppendedInOrder();
     void typedHostBecomesPageAddress();
     void selectedItemIsTheSuggestion();
@@ -53,7 +42,6 @@ private Q_SLOTS:
     void failures();
     void outcomeOfAnEndedAnswer_data();
     void outcomeOfAnEndedAnswer();
-    void selfSignedTlsIsRefused();
     void emptyPageAddsNothingAndSaysNothing();
     void largePage();
     void memoryRunningOutIsReportedAndKeepsWhatWasFound();
@@ -63,40 +51,15 @@ private Q_SLOTS:
     void textFiles();
     void textFileProblems_data();
     void textFileProblems();
-    void fileShortenedWhileScannedIsReported_data();
-    void fileShortenedWhileScannedIsReported();
-    void straySignalWithNoHandlerEndsTheProgram();
     void endlessBodyStopsAtTheSizeBound();
-    void pageNeedsNoDiskSpace_data();
-    void pageNeedsNoDiskSpace();
     void linksAcrossPieceBoundariesAreFoundOnce_data();
     void linksAcrossPieceBoundariesAreFoundOnce();
     void nothingIsAddedUntilThePageIsWhole();
-    void memoryRunningOutDuringTheDownloadIsReported();
-
-private:
-    struct Run
-    {
-        FakeUiServices ui;
-        FakeFileDialogs dialogs;
-        SiteListModel list;
-    };
-    std::unique_ptr<HttpTestServer> m_server;
-    QTemporaryDir m_temp;
 };
 
 void TestExtraction::initTestCase()
 {
-    // A handler of SIGBUS before the mapped files' guard, to see that a
-    // stray signal reaches it (Qt Test's own would take it for a crash).
-    ::signal(SIGBUS, [](int) { ++g_strayBusErrors; });
-    m_server = std::make_unique<HttpTestServer>();
-    QVERIFY(m_server->isRunning());
-}
-
-void TestExtraction::init()
-{
-    qputenv("TEMP", QFile::encodeName(m_temp.path()));
+    startServer();
 }
 
 void TestExtraction::pageLinksAreAppendedInOrder()
@@ -235,26 +198,6 @@ void TestExtraction::outcomeOfAnEndedAnswer()
     QCOMPARE(downloadOutcome(end), DownloadStatus::TooLarge);
 }
 
-void TestExtraction::selfSignedTlsIsRefused()
-{
-    QTemporaryDir keys;
-    const QString cert = keys.filePath(QStringLiteral("cert.pem"));
-    const QString key = keys.filePath(QStringLiteral("key.pem"));
-    const int made = QProcess::execute(QStringLiteral("openssl"),
-                                       {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj",
-                                        "/CN=127.0.0.1", "-days", "1", "-keyout", key, "-out", cert});
-    if (made != 0)
-        QSKIP("openssl is not available to make a certificate");
-    HttpTestServer tls({QStringLiteral("--tls"), cert, key});
-    QVERIFY(tls.isRunning());
-    Run run;
-    NetworkDownloader downloader(3'000, 10'000);
-    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(!extraction.getUrls(tls.url(QStringLiteral("/links.html"), QStringLiteral("https"))));
-    QCOMPARE(run.list.count(), 0);
-    QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("URL not found")});
-}
-
 void TestExtraction::emptyPageAddsNothingAndSaysNothing()
 {
     Run run;
@@ -372,7 +315,8 @@ void TestExtraction::textFileProblems_data()
     QTest::addColumn<QStringList>("labels");
     QTest::newRow("empty file: nothing at all") << "empty.txt" << QStringList();
     QTest::newRow("missing file") << "missing.txt" << QStringList{"132"};
-    QTest::newRow("named pipe") << "pipe" << QStringList{"132"};
+    if (fileSystemHasNamedPipes())
+        QTest::newRow("named pipe") << "pipe" << QStringList{"132"};
     QTest::newRow("folder") << "sub" << QStringList{"132"};
 }
 
@@ -382,7 +326,8 @@ void TestExtraction::textFileProblems()
     QFETCH(QStringList, labels);
     QTemporaryDir dir;
     QVERIFY(writeTestFile(dir.filePath(QStringLiteral("empty.txt"))));
-    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe"))).constData(), 0600) == 0);
+    if (name == QLatin1String("pipe"))
+        QVERIFY(makeNamedPipe(dir.filePath(name)));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
     QVERIFY(writeTestFile(dir.filePath(QStringLiteral("good.txt")), "http://after/"));
 
@@ -393,76 +338,6 @@ void TestExtraction::textFileProblems()
     extraction.extractFromTextFiles();
     QCOMPARE(run.ui.reportLabels(), labels);
     QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("http://after/")});
-}
-
-void TestExtraction::fileShortenedWhileScannedIsReported_data()
-{
-    QTest::addColumn<bool>("straySignalFirst");
-    QTest::newRow("first scan") << false;
-    // A SIGBUS sent by another program is no fault of a file: the guard stays.
-    QTest::newRow("after a stray SIGBUS") << true;
-}
-
-void TestExtraction::straySignalWithNoHandlerEndsTheProgram()
-{
-    // With nothing handling SIGBUS before the guard, a sent one does what it
-    // would have done without it: the process ends of the signal.
-#if defined(__SANITIZE_ADDRESS__)
-    QSKIP("AddressSanitizer handles a SIGBUS it is sent itself, before the program can");
-#endif
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("mapped.txt"));
-    QVERIFY(writeTestFile(file, "http://a.example/\n"));
-    QProcess shell;
-    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("\"$0\" \"$1\"; echo $?"),
-                                            QStringLiteral(ZD_STRAY_BUS), file});
-    QVERIFY(shell.waitForFinished(30'000));
-    QCOMPARE(shell.readAllStandardOutput().trimmed(), QByteArray::number(128 + SIGBUS));
-}
-
-void TestExtraction::fileShortenedWhileScannedIsReported()
-{
-    QFETCH(bool, straySignalFirst);
-    // Another program empties the file while it is being scanned, as a log
-    // rotation does: a mapped reader would die of it.
-    QTemporaryDir dir;
-    if (straySignalFirst) {
-#if defined(__SANITIZE_ADDRESS__)
-        QSKIP("AddressSanitizer handles a SIGBUS it is sent itself, before the program can");
-#endif
-        const QString small = dir.filePath(QStringLiteral("small.txt"));
-        QVERIFY(writeTestFile(small, "http://a.example/\n"));
-        Run first;
-        FakeDownloader unused;
-        Extraction(first.ui, unused, first.dialogs, first.list).scanTextFile(small);
-        QCOMPARE(first.list.count(), 1);
-        QCOMPARE(::kill(::getpid(), SIGBUS), 0);
-        QCOMPARE(g_strayBusErrors.load(), 1);
-    }
-    const QString path = dir.filePath(QStringLiteral("shrinking.txt"));
-    QByteArray text;
-    for (int i = 0; text.size() < 8 << 20; ++i)
-        text += "see http://site" + QByteArray::number(i) + ".example/ here\n";
-    QVERIFY(writeTestFile(path, text));
-    const int lines = int(text.count('\n'));
-    Run run;
-    FakeDownloader downloader;
-    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    bool shortened = false;
-    run.ui.onPump = [&] {
-        if (!shortened)
-            shortened = ::truncate(QFile::encodeName(path).constData(), 4096) == 0;
-    };
-    run.dialogs.nextOpen.push_back({path});
-    extraction.extractFromTextFiles();
-    QVERIFY(shortened);
-    QCOMPARE(run.ui.errorReports().size(), 1);
-    QVERIFY2(run.ui.errorReports().first().contains(QStringLiteral("became shorter while it was read")),
-             qPrintable(run.ui.errorReports().first()));
-    // What was read before it went is kept; nothing after it is made up.
-    QVERIFY(run.list.count() > 0);
-    QVERIFY(run.list.count() < lines);
-    QVERIFY(run.list.text(1).startsWith(QStringLiteral("http://site0.example/")));
 }
 
 void TestExtraction::endlessBodyStopsAtTheSizeBound()
@@ -476,42 +351,6 @@ void TestExtraction::endlessBodyStopsAtTheSizeBound()
     QCOMPARE(run.ui.plainMessages().size(), 1);
     QVERIFY(run.ui.plainMessages()[0].startsWith(QStringLiteral("The page is larger than 2 GiB")));
     QVERIFY(QDir(m_temp.path()).isEmpty());
-}
-
-void TestExtraction::pageNeedsNoDiskSpace_data()
-{
-    QTest::addColumn<bool>("fullDisk");
-    QTest::newRow("file size limit") << false;
-    QTest::newRow("full temporary folder") << true;
-    QTest::newRow("missing temporary folder") << true;
-}
-
-// The page goes from the network straight into the scan: a temporary
-// folder that is full, missing or limited changes nothing.
-void TestExtraction::pageNeedsNoDiskSpace()
-{
-    QFETCH(bool, fullDisk);
-    QTemporaryDir mountPoint;
-    std::optional<SmallFileSystem> disk;
-    std::optional<FileSizeLimit> limit;
-    if (QByteArray(QTest::currentDataTag()).startsWith("missing")) {
-        qputenv("TEMP", QFile::encodeName(m_temp.filePath(QStringLiteral("gone"))));
-    } else if (fullDisk) {
-        disk.emplace(mountPoint.path(), 64 * 1024);
-        if (!disk->mounted())
-            QSKIP("mounting a small tmpfs needs root; this row runs in CI");
-        qputenv("TEMP", QFile::encodeName(mountPoint.path()));
-    } else {
-        limit.emplace(1 << 20);
-    }
-    Run run;
-    NetworkDownloader downloader(5'000, 120'000);
-    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    // About 5 MB of page.
-    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/large?n=100000"))));
-    limit.reset();
-    QCOMPARE(run.list.count(), 100'000);
-    QVERIFY(run.ui.messages.empty());
 }
 
 void TestExtraction::linksAcrossPieceBoundariesAreFoundOnce_data()
@@ -569,28 +408,6 @@ void TestExtraction::nothingIsAddedUntilThePageIsWhole()
     QVERIFY(!extraction.getUrls(QStringLiteral("http://x/")));
     QCOMPARE(run.list.count(), 0);
     QCOMPARE(run.ui.plainMessages().last(), QStringLiteral("URL not found"));
-}
-
-// An endless page with the address space bounded: the download stops when
-// the links found no longer fit, the report says so, and what was found is
-// kept.
-void TestExtraction::memoryRunningOutDuringTheDownloadIsReported()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    QSKIP("AddressSanitizer reserves more address space than any bound leaves");
-#endif
-    QProcess helper;
-    helper.start(QStringLiteral(ZD_PAGE_UNDER_LIMIT), {QStringLiteral("96")});
-    QVERIFY(helper.waitForFinished(120'000));
-    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(helper.exitCode(), 0);
-    const QStringList lines = QString::fromLocal8Bit(helper.readAllStandardOutput()).split(QLatin1Char('\n'));
-    const QStringList counts = lines.value(0).split(QLatin1Char(' '));
-    QCOMPARE(counts.value(0), QStringLiteral("added"));
-    QVERIFY2(counts.value(1).toInt() > 10'000, qPrintable(lines.value(0)));
-    QCOMPARE(counts.value(3), QStringLiteral("0"));
-    QVERIFY2(lines.value(1).startsWith(QStringLiteral("Out of memory")),
-             qPrintable(lines.join(QLatin1Char('|'))));
 }
 
 QTEST_GUILESS_MAIN(TestExtraction)

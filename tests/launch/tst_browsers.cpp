@@ -7,6 +7,7 @@
 #include "core/optionchoices.h"
 #include "launch/linux/processlauncher.h"
 #include "sitelist/sitelistmodel.h"
+#include "support/realrun.h"
 #include "support/testwindows.h"
 #include "launch/windowsystem.h"
 #include "launch/linux/xcbwindowsystem.h"
@@ -123,22 +124,7 @@ std::optional<qint64> startFirefox(ProcessBrowserLauncher &launcher, const char 
     return pid;
 }
 
-struct RunHarness
-{
-    RunHarness() : choices(settings, ui), run(ui, clock, launcher, windows, choices, list, monitor)
-    {
-        ui.onIdle = [](int ms) { QThread::msleep(ulong(ms)); };
-    }
-    FakeUiServices ui;
-    MemorySettingsStore settings;
-    SteadyClock clock;
-    ProcessBrowserLauncher launcher;
-    XcbWindowSystem windows;
-    SiteListModel list;
-    OptionChoices choices;
-    FakeRunMonitor monitor;
-    LaunchRun run;
-};
+using RunHarness = RealRun<ProcessBrowserLauncher, XcbWindowSystem>;
 
 } // namespace
 

@@ -300,15 +300,15 @@ void TestLaunchRun::optionLikeAddressesAreNeverLaunched()
 
 void TestLaunchRun::messagesNameTheChoiceAndCountRight()
 {
+    Harness h;
     QCOMPARE(
-        missingBrowserMessage(Browser::Chrome),
+        missingBrowserMessage(Browser::Chrome, h.launcher.lookedFor(Browser::Chrome)),
         QStringLiteral("Chrome is not installed, so no site was opened.\r\nLooked for: google-chrome-stable, "
                        "google-chrome, chromium, chromium-browser"));
-    QVERIFY(missingBrowserMessage(Browser::Default)
+    QVERIFY(missingBrowserMessage(Browser::Default, h.launcher.lookedFor(Browser::Default))
                 .startsWith(
                     QStringLiteral("The default browser is not installed, so no site was opened.\r\nLooked "
                                    "for: the desktop's default web browser, google-chrome-stable")));
-    Harness h;
     h.choose(2, 6);
     h.windows.windows = {window(9, QStringLiteral("Settings"))};
     h.list.appendSite(QStringLiteral("-x"));

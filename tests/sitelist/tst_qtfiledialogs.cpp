@@ -1,4 +1,4 @@
-#include "sitelist/linux/qtfiledialogs.h"
+#include "sitelist/qt/qtfiledialogs.h"
 #include "sitelist/sitefiles.h"
 
 #include <QApplication>

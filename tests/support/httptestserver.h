@@ -6,7 +6,8 @@
 
 namespace zd::test {
 
-/// The Python test server on 127.0.0.1, stopped when this goes away.
+/// The Python test server on 127.0.0.1, stopped when this goes away; or,
+/// where $ZD_TEST_HTTP_PORT names a port, the one already serving there.
 class HttpTestServer
 {
 public:

@@ -2,39 +2,9 @@
 
 #include "sitelist/linux/x11selection.h"
 
-#include <QClipboard>
 #include <QGuiApplication>
-#include <QMimeData>
 
 namespace zd {
-
-namespace {
-
-// Plain text kept as the UTF-8 bytes it is offered in: a paste by another
-// program gets these very bytes (shared, not copied), however long the
-// list; text in another form is made only if this program asks for it.
-class Utf8Text final : public QMimeData
-{
-public:
-    explicit Utf8Text(QByteArray utf8) : m_utf8(std::move(utf8)) {}
-    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
-    bool hasFormat(const QString &mimeType) const override { return mimeType == QLatin1String("text/plain"); }
-
-protected:
-    QVariant retrieveData(const QString &mimeType, QMetaType type) const override
-    {
-        if (mimeType != QLatin1String("text/plain"))
-            return {};
-        if (type.id() == QMetaType::QString)
-            return QString::fromUtf8(m_utf8);
-        return m_utf8;
-    }
-
-private:
-    QByteArray m_utf8;
-};
-
-} // namespace
 
 QtClipboard::QtClipboard() = default;
 QtClipboard::~QtClipboard() = default;
@@ -46,7 +16,7 @@ bool QtClipboard::onX11() const
 
 bool QtClipboard::ownsText() const
 {
-    return m_x11 ? m_x11->owns() : QGuiApplication::clipboard()->ownsClipboard();
+    return m_x11 ? m_x11->owns() : m_plain.ownsText();
 }
 
 bool QtClipboard::clear()
@@ -54,8 +24,7 @@ bool QtClipboard::clear()
     // The new text takes the X11 clipboard's place whole.
     if (onX11())
         return true;
-    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
-    return true;
+    return m_plain.clear();
 }
 
 bool QtClipboard::setText(const QByteArray &utf8)
@@ -68,15 +37,12 @@ bool QtClipboard::setText(const QByteArray &utf8)
     }
     if (m_x11)
         return m_x11->offer(utf8);
-    // The clipboard owns it and deletes it once another program's copy
-    // takes its place: the text's memory goes with it.
-    QGuiApplication::clipboard()->setMimeData(new Utf8Text(utf8), QClipboard::Clipboard);
-    return true;
+    return m_plain.setText(utf8);
 }
 
 QString QtClipboard::readText()
 {
-    return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+    return m_plain.readText();
 }
 
 } // namespace zd

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sitelist/clipboard.h"
+#include "sitelist/qt/qtplainclipboard.h"
 
 #include <memory>
 
@@ -29,6 +30,7 @@ private:
     bool onX11() const;
 
     std::unique_ptr<X11Selection> m_x11;
+    QtPlainClipboard m_plain;
 };
 
 } // namespace zd

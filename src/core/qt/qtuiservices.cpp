@@ -1,4 +1,4 @@
-#include "core/linux/qtuiservices.h"
+#include "core/qt/qtuiservices.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "extract/linux/networkdownloader.h"
+#include "extract/qt/networkdownloader.h"
 
 #include "extract/inflater.h"
 

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Builds the Windows program on Debian 12: installs the MinGW-w64 compilers and
+# Wine, cross-builds Qt's qtbase from Debian's own source (cached outside the
+# clone), then the program into build-windows/ and, with NSIS, its setup program.
+#
+#   scripts/build-windows.sh [--tests] [--qt-only] [-- CMAKE_OPTION...]
+#
+# --tests also builds the test suites (run them with ctest, through Wine);
+# options after -- go to the program's CMake configuration.
+# ZD_WINDOWS_CACHE overrides the cache folder (default /var/cache/zentavia-desk).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+with_tests=OFF
+qt_only=0
+while (($#)); do
+  case $1 in
+    --tests) with_tests=ON ;;
+    --qt-only) qt_only=1 ;;
+    --) shift; break ;;
+    *) echo "usage: $0 [--tests] [--qt-only] [-- CMAKE_OPTION...]" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+sudo_cmd=()
+[[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+
+qt_version=6.4.2
+triple=x86_64-w64-mingw32
+cache_root=${ZD_WINDOWS_CACHE:-/var/cache/zentavia-desk}
+jobs=$(nproc)
+
+# --- what the build needs ---------------------------------------------------
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 qt6-base-dev qt6-base-dev-tools
+          cmake ninja-build dpkg-dev xz-utils nsis)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+fi
+
+# --- Qt for Windows, cached -------------------------------------------------
+# Only the modules the program uses. Left out, each for a reason:
+#  - tabletevent: needs wintab.h, which neither Debian nor MinGW ship;
+#  - directwrite3: Qt 6.4.2's platform plugin then links only with direct2d on,
+#    and its default font engine is GDI anyway (DirectWrite is opt-in);
+#  - direct2d, opengl, vulkan: the widgets draw with the raster engine;
+#  - dbus, sql, printsupport, concurrent, icu, openssl (schannel serves TLS),
+#    system fontconfig/freetype: not used on Windows.
+qt_options=(-release -xplatform win32-g++ -qt-host-path /usr -nomake examples -nomake tests
+            -no-opengl -no-dbus -no-feature-sql -no-feature-printsupport -no-feature-concurrent
+            -no-feature-vulkan -no-feature-direct2d -no-feature-directwrite3
+            -no-feature-tabletevent -no-icu -no-openssl -schannel -no-zstd -no-pkg-config
+            -no-freetype -no-fontconfig -qt-zlib -qt-pcre -qt-harfbuzz -qt-libpng -no-libjpeg
+            -no-gif)
+options_id=$( (echo "$qt_version" "${qt_options[@]}"; cat cmake/mingw-w64.cmake) \
+               | sha256sum | cut -c1-10)
+qt_prefix=$cache_root/qt-$qt_version-$triple-$options_id
+marker=$qt_prefix/.zd-build-complete
+
+build_qt() {
+  echo "== building Qt $qt_version for $triple into $qt_prefix =="
+  "${sudo_cmd[@]}" mkdir -p "$cache_root"
+  # A build cut short leaves no marker: start it over from nothing.
+  rm -rf "$qt_prefix" "$qt_prefix.src"
+  mkdir -p "$qt_prefix.src"
+  local src_list=/etc/apt/sources.list.d/zentavia-desk-src.sources
+  if ! apt-get source --print-uris -qq qt6-base="$qt_version"+dfsg-\* >/dev/null 2>&1; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+      | "${sudo_cmd[@]}" tee "$src_list" >/dev/null
+    "${sudo_cmd[@]}" apt-get update -qq
+  fi
+  (cd "$qt_prefix.src" && apt-get source -qq qt6-base >/dev/null 2>&1)
+  local src
+  src=$(find "$qt_prefix.src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -1)
+  [[ -n $src ]] || { echo "Debian's qt6-base $qt_version source was not found." >&2; exit 1; }
+  mkdir -p "$qt_prefix.src/build"
+  (cd "$qt_prefix.src/build" &&
+    "$src/configure" -prefix "$qt_prefix" "${qt_options[@]}" -- -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+      -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >configure.log 2>&1 ||
+      { tail -40 configure.log >&2; exit 1; })
+  cmake --build "$qt_prefix.src/build" --parallel "$jobs"
+  cmake --install "$qt_prefix.src/build" >/dev/null
+  rm -rf "$qt_prefix.src"
+  printf '%s\n' "$qt_version" "${qt_options[@]}" >"$marker"
+}
+
+if [[ -f $marker ]]; then
+  echo "== Qt $qt_version for $triple: cached in $qt_prefix =="
+else
+  build_qt
+fi
+[[ $qt_only == 1 ]] && exit 0
+
+# --- the program ---------------------------------------------------------------
+echo "== building the Windows program into build-windows/ =="
+cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt_prefix" \
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DZD_PLATFORM=windows -DZD_BUILD_TESTS="$with_tests" -DZD_BUILD_BENCH=OFF \
+  -DZD_WERROR="${ZD_WERROR:-OFF}" "$@" >/dev/null
+cmake --build build-windows --parallel "$jobs"
+
+# What the program needs at run time, beside it as an installed copy has it.
+rm -rf build-windows/deploy
+cmake --install build-windows --prefix build-windows/deploy >/dev/null
+echo "Run-time files: $(find build-windows/deploy -type f | wc -l), $(du -sh build-windows/deploy | cut -f1)"
+
+# --- the setup program -----------------------------------------------------------
+# The uninstaller removes exactly these files, then the folders they leave empty.
+(cd build-windows/deploy &&
+  find . -type f | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|' &&
+  find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|') \
+  >build-windows/deploy-files.nsh
+version=$(sed -n 's/^project(ZentaviaDesk VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+makensis -V2 -DVERSION="$version" -DDEPLOY="$root/build-windows/deploy" \
+  -DICON="$root/build-windows/zentavia-desk.ico" \
+  -DOUTFILE="$root/build-windows/zentavia-desk-$version-setup.exe" packaging/windows/setup.nsi
+echo "Setup program: build-windows/zentavia-desk-$version-setup.exe"

@@ -1,0 +1,48 @@
+// The Windows program: the registry, Win32 processes and windows.
+#include "composition.h"
+#include "core/windows/registrysettingsstore.h"
+#include "launch/windows/processlauncher.h"
+#include "launch/windows/win32windowsystem.h"
+#include "sitelist/qt/qtplainclipboard.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+
+namespace {
+
+// The arguments as the user typed them, in Unicode whatever the code page.
+QStringList unicodeArguments()
+{
+    QStringList arguments;
+    int count = 0;
+    if (wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            arguments << QString::fromWCharArray(argv[i]);
+        LocalFree(argv);
+    }
+    return arguments;
+}
+
+// A windowed program has no console: --help and --version write to the
+// one it was started from, if any, unless its output goes to a file.
+void useParentConsole()
+{
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN)
+        return;
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        [[maybe_unused]] FILE *out = std::freopen("CONOUT$", "w", stdout);
+        [[maybe_unused]] FILE *err = std::freopen("CONOUT$", "w", stderr);
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    useParentConsole();
+    return zd::runProgram<zd::RegistrySettingsStore, zd::QtPlainClipboard, zd::WindowsBrowserLauncher,
+                          zd::Win32WindowSystem>(argc, argv, unicodeArguments());
+}

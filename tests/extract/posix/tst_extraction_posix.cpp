@@ -1,0 +1,205 @@
+#include "extract/extractionsuite.h"
+#include "support/listchecks.h"
+#include "extract/extraction.h"
+#include "fakes/fakedownloader.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "support/httptestserver.h"
+#include "extract/qt/networkdownloader.h"
+#include "sitelist/sitelistmodel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+#include "support/faultyfilesystems.h"
+#include "support/testfiles.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+
+#include <sys/stat.h>
+
+namespace {
+std::atomic<int> g_strayBusErrors{0};
+} // namespace
+
+using namespace zd;
+using namespace zd::test;
+
+class TestExtractionPosix : public ExtractionSuite
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void fileShortenedWhileScannedIsReported_data();
+    void fileShortenedWhileScannedIsReported();
+    void straySignalWithNoHandlerEndsTheProgram();
+    void pageNeedsNoDiskSpace_data();
+    void pageNeedsNoDiskSpace();
+    void memoryRunningOutDuringTheDownloadIsReported();
+    void selfSignedTlsIsRefused();
+};
+
+void TestExtractionPosix::initTestCase()
+{
+    // A handler of SIGBUS before the mapped files' guard, to see that a
+    // stray signal reaches it (Qt Test's own would take it for a crash).
+    ::signal(SIGBUS, [](int) { ++g_strayBusErrors; });
+    startServer();
+}
+
+void TestExtractionPosix::selfSignedTlsIsRefused()
+{
+    QTemporaryDir keys;
+    const QString cert = keys.filePath(QStringLiteral("cert.pem"));
+    const QString key = keys.filePath(QStringLiteral("key.pem"));
+    const int made = QProcess::execute(QStringLiteral("openssl"),
+                                       {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj",
+                                        "/CN=127.0.0.1", "-days", "1", "-keyout", key, "-out", cert});
+    if (made != 0)
+        QSKIP("openssl is not available to make a certificate");
+    HttpTestServer tls({QStringLiteral("--tls"), cert, key});
+    QVERIFY(tls.isRunning());
+    Run run;
+    NetworkDownloader downloader(3'000, 10'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(!extraction.getUrls(tls.url(QStringLiteral("/links.html"), QStringLiteral("https"))));
+    QCOMPARE(run.list.count(), 0);
+    QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("URL not found")});
+}
+
+void TestExtractionPosix::fileShortenedWhileScannedIsReported()
+{
+    QFETCH(bool, straySignalFirst);
+    // Another program empties the file while it is being scanned, as a log
+    // rotation does: a mapped reader would die of it.
+    QTemporaryDir dir;
+    if (straySignalFirst) {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer handles a SIGBUS it is sent itself, before the program can");
+#endif
+        const QString small = dir.filePath(QStringLiteral("small.txt"));
+        QVERIFY(writeTestFile(small, "http://a.example/\n"));
+        Run first;
+        FakeDownloader unused;
+        Extraction(first.ui, unused, first.dialogs, first.list).scanTextFile(small);
+        QCOMPARE(first.list.count(), 1);
+        QCOMPARE(::kill(::getpid(), SIGBUS), 0);
+        QCOMPARE(g_strayBusErrors.load(), 1);
+    }
+    const QString path = dir.filePath(QStringLiteral("shrinking.txt"));
+    QByteArray text;
+    for (int i = 0; text.size() < 8 << 20; ++i)
+        text += "see http://site" + QByteArray::number(i) + ".example/ here\n";
+    QVERIFY(writeTestFile(path, text));
+    const int lines = int(text.count('\n'));
+    Run run;
+    FakeDownloader downloader;
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    bool shortened = false;
+    run.ui.onPump = [&] {
+        if (!shortened)
+            shortened = ::truncate(QFile::encodeName(path).constData(), 4096) == 0;
+    };
+    run.dialogs.nextOpen.push_back({path});
+    extraction.extractFromTextFiles();
+    QVERIFY(shortened);
+    QCOMPARE(run.ui.errorReports().size(), 1);
+    QVERIFY2(run.ui.errorReports().first().contains(QStringLiteral("became shorter while it was read")),
+             qPrintable(run.ui.errorReports().first()));
+    // What was read before it went is kept; nothing after it is made up.
+    QVERIFY(run.list.count() > 0);
+    QVERIFY(run.list.count() < lines);
+    QVERIFY(run.list.text(1).startsWith(QStringLiteral("http://site0.example/")));
+}
+
+void TestExtractionPosix::straySignalWithNoHandlerEndsTheProgram()
+{
+    // With nothing handling SIGBUS before the guard, a sent one does what it
+    // would have done without it: the process ends of the signal.
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer handles a SIGBUS it is sent itself, before the program can");
+#endif
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("mapped.txt"));
+    QVERIFY(writeTestFile(file, "http://a.example/\n"));
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("\"$0\" \"$1\"; echo $?"),
+                                            QStringLiteral(ZD_STRAY_BUS), file});
+    QVERIFY(shell.waitForFinished(30'000));
+    QCOMPARE(shell.readAllStandardOutput().trimmed(), QByteArray::number(128 + SIGBUS));
+}
+
+void TestExtractionPosix::fileShortenedWhileScannedIsReported_data()
+{
+    QTest::addColumn<bool>("straySignalFirst");
+    QTest::newRow("first scan") << false;
+    // A SIGBUS sent by another program is no fault of a file: the guard stays.
+    QTest::newRow("after a stray SIGBUS") << true;
+}
+
+void TestExtractionPosix::pageNeedsNoDiskSpace_data()
+{
+    QTest::addColumn<bool>("fullDisk");
+    QTest::newRow("file size limit") << false;
+    QTest::newRow("full temporary folder") << true;
+    QTest::newRow("missing temporary folder") << true;
+}
+
+// The page goes from the network straight into the scan: a temporary
+// folder that is full, missing or limited changes nothing.
+void TestExtractionPosix::pageNeedsNoDiskSpace()
+{
+    QFETCH(bool, fullDisk);
+    QTemporaryDir mountPoint;
+    std::optional<SmallFileSystem> disk;
+    std::optional<FileSizeLimit> limit;
+    if (QByteArray(QTest::currentDataTag()).startsWith("missing")) {
+        qputenv("TEMP", QFile::encodeName(m_temp.filePath(QStringLiteral("gone"))));
+    } else if (fullDisk) {
+        disk.emplace(mountPoint.path(), 64 * 1024);
+        if (!disk->mounted())
+            QSKIP("mounting a small tmpfs needs root; this row runs in CI");
+        qputenv("TEMP", QFile::encodeName(mountPoint.path()));
+    } else {
+        limit.emplace(1 << 20);
+    }
+    Run run;
+    NetworkDownloader downloader(5'000, 120'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    // About 5 MB of page.
+    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/large?n=100000"))));
+    limit.reset();
+    QCOMPARE(run.list.count(), 100'000);
+    QVERIFY(run.ui.messages.empty());
+}
+
+// An endless page with the address space bounded: the download stops when
+// the links found no longer fit, the report says so, and what was found is
+// kept.
+void TestExtractionPosix::memoryRunningOutDuringTheDownloadIsReported()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than any bound leaves");
+#endif
+    QProcess helper;
+    helper.start(QStringLiteral(ZD_PAGE_UNDER_LIMIT), {QStringLiteral("96")});
+    QVERIFY(helper.waitForFinished(120'000));
+    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(helper.exitCode(), 0);
+    const QStringList lines = QString::fromLocal8Bit(helper.readAllStandardOutput()).split(QLatin1Char('\n'));
+    const QStringList counts = lines.value(0).split(QLatin1Char(' '));
+    QCOMPARE(counts.value(0), QStringLiteral("added"));
+    QVERIFY2(counts.value(1).toInt() > 10'000, qPrintable(lines.value(0)));
+    QCOMPARE(counts.value(3), QStringLiteral("0"));
+    QVERIFY2(lines.value(1).startsWith(QStringLiteral("Out of memory")),
+             qPrintable(lines.join(QLatin1Char('|'))));
+}
+
+QTEST_GUILESS_MAIN(TestExtractionPosix)
+#include "tst_extraction_posix.moc"

@@ -1,0 +1,25 @@
+# Windows only: the Windows layer itself, under Wine.
+zd_add_test(tst_windowslayer SOURCES windows/tst_windowslayer.cpp LIBS zd_platform zd_sitelist)
+
+# Browsers started for real: a fake of the browsers' own Win32 ways.
+add_executable(fakebrowser WIN32 windows/fakebrowser.cpp)
+target_link_libraries(fakebrowser PRIVATE project_options)
+target_compile_options(fakebrowser PRIVATE -municode)
+target_link_options(fakebrowser PRIVATE -municode)
+zd_add_test(tst_windowsbrowsers X11 SOURCES windows/tst_windowsbrowsers.cpp LIBS zd_platform)
+target_compile_definitions(tst_windowsbrowsers PRIVATE ZD_FAKE_BROWSER="Z:$<TARGET_FILE:fakebrowser>")
+add_dependencies(tst_windowsbrowsers fakebrowser)
+
+# The setup program, made by scripts/build-windows.sh after the build.
+set(ZD_SETUP ${PROJECT_BINARY_DIR}/zentavia-desk-${PROJECT_VERSION}-setup.exe)
+add_test(NAME setup COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_setup.sh ${ZD_SETUP} ${PROJECT_VERSION})
+set_tests_properties(setup PROPERTIES LABELS x11 RESOURCE_LOCK x11display TIMEOUT 300)
+
+# The same lists and pages give the same items as the Linux build's, byte for
+# byte (ZD_LINUX_ITEMDUMP: that build's itemdump; the test command passes it).
+if(ZD_LINUX_ITEMDUMP)
+  add_test(NAME same_items_as_linux
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/same_items.sh ${ZD_LINUX_ITEMDUMP} $<TARGET_FILE:itemdump>
+                   ${PROJECT_SOURCE_DIR}/fuzz/corpus/linesplitter ${PROJECT_SOURCE_DIR}/fuzz/corpus/scanners)
+  set_tests_properties(same_items_as_linux PROPERTIES LABELS unit ENVIRONMENT "${ZD_WINE_ENVIRONMENT}")
+endif()

@@ -1,0 +1,220 @@
+// Runs with the real Windows launcher and window walk under Wine: a fake
+// browser registered under App Paths as firefox.exe and chrome.exe writes
+// down what it got and opens windows of the real browsers' classes.
+#include "core/clock.h"
+#include "core/optionchoices.h"
+#include "fakes/fakelaunch.h"
+#include "fakes/fakeplatform.h"
+#include "fakes/fakeuiservices.h"
+#include "launch/launchrun.h"
+#include "launch/windows/processlauncher.h"
+#include "launch/windows/win32windowsystem.h"
+#include "sitelist/sitelistmodel.h"
+#include "support/realrun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <windows.h>
+
+using namespace zd;
+using namespace zd::test;
+
+namespace {
+
+const wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+// The addresses the fake browsers wrote down, in the order they got them.
+QStringList readLog(const QString &path)
+{
+    QFile file(path);
+    QStringList addresses;
+    if (!file.open(QIODevice::ReadOnly))
+        return addresses;
+    const QByteArray bytes = file.readAll();
+    for (qsizetype at = 0; at < bytes.size();) {
+        const qsizetype colon = bytes.indexOf(':', at);
+        if (colon < 0)
+            break;
+        const int length = bytes.mid(at, colon - at).toInt();
+        addresses << QString::fromUtf8(bytes.mid(colon + 1, length));
+        at = colon + 1 + length + 1; // and the newline
+    }
+    return addresses;
+}
+
+// The fake installed as the browsers, for one test; every instance ends
+// with it.
+class Sandbox
+{
+public:
+    Sandbox()
+    {
+        for (const QString &name : {QStringLiteral("firefox.exe"), QStringLiteral("chrome.exe")}) {
+            const QString copy = m_dir.filePath(name);
+            QFile::copy(QStringLiteral(ZD_FAKE_BROWSER), copy);
+            const std::wstring key = kAppPaths + name.toStdWString();
+            const std::wstring value = QDir::toNativeSeparators(copy).toStdWString();
+            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                            DWORD((value.size() + 1) * sizeof(wchar_t)));
+        }
+        qputenv("ZD_FAKE_LOG", QFile::encodeName(QDir::toNativeSeparators(log())));
+        qputenv("ZD_FAKE_STOP",
+                QFile::encodeName(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("stop")))));
+    }
+    ~Sandbox()
+    {
+        QFile stop(m_dir.filePath(QStringLiteral("stop")));
+        stop.open(QIODevice::WriteOnly);
+        stop.close();
+        QThread::msleep(400); // the fakes notice and end
+        for (const wchar_t *name : {L"firefox.exe", L"chrome.exe"})
+            RegDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + name).c_str());
+        qunsetenv("ZD_FAKE_DIALOG");
+        qunsetenv("ZD_FAKE_CRASH_ONCE");
+    }
+    QString log() const { return m_dir.filePath(QStringLiteral("log")); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Runs without a delay between sites: the fakes need none.
+struct RunHarness : RealRun<WindowsBrowserLauncher, Win32WindowSystem>
+{
+    RunHarness() { settings.setValue(QStringLiteral("Delay"), QStringLiteral("0")); }
+};
+        settings.setValue(QStringLiteral("Delay"), QStringLiteral("0"));
+    }
+    FakeUiServices ui;
+    MemorySettingsStore settings;
+    SteadyClock clock;
+    WindowsBrowserLauncher launcher;
+    Win32WindowSystem windows;
+    SiteListModel list;
+    OptionChoices choices;
+    FakeRunMonitor monitor;
+    LaunchRun run;
+};
+
+// How the windows of a class are shown: 'n'ormal, 'm'inimized, 'M'aximized.
+QString placementsOf(const wchar_t *className)
+{
+    QString shown;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, className, nullptr))) {
+        WINDOWPLACEMENT placement = {};
+        placement.length = sizeof placement;
+        GetWindowPlacement(window, &placement);
+        shown += placement.showCmd == SW_SHOWMINIMIZED   ? QLatin1Char('m')
+                 : placement.showCmd == SW_SHOWMAXIMIZED ? QLatin1Char('M')
+                                                         : QLatin1Char('n');
+    }
+    return shown;
+}
+
+} // namespace
+
+class TestWindowsBrowsers : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void addressesArriveOnceInOrderAndWindowsArePlaced_data();
+    void addressesArriveOnceInOrderAndWindowsArePlaced();
+    void aBrowserShowingOnlyAMessageStopsTheRun();
+    void aCrashedStartIsStartedAgain();
+    void aMissingBrowserIsNamed();
+};
+
+void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced_data()
+{
+    QTest::addColumn<int>("browser");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("windowClass");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("Firefox, maximized") << int(Option::Firefox) << int(Option::Maximized)
+                                        << QStringLiteral("MozillaWindowClass") << QStringLiteral("M");
+    QTest::newRow("Chrome, minimized") << int(Option::Chrome) << int(Option::Minimized)
+                                       << QStringLiteral("Chrome_WidgetWin_1") << QStringLiteral("m");
+}
+
+void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced()
+{
+    QFETCH(int, browser);
+    QFETCH(int, state);
+    QFETCH(QString, windowClass);
+    QFETCH(QString, shown);
+    Sandbox sandbox;
+    RunHarness h;
+    h.choices.select(Option(browser));
+    h.choices.select(Option(state));
+    QStringList addresses;
+    for (int i = 0; i < 19; ++i)
+        addresses << QStringLiteral("http://site%1.example/").arg(i);
+    // One that a plain quoted command line would break in two or cut short.
+    addresses.insert(7, QStringLiteral("http://a.example/x y\" --new-window \"%25^&|<>\\"));
+    for (const QString &address : std::as_const(addresses))
+        h.list.appendSite(address);
+    h.run.openAll();
+    QVERIFY2(h.ui.messages.empty(), qPrintable(h.ui.messages.empty() ? QString() : h.ui.messages[0].prompt));
+    QCOMPARE(readLog(sandbox.log()), addresses);
+    QTRY_COMPARE(placementsOf(reinterpret_cast<const wchar_t *>(windowClass.utf16())), shown);
+}
+
+void TestWindowsBrowsers::aBrowserShowingOnlyAMessageStopsTheRun()
+{
+    Sandbox sandbox;
+    qputenv("ZD_FAKE_DIALOG", "1");
+    RunHarness h;
+    h.choices.select(Option::Firefox);
+    h.choices.select(Option::Minimized);
+    for (const char *address : {"first", "second", "third"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.run.openAll();
+    QCOMPARE(readLog(sandbox.log()), QStringList{QStringLiteral("first")});
+    QCOMPARE(h.ui.plainMessages().size(), 1);
+    QVERIFY2(h.ui.plainMessages()[0].startsWith(
+                 QStringLiteral("Firefox showed a message instead of the page: first - Close Firefox")),
+             qPrintable(h.ui.plainMessages()[0]));
+    // The message was left as it was.
+    const HWND dialog = FindWindowW(L"#32770", L"first - Close Firefox");
+    QVERIFY(dialog);
+    QVERIFY(!IsIconic(dialog));
+}
+
+void TestWindowsBrowsers::aCrashedStartIsStartedAgain()
+{
+    Sandbox sandbox;
+    qputenv("ZD_FAKE_CRASH_ONCE",
+            QFile::encodeName(QDir::toNativeSeparators(sandbox.file(QStringLiteral("crashed")))));
+    RunHarness h;
+    h.choices.select(Option::Chrome);
+    h.choices.select(Option::SameState);
+    const QStringList addresses{QStringLiteral("http://one.example/"), QStringLiteral("http://two.example/")};
+    for (const QString &address : addresses)
+        h.list.appendSite(address);
+    h.run.openAll();
+    QVERIFY(QFile::exists(sandbox.file(QStringLiteral("crashed"))));
+    QCOMPARE(readLog(sandbox.log()), addresses);
+    QCOMPARE(h.ui.plainMessages().size(), 1);
+    QVERIFY2(h.ui.plainMessages()[0].contains(QStringLiteral("http://one.example/")),
+             qPrintable(h.ui.plainMessages()[0]));
+}
+
+void TestWindowsBrowsers::aMissingBrowserIsNamed()
+{
+    RunHarness h;
+    h.choices.select(Option::Firefox);
+    h.list.appendSite(QStringLiteral("http://a.example/"));
+    h.run.openAll();
+    QCOMPARE(h.ui.plainMessages(),
+             QStringList{QStringLiteral(
+                 "Firefox is not installed, so no site was opened.\r\nLooked for: firefox.exe")});
+}
+
+QTEST_GUILESS_MAIN(TestWindowsBrowsers)
+#include "tst_windowsbrowsers.moc"
