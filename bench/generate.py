@@ -3,17 +3,19 @@
 lines (about 47 bytes a line) and web pages of about 10 MB, 100 MB and 1 GB
 (one link on each line), plus counts.json with the number of href links on
 each page, which the benchmark checks its results against.
-   generate.py OUT [--small]   (--small: only the 100 k list and 10 MB page)"""
+   generate.py OUT [--small|--medium]   (--small: only the 100 k list and
+   10 MB page; --medium: only the 1 M list and 100 MB page)"""
 import json
 import random
 import sys
 
 out = sys.argv[1] if len(sys.argv) > 1 else "."
 small = "--small" in sys.argv
+medium = "--medium" in sys.argv
 rng = random.Random(7)
 
 for name, lines in [("100k", 100_000), ("1m", 1_000_000), ("10m", 10_000_000)]:
-    if small and name != "100k":
+    if (small and name != "100k") or (medium and name != "1m"):
         continue
     with open(f"{out}/sites-{name}.txt", "wb") as f:
         step = 100_000
@@ -40,7 +42,7 @@ while size < 10_000_000:
 block = b"".join(block)
 counts = {}
 for name, repeats in [("10mb", 1), ("100mb", 10), ("1gb", 100)]:
-    if small and name != "10mb":
+    if (small and name != "10mb") or (medium and name != "100mb"):
         continue
     with open(f"{out}/page-{name}.html", "wb") as f:
         f.write(b"<!DOCTYPE html><html><head><title>links</title></head><body>\n")

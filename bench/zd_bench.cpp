@@ -29,6 +29,7 @@
 #include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
+#include "support/processstats.h"
 #include "support/scanning.h"
 
 #include <QApplication>
@@ -52,9 +53,10 @@
 #include <thread>
 #include <cstring>
 #include <memory>
-#include <sys/resource.h>
 
 using namespace zd;
+using zd::test::cpuSeconds;
+using zd::test::peakRssMb;
 
 namespace {
 
@@ -121,28 +123,6 @@ private:
     std::atomic<qint64> m_longestUs{0};
     std::thread m_thread;
 };
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// The process's own high-water mark: getrusage would also count what the
-// parent had in use when it started this one.
-long peakRssMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
-    }
-    return -1;
-}
 
 StallMeter *g_stalls = nullptr;
 

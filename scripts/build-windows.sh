@@ -61,7 +61,9 @@ qt_options=(-release -xplatform win32-g++ -qt-host-path /usr -nomake examples -n
             -no-feature-tabletevent -no-icu -no-openssl -schannel -no-zstd -no-pkg-config
             -no-freetype -no-fontconfig -qt-zlib -qt-pcre -qt-harfbuzz -qt-libpng -no-libjpeg
             -no-gif)
-options_id=$( (echo "$qt_version" "${qt_options[@]}"; cat cmake/mingw-w64.cmake) \
+# Named after the options and the compilers (not the rest of the toolchain
+# file, which only the program's build uses).
+options_id=$( (echo "$qt_version" "${qt_options[@]}"; grep -E '^set\(CMAKE_(SYSTEM|[A-Z]+_COMPILER)' cmake/mingw-w64.cmake) \
                | sha256sum | cut -c1-10)
 qt_prefix=$cache_root/qt-$qt_version-$triple-$options_id
 marker=$qt_prefix/.zd-build-complete
@@ -106,13 +108,15 @@ echo "== building the Windows program into build-windows/ =="
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt_prefix" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DZD_PLATFORM=windows -DZD_BUILD_TESTS="$with_tests" -DZD_BUILD_BENCH=OFF \
+  -DZD_PLATFORM=windows -DZD_BUILD_TESTS="$with_tests" -DZD_BUILD_BENCH="$with_tests" \
   -DZD_WERROR="${ZD_WERROR:-OFF}" "$@" >/dev/null
 cmake --build build-windows --parallel "$jobs"
 
 # What the program needs at run time, beside it as an installed copy has it.
 rm -rf build-windows/deploy
 cmake --install build-windows --prefix build-windows/deploy >/dev/null
+# Debug information stays in the build; a user's copy does without it.
+find build-windows/deploy -type f \( -name '*.dll' -o -name '*.exe' \) -exec $triple-strip --strip-unneeded {} +
 echo "Run-time files: $(find build-windows/deploy -type f | wc -l), $(du -sh build-windows/deploy | cut -f1)"
 
 # --- the setup program -----------------------------------------------------------

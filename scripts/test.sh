@@ -37,9 +37,8 @@ ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 echo "== Windows build: the same suites under Wine =="
 ZD_WERROR=ON scripts/build-windows.sh --tests -- -DZD_LINUX_ITEMDUMP="$PWD/build-test/tests/itemdump"
 run_windows_suites() {
-  export WINEPREFIX=$PWD/build-windows/wineprefix-test WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-  rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  export WINEPREFIX=$PWD/build-windows/wineprefix-test
+  scripts/wine-prefix.sh "$WINEPREFIX"
   # A small full disk, drive T: of the prefix (mounting needs root).
   local full=$PWD/build-windows/full-disk
   mkdir -p "$full"

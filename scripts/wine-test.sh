@@ -7,7 +7,7 @@
 set -uo pipefail
 program=$1; shift
 : "${WINEPREFIX:?WINEPREFIX names the test prefix}"
-export WINEDEBUG=${WINEDEBUG:--all}
+source "$(dirname "$0")/wine-env.sh"
 if [[ $(basename "$program") == tst_* ]]; then
   report=$(mktemp --suffix=.txt)
   trap 'rm -f "$report"' EXIT

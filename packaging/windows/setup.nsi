@@ -3,7 +3,8 @@
 ; shortcut, and an uninstaller listed under the installed programs.
 ;   makensis -DVERSION=1.0.0 -DDEPLOY=dir -DICON=file.ico -DOUTFILE=setup.exe setup.nsi
 ; DEPLOY/../deploy-files.nsh lists the files (made by scripts/build-windows.sh).
-Unicode true
+; A 64-bit setup for a 64-bit program (and Wine without its 32-bit half).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true

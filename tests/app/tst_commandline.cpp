@@ -1,8 +1,19 @@
 #include "app/commandline.h"
 
+#include <QDir>
 #include <QtTest>
 
 using namespace zd;
+
+namespace {
+
+// An absolute path on this system: "/home/u" on Linux, "C:/home/u" on Windows.
+QString rooted(const char *path)
+{
+    return QDir::rootPath() + QLatin1String(path);
+}
+
+} // namespace
 
 class TestCommandLine : public QObject
 {
@@ -21,14 +32,14 @@ void TestCommandLine::parse_data()
     QTest::addColumn<QString>("textHolds");
     QTest::newRow("nothing") << QStringList{} << QStringList{} << false << -1 << "";
     QTest::newRow("relative and absolute files")
-        << QStringList{"a.txt", "../b.txt", "/c/d.txt"}
-        << QStringList{"/home/u/a.txt", "/home/b.txt", "/c/d.txt"} << false << -1 << "";
-    QTest::newRow("start") << QStringList{"--start", "a.txt"} << QStringList{"/home/u/a.txt"} << true << -1
-                           << "";
+        << QStringList{"a.txt", "../b.txt", rooted("c/d.txt")}
+        << QStringList{rooted("home/u/a.txt"), rooted("home/b.txt"), rooted("c/d.txt")} << false << -1 << "";
+    QTest::newRow("start") << QStringList{"--start", "a.txt"} << QStringList{rooted("home/u/a.txt")} << true
+                           << -1 << "";
     QTest::newRow("a file named like an option, after --")
-        << QStringList{"--", "--start"} << QStringList{"/home/u/--start"} << false << -1 << "";
+        << QStringList{"--", "--start"} << QStringList{rooted("home/u/--start")} << false << -1 << "";
     QTest::newRow("Qt's own options") << QStringList{"-platform", "offscreen", "-reverse", "a.txt"}
-                                      << QStringList{"/home/u/a.txt"} << false << -1 << "";
+                                      << QStringList{rooted("home/u/a.txt")} << false << -1 << "";
     QTest::newRow("help") << QStringList{"--help"} << QStringList{} << false << 0
                           << "Usage: zentavia-desk [options] [FILE...]";
     QTest::newRow("version") << QStringList{"--version"} << QStringList{} << false << 0 << "Zentavia Desk 1.";
@@ -44,7 +55,7 @@ void TestCommandLine::parse()
     QFETCH(int, exitCode);
     QFETCH(QString, textHolds);
     const CommandLine line =
-        parseCommandLine(QStringList{QStringLiteral("zentavia-desk")} + arguments, QStringLiteral("/home/u"));
+        parseCommandLine(QStringList{QStringLiteral("zentavia-desk")} + arguments, rooted("home/u"));
     QCOMPARE(line.files, files);
     QCOMPARE(line.start, start);
     QCOMPARE(line.exitCode.value_or(-1), exitCode);

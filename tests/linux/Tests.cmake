@@ -9,8 +9,6 @@ add_dependencies(tst_program zentavia-desk)
 
 # One desktop set-up a run, each on an X server of its own:
 # name, screen, then the environment that makes the set-up.
-add_executable(tst_screens app/tst_screens.cpp)
-target_link_libraries(tst_screens PRIVATE zd_app zd_platform zd_testsupport Qt6::Test project_options)
 foreach(setup IN ITEMS "light@1280x1024x24@" "dark@1280x1024x24@QT_QPA_PLATFORMTHEME=gtk3;GTK_THEME=Adwaita:dark;ZD_EXPECT_DARK=1"
                        "scale200@1920x1080x24@QT_SCALE_FACTOR=2" "small@1024x600x24@ZD_TEST_PANEL=32" "font18@1280x1024x24@ZD_TEST_FONT_PT=18")
   string(REPLACE "@" ";" parts "${setup}")

@@ -44,7 +44,8 @@ xdotool search --name '^Zentavia Desk$' >/dev/null 2>&1 || fail "the installed p
 kill "$program_pid"
 wait "$program_pid" 2>/dev/null || true
 program_pid=""
-loaded=$(grep -o 'Loaded L"[^"]*"' "$work/loaded.log" | sed 's/^Loaded L"//; s/"$//' | tr '\\' '/' |
+# Wine's log doubles each backslash of a path.
+loaded=$(grep -o 'Loaded L"[^"]*"' "$work/loaded.log" | sed 's/^Loaded L"//; s/"$//; s|\\\\|/|g' |
          tr 'A-Z' 'a-z' | sort -u)
 install_windows_path=$(echo "$installed" | sed "s|^$WINEPREFIX/drive_c|c:|" | tr 'A-Z' 'a-z')
 missing=0

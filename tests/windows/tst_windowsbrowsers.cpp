@@ -88,18 +88,6 @@ struct RunHarness : RealRun<WindowsBrowserLauncher, Win32WindowSystem>
 {
     RunHarness() { settings.setValue(QStringLiteral("Delay"), QStringLiteral("0")); }
 };
-        settings.setValue(QStringLiteral("Delay"), QStringLiteral("0"));
-    }
-    FakeUiServices ui;
-    MemorySettingsStore settings;
-    SteadyClock clock;
-    WindowsBrowserLauncher launcher;
-    Win32WindowSystem windows;
-    SiteListModel list;
-    OptionChoices choices;
-    FakeRunMonitor monitor;
-    LaunchRun run;
-};
 
 // How the windows of a class are shown: 'n'ormal, 'm'inimized, 'M'aximized.
 QString placementsOf(const wchar_t *className)

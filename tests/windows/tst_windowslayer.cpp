@@ -198,9 +198,9 @@ void TestWindowsLayer::saveTheWindowsWay()
     const QString sddl = QStringLiteral("D:P(A;;FA;;;WD)(A;;FR;;;BU)");
     if (tag.contains(QLatin1String("access list")))
         QVERIFY(setAccessList(target, sddl));
-    const QString listBefore = accessList(target);
     if (tag.contains(QLatin1String("read-only")))
         QVERIFY(SetFileAttributesW(native(target).c_str(), FILE_ATTRIBUTE_READONLY));
+    const QString listBefore = accessList(target);
     const bool hasFolder = !tag.contains(QLatin1String("device path"));
     const QStringList folderBefore =
         hasFolder ? QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System) : QStringList();
@@ -215,7 +215,7 @@ void TestWindowsLayer::saveTheWindowsWay()
         QVERIFY2(ui->plainMessages().contains(QStringLiteral("Done.")),
                  qPrintable(ui->errorReports().join('|')));
         const QByteArray saved = readFile(target);
-        QCOMPARE(saved.count("\r\n"), qsizetype(items.size()));
+        QCOMPARE(saved.count("\r\n"), items.size());
         QVERIFY(saved.startsWith("http://example.com/0\r\nhttp://example.com/1\r\n"));
         if (tag.contains(QLatin1String("access list")))
             QCOMPARE(accessList(target), listBefore);

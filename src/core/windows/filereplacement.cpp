@@ -23,13 +23,13 @@ QString systemReason(DWORD code)
 std::wstring native(const QString &path)
 {
     const QString nativePath = QDir::toNativeSeparators(path);
-    if (nativePath.size() < MAX_PATH - 12 || nativePath.startsWith(QLatin1String("\\?\"))
-        || nativePath.startsWith(QLatin1String("\\.\")))
+    if (nativePath.size() < MAX_PATH - 12 || nativePath.startsWith(QLatin1String(R"(\\?\)"))
+        || nativePath.startsWith(QLatin1String(R"(\\.\)")))
         return nativePath.toStdWString();
     const QString absolute = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    if (absolute.startsWith(QLatin1String("\\")))
-        return (QStringLiteral("\\?\UNC\") + absolute.mid(2)).toStdWString();
-    return (QStringLiteral("\\?\") + absolute).toStdWString();
+    if (absolute.startsWith(QLatin1String(R"(\\)")))
+        return QString(QStringLiteral(R"(\\?\UNC\)") + absolute.mid(2)).toStdWString();
+    return QString(QStringLiteral(R"(\\?\)") + absolute).toStdWString();
 }
 
 // A reserved device name stays one in any folder and with any extension

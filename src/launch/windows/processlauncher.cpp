@@ -19,19 +19,16 @@ namespace {
 constexpr wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 constexpr wchar_t kBrowsers[] = L"Software\\Clients\\StartMenuInternet";
 
-// A string value of a registry key, environment variables expanded; empty
-// when it is not there.
+// A string value of a registry key, environment variables expanded (an
+// expandable string is read as a plain one); empty when it is not there.
 QString registryString(HKEY root, const std::wstring &subKey, const wchar_t *name)
 {
     DWORD bytes = 0;
-    if (RegGetValueW(root, subKey.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr,
-                     &bytes)
-            != ERROR_SUCCESS
+    if (RegGetValueW(root, subKey.c_str(), name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS
         || bytes < sizeof(wchar_t))
         return {};
     std::wstring value(bytes / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(root, subKey.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, value.data(),
-                     &bytes)
+    if (RegGetValueW(root, subKey.c_str(), name, RRF_RT_REG_SZ, nullptr, value.data(), &bytes)
         != ERROR_SUCCESS)
         return {};
     value.resize(wcsnlen(value.c_str(), value.size()));

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The Windows build under Wine beside the Linux build, in the same run, on
+# the same inputs: loading a list of 1 M lines, and the links of a 100 MB page
+# downloaded from 127.0.0.1. Runs alternate, Linux then Windows, five of each;
+# each figure is the operation's own time as zd_bench measures it (Wine's
+# start-up left out), and every run's item count is checked.
+#   bench/windows.sh [RUNS]     (after scripts/build-windows.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+linux_build=build-bench
+cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZD_BUILD_TESTS=OFF >/dev/null
+cmake --build "$linux_build" --target zd_bench >/dev/null
+cmake --build build-windows --target zd_bench >/dev/null
+qt_bin=$(sed -n 's/^ZD_QT_PREFIX:.*=//p' build-windows/CMakeCache.txt)
+[[ -n $qt_bin ]] || qt_bin=$(dirname "$(dirname "$(dirname "$(dirname "$(sed -n 's/^Qt6_DIR:PATH=//p' build-windows/CMakeCache.txt)")")")")
+gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+pthread_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
+
+data=$(mktemp -d)
+export WINEPREFIX=$data/prefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+export WINEPATH="Z:$qt_bin/bin;Z:$gcc_dir;Z:$pthread_dir" QT_PLUGIN_PATH="Z:$qt_bin/plugins" QT_QPA_PLATFORM=offscreen
+server_pid=""
+cleanup() {
+  [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null
+  wineserver -k 2>/dev/null || true # this prefix's own
+  rm -rf "$data"
+}
+trap cleanup EXIT
+python3 bench/generate.py "$data" --medium
+scripts/wine-prefix.sh "$WINEPREFIX"
+python3 -m http.server --bind 127.0.0.1 --directory "$data" 0 >"$data/server.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 1 100); do grep -q "port" "$data/server.log" && break; sleep 0.1; done
+port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$data/server.log" | head -1)
+page_links=$(python3 -c "import json; print(json.load(open('$data/counts.json'))['page-100mb.html'])")
+
+# One run: "seconds cpu-seconds peak-MB" of the RESULT line, its count checked.
+one() {
+  local platform=$1 what=$2 input=$3 expected=$4 line
+  if [[ $platform == linux ]]; then
+    line=$("$linux_build/bench/zd_bench" "$what" "$input" | grep '^RESULT')
+  else
+    line=$(wine build-windows/bench/zd_bench.exe "$what" "$input" </dev/null | tr -d '\r' | grep '^RESULT')
+  fi
+  [[ $line == *" $expected items"* ]] || { echo "wrong result on $platform: $line" >&2; exit 1; }
+  awk '{print $3, $4, $5}' <<<"$line"
+}
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+row() {
+  local label=$1 what=$2 linux_input=$3 windows_input=$4 expected=$5
+  : >"$data/l" && : >"$data/w"
+  for _ in $(seq 1 "$runs"); do
+    one linux "$what" "$linux_input" "$expected" >>"$data/l"
+    one windows "$what" "$windows_input" "$expected" >>"$data/w"
+  done
+  local lw lc lm ww wc wm
+  lw=$(cut -d' ' -f1 "$data/l" | median); lc=$(cut -d' ' -f2 "$data/l" | median); lm=$(cut -d' ' -f3 "$data/l" | median)
+  ww=$(cut -d' ' -f1 "$data/w" | median); wc=$(cut -d' ' -f2 "$data/w" | median); wm=$(cut -d' ' -f3 "$data/w" | median)
+  printf '%-34s Linux %7.3f s (cpu %6.3f, %5s MB)   Windows under Wine %7.3f s (cpu %6.3f, %5s MB)   %.2fx\n' \
+    "$label" "$lw" "$lc" "$lm" "$ww" "$wc" "$wm" "$(echo "$ww / $lw" | bc -l)"
+}
+echo "medians of $runs runs each, in turn"
+row "load 1 M lines" load "$data/sites-1m.txt" "Z:$data/sites-1m.txt" 1000000
+row "extract a 100 MB page (HTTP)" extract "http://127.0.0.1:$port/page-100mb.html" \
+  "http://127.0.0.1:$port/page-100mb.html" "$page_links"
