@@ -21,11 +21,9 @@
 #include "launch/windowsystem.h"
 #include "launch/browserlauncher.h"
 #include "app/qtrunmonitor.h"
-#include "launch/linux/processlauncher.h"
+#include "platform.h"
 #include "sitelist/siteedits.h"
-#include "sitelist/linux/qtclipboard.h"
 #include "app/sitelistview.h"
-#include "launch/linux/desktopwindows.h"
 #include "fakes/fakelaunch.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
@@ -235,7 +233,7 @@ int Bench::saveOrCopy()
         });
     } else {
         // Through the real clipboard, as the button does it.
-        QtClipboard clipboard;
+        bench::SystemClipboard clipboard;
         measure("clipboard", [&] {
             copyListToClipboard(ui, clipboard, list);
             return QStringLiteral("%1 items, %2")
@@ -356,9 +354,9 @@ int Bench::browsers()
         }
 
     private:
-        ProcessBrowserLauncher m_real;
+        bench::Launcher m_real;
     } browser;
-    DesktopWindowSystem windows;
+    bench::Windows windows;
     test::FakeRunMonitor monitor;
     LaunchRun run(ui, clock, browser, windows, choices, list, monitor);
     const int count = args.value(2).toInt();
@@ -419,7 +417,7 @@ int Bench::progress()
     choices.select(Option::InternetExplorer);
     choices.select(Option::SameState);
     SteadyClock clock;
-    ProcessBrowserLauncher browser;
+    bench::Launcher browser;
     test::FakeWindowSystem windows;
     // Answers the question itself and shows the progress in the real
     // window, or nowhere: what a run costs without one.
@@ -497,7 +495,7 @@ int main(int argc, char **argv)
     // A real window with the list's real view, as the user has it; the
     // offscreen platform draws it without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", bench::kDefaultPlatform);
     TimingApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {

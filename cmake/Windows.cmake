@@ -12,11 +12,13 @@ get_filename_component(ZD_PTHREAD_RUNTIME_DIR "${ZD_WINPTHREAD_DLL}" DIRECTORY)
 
 # Wine sees this machine's files on drive Z:. Built programs find Qt's and
 # the compiler's DLLs through WINEPATH (made from ZD_WINE_DLL_DIRS by
-# scripts/wine-env.sh), Qt's plugins through QT_PLUGIN_PATH. The tests have a
-# prefix of their own, which the test command makes afresh.
+# scripts/wine-env.sh), and Qt finds its plugins beside its own DLLs. Wine
+# hands programs no QT_* variable: they run on Qt's windows platform, on the
+# test command's X server. The tests have a prefix of their own, which the
+# test command makes afresh.
 set(ZD_WINE_ENVIRONMENT "WINEPREFIX=${PROJECT_BINARY_DIR}/wineprefix-test"
     "ZD_WINE_DLL_DIRS=${ZD_QT_PREFIX}/bin:${ZD_GCC_RUNTIME_DIR}:${ZD_PTHREAD_RUNTIME_DIR}"
-    "QT_PLUGIN_PATH=Z:${ZD_QT_PREFIX}/plugins" "WINEDLLOVERRIDES=mscoree,mshtml=" "WINEDEBUG=-all")
+    "WINEDLLOVERRIDES=mscoree,mshtml=" "WINEDEBUG=-all")
 
 # The icon, rendered by the program's own painter, with a build of the
 # renderer for this machine (a cross-built one would need Wine and a display).

@@ -27,7 +27,7 @@ endif()
 # The windows on the test command's X server, drawn by Wine.
 add_test(NAME tst_screens_wine COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-test.sh $<TARGET_FILE:tst_screens>)
 set_tests_properties(tst_screens_wine PROPERTIES LABELS x11 RESOURCE_LOCK x11display
-                     ENVIRONMENT "QT_QPA_PLATFORM=windows;${ZD_WINE_ENVIRONMENT}")
+                     ENVIRONMENT "${ZD_WINE_ENVIRONMENT}")
 
 # The program itself: --help and --version print and end; no display needed.
 add_test(NAME program_prints COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/program_prints.sh
