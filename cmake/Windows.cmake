@@ -41,6 +41,10 @@ add_custom_target(zd_windows_icon DEPENDS ${ZD_ICO})
 
 set(ZD_MANIFEST ${PROJECT_BINARY_DIR}/zentavia-desk.manifest)
 configure_file(packaging/windows/zentavia-desk.manifest.in ${ZD_MANIFEST} @ONLY)
+# The manifest alone, for test programs that must see Windows as the
+# program does (its version, its DPI awareness).
+set(ZD_MANIFEST_RESOURCE ${PROJECT_BINARY_DIR}/manifest-only.rc)
+file(WRITE ${ZD_MANIFEST_RESOURCE} "1 24 \"${ZD_MANIFEST}\"\n")
 set(ZD_RESOURCE ${PROJECT_BINARY_DIR}/zentavia-desk.rc)
 configure_file(packaging/windows/zentavia-desk.rc.in ${ZD_RESOURCE} @ONLY)
 set_source_files_properties(${ZD_RESOURCE} PROPERTIES OBJECT_DEPENDS "${ZD_ICO};${ZD_MANIFEST}")

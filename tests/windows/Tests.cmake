@@ -6,7 +6,9 @@ add_executable(fakebrowser WIN32 windows/fakebrowser.cpp)
 target_link_libraries(fakebrowser PRIVATE project_options)
 target_compile_options(fakebrowser PRIVATE -municode)
 target_link_options(fakebrowser PRIVATE -municode)
-zd_add_test(tst_windowsbrowsers X11 SOURCES windows/tst_windowsbrowsers.cpp LIBS zd_platform)
+# With the program's manifest: Windows then tells it its true version, as it
+# tells the program (Internet Explorer is kept only before Windows 10).
+zd_add_test(tst_windowsbrowsers X11 SOURCES windows/tst_windowsbrowsers.cpp ${ZD_MANIFEST_RESOURCE} LIBS zd_platform)
 target_compile_definitions(tst_windowsbrowsers PRIVATE ZD_FAKE_BROWSER="Z:$<TARGET_FILE:fakebrowser>")
 add_dependencies(tst_windowsbrowsers fakebrowser)
 

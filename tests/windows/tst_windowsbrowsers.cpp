@@ -116,6 +116,7 @@ private Q_SLOTS:
     void aBrowserShowingOnlyAMessageStopsTheRun();
     void aCrashedStartIsStartedAgain();
     void aMissingBrowserIsNamed();
+    void internetExplorerMeansTheDefaultWebBrowser();
 };
 
 void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced_data()
@@ -202,6 +203,53 @@ void TestWindowsBrowsers::aMissingBrowserIsNamed()
     QCOMPARE(h.ui.plainMessages(),
              QStringList{QStringLiteral(
                  "Firefox is not installed, so no site was opened.\r\nLooked for: firefox.exe")});
+}
+
+void TestWindowsBrowsers::internetExplorerMeansTheDefaultWebBrowser()
+{
+    Sandbox sandbox;
+    const auto run = [] {
+        RunHarness h;
+        h.choices.select(Option::InternetExplorer);
+        h.choices.select(Option::SameState);
+        h.list.appendSite(QStringLiteral("http://a.example/"));
+        h.run.openAll();
+        return h.ui.plainMessages().join(QLatin1Char('|'));
+    };
+    // Wine's own default for http only hands addresses on: no web browser,
+    // passed over for the first browser found.
+    QString said = run();
+    QVERIFY2(said.contains(QStringLiteral("was passed over: it is not a web browser")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("Internet Explorer is retired")), qPrintable(said));
+    QCOMPARE(readLog(sandbox.log()), QStringList{QStringLiteral("http://a.example/")});
+
+    // A web browser registered as such and made the default is the one.
+    const std::wstring firefox =
+        QDir::toNativeSeparators(sandbox.file(QStringLiteral("firefox.exe"))).toStdWString();
+    const std::wstring command = L"\"" + firefox + L"\" \"%1\"";
+    const auto setString = [](HKEY root, const wchar_t *key, const std::wstring &value) {
+        RegSetKeyValueW(root, key, nullptr, REG_SZ, value.c_str(),
+                        DWORD((value.size() + 1) * sizeof(wchar_t)));
+    };
+    // Wine reads the classes of the machine only (Windows merges the user's
+    // over them): the machine's handler is put back afterwards.
+    const wchar_t *httpCommand = L"Software\\Classes\\http\\shell\\open\\command";
+    wchar_t before[1024] = {};
+    DWORD size = sizeof before;
+    RegGetValueW(HKEY_LOCAL_MACHINE, httpCommand, nullptr, RRF_RT_REG_SZ, nullptr, before, &size);
+    setString(HKEY_CURRENT_USER, L"Software\\Clients\\StartMenuInternet\\FakeFox\\shell\\open\\command",
+              command);
+    setString(HKEY_LOCAL_MACHINE, httpCommand, command);
+    said = run();
+    setString(HKEY_LOCAL_MACHINE, httpCommand, before);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Clients\\StartMenuInternet\\FakeFox");
+    QVERIFY2(!said.contains(QStringLiteral("passed over")), qPrintable(said));
+    QVERIFY2(
+        said.contains(QStringLiteral("Internet Explorer is retired on this version of Windows, so the sites "
+                                     "went to firefox.")),
+        qPrintable(said));
+    QCOMPARE(readLog(sandbox.log()),
+             (QStringList{QStringLiteral("http://a.example/"), QStringLiteral("http://a.example/")}));
 }
 
 QTEST_GUILESS_MAIN(TestWindowsBrowsers)
