@@ -75,7 +75,7 @@ build_qt() {
   rm -rf "$qt_prefix" "$qt_prefix.src"
   mkdir -p "$qt_prefix.src"
   local src_list=/etc/apt/sources.list.d/zentavia-desk-src.sources
-  if ! apt-get source --print-uris -qq qt6-base="$qt_version"+dfsg-\* >/dev/null 2>&1; then
+  if ! apt-cache showsrc qt6-base 2>/dev/null | grep -q "^Version: $qt_version"; then
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
       | "${sudo_cmd[@]}" tee "$src_list" >/dev/null
     "${sudo_cmd[@]}" apt-get update -qq

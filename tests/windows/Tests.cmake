@@ -8,7 +8,10 @@ target_compile_options(fakebrowser PRIVATE -municode)
 target_link_options(fakebrowser PRIVATE -municode)
 # With the program's manifest: Windows then tells it its true version, as it
 # tells the program (Internet Explorer is kept only before Windows 10).
-zd_add_test(tst_windowsbrowsers X11 SOURCES windows/tst_windowsbrowsers.cpp ${ZD_MANIFEST_RESOURCE} LIBS zd_platform)
+# The placed windows are watched from the X side too: Wine's own state for them.
+zd_add_test(tst_windowsbrowsers X11 SOURCES windows/tst_windowsbrowsers.cpp ${ZD_MANIFEST_RESOURCE} LIBS zd_platform
+            WINE_WRAP ${CMAKE_CURRENT_SOURCE_DIR}/windows/with-x-states.sh firefox.exe=MAXIMIZED_VERT
+                      firefox.exe=MAXIMIZED_HORZ chrome.exe=HIDDEN --)
 target_compile_definitions(tst_windowsbrowsers PRIVATE ZD_FAKE_BROWSER="Z:$<TARGET_FILE:fakebrowser>")
 add_dependencies(tst_windowsbrowsers fakebrowser)
 

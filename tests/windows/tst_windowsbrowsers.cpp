@@ -20,6 +20,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 using namespace zd;
 using namespace zd::test;
 
@@ -51,9 +53,11 @@ QStringList readLog(const QString &path)
 class Sandbox
 {
 public:
+    const QStringList kNames{QStringLiteral("firefox.exe"), QStringLiteral("chrome.exe")};
+
     Sandbox()
     {
-        for (const QString &name : {QStringLiteral("firefox.exe"), QStringLiteral("chrome.exe")}) {
+        for (const QString &name : kNames) {
             const QString copy = m_dir.filePath(name);
             QFile::copy(QStringLiteral(ZD_FAKE_BROWSER), copy);
             const std::wstring key = kAppPaths + name.toStdWString();
@@ -70,7 +74,15 @@ public:
         QFile stop(m_dir.filePath(QStringLiteral("stop")));
         stop.open(QIODevice::WriteOnly);
         stop.close();
-        QThread::msleep(400); // the fakes notice and end
+        // The fakes notice and end; their copies can go once they have.
+        for (int waited = 0; waited < 5000; waited += 100) {
+            const bool gone = std::all_of(kNames.begin(), kNames.end(), [this](const QString &name) {
+                return !QFile::exists(m_dir.filePath(name)) || QFile::remove(m_dir.filePath(name));
+            });
+            if (gone)
+                break;
+            QThread::msleep(100);
+        }
         for (const wchar_t *name : {L"firefox.exe", L"chrome.exe"})
             RegDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + name).c_str());
         qunsetenv("ZD_FAKE_DIALOG");
