@@ -15,8 +15,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Qt comes from a prefix outside the MinGW root (our cache).
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 
-# Tests and other built programs run through Wine on this machine.
-find_program(ZD_WINE NAMES wine wine64)
-if(ZD_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZD_WINE})
-endif()

@@ -33,19 +33,7 @@ cache_root=${ZD_WINDOWS_CACHE:-/var/cache/zentavia-desk}
 jobs=$(nproc)
 
 # --- what the build needs ---------------------------------------------------
-packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 qt6-base-dev qt6-base-dev-tools
-          cmake ninja-build dpkg-dev xz-utils nsis)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}"
-fi
+scripts/install-deps.sh --windows
 
 # --- Qt for Windows, cached -------------------------------------------------
 # Only the modules the program uses. Left out, each for a reason:

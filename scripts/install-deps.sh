@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build (and, with --test, the tests) need.
+# Installs the Debian 12 packages the build needs; --test adds what the tests
+# need, --windows what the Windows cross-build needs (MinGW-w64, Wine, NSIS).
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-ewmh-dev
           libxcb-icccm4-dev zlib1g-dev fonts-liberation2 qt6-qpa-plugins libfontconfig-dev
           libwayland-dev qt6-wayland)
+for arg in "$@"; do
+  if [[ $arg == --windows ]]; then
+    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+               mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 qt6-base-dev-tools dpkg-dev xz-utils nsis)
+  fi
+done
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(xvfb xauth openbox x11-utils wmctrl xdotool python3 openssl clang libclang-rt-14-dev
              desktop-file-utils appstream dpkg-dev file clang-format clang-tidy git
