@@ -59,6 +59,7 @@ int runProgram(int argc, char *argv[], const QStringList &arguments)
     OptionChoices choices(settings, ui);
     Extraction extraction(ui, downloader, dialogs, sites);
     QtRunMonitor monitor(clock);
+    extraction.setDownloadMonitor(&monitor);
     LaunchRun launch(ui, clock, launcher, windows, choices, sites, monitor);
     monitor.setControls([&launch] { launch.requestStop(); },
                         [&launch](bool paused) { launch.setPaused(paused); });

@@ -247,9 +247,13 @@ void Form1::connectHandlers()
     connect(m_list, &SiteListView::filesDropped, this, [this](const QStringList &paths) {
         runHandler([&] { loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths); });
     });
-    // Esc stops a run after the address in flight, as the progress window's Stop does.
+    // Esc stops a run after the address in flight, and a download at once,
+    // as the progress window's Stop does.
     auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(stop, &QShortcut::activated, this, [this] { m_services.launch.requestStop(); });
+    connect(stop, &QShortcut::activated, this, [this] {
+        m_services.launch.requestStop();
+        m_services.extraction.stopDownload();
+    });
 }
 
 void Form1::addListActions()

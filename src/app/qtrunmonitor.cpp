@@ -43,6 +43,12 @@ int textWidth(const QFontMetrics &metrics)
     return width;
 }
 
+void setTextIfNew(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
 // \a frame moved as little as it takes to be inside \a room.
 QPoint insideRoom(QRect frame, const QRect &room)
 {
@@ -130,7 +136,9 @@ void QtRunMonitor::build()
             m_pause(m_paused);
     });
     QObject::connect(stop, &QPushButton::clicked, window, [this] {
-        if (m_stop)
+        if (m_downloading)
+            m_downloadStopRequested = true;
+        else if (m_stop)
             m_stop();
     });
     // Esc stops here too, as in the main window.
@@ -145,25 +153,64 @@ void QtRunMonitor::build()
     m_progress = window;
 }
 
-void QtRunMonitor::progress(const RunProgress &state)
+bool QtRunMonitor::due()
 {
     const qint64 now = m_clock.nowMs();
     if (m_startedAt < 0)
         m_startedAt = now;
     // A fast run never shows a window; a shown one changes a few times a second.
     if (now - m_startedAt < kShowAfterMs || (m_shownAt >= 0 && now - m_shownAt < kUpdateMs))
-        return;
+        return false;
     m_shownAt = now;
     if (!m_progress) {
         build();
-        m_paused = state.paused;
         if (m_window)
             place();
         m_progress->show();
     }
+    return true;
+}
+
+void QtRunMonitor::progress(const RunProgress &state)
+{
+    const bool first = !m_progress;
+    if (!due())
+        return;
+    if (first)
+        m_paused = state.paused;
     show(state);
     // A browser that opened a page since may have come up over it.
     m_progress->raise();
+}
+
+void QtRunMonitor::downloadProgress(const QString &url, qint64 received, qint64 expected)
+{
+    m_downloading = true;
+    if (!due())
+        return;
+    m_progress->setWindowTitle(QStringLiteral("Downloading the page"));
+    m_pauseButton->hide();
+    setTextIfNew(m_heading, QStringLiteral("Downloading"));
+    m_address->setText(m_address->fontMetrics().elidedText(url, Qt::ElideMiddle, m_address->width()));
+    const QString bytes =
+        expected > 0
+            ? QStringLiteral("%1 of %2 bytes received").arg(groupedNumber(received), groupedNumber(expected))
+            : QStringLiteral("%1 bytes received").arg(groupedNumber(received));
+    setTextIfNew(m_waiting, bytes);
+    // Per mille, so that a page over 2 GB fits the bar's int.
+    if (expected > 0) {
+        m_bar->setRange(0, 1000);
+        m_bar->setValue(int(qMin<qint64>(received, expected) * 1000 / expected));
+    } else {
+        m_bar->setRange(0, 0); // busy: no end known
+    }
+}
+
+void QtRunMonitor::downloadFinished()
+{
+    m_downloading = false;
+    m_downloadStopRequested = false;
+    finished();
 }
 
 void QtRunMonitor::place()
@@ -181,16 +228,6 @@ void QtRunMonitor::place()
     }
     m_progress->move(frame.topLeft());
 }
-
-namespace {
-
-void setTextIfNew(QLabel *label, const QString &text)
-{
-    if (label->text() != text)
-        label->setText(text);
-}
-
-} // namespace
 
 void QtRunMonitor::show(const RunProgress &state)
 {

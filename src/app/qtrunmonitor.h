@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extract/downloader.h"
 #include "launch/runmonitor.h"
 
 #include <QPointer>
@@ -18,8 +19,9 @@ class Clock;
 /// The run's progress window: a small modeless window beside the main
 /// window, shown once a run has lasted a second, updated a few times a
 /// second, with Pause/Resume and Stop. The large-run question is a dialog
-/// with the delay between sites.
-class QtRunMonitor final : public RunMonitor
+/// with the delay between sites. A download that lasts a second shows the
+/// same window with the bytes received and Stop.
+class QtRunMonitor final : public RunMonitor, public DownloadMonitor
 {
 public:
     /// Shown after a run has lasted this long.
@@ -38,10 +40,15 @@ public:
     void progress(const RunProgress &state) override;
     void finished() override;
 
+    void downloadProgress(const QString &url, qint64 received, qint64 expected) override;
+    bool downloadStopRequested() const override { return m_downloadStopRequested; }
+    void downloadFinished() override;
+
     /// The progress window while it exists (tests look at it).
     QWidget *progressWindow() const { return m_progress; }
 
 private:
+    bool due();
     void build();
     void place();
     void show(const RunProgress &state);
@@ -60,6 +67,8 @@ private:
     QProgressBar *m_bar = nullptr;
     QPushButton *m_pauseButton = nullptr;
     bool m_paused = false;
+    bool m_downloading = false;
+    bool m_downloadStopRequested = false;
 };
 
 } // namespace zd

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -23,6 +26,21 @@ const char *findAnyOf(const char *p, const char *end)
     while (p != end && ((*p != Stops) && ...))
         ++p;
     return p;
+}
+
+/// Appends \a bytes to \a out without any of \a Dropped.
+template<char... Dropped>
+void appendWithout(QByteArray &out, QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    for (;;) {
+        const char *stop = findAnyOf<Dropped...>(p, end);
+        out.append(p, stop - p);
+        if (stop == end)
+            return;
+        p = stop + 1;
+    }
 }
 
 } // namespace zd

@@ -1,5 +1,9 @@
 #include "extract/downloader.h"
 
+#include "extract/inflater.h"
+
+#include <QIODevice>
+
 namespace zd {
 
 DownloadStatus downloadOutcome(const DownloadEnd &end)
@@ -13,6 +17,56 @@ DownloadStatus downloadOutcome(const DownloadEnd &end)
     if (!end.streamEnded)
         return DownloadStatus::NotFound;
     return DownloadStatus::Complete;
+}
+
+BodyWriter::BodyWriter(QIODevice &target, qint64 maxBytes) : m_target(target), m_maxBytes(maxBytes) {}
+
+BodyWriter::~BodyWriter() = default;
+
+bool BodyWriter::take(QByteArrayView raw, QByteArrayView encoding)
+{
+    if (m_stopped)
+        return false;
+    m_received += raw.size();
+    if (!m_encoding)
+        m_encoding = encoding.toByteArray().trimmed().toLower();
+    if (compressed()) {
+        if (!m_inflater)
+            m_inflater = std::make_unique<Inflater>(*m_encoding != "deflate");
+        if (!m_inflater->feed(raw, [this](QByteArrayView slice) { return write(slice); }) && !m_stopped)
+            m_stopped = DownloadStatus::NotFound; // corrupt
+    } else if (!m_encoding->isEmpty() && *m_encoding != "identity") {
+        m_stopped = DownloadStatus::NotFound; // an encoding we did not ask for
+    } else {
+        write(raw);
+    }
+    return !m_stopped;
+}
+
+bool BodyWriter::write(QByteArrayView bytes)
+{
+    const qint64 after = m_written + bytes.size();
+    if (m_inflater && after > kBombThreshold && after > kBombRatio * m_received)
+        m_stopped = DownloadStatus::NotFound;
+    else if (after > m_maxBytes)
+        m_stopped = DownloadStatus::TooLarge;
+    else if (m_target.write(bytes.data(), bytes.size()) != bytes.size())
+        m_stopped = DownloadStatus::WriteFailed;
+    if (m_stopped)
+        return false;
+    m_written = after;
+    return true;
+}
+
+bool BodyWriter::cutShort() const
+{
+    return m_encoding && !m_encoding->isEmpty() && *m_encoding != "identity"
+           && (!m_inflater || !m_inflater->ended());
+}
+
+bool BodyWriter::compressed() const
+{
+    return *m_encoding == "gzip" || *m_encoding == "x-gzip" || *m_encoding == "deflate";
 }
 
 } // namespace zd

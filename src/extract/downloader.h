@@ -1,12 +1,17 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class QIODevice;
 
 namespace zd {
+
+class Inflater;
 
 /// How a download ended.
 enum class DownloadStatus {
@@ -21,6 +26,8 @@ enum class DownloadStatus {
     WriteFailed,
     /// The body grew beyond kMaxPageBytes.
     TooLarge,
+    /// The user stopped it.
+    Stopped,
 };
 
 /// Far beyond any real page; bounds the disk a server that never ends its
@@ -48,15 +55,72 @@ struct DownloadEnd
 /// end, means the connection was cut.
 DownloadStatus downloadOutcome(const DownloadEnd &end);
 
+/// A decompression that grows past this size and this ratio to what came
+/// is taken for a bomb, as Qt's own does.
+inline constexpr qint64 kBombThreshold = qint64{10} << 20;
+inline constexpr qint64 kBombRatio = 40;
+
+/// Takes a body as it arrives: inflates what the server compressed, a slice
+/// at a time, holds the size bounds between slices, writes to the target,
+/// and says why it stopped.
+class BodyWriter
+{
+public:
+    BodyWriter(QIODevice &target, qint64 maxBytes);
+    ~BodyWriter();
+    BodyWriter(const BodyWriter &) = delete;
+    BodyWriter &operator=(const BodyWriter &) = delete;
+
+    /// Takes the next raw bytes, sent with the Content-Encoding
+    /// \a encoding; false once the download must stop.
+    bool take(QByteArrayView raw, QByteArrayView encoding);
+    std::optional<DownloadStatus> stopped() const { return m_stopped; }
+    qint64 received() const { return m_received; }
+    /// What reached the target.
+    qint64 written() const { return m_written; }
+    /// A compressed stream that did not reach its end was cut.
+    bool cutShort() const;
+
+private:
+    bool compressed() const;
+    bool write(QByteArrayView bytes);
+
+    QIODevice &m_target;
+    qint64 m_maxBytes;
+    qint64 m_written = 0;
+    qint64 m_received = 0;
+    std::optional<QByteArray> m_encoding;
+    std::optional<DownloadStatus> m_stopped;
+    std::unique_ptr<Inflater> m_inflater;
+};
+
+/// What a download shows while it goes, and the user's say in it.
+class DownloadMonitor
+{
+public:
+    virtual ~DownloadMonitor() = default;
+    /// Called as the body comes and a few times a second while nothing
+    /// does; \a expected is -1 when the server announced no length. Cheap.
+    virtual void downloadProgress(const QString &url, qint64 received, qint64 expected) = 0;
+    /// True once the user asked to stop.
+    virtual bool downloadStopRequested() const = 0;
+    /// The download has ended, however.
+    virtual void downloadFinished() = 0;
+};
+
 /// Synchronous download of an address; the window keeps working meanwhile.
 class Downloader
 {
 public:
     virtual ~Downloader() = default;
     /// Writes the response body to \a target, stopping at the first failed
-    /// write or past the size bound; throws std::bad_alloc, once the
-    /// download has stopped, when memory ran out while it took the body.
-    virtual DownloadStatus download(const QString &url, QIODevice &target) = 0;
+    /// write, past the size bound or when \a monitor asks; throws
+    /// std::bad_alloc, once the download has stopped, when memory ran out
+    /// while it took the body.
+    virtual DownloadStatus download(const QString &url, QIODevice &target,
+                                    DownloadMonitor *monitor = nullptr) = 0;
+    /// The answer's Content-Type, once its headers are in; empty before.
+    virtual QByteArray contentType() const = 0;
 };
 
 } // namespace zd

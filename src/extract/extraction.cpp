@@ -13,8 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+#include <QStringDecoder>
 
 #include <new>
+#include <optional>
+#include <utility>
 
 namespace zd {
 
@@ -51,13 +54,94 @@ struct StagedLinks final : SiteSink
     void appendSiteBytes(QByteArrayView head, QByteArrayView tail) override { items.append(head, tail); }
 };
 
+// A page's bytes as the scanner reads them: UTF-16, told by its byte-order
+// mark or its charset, as UTF-8; anything else as it came.
+class PageText
+{
+public:
+    PageText(StreamScanner &scanner, const Downloader &downloader)
+        : m_scanner(scanner), m_downloader(downloader)
+    {
+    }
+
+    void feed(QByteArrayView bytes)
+    {
+        if (!m_decided) {
+            // The first two bytes decide; they may come one at a time.
+            const qsizetype wanted = qMin(2 - m_head.size(), bytes.size());
+            m_head.append(bytes.first(wanted));
+            bytes = bytes.sliced(wanted);
+            if (m_head.size() < 2)
+                return;
+            decide();
+        }
+        pass(bytes);
+    }
+    void finish()
+    {
+        if (!m_decided)
+            decide();
+        m_scanner.finish();
+    }
+
+private:
+    void decide()
+    {
+        m_decided = true;
+        const QByteArray head = std::exchange(m_head, QByteArray());
+        if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
+            m_decoder.emplace(head[0] == '\xFF' ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+            return; // the mark itself is no text
+        }
+        if (const auto encoding = utf16Charset(m_downloader.contentType()))
+            m_decoder.emplace(*encoding);
+        pass(head);
+    }
+    void pass(QByteArrayView bytes)
+    {
+        if (!m_decoder) {
+            m_scanner.feed(bytes);
+            return;
+        }
+        const QString text = (*m_decoder)(bytes);
+        m_scanner.feed(text.toUtf8());
+    }
+    // The UTF-16 that a Content-Type's charset names, by the labels browsers know.
+    static std::optional<QStringConverter::Encoding> utf16Charset(const QByteArray &contentType)
+    {
+        const QByteArray type = contentType.toLower();
+        const qsizetype at = type.indexOf("charset=");
+        if (at < 0)
+            return std::nullopt;
+        QByteArray label = type.mid(at + 8);
+        if (const qsizetype end = label.indexOf(';'); end >= 0)
+            label.truncate(end);
+        label = label.trimmed();
+        if (label.size() >= 2 && (label.front() == '"' || label.front() == '\''))
+            label = label.mid(1, label.size() - 2);
+        static const QByteArrayList littleEndian{"utf-16",    "utf-16le",        "unicode",    "ucs-2",
+                                                 "csunicode", "iso-10646-ucs-2", "unicodefeff"};
+        if (littleEndian.contains(label))
+            return QStringConverter::Utf16LE;
+        if (label == "utf-16be" || label == "unicodefffe")
+            return QStringConverter::Utf16BE;
+        return std::nullopt;
+    }
+
+    StreamScanner &m_scanner;
+    const Downloader &m_downloader;
+    QByteArray m_head;
+    bool m_decided = false;
+    std::optional<QStringDecoder> m_decoder;
+};
+
 // Where the download writes the page: straight into the scanner. A write
 // that runs out of memory refuses the bytes, which stops the download; no
 // exception may cross the network code's event loop.
 class PageScanTarget final : public QIODevice
 {
 public:
-    explicit PageScanTarget(StreamScanner &scanner) : m_scanner(scanner) { open(QIODevice::WriteOnly); }
+    explicit PageScanTarget(PageText &text) : m_text(text) { open(QIODevice::WriteOnly); }
     bool outOfMemory() const { return m_outOfMemory; }
 
 protected:
@@ -65,7 +149,7 @@ protected:
     qint64 writeData(const char *data, qint64 size) override
     {
         try {
-            m_scanner.feed(QByteArrayView(data, size));
+            m_text.feed(QByteArrayView(data, size));
         } catch (const std::bad_alloc &) {
             m_outOfMemory = true;
             setErrorString(QStringLiteral("Out of memory"));
@@ -75,8 +159,36 @@ protected:
     }
 
 private:
-    StreamScanner &m_scanner;
+    PageText &m_text;
     bool m_outOfMemory = false;
+};
+
+// The window's monitor, with one more way to stop: the main window's Esc.
+class StoppableDownload final : public DownloadMonitor
+{
+public:
+    StoppableDownload(DownloadMonitor *shown, const bool &stopRequested)
+        : m_shown(shown), m_stopRequested(stopRequested)
+    {
+    }
+    void downloadProgress(const QString &url, qint64 received, qint64 expected) override
+    {
+        if (m_shown)
+            m_shown->downloadProgress(url, received, expected);
+    }
+    bool downloadStopRequested() const override
+    {
+        return m_stopRequested || (m_shown && m_shown->downloadStopRequested());
+    }
+    void downloadFinished() override
+    {
+        if (m_shown)
+            m_shown->downloadFinished();
+    }
+
+private:
+    DownloadMonitor *m_shown;
+    const bool &m_stopRequested;
 };
 
 } // namespace
@@ -120,13 +232,16 @@ bool Extraction::getUrls(const QString &typed)
     // list only once the whole page is in, as if it had been read afterwards.
     StagedLinks staged;
     StreamScanner scanner(StreamScanner::Kind::Hrefs, m_links, staged, nullptr);
-    PageScanTarget page(scanner);
+    PageText text(scanner, m_downloader);
+    PageScanTarget page(text);
     DownloadStatus status = DownloadStatus::NotFound;
     bool outOfMemory = false;
+    m_stopRequested = false;
+    StoppableDownload monitor(m_monitor, m_stopRequested);
     procedure.step(104, [&] {
         m_ui.pumpEvents();
         try {
-            status = m_downloader.download(m_links.pageUrl(), page);
+            status = m_downloader.download(m_links.pageUrl(), page, &monitor);
         } catch (const std::bad_alloc &) {
             outOfMemory = true;
         }
@@ -136,7 +251,7 @@ bool Extraction::getUrls(const QString &typed)
     if (downloaded || outOfMemory) {
         procedure.step(118, [&] {
             if (downloaded)
-                scanner.finish();
+                text.finish();
             // What was found before memory ran out is kept, as the list keeps
             // what it took before it was full.
             m_list.appendSites(std::move(staged.items));
@@ -158,6 +273,8 @@ QString Extraction::downloadFailureMessage(DownloadStatus status, const QIODevic
         return QStringLiteral("The page is larger than %1 GiB, more than Zentavia Desk reads, so no "
                               "link was added.")
             .arg(kMaxPageBytes >> 30);
+    case DownloadStatus::Stopped:
+        return QStringLiteral("You stopped the download.");
     case DownloadStatus::Complete:
     case DownloadStatus::NotFound:
         break;

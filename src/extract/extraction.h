@@ -37,6 +37,11 @@ public:
     /// downloaded.
     bool getUrls(const QString &typed);
 
+    /// Where a download shows its progress and the user may stop it.
+    void setDownloadMonitor(DownloadMonitor *monitor) { m_monitor = monitor; }
+    /// Stops the download under way, as the monitor's Stop does.
+    void stopDownload() { m_stopRequested = true; }
+
     /// "Extract URLs From Text File".
     void extractFromTextFiles();
     /// Loads one file and adds every address in it; throws Failure.
@@ -50,7 +55,9 @@ private:
     FileDialogs &m_dialogs;
     SiteSink &m_list;
     LinkNormalizer m_links;
+    DownloadMonitor *m_monitor = nullptr;
     bool m_running = false;
+    bool m_stopRequested = false;
 };
 
 /// The example host shown in the page-address prompt.

@@ -23,6 +23,14 @@ Inflater::~Inflater()
 
 bool Inflater::feed(QByteArrayView in, QByteArray &out)
 {
+    return feed(in, [&out](QByteArrayView slice) {
+        out.append(slice);
+        return true;
+    });
+}
+
+bool Inflater::feed(QByteArrayView in, const Slices &out)
+{
     if (m_ignoreRest)
         return true;
     if (m_ready && !m_ended)
@@ -58,19 +66,26 @@ bool Inflater::nextMember(QByteArrayView head)
     return !m_ended;
 }
 
-bool Inflater::inflateAll(QByteArrayView in, QByteArray &out)
+bool Inflater::inflateAll(QByteArrayView in, const Slices &out)
 {
     m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.data()));
     m_stream.avail_in = static_cast<uInt>(in.size());
     char buffer[64 * 1024];
-    while (m_stream.avail_in > 0 && !m_ended) {
+    // A full buffer may leave output behind with no input left to read.
+    bool full = false;
+    while ((m_stream.avail_in > 0 || full) && !m_ended) {
         m_stream.next_out = reinterpret_cast<Bytef *>(buffer);
         m_stream.avail_out = sizeof buffer;
         const int result = inflate(&m_stream, Z_NO_FLUSH);
+        if (result == Z_BUF_ERROR && m_stream.avail_in == 0)
+            break; // nothing more without more input
         if (result != Z_OK && result != Z_STREAM_END)
             return false;
-        out.append(buffer, static_cast<qsizetype>(sizeof buffer - m_stream.avail_out));
         m_ended = result == Z_STREAM_END;
+        full = m_stream.avail_out == 0;
+        const auto produced = static_cast<qsizetype>(sizeof buffer - m_stream.avail_out);
+        if (produced > 0 && !out(QByteArrayView(buffer, produced)))
+            return false;
     }
     // What follows the end: another member, or nothing we read.
     if (m_ended && m_stream.avail_in > 0)

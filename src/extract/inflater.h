@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include <functional>
+
 namespace zd {
 
 /// Inflates a compressed body as it arrives, in pieces of any size.
@@ -21,7 +23,13 @@ public:
     Inflater(const Inflater &) = delete;
     Inflater &operator=(const Inflater &) = delete;
 
-    /// Appends what \a in inflates to; false for a corrupt stream.
+    /// Takes each slice of what \a in inflates, 64 KiB at most; false to stop.
+    using Slices = std::function<bool(QByteArrayView)>;
+    /// Hands what \a in inflates to \a out a slice at a time, so that a
+    /// stream that inflates a thousandfold costs no more than a slice before
+    /// \a out can stop it; false for a corrupt stream or a stop.
+    bool feed(QByteArrayView in, const Slices &out);
+    /// Appends what \a in inflates to \a out; false for a corrupt stream.
     bool feed(QByteArrayView in, QByteArray &out);
     /// True once the stream (every member begun) reached its end.
     bool ended() const { return m_ended && !(m_head.size() == 1 && quint8(m_head[0]) == 0x1f); }
@@ -29,7 +37,7 @@ public:
 private:
     bool start(QByteArrayView head);
     bool nextMember(QByteArrayView head);
-    bool inflateAll(QByteArrayView in, QByteArray &out);
+    bool inflateAll(QByteArrayView in, const Slices &out);
 
     z_stream m_stream{};
     bool m_gzip;

@@ -187,6 +187,14 @@ public:
             m_pump();
         if (bytes.size() > kMaxFoundLength * 4 || !mayDecodeShortEnough(bytes))
             return;
+        // Browsers drop ASCII tab, LF and CR from an address before reading
+        // it; kept, a saved list would split the value into two items.
+        if (findAnyOf<'\t', '\n', '\r'>(bytes.data(), bytes.data() + bytes.size())
+            != bytes.data() + bytes.size()) {
+            m_unbroken.clear();
+            appendWithout<'\t', '\n', '\r'>(m_unbroken, bytes);
+            bytes = m_unbroken;
+        }
         if (isAscii(bytes)) {
             appendAscii(bytes);
             return;
@@ -214,6 +222,7 @@ private:
     SiteSink &m_list;
     std::function<void()> m_pump;
     QByteArray m_base; // the page's folder as UTF-8, with its "/"
+    QByteArray m_unbroken;
     unsigned m_count = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "sitelist/clipboardexport.h"
 
+#include "core/bytesearch.h"
+
 #include "core/errorreport.h"
 #include "sitelist/sitelistmodel.h"
 #include "core/textcodec.h"
@@ -27,10 +29,11 @@ QByteArray composeClipboardText(UiServices &ui, const SiteStore &items)
             item.chop(1);
         // Items keep the bytes they came with: valid UTF-8 goes as it is,
         // anything else as the characters it is shown as.
+        // A line break inside an item would make two of it when pasted back.
         if (isAscii(item))
-            text.append(item);
+            appendWithout<'\r', '\n'>(text, item);
         else
-            text.append(decodeBytes(item).toUtf8());
+            appendWithout<'\r', '\n'>(text, decodeBytes(item).toUtf8());
         text.append("\r\n", 2);
     }
     return text;

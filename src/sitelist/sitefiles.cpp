@@ -135,8 +135,10 @@ bool writeList(Procedure &procedure, UiServices &ui, FileChannel &channel, const
     for (qsizetype i = 0; ok && i < items->size(); ++i) {
         ui.pumpEvents();
         ok = procedure.step(136, [&] {
-            // The item's own bytes: what was loaded saves back unchanged.
-            pending.append(items->at(i));
+            // The item's own bytes: what was loaded saves back unchanged. A
+            // typed line break would come back as two items; browsers drop
+            // it from an address anyway.
+            appendWithout<'\r', '\n'>(pending, items->at(i));
             pending.append("\r\n", 2);
             if (pending.size() >= kChunkSize)
                 writePending();

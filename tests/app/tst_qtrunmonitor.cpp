@@ -43,6 +43,7 @@ private Q_SLOTS:
     void slowRunShowsProgressAFewTimesASecond();
     void buttonsStopAndPause();
     void confirmationOffersTheDelay();
+    void slowDownloadShowsItsBytesAndStops();
 };
 
 void TestQtRunMonitor::fastRunShowsNothing()
@@ -117,6 +118,46 @@ void TestQtRunMonitor::buttonsStopAndPause()
     for (const QLabel *label : monitor.progressWindow()->findChildren<QLabel *>())
         texts << label->text();
     QVERIFY2(texts.contains(QStringLiteral("Paused for 3 s")), qPrintable(texts.join(QLatin1Char('|'))));
+}
+
+void TestQtRunMonitor::slowDownloadShowsItsBytesAndStops()
+{
+    FakeClock clock;
+    QtRunMonitor monitor(clock);
+    int runStops = 0;
+    monitor.setControls([&] { ++runStops; }, [](bool) {});
+    const QString url = QStringLiteral("http://example.com/page.html");
+    monitor.downloadProgress(url, 0, -1);
+    clock.now += 900;
+    monitor.downloadProgress(url, 1000, -1);
+    QVERIFY(!monitor.progressWindow());
+    clock.now += 200;
+    monitor.downloadProgress(url, 1'234'567, 5'000'000);
+    QVERIFY(monitor.progressWindow());
+    QStringList texts;
+    for (const QLabel *label : monitor.progressWindow()->findChildren<QLabel *>())
+        texts << label->text();
+    QVERIFY2(texts.contains(QStringLiteral("1,234,567 of 5,000,000 bytes received")) && texts.contains(url),
+             qPrintable(texts.join(QLatin1Char('|'))));
+    QVERIFY(!monitor.progressWindow()->findChild<QPushButton *>(QStringLiteral("Pause"))->isVisible());
+    // Stop and Esc stop the download, not a run.
+    QVERIFY(!monitor.downloadStopRequested());
+    monitor.progressWindow()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(monitor.progressWindow()));
+    QTest::keyClick(monitor.progressWindow(), Qt::Key_Escape);
+    QVERIFY(monitor.downloadStopRequested());
+    QCOMPARE(runStops, 0);
+    monitor.downloadFinished();
+    QVERIFY(!monitor.progressWindow());
+    QVERIFY(!monitor.downloadStopRequested());
+    // The next run's Stop is the run's again.
+    monitor.progress(at(1));
+    clock.now += 2000;
+    monitor.progress(at(2));
+    QTest::mouseClick(monitor.progressWindow()->findChild<QPushButton *>(QStringLiteral("Stop")),
+                      Qt::LeftButton);
+    QCOMPARE(runStops, 1);
+    QVERIFY(!monitor.downloadStopRequested());
 }
 
 void TestQtRunMonitor::confirmationOffersTheDelay()

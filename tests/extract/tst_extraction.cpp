@@ -6,11 +6,19 @@
 #include "fakes/fakeuiservices.h"
 #include "support/httptestserver.h"
 #include "extract/qt/networkdownloader.h"
+#include "sitelist/filechannel.h"
+#include "sitelist/sitefiles.h"
 #include "sitelist/sitelistmodel.h"
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <zlib.h>
+
+#include <algorithm>
 
 #include "support/platformfiles.h"
 #include "support/testfiles.h"
@@ -55,6 +63,12 @@ private Q_SLOTS:
     void linksAcrossPieceBoundariesAreFoundOnce_data();
     void linksAcrossPieceBoundariesAreFoundOnce();
     void nothingIsAddedUntilThePageIsWhole();
+    void pageIsReadAsABrowserReadsIt_data();
+    void pageIsReadAsABrowserReadsIt();
+    void downloadCanBeStopped_data();
+    void downloadCanBeStopped();
+    void compressedBodyIsWrittenInSlices_data();
+    void compressedBodyIsWrittenInSlices();
 };
 
 void TestExtraction::initTestCase()
@@ -408,6 +422,173 @@ void TestExtraction::nothingIsAddedUntilThePageIsWhole()
     QVERIFY(!extraction.getUrls(QStringLiteral("http://x/")));
     QCOMPARE(run.list.count(), 0);
     QCOMPARE(run.ui.plainMessages().last(), QStringLiteral("URL not found"));
+}
+
+void TestExtraction::pageIsReadAsABrowserReadsIt_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QStringList>("expected");
+    const QString planted = QStringLiteral("<a href=\"http://a/x\nfile:///etc/passwd\">");
+    const QStringList one{QStringLiteral("http://a/xfile:///etc/passwd")};
+    const auto utf16 = [&](QStringConverter::Encoding encoding, bool mark) {
+        QStringEncoder encoder(encoding,
+                               mark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+        return QByteArray(encoder(planted));
+    };
+    QTest::newRow("a planted second line") << planted.toUtf8() << QByteArray("text/html") << one;
+    QTest::newRow("UTF-16LE with its mark") << utf16(QStringConverter::Utf16LE, true) << QByteArray() << one;
+    QTest::newRow("UTF-16BE with its mark") << utf16(QStringConverter::Utf16BE, true) << QByteArray() << one;
+    QTest::newRow("charset=utf-16, no mark")
+        << utf16(QStringConverter::Utf16LE, false) << QByteArray("text/html; charset=utf-16") << one;
+    QTest::newRow("charset=\"UTF-16BE\", no mark")
+        << utf16(QStringConverter::Utf16BE, false) << QByteArray("text/html;Charset=\"UTF-16BE\"") << one;
+    QTest::newRow("UTF-16 text without a mark or a charset is not read")
+        << utf16(QStringConverter::Utf16LE, false) << QByteArray("text/html") << QStringList();
+    QTest::newRow("one byte") << QByteArray("\xFF") << QByteArray() << QStringList();
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBFhref=\"\xC3\xBC\"") << QByteArray()
+                                << QStringList{QStringLiteral("http://x/\u00FC")};
+}
+
+// The links of a page as a browser reads them, each one item still after
+// the list is saved and loaded again; a page in pieces of 1 byte as whole.
+void TestExtraction::pageIsReadAsABrowserReadsIt()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QStringList, expected);
+    for (const qsizetype piece : {qsizetype(0), qsizetype(1)}) {
+        Run run;
+        FakeDownloader downloader;
+        downloader.pieceBytes = piece;
+        downloader.pages.insert(QStringLiteral("http://x/"), page);
+        downloader.contentTypes.insert(QStringLiteral("http://x/"), contentType);
+        Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+        QVERIFY(extraction.getUrls(QStringLiteral("http://x/")));
+        QCOMPARE(itemsOf(run.list), expected);
+
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("saved.txt"));
+        FileChannel channel;
+        run.dialogs.nextSave.push_back(saved);
+        saveListAsTextFile(run.ui, run.dialogs, channel, run.list);
+        SiteListModel reloaded;
+        loadSiteFile(run.ui, channel, reloaded, saved);
+        QCOMPARE(itemsOf(reloaded), expected);
+    }
+}
+
+void TestExtraction::downloadCanBeStopped_data()
+{
+    QTest::addColumn<bool>("fromTheMonitor");
+    QTest::newRow("Stop in the progress window") << true;
+    QTest::newRow("Esc in the main window") << false;
+}
+
+// A slow page is stopped at once, says so and leaves the list as it was.
+void TestExtraction::downloadCanBeStopped()
+{
+    QFETCH(bool, fromTheMonitor);
+    struct Monitor final : DownloadMonitor
+    {
+        std::vector<qint64> received;
+        bool stop = false;
+        int finished = 0;
+        void downloadProgress(const QString &, qint64 bytes, qint64) override { received.push_back(bytes); }
+        bool downloadStopRequested() const override { return stop; }
+        void downloadFinished() override { ++finished; }
+    };
+    Run run;
+    Monitor monitor;
+    NetworkDownloader downloader(5'000, 60'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    extraction.setDownloadMonitor(&monitor);
+    run.list.appendSite(QStringLiteral("kept"));
+    QTimer::singleShot(500, [&] {
+        if (fromTheMonitor)
+            monitor.stop = true;
+        else
+            extraction.stopDownload();
+    });
+    QVERIFY(!extraction.getUrls(m_server->url(QStringLiteral("/trickle"))));
+    QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("You stopped the download.")});
+    QCOMPARE(itemsOf(run.list), QStringList{QStringLiteral("kept")});
+    QCOMPARE(monitor.finished, 1);
+    QVERIFY(monitor.received.size() > 1);
+    QVERIFY(std::is_sorted(monitor.received.begin(), monitor.received.end()));
+    QVERIFY(monitor.received.back() > 0);
+    // The next download is not stopped by the last one's request.
+    monitor.stop = false;
+    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/dir/links.html"))));
+    QCOMPARE(run.list.count(), 4);
+}
+
+void TestExtraction::compressedBodyIsWrittenInSlices_data()
+{
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<int>("windowBits");
+    QTest::newRow("gzip") << QByteArray("gzip") << 16 + MAX_WBITS;
+    QTest::newRow("deflate, zlib") << QByteArray("deflate") << MAX_WBITS;
+    QTest::newRow("deflate, raw") << QByteArray("deflate") << -MAX_WBITS;
+}
+
+// However much one piece of the body inflates to, no more than a slice of it
+// is held before the bounds are checked: a bomb stops at its threshold.
+void TestExtraction::compressedBodyIsWrittenInSlices()
+{
+    QFETCH(QByteArray, encoding);
+    QFETCH(int, windowBits);
+    struct Counting final : QIODevice
+    {
+        qint64 total = 0;
+        qint64 largest = 0;
+        Counting() { open(QIODevice::WriteOnly); }
+        qint64 readData(char *, qint64) override { return -1; }
+        qint64 writeData(const char *, qint64 size) override
+        {
+            total += size;
+            largest = qMax(largest, size);
+            return size;
+        }
+    };
+    const auto compressed = [&](qsizetype zeros) {
+        z_stream stream{};
+        deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
+        QByteArray out;
+        const QByteArray block(1 << 20, '\0');
+        char buffer[1 << 16];
+        for (qsizetype left = zeros; left >= 0; left -= block.size()) {
+            stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(block.data()));
+            stream.avail_in = uInt(qMin(left, block.size()));
+            const int flush = left <= block.size() ? Z_FINISH : Z_NO_FLUSH;
+            do {
+                stream.next_out = reinterpret_cast<Bytef *>(buffer);
+                stream.avail_out = sizeof buffer;
+                deflate(&stream, flush);
+                out.append(buffer, qsizetype(sizeof buffer - stream.avail_out));
+            } while (stream.avail_out == 0);
+            if (flush == Z_FINISH)
+                break;
+        }
+        deflateEnd(&stream);
+        return out;
+    };
+    // Well within the bounds, in one piece: whole, a slice at a time.
+    Counting page;
+    BodyWriter small(page, kMaxPageBytes);
+    QVERIFY(small.take(compressed(8 << 20), encoding));
+    QVERIFY(!small.cutShort());
+    QCOMPARE(page.total, qint64(8) << 20);
+    QVERIFY2(page.largest <= 64 * 1024, qPrintable(QString::number(page.largest)));
+    // A bomb of 1 GiB in a megabyte.
+    Counting bombed;
+    BodyWriter bomb(bombed, kMaxPageBytes);
+    const QByteArray body = compressed(qsizetype(1) << 30);
+    QVERIFY(!bomb.take(body, encoding));
+    QCOMPARE(bomb.stopped(), std::optional(DownloadStatus::NotFound));
+    QVERIFY2(bombed.total <= qMax(kBombThreshold, kBombRatio * body.size()),
+             qPrintable(QString::number(bombed.total)));
+    QVERIFY(bombed.largest <= 64 * 1024);
 }
 
 QTEST_GUILESS_MAIN(TestExtraction)

@@ -61,7 +61,13 @@ void TestScanners::hrefs_data()
         << QByteArray("href = \"a\" href='b' href=c") << QStringList();
     QTest::newRow("data-href") << QByteArray("<div data-href=\"x.html\">") << QStringList{b + "x.html"};
     QTest::newRow("empty value") << QByteArray("href=\"\"") << QStringList{b};
-    QTest::newRow("value over a line break") << QByteArray("href=\"a\r\nb\"") << QStringList{b + "a\r\nb"};
+    // As browsers read it: a saved list must not split it in two.
+    QTest::newRow("value over a line break") << QByteArray("href=\"a\r\nb\"") << QStringList{b + "ab"};
+    QTest::newRow("planted line") << QByteArray("href=\"http://a/x\nfile:///etc/passwd\"")
+                                  << QStringList{"http://a/xfile:///etc/passwd"};
+    QTest::newRow("tabs and breaks only") << QByteArray("href=\"\t\r\n\"") << QStringList{b};
+    QTest::newRow("tab in a UTF-8 value")
+        << QByteArray("href=\"\xC3\xBC\t\xC3\xBC\"") << QStringList{b + QStringLiteral("\u00FC\u00FC")};
     QTest::newRow("entity kept") << QByteArray("href=\"a?x=1&amp;y=2\"") << QStringList{b + "a?x=1&amp;y=2"};
     QTest::newRow("16-bit encoding") << QByteArray("h\0r\0e\0f\0=\0\"\0x\0\"\0", 16) << QStringList();
     QTest::newRow("ends with href=") << QByteArray("<a href=") << QStringList();
@@ -107,9 +113,9 @@ void TestScanners::textUrls_data()
     QTest::newRow("secure once") << QByteArray("https://s/") << QStringList{"https://s/"};
     QTest::newRow("one slash") << QByteArray("http:/x https:/y") << QStringList();
     QTest::newRow("to the end of the file") << QByteArray("x http://end") << QStringList{"http://end"};
-    QTest::newRow("tabs and single quotes are part of it")
-        << QByteArray("http://a/\tb'c d") << QStringList{"http://a/\tb'c"};
-    QTest::newRow("quote ends it") << QByteArray("http://a/\tb\"c d") << QStringList{"http://a/\tb"};
+    QTest::newRow("single quotes are part of it, tabs dropped")
+        << QByteArray("http://a/\tb'c d") << QStringList{"http://a/b'c"};
+    QTest::newRow("quote ends it") << QByteArray("http://a/\tb\"c d") << QStringList{"http://a/b"};
     QTest::newRow("16-bit encoding") << QByteArray("h\0t\0t\0p\0:\0/\0/\0x\0", 16) << QStringList();
     QTest::newRow("mixed case scheme") << QByteArray("hTtP://M") << QStringList{"hTtP://M"};
     QTest::newRow("scheme only") << QByteArray("http://") << QStringList{"http://"};

@@ -22,9 +22,14 @@ public:
     /// The connection breaks once this much has come (-1: never).
     qsizetype failAfterBytes = -1;
 
-    DownloadStatus download(const QString &url, QIODevice &target) override
+    /// Content-Type by address.
+    QMap<QString, QByteArray> contentTypes;
+
+    DownloadStatus download(const QString &url, QIODevice &target,
+                            DownloadMonitor *monitor = nullptr) override
     {
         requested << url;
+        m_contentType = contentTypes.value(url);
         if (duringDownload)
             duringDownload();
         if (!pages.contains(url))
@@ -40,9 +45,15 @@ public:
             done += bytes.size();
             if (afterPiece)
                 afterPiece(done);
+            if (monitor && monitor->downloadStopRequested())
+                return DownloadStatus::Stopped;
         }
         return DownloadStatus::Complete;
     }
+    QByteArray contentType() const override { return m_contentType; }
+
+private:
+    QByteArray m_contentType;
 };
 
 } // namespace zd::test

@@ -35,7 +35,7 @@ rlim_t addressSpaceInUse()
 class EndlessPage final : public zd::Downloader
 {
 public:
-    zd::DownloadStatus download(const QString &, QIODevice &target) override
+    zd::DownloadStatus download(const QString &, QIODevice &target, zd::DownloadMonitor *) override
     {
         const QByteArray piece = QByteArray("<a href=\"again.html\">x</a>\n").repeated(2000);
         for (qint64 sent = 0; sent < (qint64{16} << 30); sent += piece.size()) {
@@ -44,6 +44,7 @@ public:
         }
         return zd::DownloadStatus::TooLarge;
     }
+    QByteArray contentType() const override { return {}; }
 };
 
 } // namespace

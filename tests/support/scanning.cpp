@@ -28,9 +28,12 @@ void addIfShortEnough(QStringList &found, QByteArrayView value, const LinkNormal
 {
     if (value.size() > kMaxFoundLength * 4)
         return;
-    const QString text = decodeBytes(value);
-    if (text.size() <= kMaxFoundLength)
-        found << links.resolveLink(text);
+    QString text = decodeBytes(value);
+    if (text.size() > kMaxFoundLength)
+        return;
+    // Tab, LF and CR are dropped from an address, as browsers drop them.
+    text.remove(QLatin1Char('\t')).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    found << links.resolveLink(text);
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 #include "extract/qt/networkdownloader.h"
 
-#include "extract/inflater.h"
-
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
@@ -17,70 +16,8 @@ namespace zd {
 
 namespace {
 
-// Qt stops a decompression that grows past this size and ratio; so do we.
-constexpr qint64 kBombThreshold = qint64{10} << 20;
-constexpr qint64 kBombRatio = 40;
-
-// Takes the body as it arrives: inflates what the server compressed,
-// holds the size bounds and writes to the target, and says why it stopped.
-class BodyWriter
-{
-public:
-    BodyWriter(QIODevice &target, qint64 maxBytes) : m_target(target), m_maxBytes(maxBytes) {}
-
-    /// Takes the next raw bytes; false once the download must stop.
-    bool take(const QByteArray &raw, const QByteArray &encoding)
-    {
-        if (m_stopped)
-            return false;
-        m_received += raw.size();
-        if (!m_encoding)
-            m_encoding = encoding.trimmed().toLower();
-        QByteArray bytes;
-        if (compressed()) {
-            if (!m_inflater)
-                m_inflater.emplace(*m_encoding != "deflate");
-            if (!m_inflater->feed(raw, bytes) || looksLikeABomb(bytes.size()))
-                m_stopped = DownloadStatus::NotFound;
-        } else if (!m_encoding->isEmpty() && *m_encoding != "identity") {
-            m_stopped = DownloadStatus::NotFound; // an encoding we did not ask for
-        } else {
-            bytes = raw;
-        }
-        if (!m_stopped && m_written + bytes.size() > m_maxBytes)
-            m_stopped = DownloadStatus::TooLarge;
-        else if (!m_stopped && m_target.write(bytes) != bytes.size())
-            m_stopped = DownloadStatus::WriteFailed;
-        m_written += bytes.size();
-        return !m_stopped;
-    }
-    std::optional<DownloadStatus> stopped() const { return m_stopped; }
-    qint64 received() const { return m_received; }
-    /// A compressed stream that did not reach its end was cut.
-    bool cutShort() const
-    {
-        return m_encoding && !m_encoding->isEmpty() && *m_encoding != "identity"
-               && (!m_inflater || !m_inflater->ended());
-    }
-
-private:
-    bool compressed() const
-    {
-        return *m_encoding == "gzip" || *m_encoding == "x-gzip" || *m_encoding == "deflate";
-    }
-    bool looksLikeABomb(qint64 more) const
-    {
-        return m_written + more > kBombThreshold && m_written + more > kBombRatio * m_received;
-    }
-
-    QIODevice &m_target;
-    qint64 m_maxBytes;
-    qint64 m_written = 0;
-    qint64 m_received = 0;
-    std::optional<QByteArray> m_encoding;
-    std::optional<DownloadStatus> m_stopped;
-    std::optional<Inflater> m_inflater;
-};
+// How often a download with a monitor looks whether it must stop.
+constexpr int kMonitorTickMs = 100;
 
 // An http or https address with a host; nullopt for anything else.
 std::optional<QUrl> downloadable(const QString &url)
@@ -117,8 +54,9 @@ NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 max
     m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
 
-DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target)
+DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target, DownloadMonitor *monitor)
 {
+    m_contentType.clear();
     const std::optional<QUrl> address = downloadable(url);
     if (!address)
         return DownloadStatus::NotFound;
@@ -149,11 +87,36 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     QTimer overall;
     overall.setSingleShot(true);
     QObject::connect(&overall, &QTimer::timeout, reply.get(), &QNetworkReply::abort);
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop,
+                     [&] { m_contentType = reply->rawHeader("Content-Type"); });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, drain);
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // The monitor hears how it goes, also while no byte comes, and may stop it.
+    bool stopped = false;
+    QTimer tick;
+    const auto look = [&] {
+        if (!monitor || reply->isFinished())
+            return;
+        if (monitor->downloadStopRequested()) {
+            stopped = true;
+            reply->abort();
+            return;
+        }
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        monitor->downloadProgress(url, body.received(), announced.isValid() ? announced.toLongLong() : -1);
+    };
+    QObject::connect(&tick, &QTimer::timeout, &loop, look);
+    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop, look);
+    const auto finished = qScopeGuard([monitor] {
+        if (monitor)
+            monitor->downloadFinished();
+    });
     overall.start(m_overallMs);
+    tick.start(kMonitorTickMs);
     if (!reply->isFinished())
         loop.exec();
+    if (stopped)
+        return DownloadStatus::Stopped;
     if (!reply->isFinished()) {
         // The loop was ended from outside (the program is closing).
         reply->abort();

@@ -13,13 +13,16 @@ class NetworkDownloader final : public Downloader
 public:
     explicit NetworkDownloader(int inactivityMs = 30'000, int overallMs = 10 * 60'000,
                                qint64 maxBytes = kMaxPageBytes);
-    DownloadStatus download(const QString &url, QIODevice &target) override;
+    DownloadStatus download(const QString &url, QIODevice &target,
+                            DownloadMonitor *monitor = nullptr) override;
+    QByteArray contentType() const override { return m_contentType; }
 
 private:
     QNetworkAccessManager m_network;
     int m_inactivityMs;
     int m_overallMs;
     qint64 m_maxBytes;
+    QByteArray m_contentType;
 };
 
 } // namespace zd
