@@ -69,6 +69,9 @@ private Q_SLOTS:
     void fileThatIsNotOursIsLeftAlone_data();
     void fileThatIsNotOursIsLeftAlone();
     void fileReplacedAfterStartUpIsLeftAlone();
+    void writeKeepsEveryOtherLine_data();
+    void writeKeepsEveryOtherLine();
+    void oddValuesReadBack();
 
 private:
     void writeIni(const QString &content);
@@ -259,13 +262,7 @@ void TestSettings::failedWriteKeepsChoiceAndWarnsOnce()
 
 void TestSettings::unreadableFileNeverStopsStartUp()
 {
-    // Not INI at all: binary junk and a folder where the file should be.
-    writeIni(QString::fromLatin1("\x01\x02[[[\n=\n\xff\xfe garbage"));
-    FakeUiServices junk;
-    QCOMPARE(startUp(junk), QStringLiteral("100100"));
-    // Unparsable but writable: written, so no "could not be saved".
-    QVERIFY(junk.plainMessages().isEmpty());
-    QVERIFY(QFile::remove(iniPath()));
+    // A folder where the file should be.
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Quillmoor.ini")));
     FakeUiServices ui;
     QCOMPARE(startUp(ui), QStringLiteral("100100"));
@@ -296,6 +293,12 @@ void TestSettings::fileThatIsNotOursIsLeftAlone_data()
                                            << "lock file is not a regular file";
     QTest::newRow("2 MiB") << "oversized"
                            << "larger than 1 MiB";
+    QTest::newRow("binary") << "\x01\x02[[[\n=\n\xff\xfe garbage"
+                            << "not an INI file";
+    QTest::newRow("a line that is no entry") << "[Zentavia%20Desk]\nOption1=False\njust words\n"
+                                             << "not an INI file";
+    QTest::newRow("NUL inside") << QString::fromLatin1("[Zentavia%20Desk]\nOption1=Fa\0lse\n", 31)
+                                << "not an INI file";
 }
 
 void TestSettings::fileThatIsNotOursIsLeftAlone()
@@ -315,8 +318,11 @@ void TestSettings::fileThatIsNotOursIsLeftAlone()
     } else if (kind == QLatin1String("lock folder")) {
         writeIni(kGroupLine + QStringLiteral("Option2=True\n"));
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Quillmoor.ini.lock")));
-    } else {
+    } else if (kind == QLatin1String("oversized")) {
         oversized = kGroupLine.toUtf8() + QByteArray(2 << 20, '#');
+        QVERIFY(writeTestFile(iniPath(), oversized));
+    } else {
+        oversized = kind.toLatin1();
         QVERIFY(writeTestFile(iniPath(), oversized));
     }
     FakeUiServices ui;
@@ -328,7 +334,7 @@ void TestSettings::fileThatIsNotOursIsLeftAlone()
     const QFileInfo after(iniPath());
     if (kind == QLatin1String("lock folder")) {
         QVERIFY(QFileInfo(iniPath() + QStringLiteral(".lock")).isDir());
-    } else if (kind == QLatin1String("oversized")) {
+    } else if (!oversized.isEmpty()) {
         QFile file(iniPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), oversized);
@@ -353,6 +359,72 @@ void TestSettings::fileReplacedAfterStartUpIsLeftAlone()
     QFile file(iniPath());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), foreign);
+}
+
+void TestSettings::writeKeepsEveryOtherLine_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after"); // Firefox chosen
+    QTest::newRow("comments, other groups and unknown keys kept in order")
+        << QByteArray("; mine\n[Other]\nx = 1 ; not a comment\n\n[Zentavia%20Desk]\nOption2=True\n# note\n"
+                      "Option5=True\nUnknown = keep  me\n[Last]\ny=2")
+        << QByteArray("; mine\n[Other]\nx = 1 ; not a comment\n\n[Zentavia%20Desk]\nOption2=False\n# note\n"
+                      "Option5=True\nUnknown = keep  me\nOption1=False\nOption3=True\n[Last]\ny=2");
+    QTest::newRow("CR LF file without our group")
+        << QByteArray("[Other]\r\nx=1\r\n")
+        << QByteArray("[Other]\r\nx=1\r\n\r\n[Zentavia%20Desk]\r\nOption1=False\r\nOption2=False\r\n"
+                      "Option3=True\r\n");
+    QTest::newRow("last line without its break")
+        << QByteArray("[Zentavia%20Desk]\nOption1=True")
+        << QByteArray("[Zentavia%20Desk]\nOption1=False\nOption2=False\nOption3=True\n");
+    QTest::newRow("empty file") << QByteArray(
+        "") << QByteArray("[Zentavia%20Desk]\nOption1=False\nOption2=False\nOption3=True\n");
+    QTest::newRow("group named with its blank, keys spaced")
+        << QByteArray("[Zentavia Desk]\n  Option3 = False\n")
+        << QByteArray("[Zentavia Desk]\nOption3=True\nOption1=False\nOption2=False\n");
+}
+
+// The file is the user's: choosing writes our keys and no other byte.
+void TestSettings::writeKeepsEveryOtherLine()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QVERIFY(writeTestFile(iniPath(), before));
+    FakeUiServices ui;
+    IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+    OptionChoices choices(store, ui);
+    choices.select(Option::Firefox);
+    QVERIFY(ui.messages.empty());
+    QFile file(iniPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), after);
+}
+
+// Values a user may have put in the file, written and read back by us and
+// by QSettings alike.
+void TestSettings::oddValuesReadBack()
+{
+    const QStringList values{"0.5",
+                             "",
+                             " lead and trail ",
+                             "a,b",
+                             "semi;colon",
+                             "quote\"back\\slash",
+                             "@at",
+                             "line\nbreak\ttab",
+                             QStringLiteral("\u00FCber"),
+                             "=",
+                             "#hash"};
+    for (const QString &value : values) {
+        {
+            IniSettingsStore store(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+            QVERIFY(store.setValue(QStringLiteral("Delay"), value));
+        }
+        IniSettingsStore reread(QStringLiteral("Quillmoor"), QStringLiteral("Zentavia Desk"));
+        QCOMPARE(reread.value(QStringLiteral("Delay")), std::optional<QString>(value));
+        QSettings settings(iniPath(), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Zentavia Desk/Delay")).toString(), value);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

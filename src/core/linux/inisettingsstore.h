@@ -2,18 +2,19 @@
 
 #include "core/settingsstore.h"
 
+#include <QByteArrayView>
 #include <QMap>
-#include <QSettings>
-
-#include <memory>
+#include <QStringList>
 
 namespace zd {
 
 /// An INI file, <XDG_CONFIG_HOME>/<application>.ini, one group per section,
-/// read and written through QSettings. A file that is not a regular file,
-/// is over 1 MiB or whose lock file is not a regular file is left alone:
-/// choices then last for the session and every write reports failure, so
-/// start-up never waits on it and never replaces a device or a pipe.
+/// in the format QSettings reads. The file is the user's: a write changes
+/// only the lines of our section's keys and keeps every other byte. A file
+/// that is not a regular file, is over 1 MiB, is not INI text or whose lock
+/// file is not a regular file is left alone: choices then last for the
+/// session and every write reports failure, so start-up never waits on it
+/// and never replaces a device, a pipe or another program's file.
 class IniSettingsStore final : public SettingsStore
 {
 public:
@@ -30,14 +31,16 @@ public:
     QString location() const override;
 
 private:
+    void read(QByteArrayView file);
+
     QString m_path;
     QString m_section;
     /// Why the file is left alone; empty while it is used.
     QString m_problem;
-    std::unique_ptr<QSettings> m_settings;
-    QMap<QString, QString> m_session;
-    // Values were set that no write has put in the file yet.
-    bool m_unwritten = false;
+    /// Our section's values, as read at start-up and set since.
+    QMap<QString, QString> m_values;
+    /// Keys set that no write has put in the file yet.
+    QStringList m_unwritten;
 };
 
 /// Why the settings file at \a path must be left alone, or "" when it may be
