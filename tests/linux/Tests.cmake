@@ -25,7 +25,7 @@ add_test(NAME atspi_list COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-x11.sh
                                  ${CMAKE_CURRENT_SOURCE_DIR}/app/atspi_list.sh $<TARGET_FILE:zentavia-desk>)
 set_tests_properties(atspi_list PROPERTIES LABELS x11 TIMEOUT 120)
 
-zd_add_test(tst_qtclipboard X11 SOURCES sitelist/tst_qtclipboard.cpp LIBS zd_app zd_platform)
+zd_add_test(tst_qtclipboard X11 SOURCES sitelist/tst_qtclipboard.cpp LIBS zd_app zd_platform PkgConfig::XCB)
 
 add_executable(straybus support/straybus.cpp)
 target_link_libraries(straybus PRIVATE zd_core project_options)

@@ -2,6 +2,7 @@
 #include "sitelist/clipboardexport.h"
 #include "fakes/fakeuiservices.h"
 #include "sitelist/linux/qtclipboard.h"
+#include "sitelist/linux/x11selection.h"
 #include "sitelist/sitelistmodel.h"
 
 #include <QApplication>
@@ -9,6 +10,12 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QtTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
 
 using namespace zd;
 
@@ -19,6 +26,7 @@ private Q_SLOTS:
     void copyPutsPlainTextOnTheClipboard();
     void anotherProgramPastesTheBytes_data();
     void anotherProgramPastesTheBytes();
+    void stalledPasteIsDroppedAndTheTextFreed();
 };
 
 namespace {
@@ -43,6 +51,74 @@ QByteArray runWhileServing(const QString &program, const QStringList &arguments,
     output += process.readAllStandardOutput();
     return output;
 }
+
+// A program that pastes over its own connection, a step at a time.
+class Requestor
+{
+public:
+    Requestor() : m_c(xcb_connect(nullptr, nullptr))
+    {
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+        m_window = xcb_generate_id(m_c);
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+        m_clipboard = atom("CLIPBOARD");
+        m_property = atom("ZD_PASTED");
+    }
+    ~Requestor() { xcb_disconnect(m_c); }
+    xcb_atom_t atom(const char *name)
+    {
+        xcb_intern_atom_reply_t *reply =
+            xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    }
+    /// Asks for the text; true once the owner has answered in pieces.
+    bool askForPieces()
+    {
+        xcb_convert_selection(m_c, m_window, m_clipboard, atom("UTF8_STRING"), m_property, XCB_CURRENT_TIME);
+        if (!waitFor(XCB_SELECTION_NOTIFY))
+            return false;
+        // Reading and deleting the INCR property asks for the first piece.
+        xcb_get_property_reply_t *reply = xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr);
+        const bool incr = reply && reply->type == atom("INCR");
+        std::free(reply);
+        xcb_flush(m_c);
+        return incr;
+    }
+    /// Waits for the first piece and, as a stopped program, never takes it.
+    bool firstPieceCame() { return waitFor(XCB_PROPERTY_NOTIFY); }
+    void takeTheClipboard()
+    {
+        xcb_set_selection_owner(m_c, m_window, m_clipboard, XCB_CURRENT_TIME);
+        xcb_flush(m_c);
+    }
+
+private:
+    bool waitFor(uint8_t type)
+    {
+        xcb_flush(m_c);
+        pollfd fd{xcb_get_file_descriptor(m_c), POLLIN, 0};
+        for (int turns = 0; turns < 100; ++turns) {
+            while (xcb_generic_event_t *event = xcb_poll_for_event(m_c)) {
+                const bool wanted = (event->response_type & 0x7f) == type;
+                std::free(event);
+                if (wanted)
+                    return true;
+            }
+            ::poll(&fd, 1, 50);
+        }
+        return false;
+    }
+
+    xcb_connection_t *m_c;
+    xcb_window_t m_window = 0;
+    xcb_atom_t m_clipboard = 0;
+    xcb_atom_t m_property = 0;
+};
 
 } // namespace
 
@@ -101,6 +177,26 @@ void TestQtClipboard::anotherProgramPastesTheBytes()
     QTRY_VERIFY(!clipboard.ownsText());
     // And this program reads theirs, as a paste into the list does.
     QCOMPARE(clipboard.readText(), QStringLiteral("theirs"));
+}
+
+// A paste that stops in the middle (a stopped program) is dropped after
+// the stall limit; once another program owns the clipboard, nothing of ours
+// holds the text any more.
+void TestQtClipboard::stalledPasteIsDroppedAndTheTextFreed()
+{
+    X11Selection selection(std::chrono::milliseconds(500));
+    QVERIFY(selection.isConnected());
+    QByteArray text(8 << 20, 'x');
+    QVERIFY(selection.offer(text));
+    Requestor stopped;
+    QVERIFY(stopped.askForPieces());
+    QVERIFY(stopped.firstPieceCame());
+    QCOMPARE(selection.transfersUnderWay(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(selection.transfersUnderWay(), 0, 5000);
+    QVERIFY(!text.isDetached()); // still offered
+    stopped.takeTheClipboard();
+    QTRY_VERIFY(!selection.owns());
+    QVERIFY(text.isDetached());
 }
 
 QTEST_MAIN(TestQtClipboard)

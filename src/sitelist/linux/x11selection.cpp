@@ -5,6 +5,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -41,6 +42,7 @@ struct Transfer
     xcb_atom_t property;
     xcb_atom_t type;
     QByteArray text;
+    std::chrono::steady_clock::time_point lastPiece;
     qsizetype sent = 0;
     bool ended = false; // the closing empty piece has gone
 };
@@ -55,6 +57,9 @@ struct X11Selection::Server
     std::size_t pieceBytes = 0;
     xcb_atom_t clipboard = 0, targets = 0, timestamp = 0, utf8 = 0, text = 0, plain = 0, plainUtf8 = 0,
                incr = 0, stamp = 0;
+
+    std::chrono::milliseconds stallLimit{0};
+    std::atomic<int> transfersUnderWay{0};
 
     std::mutex mutex;
     std::condition_variable answered;
@@ -78,6 +83,10 @@ struct X11Selection::Server
         return target == utf8 || target == text || target == plain || target == plainUtf8;
     }
     void sendPiece(Transfer &transfer);
+    /// Drops the transfers that took no piece for too long; the time to
+    /// wait for the next one to stall, or -1.
+    int dropStalled();
+    void forget(qsizetype transfer);
     void selectEvents(xcb_window_t requestor, uint32_t mask)
     {
         xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
@@ -126,7 +135,7 @@ void X11Selection::Server::run()
             if (stopping)
                 break;
         }
-        ::poll(fds, 2, -1);
+        ::poll(fds, 2, dropStalled());
         if (fds[1].revents & POLLIN) {
             uint64_t count = 0;
             [[maybe_unused]] const ssize_t read = ::read(wake, &count, sizeof count);
@@ -154,8 +163,7 @@ void X11Selection::Server::handle(xcb_generic_event_t *event)
             if (transfer.requestor != change->window || transfer.property != change->atom)
                 continue;
             if (transfer.ended) {
-                transfers.removeAt(i);
-                selectEvents(change->window, XCB_EVENT_MASK_NO_EVENT);
+                forget(i);
             } else {
                 sendPiece(transfer);
             }
@@ -177,6 +185,7 @@ void X11Selection::Server::handle(xcb_generic_event_t *event)
     case XCB_DESTROY_NOTIFY: {
         const auto *gone = reinterpret_cast<xcb_destroy_notify_event_t *>(event);
         transfers.removeIf([&](const Transfer &transfer) { return transfer.requestor == gone->window; });
+        transfersUnderWay = int(transfers.size());
         return;
     }
     default:
@@ -240,7 +249,9 @@ void X11Selection::Server::answer(const xcb_selection_request_event_t &request)
             selectEvents(request.requestor, XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY);
             const auto size = uint32_t(qMin<qsizetype>(textNow.size(), UINT32_MAX));
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property, incr, 32, 1, &size);
-            transfers.append(Transfer{request.requestor, property, type, textNow});
+            transfers.append(
+                Transfer{request.requestor, property, type, textNow, std::chrono::steady_clock::now()});
+            transfersUnderWay = int(transfers.size());
         }
         notify.property = property;
     }
@@ -255,14 +266,43 @@ void X11Selection::Server::sendPiece(Transfer &transfer)
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, transfer.requestor, transfer.property, transfer.type, 8,
                         uint32_t(size), transfer.text.constData() + transfer.sent);
     transfer.sent += qsizetype(size);
+    transfer.lastPiece = std::chrono::steady_clock::now();
     // The empty piece says the text is complete.
     if (size == 0)
         transfer.ended = true;
     xcb_flush(c);
 }
 
-X11Selection::X11Selection() : m_server(std::make_unique<Server>())
+int X11Selection::Server::dropStalled()
 {
+    const auto now = std::chrono::steady_clock::now();
+    for (qsizetype i = transfers.size() - 1; i >= 0; --i) {
+        if (now - transfers[i].lastPiece >= stallLimit)
+            forget(i);
+    }
+    if (transfers.isEmpty())
+        return -1;
+    const auto oldest =
+        std::min_element(transfers.begin(), transfers.end(),
+                         [](const auto &a, const auto &b) { return a.lastPiece < b.lastPiece; });
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(oldest->lastPiece + stallLimit - now);
+    return int(qMax<qint64>(1, left.count()));
+}
+
+void X11Selection::Server::forget(qsizetype transfer)
+{
+    const xcb_window_t requestor = transfers[transfer].requestor;
+    transfers.removeAt(transfer);
+    transfersUnderWay = int(transfers.size());
+    // Another paste of the same window may still be under way.
+    if (std::none_of(transfers.begin(), transfers.end(),
+                     [&](const Transfer &other) { return other.requestor == requestor; }))
+        selectEvents(requestor, XCB_EVENT_MASK_NO_EVENT);
+}
+
+X11Selection::X11Selection(std::chrono::milliseconds stallLimit) : m_server(std::make_unique<Server>())
+{
+    m_server->stallLimit = stallLimit;
     if (!m_server->connect())
         return;
     m_server->thread = std::thread([server = m_server.get()] { server->run(); });
@@ -304,6 +344,11 @@ bool X11Selection::offer(const QByteArray &utf8)
     xcb_flush(m_server->c);
     m_server->answered.wait_for(lock, std::chrono::seconds(5), [this] { return !m_server->waiting; });
     return m_server->owned;
+}
+
+int X11Selection::transfersUnderWay() const
+{
+    return m_server->transfersUnderWay;
 }
 
 bool X11Selection::owns() const

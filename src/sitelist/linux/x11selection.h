@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <chrono>
 #include <memory>
 
 namespace zd {
@@ -11,12 +12,14 @@ namespace zd {
 /// paste it: at once when it is small, else in large pieces (the INCR
 /// protocol). The window's thread never waits for a paste, however long
 /// the text, and the text is given up as soon as another program takes
-/// the clipboard.
+/// the clipboard. A paste in pieces that takes none for \a stallLimit is
+/// dropped (ICCCM lets the owner give up), so that a stopped program does
+/// not keep the text.
 class X11Selection
 {
 public:
     /// Connects to the display of DISPLAY; isConnected() says whether it could.
-    X11Selection();
+    explicit X11Selection(std::chrono::milliseconds stallLimit = std::chrono::seconds(5));
     ~X11Selection();
     X11Selection(const X11Selection &) = delete;
     X11Selection &operator=(const X11Selection &) = delete;
@@ -27,6 +30,8 @@ public:
     bool offer(const QByteArray &utf8);
     /// Whether this program still owns the clipboard with its text.
     bool owns() const;
+    /// How many pastes are taking the text in pieces now.
+    int transfersUnderWay() const;
 
 private:
     struct Server;
