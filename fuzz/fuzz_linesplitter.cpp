@@ -1,7 +1,7 @@
 // The site-list line splitter over any bytes read in pieces of random sizes,
 // against a plain reference: lines end at CR LF, CR or LF; a UTF-8
-// byte-order mark at the very start is dropped; a CR or CR LF at the very
-// end adds nothing, a final lone LF adds one empty item.
+// byte-order mark at the very start is dropped; a break at the very end
+// adds nothing.
 #include "fuzzcheck.h"
 #include "sitelist/sitefiles.h"
 
@@ -16,23 +16,18 @@ QList<QByteArray> referenceLines(QByteArrayView bytes)
         bytes = bytes.sliced(3);
     QList<QByteArray> lines;
     QByteArray line;
-    bool atLineStart = true;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (c == '\r' || c == '\n') {
             lines << line;
             line.clear();
-            // After CR (or CR LF) a new line begins; after a lone LF the
-            // rest counts as a line even when empty.
-            atLineStart = c == '\r';
             if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
                 ++i;
         } else {
             line += c;
-            atLineStart = false;
         }
     }
-    if (!line.isEmpty() || !atLineStart)
+    if (!line.isEmpty())
         lines << line;
     return lines;
 }

@@ -77,14 +77,14 @@ void SiteLineSplitter::feedLines(QByteArrayView bytes)
             m_emit(m_partial);
             m_partial.clear();
         }
+        // Every break ends its line: a final LF, as Linux editors write it,
+        // adds no empty item, as a final CR LF does not.
+        m_atLineStart = true;
         if (c == '\r') {
-            m_atLineStart = true;
             if (p + 1 == end)
                 m_skipLf = true;
             else if (p[1] == '\n')
                 ++p;
-        } else {
-            m_atLineStart = false;
         }
         start = ++p;
     }

@@ -19,8 +19,8 @@ class UiServices;
 void chooseTextFiles(Procedure &procedure, FileDialogs &dialogs,
                      const std::function<void(const QString &path)> &perFile);
 
-/// Splits site-list bytes into items: lines end at CR LF, CR or LF; a CR or
-/// CR LF at the very end adds nothing, a final lone LF adds one empty item.
+/// Splits site-list bytes into items: lines end at CR LF, CR or LF; a break
+/// at the very end adds nothing, so "\n" alone is one empty item.
 class SiteLineSplitter
 {
 public:

@@ -67,17 +67,18 @@ void TestSiteFiles::lineRules_data()
     QTest::newRow("empty file") << QByteArray() << QStringList();
     QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
     QTest::newRow("lone CR") << QByteArray("a\rb\r") << QStringList{"a", "b"};
-    QTest::newRow("lone LF, final LF gives empty item") << QByteArray("a\nb\n") << QStringList{"a", "b", ""};
+    QTest::newRow("lone LF, final LF adds nothing") << QByteArray("a\nb\n") << QStringList{"a", "b"};
+    QTest::newRow("blank line before the final LF") << QByteArray("a\n\n") << QStringList{"a", ""};
     QTest::newRow("blank line in the middle") << QByteArray("a\r\n\r\nb") << QStringList{"a", "", "b"};
     QTest::newRow("blanks kept") << QByteArray("  a b  \r\n") << QStringList{"  a b  "};
     QTest::newRow("last line without end") << QByteArray("a\r\nlast") << QStringList{"a", "last"};
     QTest::newRow("mixed") << QByteArray("a\nb\r\nc\rd") << QStringList{"a", "b", "c", "d"};
-    QTest::newRow("LF alone") << QByteArray("\n") << QStringList{"", ""};
+    QTest::newRow("LF alone: one blank line") << QByteArray("\n") << QStringList{""};
     QTest::newRow("CR LF alone") << QByteArray("\r\n") << QStringList{""};
     QTest::newRow("LF then CR") << QByteArray("a\n\r") << QStringList{"a", ""};
     QTest::newRow("UTF-8 BOM is not part of the first address")
         << QByteArray("\xEF\xBB\xBFhttp://a/\r\n") << QStringList{"http://a/"};
-    QTest::newRow("UTF-8 text") << QByteArray("http://bücher.de/\n") << QStringList{"http://bücher.de/", ""};
+    QTest::newRow("UTF-8 text") << QByteArray("http://bücher.de/\n") << QStringList{"http://bücher.de/"};
     QTest::newRow("invalid UTF-8: one character per byte")
         << QByteArray("caf\xE9\r\n") << QStringList{QString::fromLatin1("caf\xE9")};
     QTest::newRow("NUL bytes kept") << QByteArray("a\0b\r\n", 5)

@@ -1,0 +1,106 @@
+// A download's body from the network to the page: any bytes, under any
+// Content-Encoding, cut into any pieces, against any size bound. The target
+// never gets more than the bound nor a write larger than a slice of an
+// inflated body; the verdict and what was written do not depend on the
+// pieces; a body within the bound, plain or compressed as a server
+// compresses, arrives whole.
+#include "extract/downloader.h"
+#include "fuzzcheck.h"
+
+#include <QBuffer>
+#include <QByteArray>
+
+#include <zlib.h>
+
+namespace {
+
+QByteArray deflated(QByteArrayView input, int windowBits)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(input.size()))) + 64, Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(input.data()));
+    stream.avail_in = uInt(input.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+// Keeps what it is given and the largest single write.
+class Page final : public QIODevice
+{
+public:
+    Page() { open(QIODevice::WriteOnly); }
+    QByteArray bytes;
+    qint64 largest = 0;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        bytes.append(data, size);
+        largest = qMax(largest, size);
+        return size;
+    }
+};
+
+struct Outcome
+{
+    bool going = true;
+    std::optional<zd::DownloadStatus> stopped;
+    bool cutShort = false;
+    QByteArray written;
+    bool operator==(const Outcome &) const = default;
+};
+
+Outcome take(QByteArrayView body, QByteArrayView encoding, qint64 bound, qsizetype piece)
+{
+    Page page;
+    zd::BodyWriter writer(page, bound);
+    Outcome outcome;
+    for (qsizetype at = 0; at < body.size() && outcome.going; at += piece)
+        outcome.going = writer.take(body.sliced(at, qMin(piece, body.size() - at)), encoding);
+    outcome.stopped = writer.stopped();
+    outcome.cutShort = writer.cutShort();
+    outcome.written = page.bytes;
+    ZD_FUZZ_CHECK(page.bytes.size() <= bound);
+    ZD_FUZZ_CHECK(writer.written() == page.bytes.size());
+    ZD_FUZZ_CHECK(page.largest <= 64 * 1024 || encoding.isEmpty() || encoding == "identity");
+    return outcome;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 3)
+        return 0;
+    static const QByteArrayView encodings[] = {"", "identity", "gzip", "x-gzip", " Deflate ", "br"};
+    const QByteArrayView encoding = encodings[data[0] % 6];
+    const qsizetype piece = 1 + data[1] % 97;
+    const qint64 bound = 1 + qint64(data[2]) * 64;
+    const QByteArrayView input(reinterpret_cast<const char *>(data) + 3, qsizetype(size) - 3);
+
+    // Hostile bytes: the same verdict and page however they arrive.
+    const Outcome whole = take(input, encoding, bound, qMax<qsizetype>(input.size(), 1));
+    ZD_FUZZ_CHECK(take(input, encoding, bound, piece) == whole);
+
+    // A body a server sends: whole when within the bound, else too large.
+    const int windowBits[] = {0, 0, 16 + MAX_WBITS, 16 + MAX_WBITS, MAX_WBITS, 0};
+    if (encoding == "br")
+        return 0;
+    const QByteArray body =
+        windowBits[data[0] % 6] ? deflated(input, windowBits[data[0] % 6]) : input.toByteArray();
+    const Outcome sent = take(body, encoding, bound, piece);
+    if (input.size() <= bound) {
+        ZD_FUZZ_CHECK(!sent.stopped && !sent.cutShort);
+        ZD_FUZZ_CHECK(sent.written == input);
+    } else {
+        ZD_FUZZ_CHECK(sent.stopped == zd::DownloadStatus::TooLarge);
+    }
+    return 0;
+}
