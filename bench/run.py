@@ -13,6 +13,7 @@ import subprocess
 import sys
 import threading
 import time
+import zlib
 
 bench, data = sys.argv[1], sys.argv[2]
 runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 5
@@ -33,12 +34,12 @@ def spread(values):
     return statistics.median(values), min(values), max(values)
 
 
-def measure(label, args, expected_items=None, x11=False, result_name=None):
+def measure(label, args, expected_items=None, x11=False, result_name=None, times=None):
     """Runs the benchmark program; its RESULT line gives wall, cpu, RSS, stall, detail.
     x11: on the X server of DISPLAY instead of offscreen; result_name: which RESULT line."""
     walls, rss, stalls, detail = [], [], [], ""
     env = dict(os.environ, QT_QPA_PLATFORM="xcb" if x11 else "offscreen")
-    for _ in range(runs):
+    for _ in range(times or runs):
         out = subprocess.run([bench] + args, capture_output=True, text=True, env=env).stdout
         result = [line for line in out.splitlines()
                   if line.startswith("RESULT ") and (result_name is None or line.split(" ")[1] == result_name)]
@@ -152,6 +153,37 @@ else:
     failures.append("hostile page: no 'Out of memory' report under the cap")
 server.shutdown()
 
+print("== compression bombs: 1 GiB of zeros in about 1 MB, 20 runs each ==")
+bombs = {}
+for kind, wbits, encoding in (("gzip", 31, "gzip"), ("zlib", 15, "deflate"), ("raw deflate", -15, "deflate")):
+    packer = zlib.compressobj(9, zlib.DEFLATED, wbits)
+    zeros = bytes(1 << 20)
+    bombs["/" + kind.replace(" ", "-")] = (b"".join(packer.compress(zeros) for _ in range(1024)) + packer.flush(),
+                                           encoding)
+
+
+class Bombs(http.server.BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        body, encoding = bombs[self.path]
+        self.send_response(200)
+        self.send_header("Content-Encoding", encoding)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+bomb_server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Bombs)
+threading.Thread(target=bomb_server.serve_forever, daemon=True).start()
+for name in bombs:
+    row = measure(f"bomb {name[1:]}", ["extract", f"http://127.0.0.1:{bomb_server.server_address[1]}{name}"], 0,
+                  times=20)
+    if row and "failed" not in row["detail"]:
+        failures.append(f"bomb {name[1:]}: not refused ({row['detail']})")
+bomb_server.shutdown()
+
 print("== scaling ==")
 print(f"{'input':<10} {'load':>9} {'load, no view':>14} {'wc -l':>8}   {'peak RSS':>9} {'budget':>9}")
 for size in lists:
@@ -201,6 +233,10 @@ if os.environ.get("DISPLAY"):
     target(f"paste by xclip within 1.5x of cat through a pipe: {paste / rows[f'cat | wc -c {big}']['wall']:.2f}x "
            f"(xclip serving xclip: {rows[f'xclip serving xclip {big}']['wall'] / rows[f'cat | wc -c {big}']['wall']:.2f}x)",
            paste <= 1.5 * rows[f"cat | wc -c {big}"]["wall"])
+for name in bombs:
+    if f"bomb {name[1:]}" in rows:
+        peak = rows[f"bomb {name[1:]}"]["rss"]
+        target(f"bomb {name[1:]} costs under 300 MB in 20 runs of 20: peak RSS {peak} MB", peak < 300)
 worst = max((r["stall"], k) for k, r in rows.items() if "stall" in r)
 target(f"longest stall <= 50 ms everywhere: {worst[0]:.1f} ms ({worst[1]})", worst[0] <= 50)
 

@@ -170,83 +170,101 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             outcome = *refused;
             return;
         }
-        if (!m_run.resolved.contains(browser)) {
-            m_run.resolved.insert(browser, m_launcher.resolve(browser));
-            if (const auto &found = m_run.resolved[browser])
-                m_run.tally.browserNote = found->note;
-        }
-        const std::optional<ResolvedBrowser> &resolved = m_run.resolved[browser];
+        const ResolvedBrowser *resolved = resolvedBrowser(browser);
         if (!resolved) {
-            m_run.halted = true;
             outcome = Launched::Halted;
-            m_ui.messageBox(missingBrowserMessage(browser, m_launcher.lookedFor(browser)));
             return;
         }
         *windows = BrowserWindows{resolved->titleWord, resolved->windowClasses};
-        const QString program = QFileInfo(resolved->program).fileName();
-        std::optional<qint64> pid = m_launcher.start(*resolved, m_run.addressBytes);
-        if (!pid) {
+        Started started;
+        if (!start(*resolved, address, *windows, &started)) {
             m_run.tally.unpassable << address;
             return;
         }
-        QString dialogTitle;
-        RunWaits::Delivery delivery =
-            m_waits.delivery(*pid, *resolved, *windows, m_run.progress.browser, &dialogTitle);
-        // A failure is seldom the address's fault (Firefox's crash handler
-        // ends it with a status): the browser gets it once more.
-        if (delivery == RunWaits::Delivery::Failed && !m_run.stopRequested) {
-            if (const std::optional<qint64> again = m_launcher.start(*resolved, m_run.addressBytes)) {
-                pid = again;
-                delivery = m_waits.delivery(*pid, *resolved, *windows, m_run.progress.browser, &dialogTitle);
-            }
-            // A second failure is said where the run ended.
-            if (delivery != RunWaits::Delivery::Failed) {
-                m_run.tally.restarted << address;
-                m_run.tally.restartedProgram = program;
-            }
-        }
-        switch (delivery) {
-        case RunWaits::Delivery::HandedOver:
-            outcome = Launched::HandedOver;
-            break;
-        case RunWaits::Delivery::WindowUp:
-        case RunWaits::Delivery::Ready:
-            outcome = Launched::WindowUp;
-            break;
-        case RunWaits::Delivery::Failed:
-            if (m_run.stopRequested) {
-                outcome = Launched::NotConfirmed;
-                noteStop(m_run.progress.index, address);
-                break;
-            }
-            [[fallthrough]];
-        case RunWaits::Delivery::EndedWithoutWindow:
-            // Nothing took the address; the next would fare no better.
-            outcome = Launched::Halted;
-            m_run.halted = true;
-            m_run.tally.endedAddress = address;
-            m_run.tally.endedProgram = program;
-            m_run.tally.endedExit = m_launcher.exitOf(*pid);
-            break;
-        case RunWaits::Delivery::DialogOnly:
-            // It would show the same for every address: stop here and say so.
-            outcome = Launched::Halted;
-            m_run.halted = true;
-            m_run.tally.dialogAddress = address;
-            m_run.tally.dialogBrowser = m_run.progress.browser;
-            m_run.tally.dialogTitle = dialogTitle;
-            break;
-        case RunWaits::Delivery::NotConfirmed:
-            outcome = Launched::NotConfirmed;
-            // A stop during the wait: stopped, not unconfirmed.
-            if (m_run.stopRequested)
-                noteStop(m_run.progress.index, address);
-            else
-                m_run.tally.notConfirmed << address;
-            break;
-        }
+        outcome = judge(started, address, QFileInfo(resolved->program).fileName());
     });
     return outcome;
+}
+
+const ResolvedBrowser *LaunchRun::resolvedBrowser(Browser browser)
+{
+    if (!m_run.resolved.contains(browser)) {
+        m_run.resolved.insert(browser, m_launcher.resolve(browser));
+        if (const auto &found = m_run.resolved[browser])
+            m_run.tally.browserNote = found->note;
+    }
+    const std::optional<ResolvedBrowser> &resolved = m_run.resolved[browser];
+    if (!resolved) {
+        m_run.halted = true;
+        m_ui.messageBox(missingBrowserMessage(browser, m_launcher.lookedFor(browser)));
+        return nullptr;
+    }
+    return &*resolved;
+}
+
+bool LaunchRun::start(const ResolvedBrowser &resolved, const QString &address, const BrowserWindows &windows,
+                      Started *started)
+{
+    std::optional<qint64> pid = m_launcher.start(resolved, m_run.addressBytes);
+    if (!pid)
+        return false;
+    started->pid = *pid;
+    started->delivery =
+        m_waits.delivery(*pid, resolved, windows, m_run.progress.browser, &started->dialogTitle);
+    // A failure is seldom the address's fault (Firefox's crash handler
+    // ends it with a status): the browser gets it once more.
+    if (started->delivery == RunWaits::Delivery::Failed && !m_run.stopRequested) {
+        if (const std::optional<qint64> again = m_launcher.start(resolved, m_run.addressBytes)) {
+            started->pid = *again;
+            started->delivery =
+                m_waits.delivery(*again, resolved, windows, m_run.progress.browser, &started->dialogTitle);
+        }
+        // A second failure is said where the run ended.
+        if (started->delivery != RunWaits::Delivery::Failed) {
+            m_run.tally.restarted << address;
+            m_run.tally.restartedProgram = QFileInfo(resolved.program).fileName();
+        }
+    }
+    return true;
+}
+
+LaunchRun::Launched LaunchRun::judge(const Started &started, const QString &address, const QString &program)
+{
+    switch (started.delivery) {
+    case RunWaits::Delivery::HandedOver:
+        return Launched::HandedOver;
+    case RunWaits::Delivery::WindowUp:
+    case RunWaits::Delivery::Ready:
+        return Launched::WindowUp;
+    case RunWaits::Delivery::Failed:
+        if (m_run.stopRequested) {
+            noteStop(m_run.progress.index, address);
+            return Launched::NotConfirmed;
+        }
+        [[fallthrough]];
+    case RunWaits::Delivery::EndedWithoutWindow:
+        // Nothing took the address; the next would fare no better.
+        m_run.halted = true;
+        m_run.tally.endedAddress = address;
+        m_run.tally.endedProgram = program;
+        m_run.tally.endedExit = m_launcher.exitOf(started.pid);
+        return Launched::Halted;
+    case RunWaits::Delivery::DialogOnly:
+        // It would show the same for every address: stop here and say so.
+        m_run.halted = true;
+        m_run.tally.dialogAddress = address;
+        m_run.tally.dialogBrowser = m_run.progress.browser;
+        m_run.tally.dialogTitle = started.dialogTitle;
+        return Launched::Halted;
+    case RunWaits::Delivery::NotConfirmed:
+        // A stop during the wait: stopped, not unconfirmed.
+        if (m_run.stopRequested)
+            noteStop(m_run.progress.index, address);
+        else
+            m_run.tally.notConfirmed << address;
+        return Launched::NotConfirmed;
+    }
+    return Launched::NotConfirmed;
 }
 
 void LaunchRun::waitBetweenSites(Browser browser, qint64 launchedAt)

@@ -74,8 +74,26 @@ private:
     void noteStop(int index, const QString &address);
     /// Opens item \a index; false when the run ends before it.
     bool openItem(Procedure &procedure, int index);
+    /// Starts the browser with \a address, waits for its delivery and
+    /// writes the outcome down.
     Launched launch(Procedure &procedure, int label, Browser browser, const QString &address,
                     BrowserWindows *windows);
+    /// The browser found for \a browser this run; nullptr (the run halted,
+    /// the user told) when there is none.
+    const ResolvedBrowser *resolvedBrowser(Browser browser);
+    /// A started browser program and what became of the address.
+    struct Started
+    {
+        qint64 pid = 0;
+        RunWaits::Delivery delivery = RunWaits::Delivery::NotConfirmed;
+        QString dialogTitle;
+    };
+    /// Starts the program and waits for the delivery, once more after a
+    /// failure; false when the address cannot be passed at all.
+    bool start(const ResolvedBrowser &resolved, const QString &address, const BrowserWindows &windows,
+               Started *started);
+    /// What the delivery means for the run, noted in its tally.
+    Launched judge(const Started &started, const QString &address, const QString &program);
     /// Why an address is not started; nullopt when it may be.
     std::optional<Launched> refuse(const QString &address);
     void openInPlacedBrowser(Procedure &procedure, int firstLabel, Browser browser, const QString &address);
