@@ -167,7 +167,7 @@ class Bombs(http.server.BaseHTTPRequestHandler):
         pass
 
     def do_GET(self):
-        body, encoding = bombs[self.path]
+        body, encoding = bombs[self.path.rstrip("/")]  # typed addresses end in "/"
         self.send_response(200)
         self.send_header("Content-Encoding", encoding)
         self.send_header("Content-Length", str(len(body)))
