@@ -171,8 +171,13 @@ public:
     OptionButton *button() const { return static_cast<OptionButton *>(widget()); }
     QString text(QAccessible::Text t) const override
     {
-        const QString text = QAccessibleWidget::text(t);
-        return t == QAccessible::Name && text.isEmpty() ? button()->text() : text;
+        // Its caption: Qt would name it after the group box it stands in,
+        // which the reader says as the group already.
+        if (t == QAccessible::Name) {
+            const QString name = button()->accessibleName();
+            return name.isEmpty() ? button()->text().remove(QLatin1Char('&')) : name;
+        }
+        return QAccessibleWidget::text(t);
     }
     QAccessible::State state() const override
     {

@@ -192,11 +192,14 @@ void Form1::buildControls()
 
     const auto button = [this](int n) { return m_buttons[size_t(n - 1)]; };
     const auto option = [this](int n) { return m_options[size_t(n - 1)]; };
-    QWidget *const order[] = {m_list,    button(6),  button(3), button(5), button(1), button(2),
-                              button(4), option(1),  option(2), option(3), button(7), button(8),
-                              button(9), button(10), option(6), option(5), option(4)};
+    // Top to bottom, left to right; each option group is one stop (see
+    // syncOptionButtons), arrows move within it.
+    QWidget *const order[] = {button(9), m_list,    button(6), button(3),  button(1), button(2),
+                              button(7), button(8), button(5), button(10), option(1), option(2),
+                              option(3), option(4), option(5), option(6),  button(4)};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
+    m_list->setFocus();
 }
 
 template<class F>
@@ -225,7 +228,11 @@ void Form1::connectHandlers()
         m_services.extraction.extractFromWebPage(selected > 0 ? m_sites.text(selected) : QString());
     });
     onClick(2, [this] { m_services.extraction.extractFromTextFiles(); });
-    onClick(3, [this, &ui] { loadListFromTextFiles(ui, m_services.dialogs, m_services.channel, m_sites); });
+    onClick(3, [this, &ui] {
+        const int before = m_sites.rowCount();
+        loadListFromTextFiles(ui, m_services.dialogs, m_services.channel, m_sites);
+        showFirstNew(before);
+    });
     onClick(4, [this] { openFrom(1); });
     onClick(5, [this, &ui] { clearList(ui, m_sites); });
     onClick(6, [this, &ui] { addSingleUrl(ui, m_sites); });
@@ -245,7 +252,11 @@ void Form1::connectHandlers()
     addListActions();
     connect(m_list, &SiteListView::removeRequested, this, &Form1::removeSelectedSite);
     connect(m_list, &SiteListView::filesDropped, this, [this](const QStringList &paths) {
-        runHandler([&] { loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths); });
+        runHandler([&] {
+            const int before = m_sites.rowCount();
+            loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths);
+            showFirstNew(before);
+        });
     });
     // Esc stops a run after the address in flight, and a download at once,
     // as the progress window's Stop does.
@@ -297,16 +308,35 @@ void Form1::syncOptionButtons()
 {
     for (size_t i = 0; i < kAllOptions.size(); ++i)
         m_options[i]->setChecked(m_choices.isSelected(kAllOptions[i]));
+    // Tab stops at one button of a group: the selected one, else its first.
+    for (size_t first : {size_t(0), size_t(3)}) {
+        size_t stop = first;
+        for (size_t i = first; i < first + 3; ++i) {
+            if (m_options[i]->isChecked())
+                stop = i;
+        }
+        for (size_t i = first; i < first + 3; ++i)
+            m_options[i]->setFocusPolicy(i == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
 }
 
 void Form1::loadFromCommandLine(const QStringList &paths, bool start)
 {
     runHandler([&] {
+        const int before = m_sites.rowCount();
         loadDroppedFiles(m_services.ui, m_services.channel, m_sites, paths);
-        m_sites.flushPending();
+        showFirstNew(before);
         if (start)
             openFrom(1);
     });
+}
+
+void Form1::showFirstNew(int before)
+{
+    m_sites.flushPending();
+    // A load shows its first item, not its last: the list is read from the top.
+    if (m_sites.rowCount() > before)
+        m_list->scrollToTop(before);
 }
 
 int Form1::selectedIndex() const

@@ -85,6 +85,7 @@ private:
     void onBackgroundPointerMove();
 
     void removeSelectedSite();
+    void showFirstNew(int before);
     void openFrom(int first);
     void addListActions();
     bool moveOptionFocus(QObject *watched, int key);

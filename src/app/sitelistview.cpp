@@ -11,9 +11,36 @@
 #include <QUrl>
 #include <QPainter>
 #include <QScrollBar>
+#include <QProxyStyle>
 #include <QStyleOptionFocusRect>
+#include <QStyleOptionHeader>
 
 namespace zd {
+
+namespace {
+
+// Draws the header's room right of its column as more header, so that the
+// header spans the list however narrow the column.
+class SpanningHeaderStyle final : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        if (element == CE_HeaderEmptyArea && (option->state & State_Horizontal)) {
+            QStyleOptionHeader header;
+            header.QStyleOption::operator=(*option);
+            header.orientation = Qt::Horizontal;
+            header.position = QStyleOptionHeader::End;
+            QProxyStyle::drawControl(CE_HeaderSection, &header, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
+} // namespace
 
 SiteListView::SiteListView(SiteListModel &model, QWidget *parent)
     : QAbstractScrollArea(parent), m_model(model), m_header(new QHeaderView(Qt::Horizontal, this))
@@ -27,6 +54,9 @@ SiteListView::SiteListView(SiteListModel &model, QWidget *parent)
     m_header->setSectionsClickable(false);
     m_header->setHighlightSections(false);
     m_header->setStretchLastSection(false);
+    auto *headerStyle = new SpanningHeaderStyle(m_header->style()->name());
+    headerStyle->setParent(m_header);
+    m_header->setStyle(headerStyle);
     m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalScrollBar()->setSingleStep(20);
     verticalScrollBar()->setSingleStep(1);
@@ -69,8 +99,10 @@ QString SiteListView::rowText(int row) const
 
 QRect SiteListView::visualRect(int row) const
 {
-    return QRect(-horizontalScrollBar()->value(), (row - firstVisibleRow()) * rowHeight(), columnWidth(),
-                 rowHeight());
+    // The row spans the list even where the column is narrower.
+    const int left = -horizontalScrollBar()->value();
+    return QRect(left, (row - firstVisibleRow()) * rowHeight(),
+                 qMax(columnWidth(), viewport()->width() - left), rowHeight());
 }
 
 QString SiteListView::headerText() const
@@ -126,6 +158,11 @@ void SiteListView::scrollToRow(int row)
         bar->setValue(row);
     else if (row >= bar->value() + visibleRows())
         bar->setValue(row - visibleRows() + 1);
+}
+
+void SiteListView::scrollToTop(int row)
+{
+    verticalScrollBar()->setValue(row);
 }
 
 void SiteListView::updateGeometries()
@@ -186,6 +223,8 @@ void SiteListView::paintEvent(QPaintEvent *event)
     const int last = qMin(rowCount() - 1, firstVisibleRow() + event->rect().bottom() / height);
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    if (rowCount() == 0 && hasFocus())
+        paintFocusOfEmptyList(painter);
     for (int row = first; row <= last; ++row) {
         const QRect rect = visualRect(row);
         const bool selected = row == m_selected;
@@ -194,7 +233,8 @@ void SiteListView::paintEvent(QPaintEvent *event)
         painter.setPen(palette().color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         painter.drawText(rect.adjusted(margin, 0, -margin, 0),
                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_model.displayText(row));
-        if (row == m_current && hasFocus()) {
+        // Where the keyboard is: the current row, else the first shown.
+        if (row == (m_current >= 0 ? m_current : firstVisibleRow()) && hasFocus()) {
             QStyleOptionFocusRect focus;
             focus.initFrom(this);
             focus.rect = rect;
@@ -202,6 +242,15 @@ void SiteListView::paintEvent(QPaintEvent *event)
             style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
         }
     }
+}
+
+void SiteListView::paintFocusOfEmptyList(QPainter &painter)
+{
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+    focus.backgroundColor = palette().color(QPalette::Base);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
 }
 
 void SiteListView::resizeEvent(QResizeEvent *event)

@@ -43,6 +43,9 @@ public:
     /// The first row shown.
     int firstVisibleRow() const;
     void scrollToRow(int row);
+    /// Scrolls \a row to the top, as far as the list goes: where what was
+    /// just loaded begins.
+    void scrollToTop(int row);
 
 Q_SIGNALS:
     /// Delete, or a double-click: the selected item is to go.
@@ -52,6 +55,7 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void paintFocusOfEmptyList(QPainter &painter);
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -67,6 +67,11 @@ def main():
         groups[group] = [frame.getChildAtIndex(i) for i in range(frame.childCount)]
         if [child.getRole() for child in groups[group]] != [pyatspi.ROLE_RADIO_BUTTON] * 3:
             fail("the options of %r are %r" % (group, [c.getRoleName() for c in groups[group]]))
+    # Each option is named by its caption; the group's title is the group's.
+    names = [child.name for group in groups.values() for child in group]
+    if names != ["Internet Explorer", "Chrome", "Firefox",
+                 "Default (same state/size as when it was last opened)", "Minimized", "Maximized"]:
+        fail("the options are named %r" % names)
 
     # The keyboard moves the selection; the reader hears the row it is on.
     heard = []
@@ -93,7 +98,7 @@ def main():
     state = rows[1].getState()
     if not state.contains(pyatspi.STATE_SELECTED):
         fail("the second row is not selected")
-    print("PASS: %d rows read, option groups named, focus heard: %r" % (len(rows), heard))
+    print("PASS: %d rows read, option groups and options named, focus heard: %r" % (len(rows), heard))
 
 
 main()

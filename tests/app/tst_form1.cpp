@@ -62,6 +62,7 @@ private Q_SLOTS:
     void droppedFilesAreLoaded();
     void commandLineFilesAreLoadedThenStarted();
     void listActionsApplyOnlyToItems();
+    void loadedListShowsItsFirstNewItem();
     void openFromHereStartsAtTheSelectedItem();
     void millionItemsStayInOneView();
     void listViewSelection_data();
@@ -142,21 +143,37 @@ void TestForm1::fontsAndWindow()
                             "and out of window to reveal full names."));
 }
 
+// Tab goes top to bottom, left to right, one stop per option group (its
+// selected button, else its first); arrows choose within a group.
 void TestForm1::tabOrder()
 {
     Harness h;
-    const QStringList expected{"ListView1",   "PushButton6", "PushButton3", "PushButton5",  "PushButton1",
-                               "PushButton2", "PushButton4", "Option1",     "Option2",      "Option3",
-                               "PushButton7", "PushButton8", "PushButton9", "PushButton10", "Option6",
-                               "Option5",     "Option4"};
-    QStringList seen;
-    QWidget *widget = h.control("ListView1");
-    for (int guard = 0; guard < 200 && seen.size() < expected.size(); ++guard) {
-        if (expected.contains(widget->objectName()) && !seen.contains(widget->objectName()))
-            seen << widget->objectName();
-        widget = widget->nextInFocusChain();
-    }
-    QCOMPARE(seen, expected);
+    h.form.initialize();
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&h.form));
+    const auto tabs = [&](int count) {
+        QStringList seen;
+        for (int i = 0; i < count; ++i) {
+            seen << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        return seen;
+    };
+    QCOMPARE(tabs(14), (QStringList{"ListView1", "PushButton6", "PushButton3", "PushButton1", "PushButton2",
+                                    "PushButton7", "PushButton8", "PushButton5", "PushButton10", "Option1",
+                                    "Option4", "PushButton4", "PushButton9", "ListView1"}));
+    // Down in the first group chooses Chrome; Tab then stops there.
+    h.control("Option1")->setFocus();
+    QTest::keyClick(h.control("Option1"), Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Option2"));
+    QVERIFY(h.control<QRadioButton>("Option2")->isChecked());
+    QVERIFY(!h.control<QRadioButton>("Option1")->isChecked());
+    h.control("PushButton10")->setFocus();
+    QCOMPARE(tabs(3), (QStringList{"PushButton10", "Option2", "Option4"}));
+    // A group with nothing selected stops at its first button.
+    h.choices.setSelected(Option::SameState, false);
+    h.control("Option2")->setFocus();
+    QCOMPARE(tabs(2), (QStringList{"Option2", "Option4"}));
 }
 
 void TestForm1::startUp()
@@ -521,6 +538,34 @@ void TestForm1::commandLineFilesAreLoadedThenStarted()
              QStringList{QStringLiteral("File not found: ") + dir.filePath(QStringLiteral("missing.txt"))});
     QCOMPARE(h.launcher.launches.size(), size_t(2));
     QCOMPARE(h.launcher.launches[1].address, QStringLiteral("http://two/"));
+}
+
+// A load is read from the top: its first new item is the first shown, at
+// start-up and by Load List alike; one added item comes into view.
+void TestForm1::loadedListShowsItsFirstNewItem()
+{
+    QTemporaryDir dir;
+    QByteArray lines;
+    for (int i = 0; i < 500; ++i)
+        lines += "http://site" + QByteArray::number(i) + "/\n";
+    const QString file = dir.filePath(QStringLiteral("many.txt"));
+    QVERIFY(writeTestFile(file, lines));
+    Harness h;
+    h.form.show();
+    auto *list = h.control<SiteListView>("ListView1");
+    h.form.loadFromCommandLine({file}, false);
+    QCOMPARE(h.sites.rowCount(), 500);
+    QCOMPARE(list->firstVisibleRow(), 0);
+    h.dialogs.nextOpen.push_back({file});
+    h.control<QPushButton>("PushButton3")->click();
+    QCOMPARE(h.sites.rowCount(), 1000);
+    QCOMPARE(list->firstVisibleRow(), 500);
+    h.ui.nextInputs.push_back(QStringLiteral("http://one-more/"));
+    list->scrollToTop(0);
+    h.control<QPushButton>("PushButton6")->click();
+    h.sites.flushPending();
+    QCOMPARE(h.sites.rowCount(), 1001);
+    QVERIFY(list->viewport()->rect().contains(list->visualRect(1000).topLeft()));
 }
 
 void TestForm1::listActionsApplyOnlyToItems()
