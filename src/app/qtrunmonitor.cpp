@@ -239,6 +239,10 @@ void QtRunMonitor::show(const RunProgress &state)
         m_waiting->setText(QStringLiteral("Paused for %1 s").arg(state.waitedMs / 1000));
     else if (state.waitingFor.isEmpty())
         m_waiting->clear();
+    else if (state.leftMs >= 0) // counted down, whole seconds up
+        m_waiting->setText(QStringLiteral("waiting for %1, %2 s left")
+                               .arg(state.waitingFor)
+                               .arg((state.leftMs + 999) / 1000));
     else
         m_waiting->setText(
             QStringLiteral("waiting for %1, %2 s").arg(state.waitingFor).arg(state.waitedMs / 1000));

@@ -38,9 +38,10 @@ bool looksLikeOption(const QString &address)
 LaunchRun::LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
                      Options &options, const SiteListModel &list, RunMonitor &monitor)
     : m_ui(ui), m_clock(clock), m_launcher(launcher), m_windows(windows), m_options(options), m_list(list),
-      m_monitor(monitor),
-      m_waits(ui, clock, launcher, windows, m_run.stopRequested,
-              [this](const QString &waitingFor, qint64 waitedMs) { report(waitingFor, waitedMs); })
+      m_monitor(monitor), m_waits(ui, clock, launcher, windows, m_run.stopRequested,
+                                  [this](const QString &waitingFor, qint64 waitedMs, qint64 leftMs) {
+                                      report(waitingFor, waitedMs, leftMs);
+                                  })
 {
 }
 
@@ -381,10 +382,11 @@ double LaunchRun::delayFor(Browser browser) const
     return browser == Browser::Default ? 0.0 : kDefaultPlacedDelay;
 }
 
-void LaunchRun::report(const QString &waitingFor, qint64 waitedMs)
+void LaunchRun::report(const QString &waitingFor, qint64 waitedMs, qint64 leftMs)
 {
     m_run.progress.waitingFor = waitingFor;
     m_run.progress.waitedMs = waitedMs;
+    m_run.progress.leftMs = leftMs;
     m_run.progress.paused = m_run.paused;
     m_run.progress.skipped = m_run.tally.skipped();
     m_run.progress.notConfirmed = m_run.tally.notConfirmed.size();

@@ -103,7 +103,7 @@ private:
     bool browserChosen() const;
     Browser chosenBrowser() const;
     double delayFor(Browser browser) const;
-    void report(const QString &waitingFor = {}, qint64 waitedMs = 0);
+    void report(const QString &waitingFor = {}, qint64 waitedMs = 0, qint64 leftMs = -1);
 
     UiServices &m_ui;
     Clock &m_clock;

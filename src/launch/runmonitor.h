@@ -18,6 +18,8 @@ struct RunProgress
     /// What the run waits for ("the Firefox window"); empty when nothing.
     QString waitingFor;
     qint64 waitedMs = 0;
+    /// What is left of a wait of known length (the delay); -1 otherwise.
+    qint64 leftMs = -1;
     double delaySeconds = 0;
     qsizetype skipped = 0;
     qsizetype notConfirmed = 0;

@@ -89,7 +89,7 @@ RunWaits::Delivery RunWaits::delivery(qint64 pid, const ResolvedBrowser &browser
             stopDeadline = m_clock.nowMs() + kStopGraceMs;
         if (m_clock.nowMs() >= deadline || (stopDeadline >= 0 && m_clock.nowMs() >= stopDeadline))
             return Delivery::NotConfirmed;
-        m_report(QStringLiteral("%1 to take the address").arg(browserName), m_clock.nowMs() - start);
+        m_report(QStringLiteral("%1 to take the address").arg(browserName), m_clock.nowMs() - start, -1);
         m_ui.idle(pollMs);
         pollMs = qMin(pollMs * 2, kPollMs);
     }
@@ -134,7 +134,7 @@ RunWaits::Placement RunWaits::placement(Procedure &procedure, int label, const s
         if (m_clock.nowMs() >= deadline)
             return Placement::TimedOut;
         m_report(QStringLiteral("the %1 window").arg(browserName),
-                 kWindowWaitMs - (deadline - m_clock.nowMs()));
+                 kWindowWaitMs - (deadline - m_clock.nowMs()), -1);
         procedure.step(label + 2, [&] { m_ui.idle(kPollMs); });
         procedure.step(label, [&] { placed = place(); });
     }
@@ -146,7 +146,7 @@ void RunWaits::delay(double seconds)
     const qint64 start = m_clock.nowMs();
     const qint64 length = std::llround(seconds * 1000.0);
     for (qint64 elapsed = 0; elapsed < length && !m_stopRequested; elapsed = m_clock.nowMs() - start) {
-        m_report(QStringLiteral("the delay between sites"), elapsed);
+        m_report(QStringLiteral("the delay between sites"), elapsed, length - elapsed);
         m_ui.idle(static_cast<int>(qMin<qint64>(length - elapsed, kReportMs)));
     }
 }
@@ -162,7 +162,7 @@ void RunWaits::whilePaused(const bool &paused)
 {
     const qint64 start = m_clock.nowMs();
     while (paused && !m_stopRequested) {
-        m_report(QStringLiteral("you to resume"), m_clock.nowMs() - start);
+        m_report(QStringLiteral("you to resume"), m_clock.nowMs() - start, -1);
         m_ui.idle(kReportMs);
     }
 }

@@ -30,7 +30,9 @@ public:
     static constexpr int kReportMs = 100;
 
     /// Tells the progress window what the run waits for, and for how long.
-    using Report = std::function<void(const QString &waitingFor, qint64 waitedMs)>;
+    /// What the run waits for, how long so far and, for a wait of known
+    /// length, how long is left (-1: not known).
+    using Report = std::function<void(const QString &waitingFor, qint64 waitedMs, qint64 leftMs)>;
 
     RunWaits(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
              const bool &stopRequested, Report report);

@@ -118,6 +118,18 @@ void TestQtRunMonitor::buttonsStopAndPause()
     for (const QLabel *label : monitor.progressWindow()->findChildren<QLabel *>())
         texts << label->text();
     QVERIFY2(texts.contains(QStringLiteral("Paused for 3 s")), qPrintable(texts.join(QLatin1Char('|'))));
+    // The delay between sites counts down, in whole seconds up.
+    RunProgress delay = at(4);
+    delay.waitingFor = QStringLiteral("the delay between sites");
+    delay.waitedMs = 200;
+    delay.leftMs = 800;
+    clock.now += 1000;
+    monitor.progress(delay);
+    texts.clear();
+    for (const QLabel *label : monitor.progressWindow()->findChildren<QLabel *>())
+        texts << label->text();
+    QVERIFY2(texts.contains(QStringLiteral("waiting for the delay between sites, 1 s left")),
+             qPrintable(texts.join(QLatin1Char('|'))));
 }
 
 void TestQtRunMonitor::slowDownloadShowsItsBytesAndStops()

@@ -63,6 +63,8 @@ void TestQtUiServices::messageBoxes_data()
                               << "Zentavia" << false << 2;
     QTest::newRow("error report") << MessageStyle::Exclamation << "Application Error"
                                   << "Application Error" << true << 1;
+    QTest::newRow("long title, short text") << MessageStyle::OkOnly << "A title longer than the text it heads"
+                                            << "A title longer than the text it heads" << false << 1;
 }
 
 void TestQtUiServices::messageBoxes()
@@ -80,16 +82,21 @@ void TestQtUiServices::messageBoxes()
     QString seenText;
     bool seenIcon = false;
     int seenButtons = 0;
+    int seenWidth = 0; // beyond the title and three title-bar buttons
     onNextBox([&](QWidget *box) {
         QCOMPARE(box->objectName(), QStringLiteral("MessageBox"));
         seenTitle = box->windowTitle();
         seenText = box->findChild<QTextEdit *>(QStringLiteral("MessageText"))->toPlainText();
         seenIcon = box->findChild<QLabel *>(QStringLiteral("MessageIcon")) != nullptr;
         seenButtons = int(box->findChild<QDialogButtonBox *>()->buttons().size());
+        seenWidth =
+            box->width() - box->fontMetrics().horizontalAdvance(seenTitle) - 3 * box->fontMetrics().height();
         // Enter presses the default button: Yes for the question.
         QTest::keyClick(box, Qt::Key_Return);
     });
     const MessageResult result = ui.messageBox(QStringLiteral("line one\r\nline two\r\rlast"), style, title);
+    // Wide enough for its title beside the title bar's buttons.
+    QVERIFY2(seenWidth > 0, qPrintable(QString::number(seenWidth)));
     QCOMPARE(seenTitle, shownTitle);
     QCOMPARE(seenText, QStringLiteral("line one\nline two\n\nlast"));
     QCOMPARE(seenIcon, icon);

@@ -766,6 +766,17 @@ void TestLaunchRun::chosenDelayIsStoredAndUsed()
     h.run.openAll();
     QCOMPARE(h.settings.values.value(OptionChoices::delayKey()), QStringLiteral("2"));
     QCOMPARE(h.ui.idledMs, 21 * 2000);
+    // The delay counts down: what is left and what has gone make the whole.
+    QList<qint64> left;
+    for (const RunProgress &state : h.monitor.shown) {
+        if (state.waitingFor == QLatin1String("the delay between sites")) {
+            QCOMPARE(state.leftMs + state.waitedMs, 2000);
+            left << state.leftMs;
+        } else {
+            QCOMPARE(state.leftMs, -1);
+        }
+    }
+    QVERIFY(left.size() > 21 && left.first() == 2000 && left.last() > 0);
     // The next run offers the stored delay, and the default browser uses it too.
     h.choose(1, 4);
     h.ui.idledMs = 0;

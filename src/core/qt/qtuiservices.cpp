@@ -84,6 +84,16 @@ int messageTextWidth(const QFontMetrics &metrics, const QString &text, const QRe
 
 // The message as selectable text that wraps anywhere when it must: a
 // QLabel cuts off a word longer than its width.
+// \a edit \a width wide and as high as its wrapped text; past most of the
+// screen's height it scrolls.
+void fitMessageText(QTextEdit *edit, int width, const QRect &screen)
+{
+    edit->setFixedWidth(width);
+    edit->document()->setTextWidth(width);
+    const int height = qCeil(edit->document()->size().height());
+    edit->setFixedHeight(qMin(height, screen.height() * 7 / 10));
+}
+
 QTextEdit *messageText(const QString &text, const QRect &screen)
 {
     auto *edit = new QTextEdit;
@@ -91,17 +101,13 @@ QTextEdit *messageText(const QString &text, const QRect &screen)
     edit->setPlainText(text);
     edit->setReadOnly(true);
     edit->setFrameShape(QFrame::NoFrame);
-    edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Selectable with the mouse (and copied with Ctrl+C), without a caret.
+    edit->setTextInteractionFlags(Qt::TextSelectableByMouse);
     edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit->viewport()->setAutoFillBackground(false);
     edit->document()->setDocumentMargin(0);
-    const int width = messageTextWidth(edit->fontMetrics(), text, screen);
-    edit->setFixedWidth(width);
-    // Its wrapped height; past most of the screen's height it scrolls.
-    edit->document()->setTextWidth(width);
-    const int height = qCeil(edit->document()->size().height());
-    edit->setFixedHeight(qMin(height, screen.height() * 7 / 10));
+    fitMessageText(edit, messageTextWidth(edit->fontMetrics(), text, screen), screen);
     return edit;
 }
 
@@ -127,9 +133,10 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
         layout->addWidget(icon, 0, 0);
     }
     const QScreen *screen = m_window ? m_window->screen() : QGuiApplication::primaryScreen();
+    const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
     // Users copy addresses and error reports from boxes: the text is selectable.
-    layout->addWidget(
-        messageText(displayText(prompt), screen ? screen->availableGeometry() : QRect(0, 0, 800, 600)), 0, 1);
+    QTextEdit *text = messageText(displayText(prompt), room);
+    layout->addWidget(text, 0, 1);
     auto *buttons = new QDialogButtonBox;
     QPushButton *preferred = nullptr;
     if (style == MessageStyle::YesNo) {
@@ -147,6 +154,13 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
         box.accept();
     });
     layout->addWidget(buttons, 1, 0, 1, 2);
+    // As wide as the title needs beside the title bar's icon and buttons
+    // (about a line's height each), so that it is never cut to "...".
+    const QFontMetrics metrics = box.fontMetrics();
+    const int titleNeeds = metrics.horizontalAdvance(box.windowTitle()) * 6 / 5 + 4 * metrics.height();
+    const int missing = titleNeeds - layout->sizeHint().width();
+    if (missing > 0)
+        fitMessageText(text, qMin(text->width() + missing, room.width() * 8 / 10 - kBoxChrome), room);
     box.exec();
     return result;
 }
