@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QWindow>
 #include <QShortcut>
 #include <QStyle>
 #include <QScrollBar>
@@ -138,13 +139,11 @@ Form1::~Form1() = default;
 
 void Form1::buildControls()
 {
-    setFixedSize(px(8040), px(8670));
     paintWhite(this);
     setFont(arialBold(9));
 
     m_list = new SiteListView(m_sites, this);
     m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setGeometry(twipsRect(120, 630, 7800, 2535));
     m_list->setToolTip(kListToolTip);
     m_list->viewport()->installEventFilter(this);
     m_list->viewport()->setMouseTracking(true);
@@ -152,7 +151,7 @@ void Form1::buildControls()
     for (const ControlLayout &control : kButtons) {
         auto *button = new QPushButton(QString::fromLatin1(control.caption), this);
         button->setObjectName(QStringLiteral("PushButton%1").arg(control.number));
-        button->setGeometry(twipsRect(control.left, control.top, control.width, control.height));
+        button->resize(twipsRect(control.left, control.top, control.width, control.height).size());
         // Room for the button's own frame and padding.
         button->setFont(fontFitting(arialBold(11.25), button->text(), button->width() - 8));
         button->setMouseTracking(true);
@@ -162,10 +161,8 @@ void Form1::buildControls()
 
     m_frame1 = new QGroupBox(QStringLiteral("Which Browser?"), this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(twipsRect(120, 5205, 7800, 1400));
     m_frame2 = new QGroupBox(QStringLiteral("Open Browser As"), this);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
-    m_frame2->setGeometry(twipsRect(120, 6630, 7800, 1400));
     for (QGroupBox *frame : {m_frame1, m_frame2}) {
         paintWhite(frame);
         frame->setMouseTracking(true);
@@ -187,6 +184,7 @@ void Form1::buildControls()
         option->setFont(fontFitting(font(), option->text(), option->width() - indicator));
         m_options[size_t(control.number - 1)] = option;
     }
+    placeControls();
     setMouseTracking(true);
     installEventFilter(this);
 
@@ -368,8 +366,46 @@ void Form1::initialize()
         fitInto(screen->availableGeometry());
 }
 
+void Form1::placeControls()
+{
+    setFixedSize(px(8040), px(8670));
+    m_list->setGeometry(twipsRect(120, 630, 7800, 2535));
+    for (const ControlLayout &control : kButtons)
+        m_buttons[size_t(control.number - 1)]->setGeometry(
+            twipsRect(control.left, control.top, control.width, control.height));
+    m_frame1->setGeometry(twipsRect(120, 5205, 7800, 1400));
+    m_frame2->setGeometry(twipsRect(120, 6630, 7800, 1400));
+}
+
+void Form1::followScreen()
+{
+    QWindow *window = windowHandle();
+    if (!window)
+        return;
+    if (!m_watchingWindow) {
+        m_watchingWindow = true;
+        connect(window, &QWindow::screenChanged, this, [this] {
+            followScreen();
+            if (m_followedScreen)
+                fitInto(m_followedScreen->availableGeometry());
+        });
+    }
+    if (m_followedScreen == window->screen())
+        return;
+    if (m_followedScreen)
+        disconnect(m_followedScreen, nullptr, this, nullptr);
+    m_followedScreen = window->screen();
+    if (!m_followedScreen)
+        return;
+    // A scale change or a panel that grows changes the room: fitted again
+    // by the rules of start-up.
+    connect(m_followedScreen, &QScreen::availableGeometryChanged, this, &Form1::fitInto);
+}
+
 void Form1::fitInto(const QRect &available)
 {
+    // Laid out in full first: a screen that grew gives the list its rows back.
+    placeControls();
     // The title bar and borders: the window manager's once the window is
     // up, a generous guess before.
     const int frameHeight =
@@ -393,6 +429,8 @@ void Form1::fitInto(const QRect &available)
 bool Form1::event(QEvent *event)
 {
     const bool done = QWidget::event(event);
+    if (event->type() == QEvent::Show)
+        followScreen();
     // The desktop's theme changed under us, light or dark: follow it.
     if (event->type() == QEvent::ApplicationPaletteChange)
         followTheme();

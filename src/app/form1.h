@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include <array>
@@ -76,6 +78,10 @@ protected:
 
 private:
     void buildControls();
+    /// Every control where the layout puts it, the list at its full height.
+    void placeControls();
+    /// Fits the window again whenever its screen's room changes.
+    void followScreen();
     void connectHandlers();
     void applySkin();
     void paintSkin();
@@ -106,6 +112,8 @@ private:
     std::array<QRadioButton *, 6> m_options{};
     QGroupBox *m_frame1 = nullptr;
     QGroupBox *m_frame2 = nullptr;
+    QPointer<QScreen> m_followedScreen;
+    bool m_watchingWindow = false;
 };
 
 } // namespace zd

@@ -97,6 +97,7 @@ private Q_SLOTS:
     void mainWindowFitsAndReads();
     void progressWindowFits();
     void messageBoxFits();
+    void followsALiveScaleChange();
 
 private:
     void addPanel(int height);
@@ -269,6 +270,30 @@ void TestScreens::messageBoxFits()
                   {});
     QVERIFY(frame.isValid());
     QVERIFY2(m_room.contains(frame), qPrintable(describe(frame) + QStringLiteral(" in ") + describe(m_room)));
+}
+
+// A scale change while the window is up fits it again by the rules of
+// start-up: Start Opening stays on the screen.
+void TestScreens::followsALiveScaleChange()
+{
+    const QString command = qEnvironmentVariable("ZD_SCALE_COMMAND");
+    if (command.isEmpty())
+        QSKIP("needs a desktop whose scale a command changes (ZD_SCALE_COMMAND)");
+    Harness h;
+    h.form.initialize();
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    const QRect before = h.form.screen()->availableGeometry();
+    QVERIFY2(h.form.height() < before.height(), qPrintable(describe(before)));
+    QCOMPARE(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command}), 0);
+    QTRY_VERIFY(h.form.screen()->availableGeometry().height() < before.height());
+    const QRect room = h.form.screen()->availableGeometry();
+    QTRY_VERIFY2(h.form.height() < room.height(),
+                 qPrintable(QStringLiteral("%1 high in %2").arg(h.form.height()).arg(describe(room))));
+    QVERIFY(h.control("PushButton4")->geometry().bottom() < h.form.height());
+    // The list kept a few rows.
+    QVERIFY(h.control<SiteListView>("ListView1")->viewport()->height()
+            >= 3 * h.control<SiteListView>("ListView1")->rowHeight());
 }
 
 QTEST_MAIN(TestScreens)

@@ -61,6 +61,12 @@ if(NOT ZD_SANITIZE)
   # the test itself a Wayland program there.
   # (kwin-xwayland is not among them: KWin's Xwayland, started in the test's
   # network namespace, takes over the display of the test command's Xvfb.)
+  # A live scale change on sway (swaymsg) fits the window again.
+  add_test(NAME tst_screens_live_scale_sway
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-wayland.sh sway ${CMAKE_CURRENT_SOURCE_DIR}/app/live_scale.sh
+                   $<TARGET_FILE:tst_screens>)
+  set_tests_properties(tst_screens_live_scale_sway PROPERTIES LABELS wayland SKIP_RETURN_CODE 77
+                       ENVIRONMENT "QT_QPA_PLATFORM=wayland")
   foreach(desktop sway kwin mutter weston)
     add_test(NAME tst_realbrowsers_wayland_${desktop}
              COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/launch/run_isolated.sh ${PROJECT_SOURCE_DIR}/scripts/with-wayland.sh
