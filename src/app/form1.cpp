@@ -36,15 +36,26 @@ namespace zd {
 
 namespace {
 
-// Layout positions are in twips, 15 to a pixel.
-int px(int twips)
+// Layout positions are in twips, 15 to a pixel at the desktop's usual
+// font size; \a scale grows them with a larger one.
+int px(int twips, double scale)
 {
-    return qRound(twips / 15.0);
+    return qRound(twips * scale / 15.0);
 }
 
-QRect twipsRect(int left, int top, int width, int height)
+QRect twipsRect(int left, int top, int width, int height, double scale)
 {
-    return QRect(px(left), px(top), px(width), px(height));
+    return QRect(px(left, scale), px(top, scale), px(width, scale), px(height, scale));
+}
+
+// The largest size desktops give their font by default (GNOME's 11 pt):
+// up to it the window keeps its own size; a user's larger font grows it.
+constexpr double kUsualDesktopPoints = 11.0;
+
+double desktopFontScale()
+{
+    const double points = QApplication::font().pointSizeF();
+    return points > kUsualDesktopPoints ? points / kUsualDesktopPoints : 1.0;
 }
 
 // A control of the layout: its number in the object name, caption, twips.
@@ -128,7 +139,8 @@ QFont fontFitting(QFont font, const QString &caption, int width)
 }
 
 Form1::Form1(const Form1Services &services, QWidget *parent)
-    : QWidget(parent), m_services(services), m_sites(services.sites), m_choices(services.choices)
+    : QWidget(parent), m_services(services), m_sites(services.sites), m_choices(services.choices),
+      m_scale(desktopFontScale())
 {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
@@ -140,7 +152,7 @@ Form1::~Form1() = default;
 void Form1::buildControls()
 {
     paintWhite(this);
-    setFont(arialBold(9));
+    setFont(arialBold(9 * m_scale));
 
     m_list = new SiteListView(m_sites, this);
     m_list->setObjectName(QStringLiteral("ListView1"));
@@ -151,9 +163,9 @@ void Form1::buildControls()
     for (const ControlLayout &control : kButtons) {
         auto *button = new QPushButton(QString::fromLatin1(control.caption), this);
         button->setObjectName(QStringLiteral("PushButton%1").arg(control.number));
-        button->resize(twipsRect(control.left, control.top, control.width, control.height).size());
+        button->resize(twipsRect(control.left, control.top, control.width, control.height, m_scale).size());
         // Room for the button's own frame and padding.
-        button->setFont(fontFitting(arialBold(11.25), button->text(), button->width() - 8));
+        button->setFont(fontFitting(arialBold(11.25 * m_scale), button->text(), button->width() - 8));
         button->setMouseTracking(true);
         button->installEventFilter(this);
         m_buttons[size_t(control.number - 1)] = button;
@@ -172,7 +184,7 @@ void Form1::buildControls()
         QGroupBox *frame = control.number <= 3 ? m_frame1 : m_frame2;
         auto *option = new OptionButton(QString::fromLatin1(control.caption), frame);
         option->setObjectName(QStringLiteral("Option%1").arg(control.number));
-        option->setGeometry(twipsRect(control.left, control.top, control.width, control.height));
+        option->setGeometry(twipsRect(control.left, control.top, control.width, control.height, m_scale));
         // The choices object decides what is selected; the buttons mirror it.
         option->setAutoExclusive(false);
         // No background of its own: the frame's shows through.
@@ -359,7 +371,7 @@ void Form1::initialize()
         ui.setApplicationTitle(applicationTitleFor(kProductName));
     });
     procedure.step(128, [&] { m_list->header()->setVisible(true); });
-    procedure.step(130, [&] { m_list->setColumnWidth(px(7000)); });
+    procedure.step(130, [&] { m_list->setColumnWidth(px(7000, m_scale)); });
     m_choices.restore(procedure);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -368,13 +380,13 @@ void Form1::initialize()
 
 void Form1::placeControls()
 {
-    setFixedSize(px(8040), px(8670));
-    m_list->setGeometry(twipsRect(120, 630, 7800, 2535));
+    setFixedSize(px(8040, m_scale), px(8670, m_scale));
+    m_list->setGeometry(twipsRect(120, 630, 7800, 2535, m_scale));
     for (const ControlLayout &control : kButtons)
         m_buttons[size_t(control.number - 1)]->setGeometry(
-            twipsRect(control.left, control.top, control.width, control.height));
-    m_frame1->setGeometry(twipsRect(120, 5205, 7800, 1400));
-    m_frame2->setGeometry(twipsRect(120, 6630, 7800, 1400));
+            twipsRect(control.left, control.top, control.width, control.height, m_scale));
+    m_frame1->setGeometry(twipsRect(120, 5205, 7800, 1400, m_scale));
+    m_frame2->setGeometry(twipsRect(120, 6630, 7800, 1400, m_scale));
 }
 
 void Form1::followScreen()

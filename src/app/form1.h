@@ -103,6 +103,8 @@ private:
     Form1Services m_services;
     SiteListModel &m_sites;
     OptionChoices &m_choices;
+    /// How much larger than usual the desktop's font is (1 at most sizes).
+    double m_scale;
     int m_handlerDepth = 0;
     bool m_quitWhenIdle = false;
     bool m_skinned = false;

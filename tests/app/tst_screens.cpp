@@ -165,6 +165,13 @@ void TestScreens::mainWindowFitsAndReads()
     // The list keeps a few rows however small the screen.
     QVERIFY(h.control<SiteListView>("ListView1")->viewport()->height()
             >= 3 * h.control<SiteListView>("ListView1")->rowHeight());
+    // The desktop's usual font sizes keep the window's own; a larger one
+    // grows it and its captions in proportion, bold kept.
+    const double grown = qMax(1.0, QApplication::font().pointSizeF() / 11.0);
+    QCOMPARE(h.form.width(), qRound(536 * grown));
+    const QFont startFont = h.control("PushButton4")->font();
+    QVERIFY2(startFont.bold() && startFont.pointSizeF() >= 11.25 * grown * 0.99,
+             qPrintable(QString::number(startFont.pointSizeF())));
 
     // Device pixels of the whole screen, as a person sees them.
     const QImage shot = h.form.screen()->grabWindow(0).toImage();
