@@ -46,7 +46,9 @@ bool BodyWriter::take(QByteArrayView raw, QByteArrayView encoding)
 bool BodyWriter::write(QByteArrayView bytes)
 {
     const qint64 after = m_written + bytes.size();
-    if (m_inflater && after > kBombThreshold && after > kBombRatio * m_received)
+    // Against what the inflater has read, not all that came: one network
+    // read of a bomb must not inflate forty times its whole size first.
+    if (m_inflater && after > kBombThreshold && after > kBombRatio * m_inflater->consumed())
         m_stopped = DownloadStatus::NotFound;
     else if (after > m_maxBytes)
         m_stopped = DownloadStatus::TooLarge;

@@ -76,7 +76,9 @@ bool Inflater::inflateAll(QByteArrayView in, const Slices &out)
     while ((m_stream.avail_in > 0 || full) && !m_ended) {
         m_stream.next_out = reinterpret_cast<Bytef *>(buffer);
         m_stream.avail_out = sizeof buffer;
+        const uInt before = m_stream.avail_in;
         const int result = inflate(&m_stream, Z_NO_FLUSH);
+        m_consumed += before - m_stream.avail_in;
         if (result == Z_BUF_ERROR && m_stream.avail_in == 0)
             break; // nothing more without more input
         if (result != Z_OK && result != Z_STREAM_END)

@@ -31,6 +31,8 @@ public:
     bool feed(QByteArrayView in, const Slices &out);
     /// Appends what \a in inflates to \a out; false for a corrupt stream.
     bool feed(QByteArrayView in, QByteArray &out);
+    /// The compressed bytes read so far.
+    qint64 consumed() const { return m_consumed; }
     /// True once the stream (every member begun) reached its end.
     bool ended() const { return m_ended && !(m_head.size() == 1 && quint8(m_head[0]) == 0x1f); }
 
@@ -44,6 +46,7 @@ private:
     bool m_ready = false;
     bool m_ended = false;
     bool m_ignoreRest = false;
+    qint64 m_consumed = 0;
     QByteArray m_head;
 };
 
