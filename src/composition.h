@@ -63,6 +63,9 @@ int runProgram(int argc, char *argv[], const QStringList &arguments)
     LaunchRun launch(ui, clock, launcher, windows, choices, sites, monitor);
     monitor.setControls([&launch] { launch.requestStop(); },
                         [&launch](bool paused) { launch.setPaused(paused); });
+    monitor.setKeepAbove([&windows](QWidget *window) {
+        return windows.keepAbove(QCoreApplication::applicationPid(), window->windowTitle());
+    });
 
     fonts.join();
     Form1 form(Form1Services{ui, sites, choices, channel, dialogs, clipboard, extraction, launch,

@@ -167,6 +167,11 @@ bool QtRunMonitor::due()
         if (m_window)
             place();
         m_progress->show();
+        m_keepAboveTries = m_keepAbove ? 10 : 0;
+    } else if (m_keepAboveTries > 0 && m_keepAbove(m_progress)) {
+        m_keepAboveTries = 0;
+    } else if (m_keepAboveTries > 0) {
+        --m_keepAboveTries;
     }
     return true;
 }

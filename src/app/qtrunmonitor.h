@@ -35,6 +35,9 @@ public:
     /// \\a window owns the dialogs; the buttons call \\a stop and \\a pause.
     void setWindow(QWidget *window) { m_window = window; }
     void setControls(std::function<void()> stop, std::function<void(bool)> pause);
+    /// Asks the desktop to keep the shown progress window above the
+    /// browsers' (true once done), where its stay-on-top hint is not enough.
+    void setKeepAbove(std::function<bool(QWidget *)> keepAbove) { m_keepAbove = std::move(keepAbove); }
 
     std::optional<double> confirm(int count, const QString &browser, double delaySeconds) override;
     void progress(const RunProgress &state) override;
@@ -57,6 +60,9 @@ private:
     QPointer<QWidget> m_window;
     std::function<void()> m_stop;
     std::function<void(bool)> m_pause;
+    std::function<bool(QWidget *)> m_keepAbove;
+    // Asked again at each update until the desktop has the window.
+    int m_keepAboveTries = 0;
     qint64 m_startedAt = -1;
     qint64 m_shownAt = -1;
     QPointer<QWidget> m_progress;

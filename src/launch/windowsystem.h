@@ -69,6 +69,15 @@ public:
     virtual std::vector<TopLevelWindow> topLevelWindows() = 0;
     /// False when the desktop is known to have ignored the request.
     virtual bool place(WindowId window, ShowState state) = 0;
+    /// Asks the desktop to keep the window of process \a pid titled \a title
+    /// above the others, where the stay-on-top hint a program gives its own
+    /// window does not reach (KWin on Wayland); false where it was not done.
+    virtual bool keepAbove(qint64 pid, const QString &title)
+    {
+        Q_UNUSED(pid);
+        Q_UNUSED(title);
+        return false;
+    }
 };
 
 /// A desktop that shows other programs nothing of its windows (GNOME on
@@ -91,6 +100,7 @@ public:
     WindowCapabilities capabilities() override;
     std::vector<TopLevelWindow> topLevelWindows() override;
     bool place(WindowId window, ShowState state) override;
+    bool keepAbove(qint64 pid, const QString &title) override { return m_wayland.keepAbove(pid, title); }
 
     /// Set on the ids of the Wayland side's windows.
     static constexpr WindowId kWaylandBit = WindowId{1} << 31;

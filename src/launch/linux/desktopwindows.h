@@ -23,6 +23,7 @@ public:
     WindowCapabilities capabilities() override { return active().capabilities(); }
     std::vector<TopLevelWindow> topLevelWindows() override { return active().topLevelWindows(); }
     bool place(WindowId window, ShowState state) override { return active().place(window, state); }
+    bool keepAbove(qint64 pid, const QString &title) override { return active().keepAbove(pid, title); }
 
     /// What stands for the desktop's own list: "X11", "foreign-toplevel",
     /// "KWin" or "none"; for tests and benchmarks.

@@ -61,6 +61,20 @@ QString withWindow(const QString &kwinId, const char *body)
         .arg(literal(kwinId), QString::fromLatin1(body));
 }
 
+// Every window of a process with a title; then `body` on each, `count`
+// of them.
+QString withWindowsOf(qint64 pid, const QString &title, const char *body)
+{
+    return QStringLiteral("var all = workspace.clientList(); var count = 0, above = 0;\n"
+                          "for (var i = 0; i < all.length; ++i) {\n"
+                          "    var w = all[i];\n"
+                          "    if (w.pid != %1 || String(w.caption) != %2) continue;\n"
+                          "    ++count;\n%3\n"
+                          "}\nreply(count + \" \" + above);\n")
+        .arg(pid)
+        .arg(literal(title), QString::fromLatin1(body));
+}
+
 } // namespace
 
 KWinScripts::KWinScripts() : m_path(QStringLiteral("/org/zentavia/KWinScripts/%1").arg(++g_instances)) {}
@@ -198,6 +212,22 @@ bool KWinWindowSystem::place(WindowId window, ShowState state)
                            ? "w.minimized = true; reply(w.minimized ? \"yes\" : \"no\");"
                            : "w.minimized = false; w.setMaximize(true, true); reply(\"yes\");";
     return m_scripts.run(withWindow(kwinId->first, body)) == QLatin1String("yes");
+}
+
+bool KWinWindowSystem::keepAbove(qint64 pid, const QString &title)
+{
+    const std::optional<QString> answer =
+        m_scripts.run(withWindowsOf(pid, title, "w.keepAbove = true; if (w.keepAbove) ++above;"));
+    return answer && answer->section(QLatin1Char(' '), 1).toInt() > 0;
+}
+
+std::optional<bool> KWinWindowSystem::keptAbove(qint64 pid, const QString &title)
+{
+    const std::optional<QString> answer =
+        m_scripts.run(withWindowsOf(pid, title, "if (w.keepAbove) ++above;"));
+    if (!answer || answer->section(QLatin1Char(' '), 0, 0).toInt() == 0)
+        return std::nullopt;
+    return answer->section(QLatin1Char(' '), 1).toInt() > 0;
 }
 
 std::optional<bool> KWinWindowSystem::isInState(WindowId window, ShowState state)

@@ -51,6 +51,10 @@ public:
     WindowCapabilities capabilities() override;
     std::vector<TopLevelWindow> topLevelWindows() override;
     bool place(WindowId window, ShowState state) override;
+    bool keepAbove(qint64 pid, const QString &title) override;
+    /// Whether KWin keeps the window of \a pid titled \a title above the
+    /// others; nullopt when there is no such window.
+    std::optional<bool> keptAbove(qint64 pid, const QString &title);
 
     /// Whether KWin itself reports the window minimized, or maximized (its
     /// frame fills the area a maximized window gets).
