@@ -99,6 +99,8 @@ private:
     }
     void pass(QByteArrayView bytes)
     {
+        if (bytes.isEmpty())
+            return;
         if (!m_decoder) {
             m_scanner.feed(bytes);
             return;

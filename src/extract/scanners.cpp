@@ -361,6 +361,8 @@ char *StreamScanner::prepare(qsizetype bytes)
 
 void StreamScanner::feed(QByteArrayView bytes)
 {
+    if (bytes.isEmpty())
+        return; // its data may be null, which memcpy must not get
     // Enough on either side of an anchor to scan it as in one buffer.
     constexpr qsizetype kMargin = kLookahead + kLookbehind;
     if (bytes.size() < 2 * kMargin) {
