@@ -5,6 +5,7 @@
 // pieces; a body within the bound, plain or compressed as a server
 // compresses, arrives whole.
 #include "extract/downloader.h"
+#include "deflated.h"
 #include "fuzzcheck.h"
 
 #include <QBuffer>
@@ -13,22 +14,6 @@
 #include <zlib.h>
 
 namespace {
-
-QByteArray deflated(QByteArrayView input, int windowBits)
-{
-    z_stream stream{};
-    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return {};
-    QByteArray out(qsizetype(deflateBound(&stream, uLong(input.size()))) + 64, Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(input.data()));
-    stream.avail_in = uInt(input.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
-}
 
 // Keeps what it is given and the largest single write.
 class Page final : public QIODevice
