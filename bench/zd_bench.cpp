@@ -338,9 +338,10 @@ int Bench::browsers()
     {
     public:
         std::optional<ResolvedBrowser> resolve(Browser which) override { return m_real.resolve(which); }
-        std::optional<qint64> start(const ResolvedBrowser &resolved, const QByteArray &address) override
+        std::optional<qint64> start(const ResolvedBrowser &resolved,
+                                    const QList<QByteArray> &addresses) override
         {
-            const std::optional<qint64> pid = m_real.start(resolved, address);
+            const std::optional<qint64> pid = m_real.start(resolved, addresses);
             if (pid)
                 std::printf("STARTED %lld\n", static_cast<long long>(*pid));
             std::fflush(stdout);

@@ -236,8 +236,13 @@ void QtRunMonitor::place()
 
 void QtRunMonitor::show(const RunProgress &state)
 {
-    setTextIfNew(m_heading, QStringLiteral("Opening %1 of %2 in %3")
-                                .arg(groupedNumber(state.index), groupedNumber(state.count), state.browser));
+    const QString which =
+        state.last > state.index
+            ? QStringLiteral("%1 to %2").arg(groupedNumber(state.index), groupedNumber(state.last))
+            : groupedNumber(state.index);
+    setTextIfNew(
+        m_heading,
+        QStringLiteral("Opening %1 of %2 in %3").arg(which, groupedNumber(state.count), state.browser));
     m_address->setText(
         m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, m_address->width()));
     if (state.paused)
@@ -252,7 +257,7 @@ void QtRunMonitor::show(const RunProgress &state)
         m_waiting->setText(
             QStringLiteral("waiting for %1, %2 s").arg(state.waitingFor).arg(state.waitedMs / 1000));
     m_bar->setRange(0, qMax(state.count, 1));
-    m_bar->setValue(state.index);
+    m_bar->setValue(qMax(state.index, state.last));
     setTextIfNew(m_counts, QStringLiteral("Skipped: %1   Not confirmed: %2   Delay between sites: %3 s")
                                .arg(groupedNumber(state.skipped), groupedNumber(state.notConfirmed))
                                .arg(state.delaySeconds, 0, 'g', 3));

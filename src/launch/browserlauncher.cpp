@@ -60,8 +60,32 @@ QString titleWordFor(const QString &executableName)
     return {};
 }
 
-QStringList splitDesktopExec(const QString &exec)
+bool takesSeveralAddresses(const QString &executableName)
 {
+    const QString name = QFileInfo(executableName).fileName().toLower();
+    return name.startsWith(QLatin1String("firefox")) || name.startsWith(QLatin1String("chromium"))
+           || name.startsWith(QLatin1String("google-chrome")) || name == QLatin1String("chrome.exe")
+           || name == QLatin1String("msedge.exe");
+}
+
+bool BrowserLauncher::fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const
+{
+    // Linux counts each argument's bytes, its NUL and its pointer against
+    // ARG_MAX (2 MiB with the usual stack), the environment included: half
+    // of that leaves the environment room.
+    constexpr qsizetype kRoom = qsizetype{1} << 20;
+    qsizetype used = browser.program.size() + 1;
+    for (const QString &argument : browser.argumentsBefore + browser.argumentsAfter)
+        used += argument.size() * 3 + 1 + qsizetype(sizeof(void *));
+    for (const QByteArray &address : addresses)
+        used += address.size() + 1 + qsizetype(sizeof(void *));
+    return used <= kRoom;
+}
+
+QStringList splitDesktopExec(const QString &exec, bool *takesSeveral)
+{
+    if (takesSeveral)
+        *takesSeveral = false;
     QStringList args;
     QString current;
     bool inQuotes = false;
@@ -97,6 +121,8 @@ QStringList splitDesktopExec(const QString &exec)
         if (arg == QLatin1String("%u") || arg == QLatin1String("%U") || arg == QLatin1String("%f")
             || arg == QLatin1String("%F")) {
             result << QString(); // where the address goes
+            if (takesSeveral && arg == QLatin1String("%U"))
+                *takesSeveral = true;
         } else if (arg.size() == 2 && arg.startsWith(QLatin1Char('%'))) {
             continue; // %i, %c, %k and deprecated codes carry nothing we have
         } else {

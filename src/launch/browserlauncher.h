@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +35,9 @@ struct ResolvedBrowser
     /// Why the desktop's default entry was passed over for this one, for
     /// the closing message; empty when it was not.
     QString note;
+    /// It opens several addresses given in one start, as tabs in their
+    /// order (Firefox, Chromium, a desktop entry with %U).
+    bool takesSeveral = false;
 };
 
 /// How a started process that no longer runs ended.
@@ -55,10 +59,18 @@ public:
     /// The program that stands for \a browser here; nullopt when none is
     /// installed.
     virtual std::optional<ResolvedBrowser> resolve(Browser browser) = 0;
-    /// Starts it with the address as exactly one argument of these bytes,
-    /// in an empty folder of its own, its output discarded; the process id,
-    /// or nullopt when it could not be started.
-    virtual std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) = 0;
+    /// Starts it with each address as exactly one argument of these bytes,
+    /// in order, in an empty folder of its own, its output discarded; the
+    /// process id, or nullopt when it could not be started.
+    virtual std::optional<qint64> start(const ResolvedBrowser &browser,
+                                        const QList<QByteArray> &addresses) = 0;
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address)
+    {
+        return start(browser, QList<QByteArray>{address});
+    }
+    /// Whether one start can pass all of \a addresses: the system's limit
+    /// on a command line's length.
+    virtual bool fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const;
     /// Whether a started process still runs (it has not yet handed its
     /// address to a running browser, or it has become the browser).
     virtual bool running(qint64 pid) = 0;
@@ -76,9 +88,13 @@ public:
 
 /// The word the named executable writes in its window titles.
 QString titleWordFor(const QString &executableName);
+/// Whether the named executable opens several addresses of one command
+/// line as tabs, in order: Firefox and the Chromium family.
+bool takesSeveralAddresses(const QString &executableName);
 
 /// A desktop entry's Exec value split into arguments, with field codes for
 /// the address (%u %U %f %F) marked by an empty element; other codes dropped.
-QStringList splitDesktopExec(const QString &exec);
+/// \a takesSeveral: whether its code is %U, which takes several addresses.
+QStringList splitDesktopExec(const QString &exec, bool *takesSeveral = nullptr);
 
 } // namespace zd

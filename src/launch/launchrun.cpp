@@ -35,6 +35,11 @@ bool looksLikeOption(const QString &address)
     return false;
 }
 
+bool startable(const QString &address, QByteArrayView bytes)
+{
+    return !looksLikeOption(address) && !address.trimmed().isEmpty() && passableAsArgument(bytes);
+}
+
 LaunchRun::LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
                      Options &options, const SiteListModel &list, RunMonitor &monitor)
     : m_ui(ui), m_clock(clock), m_launcher(launcher), m_windows(windows), m_options(options), m_list(list),
@@ -86,9 +91,11 @@ void LaunchRun::openEach(Procedure &procedure, int first)
     // A thousand browser windows are no click's intent: ask first.
     if (count - first + 1 > kConfirmAbove && !confirmLargeRun(browser, count - first + 1))
         return;
-    for (int index = first; index <= count && !m_run.halted; ++index) {
-        if (!openItem(procedure, index))
+    for (int index = first; index <= count && !m_run.halted;) {
+        const int taken = openFrom(procedure, index);
+        if (taken == 0)
             break;
+        index += taken;
     }
     if (m_run.finalPlacement) {
         m_waits.idleFor(RunWaits::kSettleMs);
@@ -108,42 +115,45 @@ bool LaunchRun::confirmLargeRun(Browser browser, int count)
     return true;
 }
 
-bool LaunchRun::openItem(Procedure &procedure, int index)
+int LaunchRun::openFrom(Procedure &procedure, int index)
 {
     m_waits.whilePaused(m_run.paused);
     if (m_run.stopRequested) {
         noteStop(index, decodeBytes(m_list.bytes(index)));
-        return false;
+        return 0;
     }
     // Items removed under the run (Clear List, Delete): the ones it has not
     // reached are gone, so it ends here, rather than report each missing one
     // and open the previous address again.
     if (m_list.count() < m_run.tally.count) {
         m_run.tally.listChangedAfter = index - 1;
-        return false;
+        return 0;
     }
-    QString address;
+    Batch batch{index, {}, {}};
     procedure.step(108, [&] {
         // The browser gets the item's own bytes; the text is for people.
-        m_run.addressBytes = m_list.bytes(index).toByteArray();
-        address = decodeBytes(m_run.addressBytes);
+        batch.bytes << m_list.bytes(index).toByteArray();
+        batch.addresses << decodeBytes(batch.bytes.constFirst());
     });
+    if (batch.bytes.isEmpty())
+        return 1; // the step failed and was reported
     m_run.progress.index = index;
-    m_run.progress.address = address;
+    m_run.progress.last = index;
+    m_run.progress.address = batch.addresses.constFirst();
     report();
     // The choice is read anew for every address: it may change during a run.
     if (m_options.isSelected(Option::InternetExplorer))
-        openInDefaultBrowser(procedure, address);
+        openInDefaultBrowser(procedure, batch);
     else if (m_options.isSelected(Option::Chrome))
-        openInPlacedBrowser(procedure, 128, Browser::Chrome, address);
+        openInPlacedBrowser(procedure, 128, Browser::Chrome, batch);
     else if (m_options.isSelected(Option::Firefox))
-        openInPlacedBrowser(procedure, 148, Browser::Firefox, address);
+        openInPlacedBrowser(procedure, 148, Browser::Firefox, batch);
     // Even the launch-only path keeps the window alive on long lists.
     m_ui.pumpEvents();
-    return true;
+    return int(batch.addresses.size());
 }
 
-std::optional<LaunchRun::Launched> LaunchRun::refuse(const QString &address)
+std::optional<LaunchRun::Launched> LaunchRun::refuse(const QString &address, const QByteArray &bytes)
 {
     // No "--" can make an option-like address safe for every browser.
     if (looksLikeOption(address)) {
@@ -155,19 +165,20 @@ std::optional<LaunchRun::Launched> LaunchRun::refuse(const QString &address)
         ++m_run.tally.blank;
         return Launched::Skipped;
     }
-    if (!passableAsArgument(m_run.addressBytes)) {
+    if (!passableAsArgument(bytes)) {
         m_run.tally.unpassable << address;
         return Launched::Skipped;
     }
     return std::nullopt;
 }
 
-LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser browser,
-                                      const QString &address, BrowserWindows *windows)
+LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser browser, Batch &batch,
+                                      BrowserWindows *windows)
 {
     Launched outcome = Launched::Skipped;
     procedure.step(label, [&] {
-        if (const std::optional<Launched> refused = refuse(address)) {
+        if (const std::optional<Launched> refused =
+                refuse(batch.addresses.constFirst(), batch.bytes.constFirst())) {
             outcome = *refused;
             return;
         }
@@ -176,15 +187,42 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
             outcome = Launched::Halted;
             return;
         }
+        extend(batch, *resolved, browser);
         *windows = BrowserWindows{resolved->titleWord, resolved->windowClasses};
         Started started;
-        if (!start(*resolved, address, *windows, &started)) {
-            m_run.tally.unpassable << address;
+        if (!start(*resolved, batch, *windows, &started)) {
+            m_run.tally.unpassable << batch.addresses;
             return;
         }
-        outcome = judge(started, address, QFileInfo(resolved->program).fileName());
+        outcome = judge(started, batch, QFileInfo(resolved->program).fileName());
     });
     return outcome;
+}
+
+void LaunchRun::extend(Batch &batch, const ResolvedBrowser &resolved, Browser browser)
+{
+    // With a delay, each address has its own start, as the user asked.
+    if (!resolved.takesSeveral || delayFor(browser) > 0)
+        return;
+    const int count = m_list.count();
+    for (int index = batch.first + int(batch.bytes.size()); index <= count && batch.bytes.size() < kBatchSize;
+         ++index) {
+        const QByteArrayView bytes = m_list.bytes(index);
+        const QString address = decodeBytes(bytes);
+        // An item not started ends the batch: it is told in its own turn.
+        if (!startable(address, bytes))
+            break;
+        batch.bytes << bytes.toByteArray();
+        if (!m_launcher.fitsOneStart(resolved, batch.bytes)) {
+            batch.bytes.removeLast();
+            break;
+        }
+        batch.addresses << address;
+    }
+    if (batch.addresses.size() > 1) {
+        m_run.progress.last = batch.first + int(batch.addresses.size()) - 1;
+        report();
+    }
 }
 
 const ResolvedBrowser *LaunchRun::resolvedBrowser(Browser browser)
@@ -203,10 +241,10 @@ const ResolvedBrowser *LaunchRun::resolvedBrowser(Browser browser)
     return &*resolved;
 }
 
-bool LaunchRun::start(const ResolvedBrowser &resolved, const QString &address, const BrowserWindows &windows,
+bool LaunchRun::start(const ResolvedBrowser &resolved, const Batch &batch, const BrowserWindows &windows,
                       Started *started)
 {
-    std::optional<qint64> pid = m_launcher.start(resolved, m_run.addressBytes);
+    std::optional<qint64> pid = m_launcher.start(resolved, batch.bytes);
     if (!pid)
         return false;
     started->pid = *pid;
@@ -215,22 +253,24 @@ bool LaunchRun::start(const ResolvedBrowser &resolved, const QString &address, c
     // A failure is seldom the address's fault (Firefox's crash handler
     // ends it with a status): the browser gets it once more.
     if (started->delivery == RunWaits::Delivery::Failed && !m_run.stopRequested) {
-        if (const std::optional<qint64> again = m_launcher.start(resolved, m_run.addressBytes)) {
+        if (const std::optional<qint64> again = m_launcher.start(resolved, batch.bytes)) {
             started->pid = *again;
             started->delivery =
                 m_waits.delivery(*again, resolved, windows, m_run.progress.browser, &started->dialogTitle);
         }
         // A second failure is said where the run ended.
         if (started->delivery != RunWaits::Delivery::Failed) {
-            m_run.tally.restarted << address;
+            m_run.tally.restarted << batch.addresses;
             m_run.tally.restartedProgram = QFileInfo(resolved.program).fileName();
         }
     }
     return true;
 }
 
-LaunchRun::Launched LaunchRun::judge(const Started &started, const QString &address, const QString &program)
+LaunchRun::Launched LaunchRun::judge(const Started &started, const Batch &batch, const QString &program)
 {
+    // What names one address names the batch's first.
+    const QString &address = batch.addresses.constFirst();
     switch (started.delivery) {
     case RunWaits::Delivery::HandedOver:
         return Launched::HandedOver;
@@ -239,7 +279,7 @@ LaunchRun::Launched LaunchRun::judge(const Started &started, const QString &addr
         return Launched::WindowUp;
     case RunWaits::Delivery::Failed:
         if (m_run.stopRequested) {
-            noteStop(m_run.progress.index, address);
+            noteStop(batch.first, address);
             return Launched::NotConfirmed;
         }
         [[fallthrough]];
@@ -260,9 +300,9 @@ LaunchRun::Launched LaunchRun::judge(const Started &started, const QString &addr
     case RunWaits::Delivery::NotConfirmed:
         // A stop during the wait: stopped, not unconfirmed.
         if (m_run.stopRequested)
-            noteStop(m_run.progress.index, address);
+            noteStop(batch.first, address);
         else
-            m_run.tally.notConfirmed << address;
+            m_run.tally.notConfirmed << batch.addresses;
         return Launched::NotConfirmed;
     }
     return Launched::NotConfirmed;
@@ -275,11 +315,11 @@ void LaunchRun::waitBetweenSites(Browser browser, qint64 launchedAt)
     m_waits.delay(qMax(0.0, delayFor(browser) - waited));
 }
 
-void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, Browser browser, const QString &address)
+void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, Browser browser, Batch &batch)
 {
     BrowserWindows windows;
     const qint64 launchedAt = m_clock.nowMs();
-    const Launched launched = launch(procedure, first + 2, browser, address, &windows);
+    const Launched launched = launch(procedure, first + 2, browser, batch, &windows);
     if (launched != Launched::HandedOver && launched != Launched::WindowUp)
         return;
     procedure.step(first + 4, [&] { waitBetweenSites(browser, launchedAt); });
@@ -303,18 +343,18 @@ void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, Browser bro
     // Handed to a browser with no window here (on X11: it runs on another
     // display): no window of it will come.
     if (launched == Launched::HandedOver && !m_waits.hasWindowHere(windows)) {
-        m_run.tally.elsewhere << address;
+        m_run.tally.elsewhere << batch.addresses;
         m_run.tally.elsewhereOnOtherDisplay = desktop.otherDisplays;
         return;
     }
     const int label = minimize ? first + 8 : first + 14;
     if (m_waits.placement(procedure, label, place, m_run.progress.browser) == RunWaits::Placement::TimedOut)
-        m_run.tally.notPlaced << address;
+        m_run.tally.notPlaced << batch.addresses;
     else if (refused)
         m_run.tally.desktopCannotPlace = true;
 }
 
-void LaunchRun::openInDefaultBrowser(Procedure &procedure, const QString &address)
+void LaunchRun::openInDefaultBrowser(Procedure &procedure, Batch &batch)
 {
     // "Default" keeps the state the browser chooses: nothing is placed.
     std::optional<ShowState> state;
@@ -326,7 +366,7 @@ void LaunchRun::openInDefaultBrowser(Procedure &procedure, const QString &addres
     }
     BrowserWindows windows;
     const qint64 launchedAt = m_clock.nowMs();
-    const Launched launched = launch(procedure, 124, Browser::Default, address, &windows);
+    const Launched launched = launch(procedure, 124, Browser::Default, batch, &windows);
     // None by default: a delay only when the user set one.
     if (launched == Launched::HandedOver || launched == Launched::WindowUp
         || launched == Launched::NotConfirmed)

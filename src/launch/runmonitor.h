@@ -9,8 +9,10 @@ namespace zd {
 /// Where a run stands, for the progress window.
 struct RunProgress
 {
-    /// The address in flight, from 1, of count.
+    /// The address in flight, from 1, of count; with several in one start,
+    /// the first, and last the last of them.
     int index = 0;
+    int last = 0;
     int count = 0;
     QString address;
     /// "Firefox", "Chrome", "the default browser".

@@ -27,10 +27,11 @@ public:
     struct Launch
     {
         Browser browser;
-        QString address; // as UTF-8, for comparing with texts
+        QString address; // the first, as UTF-8, for comparing with texts
         qint64 pid;
-        QByteArray bytes; // what a real browser would receive
-        ProcessExit exit; // once it has ended
+        QByteArray bytes;  // what a real browser would receive
+        ProcessExit exit;  // once it has ended
+        QStringList batch; // every address of the start
     };
     /// How the starts of an address end, one after another; Success when
     /// none is left.
@@ -47,17 +48,28 @@ public:
     bool keepRunning = false;
     /// Addresses that cannot be started at all.
     QStringList failToStart;
+    /// The resolved browsers open several addresses of one start.
+    bool takesSeveral = false;
+    /// At most this many bytes of addresses fit one start.
+    qsizetype commandRoom = qsizetype{1} << 20;
 
     std::optional<ResolvedBrowser> resolve(Browser browser) override
     {
         if (!installed.contains(browser))
             return std::nullopt;
-        return ResolvedBrowser{
+        ResolvedBrowser resolved{
             browserChoiceName(browser), {}, {}, installed.value(browser), windowClasses, {}};
+        resolved.takesSeveral = takesSeveral;
+        return resolved;
     }
-    std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &bytes) override
+    using BrowserLauncher::start;
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QList<QByteArray> &given) override
     {
-        const QString address = QString::fromUtf8(bytes);
+        QStringList batch;
+        for (const QByteArray &one : given)
+            batch << QString::fromUtf8(one);
+        const QString address = batch.value(0);
+        const QByteArray bytes = given.value(0);
         if (failToStart.contains(address))
             return std::nullopt;
         const QList<Browser> all = installed.keys();
@@ -66,10 +78,17 @@ public:
         ProcessExit exit{ProcessExit::Kind::Success, 0};
         if (!endings.value(address).isEmpty())
             exit = endings[address].takeFirst();
-        launches.push_back({*chosen, address, 1000 + qint64(launches.size()), bytes, exit});
+        launches.push_back({*chosen, address, 1000 + qint64(launches.size()), bytes, exit, batch});
         if (onLaunch)
             onLaunch(launches.back());
         return launches.back().pid;
+    }
+    bool fitsOneStart(const ResolvedBrowser &, const QList<QByteArray> &given) const override
+    {
+        qsizetype used = 0;
+        for (const QByteArray &one : given)
+            used += one.size();
+        return used <= commandRoom;
     }
     /// The first process started stays and is the browser; later ones hand
     /// their address to it and end.

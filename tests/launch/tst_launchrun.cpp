@@ -95,6 +95,8 @@ private Q_SLOTS:
     void messagesNameTheChoiceAndCountRight();
     void missingBrowserStopsTheRunAtOnce();
     void manyAddressesEachOnceInOrder();
+    void severalAddressesGoInOneStartAtNoDelay_data();
+    void severalAddressesGoInOneStartAtNoDelay();
     void optionsAreReadAnewForEveryAddress();
     void itemsRemovedMidRunAreReported_data();
     void itemsRemovedMidRunAreReported();
@@ -352,6 +354,79 @@ void TestLaunchRun::manyAddressesEachOnceInOrder()
     QCOMPARE(h.launchedAddresses(), expected);
     QVERIFY(h.ui.pumps >= 40'000);
     QVERIFY(h.ui.messages.empty());
+}
+
+void TestLaunchRun::severalAddressesGoInOneStartAtNoDelay_data()
+{
+    QTest::addColumn<int>("browser");
+    QTest::addColumn<QString>("delay"); // as stored; empty: none stored
+    QTest::addColumn<bool>("takesSeveral");
+    QTest::addColumn<int>("commandRoom");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<int>("stopAtStart"); // the start during which Stop is pressed; 0: none
+    QTest::addColumn<QList<QStringList>>("starts");
+    QTest::addColumn<QString>("said");
+    QStringList sixty;
+    for (int i = 1; i <= 60; ++i)
+        sixty << QStringLiteral("s%1").arg(i);
+    const QStringList abc{"a", "b", "c"};
+    const int room = 1 << 20;
+    QTest::newRow("60 at delay 0") << 3 << "0" << true << room << sixty << 0
+                                   << QList<QStringList>{sixty.mid(0, 25), sixty.mid(25, 25), sixty.mid(50)}
+                                   << QString();
+    QTest::newRow("a delay: one each")
+        << 3 << "" << true << room << abc << 0 << QList<QStringList>{{"a"}, {"b"}, {"c"}} << QString();
+    QTest::newRow("browser takes one")
+        << 2 << "0" << false << room << abc << 0 << QList<QStringList>{{"a"}, {"b"}, {"c"}} << QString();
+    QTest::newRow("default browser, no delay by default")
+        << 1 << "" << true << room << abc << 0 << QList<QStringList>{abc} << QString();
+    QTest::newRow("an item not started ends a batch")
+        << 2 << "0" << true << room << QStringList{"a", "b", " ", "-x", "c", "d"} << 0
+        << QList<QStringList>{{"a", "b"}, {"c", "d"}}
+        << "1 address was not opened because it begins with \"-\", which a browser would take for an "
+           "option:\n-x\n\n1 address was not opened because it is blank.";
+    QTest::newRow("command line full")
+        << 3 << "0" << true << 25 << QStringList{"aaaaaaaaa1", "aaaaaaaaa2", "aaaaaaaaa3"} << 0
+        << QList<QStringList>{{"aaaaaaaaa1", "aaaaaaaaa2"}, {"aaaaaaaaa3"}} << QString();
+    QTest::newRow("a failed start is started again, whole")
+        << 3 << "0" << true << room << QStringList{"fails once", "b", "c"} << 0
+        << QList<QStringList>{{"fails once", "b", "c"}, {"fails once", "b", "c"}}
+        << "Firefox failed while taking 3 addresses and was started again for them:\nfails once\nb\nc";
+    QTest::newRow("stopped during the first")
+        << 3 << "0" << true << room << sixty << 1 << QList<QStringList>{sixty.mid(0, 25)}
+        << "You stopped the run at item 26 of 60, which was not opened:\ns26\nTo go on, select it and "
+           "choose Open From Here.";
+}
+
+void TestLaunchRun::severalAddressesGoInOneStartAtNoDelay()
+{
+    QFETCH(int, browser);
+    QFETCH(QString, delay);
+    QFETCH(bool, takesSeveral);
+    QFETCH(int, commandRoom);
+    QFETCH(QStringList, items);
+    QFETCH(int, stopAtStart);
+    QFETCH(QList<QStringList>, starts);
+    QFETCH(QString, said);
+    Harness h;
+    if (!delay.isEmpty())
+        h.settings.setValue(OptionChoices::delayKey(), delay);
+    h.launcher.takesSeveral = takesSeveral;
+    h.launcher.commandRoom = commandRoom;
+    h.launcher.endings.insert(QStringLiteral("fails once"), {{ProcessExit::Kind::Failure, 1}});
+    h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &) {
+        if (int(h.launcher.launches.size()) == stopAtStart)
+            h.run.requestStop();
+    };
+    h.choose(browser, 4);
+    for (const QString &item : std::as_const(items))
+        h.list.appendSite(item);
+    h.run.openAll();
+    QList<QStringList> started;
+    for (const auto &launch : h.launcher.launches)
+        started << launch.batch;
+    QCOMPARE(started, starts);
+    QCOMPARE(h.ui.plainMessages().value(0), said);
 }
 
 void TestLaunchRun::optionsAreReadAnewForEveryAddress()

@@ -188,9 +188,9 @@ class RecordingLauncher final : public BrowserLauncher
 public:
     explicit RecordingLauncher(QList<qint64> &started) : m_started(started) {}
     std::optional<ResolvedBrowser> resolve(Browser browser) override { return m_real.resolve(browser); }
-    std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) override
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) override
     {
-        const std::optional<qint64> pid = m_real.start(browser, address);
+        const std::optional<qint64> pid = m_real.start(browser, addresses);
         if (pid)
             m_started << *pid;
         return pid;
@@ -221,11 +221,11 @@ QStringList visitedTabs(const QList<QStringList> &windows, const QString &visitB
     return names;
 }
 
-// Puts kAddresses pages of the server in the list; their names, in order.
-QStringList appendVisits(SiteListModel &list, const HttpTestServer &server)
+// Puts \a count pages of the server in the list; their names, in order.
+QStringList appendVisits(SiteListModel &list, const HttpTestServer &server, int count = kAddresses)
 {
     QStringList names;
-    for (int i = 1; i <= kAddresses; ++i) {
+    for (int i = 1; i <= count; ++i) {
         names << QString::number(i);
         list.appendSite(server.url(QStringLiteral("/visit/%1").arg(i)));
     }
@@ -275,15 +275,28 @@ void TestRealBrowsers::everyAddressOnceInOrder_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("titleWord");
     QTest::addColumn<QStringList>("classes");
+    QTest::addColumn<QString>("delay"); // stored; empty: the default
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("starts"); // how many starts the run makes; 0: one per address
     const QStringList firefox{QStringLiteral("firefox-esr")};
     const QStringList chromium{QStringLiteral("chromium")};
-    QTest::newRow("firefox, cold start") << 3 << QString() << false << 4 << "Firefox" << firefox;
+    QTest::newRow("firefox, cold start")
+        << 3 << QString() << false << 4 << "Firefox" << firefox << QString() << kAddresses << 0;
     QTest::newRow("firefox, already running, maximized")
-        << 3 << QString() << true << 6 << "Firefox" << firefox;
+        << 3 << QString() << true << 6 << "Firefox" << firefox << QString() << kAddresses << 0;
     QTest::newRow("chromium, cold start, minimized")
-        << 2 << QString() << false << 5 << "Chromium" << chromium;
-    QTest::newRow("default firefox, maximized") << 1 << "firefox-esr" << false << 6 << "Firefox" << firefox;
-    QTest::newRow("default chromium, minimized") << 1 << "chromium" << false << 5 << "Chromium" << chromium;
+        << 2 << QString() << false << 5 << "Chromium" << chromium << QString() << kAddresses << 0;
+    // Debian's firefox-esr entry takes one address (%u), chromium's several (%U).
+    QTest::newRow("default firefox, maximized")
+        << 1 << "firefox-esr" << false << 6 << "Firefox" << firefox << QString() << kAddresses << 0;
+    QTest::newRow("default chromium, minimized")
+        << 1 << "chromium" << false << 5 << "Chromium" << chromium << QString() << kAddresses << 1;
+    // At delay 0, several addresses to a start: three starts for 53.
+    const int batched = 2 * LaunchRun::kBatchSize + 3;
+    QTest::newRow("firefox, delay 0, cold start")
+        << 3 << QString() << false << 4 << "Firefox" << firefox << "0" << batched << 3;
+    QTest::newRow("chromium, delay 0, already running")
+        << 2 << QString() << true << 4 << "Chromium" << chromium << "0" << batched << 3;
 }
 
 void TestRealBrowsers::everyAddressOnceInOrder()
@@ -294,6 +307,9 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     QFETCH(int, state);
     QFETCH(QString, titleWord);
     QFETCH(QStringList, classes);
+    QFETCH(QString, delay);
+    QFETCH(int, count);
+    QFETCH(int, starts);
     BrowserHome home(defaultBrowser);
     QVERIFY(home.ok());
     const QString log =
@@ -322,6 +338,8 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     FakeUiServices ui;
     ui.onIdle = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
     MemorySettingsStore settings;
+    if (!delay.isEmpty())
+        settings.setValue(OptionChoices::delayKey(), delay);
     SteadyClock clock;
     RecordingLauncher launcher(home.started);
     XcbWindowSystem windows;
@@ -331,9 +349,11 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     LaunchRun run(ui, clock, launcher, windows, choices, list, monitor);
     choices.select(Option(browser));
     choices.select(Option(state));
-    const QStringList expected = appendVisits(list, server);
+    const QStringList expected = appendVisits(list, server, count);
+    const qsizetype startedBefore = home.started.size();
     run.openAll();
     QVERIFY2(ui.messages.empty(), qPrintable(ui.messages.empty() ? QString() : ui.messages[0].prompt));
+    QCOMPARE(home.started.size() - startedBefore, starts == 0 ? count : starts);
     // The browser shows every address once, in the list's order.
     expectedTabs << expected;
     const bool firefox = classes.first() == QLatin1String("firefox-esr");

@@ -157,6 +157,7 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::firstOnPath(const QString
             continue;
         const QString entry = findDesktopEntry(name + QStringLiteral(".desktop"));
         ResolvedBrowser browser{path, {}, {}, titleWordFor(name), windowClassesOf(path, entry), {}};
+        browser.takesSeveral = takesSeveralAddresses(name);
         // A name may be a distribution's wrapper for another of the same
         // browser (Debian's "firefox" starts firefox-esr): their windows
         // carry the other name.
@@ -207,13 +208,15 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser(QString *p
             QStringLiteral("The desktop's default web browser, %1, was passed over: %2.").arg(id, why);
         return std::nullopt;
     }
-    QStringList exec = splitDesktopExec(desktopEntryValue(entry, QStringLiteral("Exec")));
+    bool takesSeveral = false;
+    QStringList exec = splitDesktopExec(desktopEntryValue(entry, QStringLiteral("Exec")), &takesSeveral);
     if (exec.isEmpty() || exec.first().isEmpty())
         return std::nullopt;
     const QString program = QStandardPaths::findExecutable(exec.takeFirst());
     if (program.isEmpty())
         return std::nullopt;
     ResolvedBrowser browser{program, {}, {}, titleWordFor(program), windowClassesOf(program, entry), {}};
+    browser.takesSeveral = takesSeveral;
     const qsizetype slot = exec.indexOf(QString());
     if (slot < 0) {
         browser.argumentsBefore = exec;
@@ -240,14 +243,15 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(Browser browser)
     return firstOnPath(candidatePrograms(browser));
 }
 
-std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &browser, const QByteArray &address)
+std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &browser,
+                                                    const QList<QByteArray> &addresses)
 {
-    // An argument list and no shell: the address arrives as one argument,
+    // An argument list and no shell: each address arrives as one argument,
     // byte for byte, whatever its encoding (QProcess would re-encode it).
     QList<QByteArray> arguments{QFile::encodeName(browser.program)};
     for (const QString &argument : browser.argumentsBefore)
         arguments << QFile::encodeName(argument);
-    arguments << address;
+    arguments << addresses;
     for (const QString &argument : browser.argumentsAfter)
         arguments << QFile::encodeName(argument);
     const QString folder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();

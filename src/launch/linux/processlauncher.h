@@ -30,7 +30,8 @@ public:
     ProcessBrowserLauncher &operator=(const ProcessBrowserLauncher &) = delete;
 
     std::optional<ResolvedBrowser> resolve(Browser browser) override;
-    std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) override;
+    using BrowserLauncher::start;
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) override;
     bool running(qint64 pid) override;
     ProcessExit exitOf(qint64 pid) override;
     std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) override;

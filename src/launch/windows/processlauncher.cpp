@@ -99,7 +99,10 @@ QStringList windowClassesOf(const QString &program)
 
 ResolvedBrowser browserAt(const QString &program)
 {
-    return {QDir::toNativeSeparators(program), {}, {}, titleWordFor(program), windowClassesOf(program), {}};
+    ResolvedBrowser browser{QDir::toNativeSeparators(program), {}, {}, titleWordFor(program),
+                            windowClassesOf(program),          {}};
+    browser.takesSeveral = takesSeveralAddresses(program);
+    return browser;
 }
 
 // The address as text for the command line: UTF-8 where it is, else the
@@ -210,11 +213,28 @@ QStringList WindowsBrowserLauncher::lookedFor(Browser browser) const
             QStringLiteral("firefox.exe")};
 }
 
-std::optional<qint64> WindowsBrowserLauncher::start(const ResolvedBrowser &browser, const QByteArray &address)
+// The whole command line that starts \a browser with \a addresses.
+QString WindowsBrowserLauncher::startLine(const ResolvedBrowser &browser, const QList<QByteArray> &addresses)
 {
     QStringList arguments{browser.program};
-    arguments << browser.argumentsBefore << addressText(address) << browser.argumentsAfter;
-    std::wstring line = commandLine(arguments).toStdWString();
+    arguments << browser.argumentsBefore;
+    for (const QByteArray &address : addresses)
+        arguments << addressText(address);
+    arguments << browser.argumentsAfter;
+    return commandLine(arguments);
+}
+
+bool WindowsBrowserLauncher::fitsOneStart(const ResolvedBrowser &browser,
+                                          const QList<QByteArray> &addresses) const
+{
+    constexpr qsizetype kMostChars = 32'767;
+    return startLine(browser, addresses).size() < kMostChars;
+}
+
+std::optional<qint64> WindowsBrowserLauncher::start(const ResolvedBrowser &browser,
+                                                    const QList<QByteArray> &addresses)
+{
+    std::wstring line = startLine(browser, addresses).toStdWString();
     const std::wstring program = QDir::toNativeSeparators(browser.program).toStdWString();
     const std::wstring folder =
         QDir::toNativeSeparators(m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath())

@@ -22,7 +22,10 @@ public:
     WindowsBrowserLauncher &operator=(const WindowsBrowserLauncher &) = delete;
 
     std::optional<ResolvedBrowser> resolve(Browser browser) override;
-    std::optional<qint64> start(const ResolvedBrowser &browser, const QByteArray &address) override;
+    using BrowserLauncher::start;
+    std::optional<qint64> start(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) override;
+    /// CreateProcessW takes a command line of at most 32,767 characters.
+    bool fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const override;
     bool running(qint64 pid) override;
     ProcessExit exitOf(qint64 pid) override;
     /// Windows browsers give no sign but their windows.
@@ -34,6 +37,7 @@ public:
     static QString findProgram(const QString &fileName);
 
 private:
+    static QString startLine(const ResolvedBrowser &browser, const QList<QByteArray> &addresses);
     std::optional<ResolvedBrowser> byFileName(const QString &fileName);
     std::optional<ResolvedBrowser> defaultBrowser(QString *passedOver);
     /// Takes the exit of \a pid if it has ended; whether it has.
