@@ -5,7 +5,9 @@
 # figure the median of RUNS runs (3 by default) with min and max. On X11
 # (Xvfb + openbox), then with the browsers as Wayland programs on each
 # headless Wayland desktop of ZD_BENCH_DESKTOPS (default: sway kwin mutter
-# weston), each beside the X11 figure of the same browser.
+# weston), each beside the X11 figure of the same browser. First, on X11,
+# the run at delay 0 beside one command that gives the browser all N
+# addresses (`chromium URL1 ... URLN`), cold and warm.
 #   bench/real_browsers.sh [BUILD_DIR] [N] [RUNS]    (needs root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +36,7 @@ end_started() {
   : > "$work/started"
 }
 trap 'end_started; rm -rf "$work"' EXIT
-python3 tests/support/httpserver.py --log "$work/visits" > "$work/port" < <(sleep 100000) &
+python3 tests/support/httpserver.py --log "$work/visits" > "$work/port" 2>/dev/null < <(sleep 100000) &
 for _ in $(seq 1 50); do [[ -s "$work/port" ]] && break; sleep 0.1; done
 base="http://127.0.0.1:$(head -1 "$work/port")"
 
@@ -54,11 +56,82 @@ fresh_home() {
     "$HOME" > "$XDG_DATA_HOME/applications/chromium.desktop"
   printf '[Default Applications]\nx-scheme-handler/http=firefox-esr.desktop\n' > "$XDG_CONFIG_HOME/mimeapps.list"
   export PATH="$HOME/bin:$ORIGINAL_PATH"
+  # Otherwise firefox-esr makes a profile of its own and ignores this one.
+  export MOZ_LEGACY_PROFILES=1
 }
 ORIGINAL_PATH=$PATH
 
 median() { sort -g | awk '{a[NR]=$1} END {printf "%.3f (min %.3f, max %.3f)", a[int((NR+1)/2)], a[1], a[NR]}'; }
 middle() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+# Runs COMMAND... in the background; prints the seconds from its start (or
+# the run's, below) until the server has seen N visits (120 s at most). Whatever it starts is ended
+# by end_started: the benchmark names the browsers it starts, and a browser
+# started here leads a session of its own, named as it starts.
+until_all_visited() {
+  : > "$work/visits"
+  local t0 t1
+  t0=$(date +%s.%N)
+  "$@" >> "$work/started" 2>/dev/null &
+  while (($(wc -l < "$work/visits") < n)); do
+    sleep 0.02
+    (($(echo "$(date +%s.%N) - $t0 > 120" | bc))) && break
+  done
+  t1=$(date +%s.%N)
+  # The program is timed from its Start Opening, as a user's program is
+  # already up; a command from its start, which it needs.
+  local pressed
+  pressed=$(awk '/^RUN_STARTED/ {t = $2} END {print t}' "$work/started")
+  [[ -n $pressed ]] && t0=$pressed
+  echo "$t1 - $t0" | bc -l
+}
+# The browser PROGRAM started with ARGS..., leading a session of its own.
+one_command() {
+  local program=$1; shift
+  (echo "STARTED $BASHPID"; exec setsid "$program" "$@" > /dev/null 2>&1)
+}
+# Each address requested exactly once.
+each_once() {
+  [[ $(wc -l < "$work/visits") == "$n" && $(sort -u "$work/visits" | wc -l) == "$n" ]]
+}
+
+# ZD_BENCH_DELAY0=0 leaves these rows out, =only runs only them.
+if [[ ${ZD_BENCH_DELAY0:-1} != 0 ]]; then
+  echo "== delay 0: the run beside one command with all $n addresses (s until the server saw all $n) =="
+  urls=(); for i in $(seq 1 "$n"); do urls+=("$base/visit/$i"); done
+  for choice in 3 2; do
+    name=$([[ $choice == 3 ]] && echo Firefox || echo Chrome/chromium)
+    program=$([[ $choice == 3 ]] && echo firefox-esr || echo chromium)
+    for start in cold warm; do
+      ours=(); theirs=(); once=0
+      for run in $(seq 1 "$runs"); do
+        for who in ours theirs; do
+          fresh_home "delay0-$choice-$start-$run-$who"
+          if [[ $start == warm ]]; then
+            : > "$work/visits"
+            one_command "$program" "$base/visit/warm-up" >> "$work/started" & disown
+            for _ in $(seq 1 600); do [[ -s "$work/visits" ]] && break; sleep 0.1; done
+            sleep 1
+          fi
+          if [[ $who == ours ]]; then
+            ours+=("$(until_all_visited "$bench" browsers "$choice" "$n" "$base" 0)")
+            each_once && once=$((once + 1))
+          else
+            theirs+=("$(until_all_visited one_command "$program" "${urls[@]}")")
+          fi
+          end_started; sleep 1
+        done
+      done
+      mid=$(printf '%s\n' "${ours[@]}" | middle); yard=$(printf '%s\n' "${theirs[@]}" | middle)
+      ratio=$(echo "$mid / $yard" | bc -l)
+      verdict=$(awk -v r="$ratio" 'BEGIN {print (r <= 1.5 ? "met" : "MISSED")}')
+      printf '%-16s %-4s program %s s; one command %s s; %.2fx (goal 1.5x: %s); each once: %d of %d runs\n' \
+        "$name" "$start" "$(printf '%s\n' "${ours[@]}" | median)" "$(printf '%s\n' "${theirs[@]}" | median)" \
+        "$ratio" "$verdict" "$once" "$runs"
+    done
+  done
+  [[ ${ZD_BENCH_DELAY0:-1} == only ]] && exit 0
+fi
 declare -A x11_per
 for desktop in x11 ${ZD_BENCH_DESKTOPS:-sway kwin mutter weston}; do
   on_desktop=()

@@ -39,6 +39,7 @@
 #include <QMimeData>
 #include <QWidget>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -326,9 +327,12 @@ int Bench::extract()
 
 int Bench::browsers()
 {
-    // zd_bench browsers CHOICE COUNT BASE: the real browser of CHOICE
-    // (1 default, 2 Chrome, 3 Firefox) opens BASE/visit/1..COUNT.
+    // zd_bench browsers CHOICE COUNT BASE [DELAY]: the real browser of
+    // CHOICE (1 default, 2 Chrome, 3 Firefox) opens BASE/visit/1..COUNT,
+    // with DELAY seconds between sites (the default when left out).
     test::MemorySettingsStore settings;
+    if (args.size() > 4)
+        settings.setValue(OptionChoices::delayKey(), args.value(4));
     OptionChoices choices(settings, ui);
     choices.select(Option(arg.toInt()));
     choices.select(Option::SameState);
@@ -364,6 +368,9 @@ int Bench::browsers()
     for (int i = 1; i <= count; ++i)
         list.appendSite(QStringLiteral("%1/visit/%2").arg(args.value(3)).arg(i));
     measure("browsers", [&] {
+        // When Start Opening is pressed, for a caller timing the browser.
+        std::printf("RUN_STARTED %.3f\n", double(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
+        std::fflush(stdout);
         run.openAll();
         // The first message on the same line, to tell what a run that went wrong said.
         QString said = bench.ui.messages.empty() ? QString() : bench.ui.messages.front().prompt;
