@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -58,10 +59,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             }
             break;
         case 4: { // keep those whose length differs from arg's remainder
+            // Marks for all items but the last arg % 4, which stay.
             const auto keep = [arg](QByteArrayView bytes) { return bytes.size() % 3 != arg % 3; };
-            const qsizetype removed = store.retainIf(keep);
+            std::vector<char> marks;
+            const size_t markedCount = items.size() - std::min<size_t>(items.size(), arg % 4);
+            for (size_t i = 0; i < markedCount; ++i)
+                marks.push_back(keep(items[i]) ? 1 : 0);
+            const qsizetype removed = store.retainMarked(marks);
             const auto before = items.size();
-            std::erase_if(items, [&](const QByteArray &item) { return !keep(item); });
+            size_t index = 0;
+            std::erase_if(items, [&](const QByteArray &) {
+                const size_t i = index++;
+                return i < markedCount && marks[i] == 0;
+            });
             ZD_FUZZ_CHECK(removed == qsizetype(before - items.size()));
             break;
         }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -26,6 +28,25 @@ const char *findAnyOf(const char *p, const char *end)
     while (p != end && ((*p != Stops) && ...))
         ++p;
     return p;
+}
+
+/// Copies \a bytes to \a out without any of \a Dropped; how many bytes
+/// it wrote (at most bytes.size()).
+template<char... Dropped>
+qsizetype copyWithout(char *out, QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    char *const start = out;
+    for (;;) {
+        const char *stop = findAnyOf<Dropped...>(p, end);
+        if (stop != p)
+            std::memcpy(out, p, size_t(stop - p));
+        out += stop - p;
+        if (stop == end)
+            return out - start;
+        p = stop + 1;
+    }
 }
 
 /// Appends \a bytes to \a out without any of \a Dropped.

@@ -1,5 +1,6 @@
 #include "sitelist/siteedits.h"
 
+#include "core/aside.h"
 #include "core/errorreport.h"
 #include "sitelist/sitelistmodel.h"
 #include "core/uiservices.h"
@@ -97,35 +98,14 @@ void tellRemoved(UiServices &ui, qsizetype removed, const char *singular, const 
                           .arg(groupedNumber(removed), QLatin1String(removed == 1 ? singular : plural)));
 }
 
-// Which items stay, asked of the list as it was when the command began, the
-// window answering meanwhile. The snapshot keeps the items \a stays is shown
-// alive, and is let go before the list changes, which would copy it.
-template<class Stays>
-std::vector<bool> whichStay(UiServices &ui, const SiteListModel &list, Stays &&stays)
+// Which items stay, decided by \a decide over the list as it was when the
+// command began, on a thread of its own while the window answers: a snapshot
+// nothing changes. Whatever \a decide builds is freed there too, and the
+// snapshot is let go before the list changes, which would copy it.
+template<class Decide>
+std::vector<char> whichStay(UiServices &ui, const SiteListModel &list, Decide &&decide)
 {
-    const std::shared_ptr<const SiteStore> items = list.snapshot();
-    std::vector<bool> keep(size_t(items->size()));
-    for (qsizetype i = 0; i < items->size(); ++i) {
-        if ((i & 1023) == 0)
-            ui.pumpEvents();
-        keep[size_t(i)] = stays(items->at(i));
-    }
-    return keep;
-}
-
-// Closes the list up in one pass, the only stretch the window waits for.
-// Items added while the command decided came after it and stay.
-qsizetype closeUp(SiteListModel &list, const std::vector<bool> &keep)
-{
-    // When nothing goes, not even the pass: a scan of the bits is far shorter.
-    if (std::find(keep.begin(), keep.end(), false) == keep.end())
-        return 0;
-    const qsizetype asked = qsizetype(keep.size());
-    qsizetype index = 0;
-    return list.retainIf([&](QByteArrayView) {
-        const qsizetype at = index++;
-        return at >= asked || keep[size_t(at)];
-    });
+    return runAside(ui, [items = list.snapshot(), &decide] { return decide(*items); });
 }
 
 } // namespace
@@ -137,18 +117,21 @@ qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
     qsizetype removed = 0;
     {
         BusyPointer busy(ui);
-        std::vector<bool> keep;
-        {
+        const std::vector<char> keep = whichStay(ui, list, [](const SiteStore &items) {
             // Views into the items: no copies. Only kept items are in the set.
             QSet<QByteArrayView> seen;
-            seen.reserve(list.count());
-            keep = whichStay(ui, list, [&seen](QByteArrayView item) {
+            seen.reserve(items.size());
+            std::vector<char> stays(size_t(items.size()));
+            for (qsizetype i = 0; i < items.size(); ++i) {
                 const qsizetype before = seen.size();
-                seen.insert(item);
-                return seen.size() != before;
-            });
-        }
-        removed = closeUp(list, keep);
+                seen.insert(items.at(i));
+                stays[size_t(i)] = seen.size() != before;
+            }
+            return stays;
+        });
+        // Closing up is the only stretch the window waits for; items added
+        // while the command decided came after it and stay.
+        removed = list.retainMarked(keep);
     }
     tellRemoved(ui, removed, "duplicate", "duplicates");
     return removed;
@@ -161,12 +144,20 @@ qsizetype removeBlankSites(UiServices &ui, SiteListModel &list)
     qsizetype removed = 0;
     {
         BusyPointer busy(ui);
-        const std::vector<bool> keep = whichStay(ui, list, [](QByteArrayView item) {
-            const bool ascii = std::all_of(item.begin(), item.end(), [](char c) { return (c & 0x80) == 0; });
-            // Blanks beyond ASCII (a no-break space, say) count as blank too.
-            return ascii ? !item.trimmed().isEmpty() : !decodeBytes(item).trimmed().isEmpty();
+        const std::vector<char> keep = whichStay(ui, list, [](const SiteStore &items) {
+            std::vector<char> stays(size_t(items.size()));
+            for (qsizetype i = 0; i < items.size(); ++i) {
+                const QByteArrayView item = items.at(i);
+                const bool ascii =
+                    std::all_of(item.begin(), item.end(), [](char c) { return (c & 0x80) == 0; });
+                // Blanks beyond ASCII (a no-break space, say) count as blank too.
+                stays[size_t(i)] = ascii ? !item.trimmed().isEmpty() : !decodeBytes(item).trimmed().isEmpty();
+            }
+            return stays;
         });
-        removed = closeUp(list, keep);
+        // Closing up is the only stretch the window waits for; items added
+        // while the command decided came after it and stay.
+        removed = list.retainMarked(keep);
     }
     tellRemoved(ui, removed, "blank line", "blank lines");
     return removed;

@@ -118,10 +118,12 @@ bool writeList(Procedure &procedure, UiServices &ui, FileChannel &channel, const
 {
     std::optional<FileChannel::Claim> claim;
     std::optional<FileReplacement> file;
-    QByteArray pending;
-    const auto writePending = [&] {
-        file->write(pending);
-        pending.clear();
+    // Items are copied straight into one chunk, written when full.
+    QByteArray chunk(kChunkSize + kChunkSlack, Qt::Uninitialized);
+    qsizetype used = 0;
+    const auto writeChunk = [&] {
+        file->write(QByteArrayView(chunk.constData(), used));
+        used = 0;
     };
     bool ok = procedure.step(130, [&] {
         claim.emplace(channel);
@@ -131,22 +133,34 @@ bool writeList(Procedure &procedure, UiServices &ui, FileChannel &channel, const
     std::shared_ptr<const SiteStore> items;
     if (ok)
         ok = procedure.step(132, [&] { items = list.snapshot(); });
-    pending.reserve(kChunkSize + kChunkSlack);
-    for (qsizetype i = 0; ok && i < items->size(); ++i) {
+    // A chunk's worth of items to each step, the window answering between.
+    for (qsizetype i = 0; ok && i < items->size();) {
         ui.pumpEvents();
         ok = procedure.step(136, [&] {
-            // The item's own bytes: what was loaded saves back unchanged. A
-            // typed line break would come back as two items; browsers drop
-            // it from an address anyway.
-            appendWithout<'\r', '\n'>(pending, items->at(i));
-            pending.append("\r\n", 2);
-            if (pending.size() >= kChunkSize)
-                writePending();
+            for (; i < items->size() && used < kChunkSize; ++i) {
+                // The item's own bytes: what was loaded saves back unchanged.
+                // A typed line break would come back as two items; browsers
+                // drop it from an address anyway.
+                const QByteArrayView item = items->at(i);
+                if (item.size() > chunk.size() - used - 2) {
+                    // Longer than the room left: on its own.
+                    writeChunk();
+                    QByteArray whole;
+                    appendWithout<'\r', '\n'>(whole, item);
+                    file->write(whole);
+                } else {
+                    used += copyWithout<'\r', '\n'>(chunk.data() + used, item);
+                }
+                chunk[used++] = '\r';
+                chunk[used++] = '\n';
+            }
+            if (used >= kChunkSize)
+                writeChunk();
         });
     }
     if (ok) {
         ok = procedure.step(140, [&] {
-            writePending();
+            writeChunk();
             // The sync to disk and the rename wait for the disk, not for us.
             runAside(ui, [&file] { file->commit(); });
         });

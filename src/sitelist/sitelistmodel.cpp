@@ -5,6 +5,7 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -152,27 +153,18 @@ void SiteListModel::clear()
     endResetModel();
 }
 
-qsizetype SiteListModel::retainIf(const std::function<bool(QByteArrayView)> &keep)
+qsizetype SiteListModel::retainMarked(const std::vector<char> &keep)
 {
     flushPending();
-    // Asked against the items as they are; nothing is announced until the
-    // list has closed up, and then as one reset: the view lays out once. A
-    // list that loses nothing is not reset, so its view keeps its place and
-    // selection. Nothing moves before the first item that goes.
-    SiteStore &store = writable();
-    bool resetting = false;
-    const qsizetype removed = store.retainIf([&](QByteArrayView item) {
-        const bool kept = keep(item);
-        if (!kept && !resetting) {
-            beginResetModel();
-            resetting = true;
-        }
-        return kept;
-    });
-    if (resetting) {
-        m_announced = count();
-        endResetModel();
-    }
+    // Nothing is announced until the list has closed up, and then as one
+    // reset: the view lays out once. A list that loses nothing is not
+    // reset, so its view keeps its place and selection.
+    if (m_store->firstUnmarked(keep) == m_store->size())
+        return 0;
+    beginResetModel();
+    const qsizetype removed = writable().retainMarked(keep);
+    m_announced = count();
+    endResetModel();
     return removed;
 }
 

@@ -64,9 +64,10 @@ public:
     /// Removes item \a index, 1 to count(); throws Failure otherwise.
     void remove(int index);
     void clear();
-    /// Keeps only the items \a keep says yes to, in order, in one pass;
-    /// the number removed. Views hear of it only when something goes.
-    qsizetype retainIf(const std::function<bool(QByteArrayView)> &keep);
+    /// Keeps only the items whose mark in \a keep is not 0, in order, and
+    /// those beyond its end, in one pass; the number removed. Views hear of
+    /// it only when something goes.
+    qsizetype retainMarked(const std::vector<char> &keep);
     /// The items as they are now, unchanged by later edits of the list.
     std::shared_ptr<const SiteStore> snapshot() const { return m_store; }
 

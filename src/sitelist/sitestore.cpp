@@ -4,6 +4,7 @@
 
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cstring>
 
 namespace zd {
@@ -162,6 +163,45 @@ void SiteStore::erase(qsizetype i)
         ++at;
     }
     shrinkTo(m_size - 1);
+}
+
+qsizetype SiteStore::firstUnmarked(const std::vector<char> &keep) const
+{
+    const qsizetype marked = qMin(m_size, qsizetype(keep.size()));
+    const void *zero = marked > 0 ? std::memchr(keep.data(), 0, size_t(marked)) : nullptr;
+    return zero ? qsizetype(static_cast<const char *>(zero) - keep.data()) : m_size;
+}
+
+qsizetype SiteStore::retainMarked(const std::vector<char> &keep)
+{
+    const qsizetype marked = qMin(m_size, qsizetype(keep.size()));
+    // Nothing moves before the first item that goes; then page by page,
+    // as this pass is all the window waits for.
+    qsizetype kept = firstUnmarked(keep);
+    if (kept == m_size)
+        return 0;
+    Span *to = &span(kept);
+    qsizetype toLeft = kPageSpans - (kept & (kPageSpans - 1));
+    for (qsizetype i = kept; i < m_size;) {
+        const Span *from = &span(i);
+        const qsizetype end = qMin(m_size, (i | (kPageSpans - 1)) + 1);
+        for (; i < end; ++i, ++from) {
+            // Without a branch on the mark, which a list of random
+            // duplicates would mispredict: written always, counted if kept.
+            const qsizetype stays = (i >= marked || keep[size_t(i)] != 0) ? 1 : 0;
+            *to = *from;
+            to += stays;
+            toLeft -= stays;
+            kept += stays;
+            if (toLeft == 0 && kept < m_size) {
+                to = &span(kept);
+                toLeft = kPageSpans;
+            }
+        }
+    }
+    const qsizetype removed = m_size - kept;
+    shrinkTo(kept);
+    return removed;
 }
 
 void SiteStore::shrinkTo(qsizetype count)

@@ -46,20 +46,11 @@ public:
         std::swap(m_open, other.m_open);
     }
     void erase(qsizetype i);
-    /// Keeps the items \a keep says yes to, in order; the number removed.
-    /// Each item is asked once, before anything moves.
-    template<class Keep>
-    qsizetype retainIf(Keep &&keep)
-    {
-        qsizetype kept = 0;
-        for (qsizetype i = 0; i < m_size; ++i) {
-            if (keep(at(i)))
-                span(kept++) = span(i);
-        }
-        const qsizetype removed = m_size - kept;
-        shrinkTo(kept);
-        return removed;
-    }
+    /// Keeps the items whose mark in \a keep is not 0, in order, and those
+    /// beyond its end; the number removed.
+    qsizetype retainMarked(const std::vector<char> &keep);
+    /// The first item whose mark in \a keep is 0; size() when there is none.
+    qsizetype firstUnmarked(const std::vector<char> &keep) const;
     void clear();
 
 private:

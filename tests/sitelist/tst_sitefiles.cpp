@@ -348,6 +348,13 @@ void TestSiteFiles::loadThenSaveKeepsEveryByte_data()
         << QByteArray("x\r\ny") << QByteArray("x\r\ny\r\n") << QStringLiteral("x");
     QTest::newRow("blank lines kept")
         << QByteArray("\r\n \r\n\r\n") << QByteArray("\r\n \r\n\r\n") << QString();
+    // Save fills a buffer of 1 MiB and 4 KiB; after "a" CR LF, this fills it
+    // to the byte with its own CR LF, one byte more does not fit.
+    constexpr qsizetype buffer = (qsizetype{1} << 20) + 4096;
+    for (const qsizetype length : {buffer - 5, buffer - 4, qsizetype{2} << 20}) {
+        const QByteArray lines = "a\r\n" + QByteArray(length, 'x') + "\r\nz\r\n";
+        QTest::addRow("a, an item of %lld bytes, z", qlonglong(length)) << lines << lines << QStringLiteral("a");
+    }
 }
 
 void TestSiteFiles::loadThenSaveKeepsEveryByte()
