@@ -23,6 +23,30 @@ for name, lines in [("100k", 100_000), ("1m", 1_000_000), ("10m", 10_000_000)]:
             f.write(b"".join(b"https://www.site%07d.example.org/path/%04d\r\n" % (i, rng.randrange(10000))
                              for i in range(start, start + step)))
 
+# For the list helpers: 10 M lines, about a tenth blank and a quarter
+# repeating an earlier address, at random places; the counts they must find.
+helper_counts = {}
+if not small and not medium:
+    uniques, blanks, repeats = [], 0, 0
+    with open(f"{out}/mixed-10m.txt", "wb") as f:
+        for start in range(0, 10_000_000, 100_000):
+            chunk = []
+            for i in range(start, start + 100_000):
+                r = rng.random()
+                if r < 0.1:
+                    chunk.append(b"\r\n")
+                    blanks += 1
+                elif r < 0.35 and uniques:
+                    chunk.append(b"https://www.site%07d.example.org/\r\n" % rng.choice(uniques))
+                    repeats += 1
+                else:
+                    uniques.append(i)
+                    chunk.append(b"https://www.site%07d.example.org/\r\n" % i)
+            f.write(b"".join(chunk))
+    # Blank lines repeat each other: the first stays, and is then the one blank.
+    helper_counts = {"duplicates": repeats + blanks - 1, "blanks": 1 if blanks else 0,
+                     "left": 10_000_000 - repeats - blanks}
+
 # One block of about 10 MB, repeated: every line holds exactly one href.
 words = b"lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod tempor".split()
 block = []
@@ -53,5 +77,6 @@ for name, repeats in [("10mb", 1), ("100mb", 10), ("1gb", 100)]:
 # A hostile page: nothing but empty links, fifteen million items' worth.
 with open(f"{out}/hostile.html", "wb") as f:
     f.write(b'href=""' * ((10_000_000 if small else 100_000_000) // 7))
+counts["helpers"] = helper_counts
 with open(f"{out}/counts.json", "w") as f:
     json.dump(counts, f)

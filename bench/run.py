@@ -8,6 +8,7 @@ import functools
 import http.server
 import json
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -34,13 +35,14 @@ def spread(values):
     return statistics.median(values), min(values), max(values)
 
 
-def measure(label, args, expected_items=None, x11=False, result_name=None, times=None):
+def measure(label, args, expected_items=None, x11=False, result_name=None, times=None, pin=None):
     """Runs the benchmark program; its RESULT line gives wall, cpu, RSS, stall, detail.
     x11: on the X server of DISPLAY instead of offscreen; result_name: which RESULT line."""
-    walls, rss, stalls, detail = [], [], [], ""
+    walls, cpus, rss, stalls, detail = [], [], [], [], ""
     env = dict(os.environ, QT_QPA_PLATFORM="xcb" if x11 else "offscreen")
     for _ in range(times or runs):
-        out = subprocess.run([bench] + args, capture_output=True, text=True, env=env).stdout
+        pinned = ["taskset", "-c", pin] if pin else []
+        out = subprocess.run(pinned + [bench] + args, capture_output=True, text=True, env=env).stdout
         result = [line for line in out.splitlines()
                   if line.startswith("RESULT ") and (result_name is None or line.split(" ")[1] == result_name)]
         if not result:
@@ -48,13 +50,15 @@ def measure(label, args, expected_items=None, x11=False, result_name=None, times
             return None
         fields = result[-1].split(" ", 6)
         walls.append(float(fields[2]))
+        cpus.append(float(fields[3]))
         rss.append(int(fields[4]))
         stalls.append(float(fields[5]))
         detail = fields[6]
         if expected_items is not None and not detail.startswith(f"{expected_items} items"):
             failures.append(f"{label}: expected {expected_items} items, got '{detail}'")
     median, low, high = spread(walls)
-    rows[label] = {"wall": median, "rss": max(rss), "stall": max(stalls), "detail": detail}
+    rows[label] = {"wall": median, "rss": max(rss), "stall": max(stalls), "detail": detail,
+                   "cpu": statistics.median(cpus)}
     print(f"{label:<28} {median:8.3f} s  (min {low:.3f}, max {high:.3f})  peak RSS {max(rss):5d} MB  "
           f"longest stall {max(stalls):6.1f} ms  {detail}", flush=True)
     return rows[label]
@@ -63,8 +67,9 @@ def measure(label, args, expected_items=None, x11=False, result_name=None, times
 def tool(label, args, expected_count=None):
     """Times another tool; with expected_count, args is a shell pipeline
     whose output is a count that must match."""
-    walls = []
+    walls, cpus = [], []
     for _ in range(runs):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
         start = time.perf_counter()
         if expected_count is None:
             subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
@@ -73,8 +78,10 @@ def tool(label, args, expected_count=None):
             if out.strip() != str(expected_count):
                 failures.append(f"{label}: expected {expected_count}, got '{out.strip()}'")
         walls.append(time.perf_counter() - start)
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpus.append(after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime)
     median, low, high = spread(walls)
-    rows[label] = {"wall": median}
+    rows[label] = {"wall": median, "cpu": statistics.median(cpus)}
     print(f"{label:<28} {median:8.3f} s  (min {low:.3f}, max {high:.3f})", flush=True)
     return median
 
@@ -102,6 +109,18 @@ for size in lists:
     measure(f"copy to clipboard {size}", ["clipboard", path(name)])
     measure(f"clear {size}", ["clear", path(name)], 0)
     measure(f"End key {size}", ["end", path(name)])
+    if size == "10m":
+        # The same bytes copied and on disk: the yardstick of a save.
+        tool(f"cp + sync {size}", ["sh", "-c", f"cp {path(name)} {path('copy.txt')} && sync {path('copy.txt')}"])
+        os.remove(path("copy.txt"))
+
+helper_counts = counts.get("helpers") or {}
+if helper_counts:
+    print("== list helpers on 10 M lines, a tenth blank, a quarter repeated ==")
+    for helper in ("duplicates", "blanks"):
+        row = measure(f"remove {helper} 10m", ["helpers", path("mixed-10m.txt")], result_name=helper)
+        if row and not row["detail"].startswith(f"{helper_counts[helper]} removed"):
+            failures.append(f"remove {helper}: expected {helper_counts[helper]} removed, got '{row['detail']}'")
 
 if os.environ.get("DISPLAY"):
     print(f"== the list on a real X server (Xvfb + openbox), beside the offscreen figures above ==")
@@ -123,6 +142,26 @@ if os.environ.get("DISPLAY"):
     subprocess.run(["xclip", "-i", "-selection", "clipboard", path(name)], check=True)
     tool(f"xclip serving xclip {lists[-1]}", "xclip -o -selection clipboard | wc -c", size_bytes)
 
+# A fast static server pinned to one core, the client (curl or the program)
+# to the other: Python's server is slow enough to slow curl itself.
+fast = None
+if os.cpu_count() >= 2 and subprocess.run(["sh", "-c", "command -v busybox && command -v taskset"],
+                                          capture_output=True).returncode == 0:
+    fast = subprocess.Popen(["taskset", "-c", "0", "busybox", "httpd", "-f", "-p", "127.0.0.1:0", "-h", data],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    fast_port = None
+    for _ in range(50):
+        listening = subprocess.run(["ss", "-ltnpH"], capture_output=True, text=True).stdout
+        for line in listening.splitlines():
+            if f"pid={fast.pid}," in line:
+                fast_port = int(line.split()[3].rsplit(":", 1)[1])
+        if fast_port:
+            break
+        time.sleep(0.1)
+    if not fast_port:
+        fast.kill()
+        fast = None
+
 print("== pages: links of a downloaded page, addresses in a file ==")
 for size in pages:
     name = f"page-{size}.html"
@@ -132,6 +171,10 @@ for size in pages:
     tool(f"curl {size}", ["curl", "-s", "-o", "/dev/null", url])
     tool(f"curl | rg hrefs {size}", f"curl -s {url} | rg -o -i 'href=\"[^\"]*\"' | wc -l", counts[name])
     measure(f"extract over HTTP {size}", ["extract", url], counts[name])
+    if fast:
+        fast_url = f"http://127.0.0.1:{fast_port}/{name}"
+        tool(f"curl {size} (busybox)", ["taskset", "-c", "1", "curl", "-s", "-o", "/dev/null", fast_url])
+        measure(f"extract {size} (busybox)", ["extract", fast_url], counts[name], pin="1")
     # The same rule as the program's: an address ends at a blank, a line
     # end, '"', '<' or '>'; both must find as many.
     pattern = r'https?://[^ \r\n"<>]*'
@@ -152,6 +195,9 @@ elif small or "Out of memory" in hostile.stdout:
 else:
     failures.append("hostile page: no 'Out of memory' report under the cap")
 server.shutdown()
+if fast:
+    fast.terminate()
+    fast.wait()
 
 print("== compression bombs: 1 GiB of zeros in about 1 MB, 20 runs each ==")
 bombs = {}
@@ -183,6 +229,9 @@ for name in bombs:
     if row and "failed" not in row["detail"]:
         failures.append(f"bomb {name[1:]}: not refused ({row['detail']})")
 bomb_server.shutdown()
+if fast:
+    fast.terminate()
+    fast.wait()
 
 print("== scaling ==")
 print(f"{'input':<10} {'load':>9} {'load, no view':>14} {'wc -l':>8}   {'peak RSS':>9} {'budget':>9}")
@@ -218,6 +267,18 @@ if not small:
         t = rows[f"rg text {size}"]["wall"] / rows[f"text {size}"]["wall"]
         target(f"page links into the list within 1.15x of curl's download ({size}): {e:.2f}x", e <= 1.15)
         target(f"text addresses into the list {t:.1f}x faster than rg ({size}), at least 4x", t >= 4)
+    save, copy = rows["save 10m"]["wall"], rows["cp + sync 10m"]["wall"]
+    target(f"save of 10 M lines within 2.5x of cp + sync: {save / copy:.2f}x ({save:.3f} s, {copy:.3f} s)",
+           save <= 2.5 * copy)
+    for size in pages[1:]:
+        if f"extract {size} (busybox)" in rows:
+            ours, curl = rows[f"extract {size} (busybox)"], rows[f"curl {size} (busybox)"]
+            target(f"page links ({size}, pinned busybox httpd) CPU within 2x of curl's: "
+                   f"{ours['cpu'] / curl['cpu']:.2f}x ({ours['cpu']:.3f} s, {curl['cpu']:.3f} s)",
+                   ours["cpu"] <= 2 * curl["cpu"])
+            target(f"page links ({size}, pinned busybox httpd) wall within 1.5x of curl's: "
+                   f"{ours['wall'] / curl['wall']:.2f}x ({ours['wall']:.3f} s, {curl['wall']:.3f} s)",
+                   ours["wall"] <= 1.5 * curl["wall"])
 for size in lists:
     file_mb = os.path.getsize(path(f"sites-{size}.txt")) / 2**20
     budget = file_mb + 24 * lines[size] / 2**20 + 64

@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 shift || true
 command -v rg >/dev/null || apt-get install -y -qq ripgrep
+command -v busybox >/dev/null || apt-get install -y -qq busybox
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZD_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target zd_bench >/dev/null
 data=$(mktemp -d)
@@ -18,7 +19,7 @@ bench="$build/bench/zd_bench"
 # by xclip) beside the offscreen ones.
 command -v xclip >/dev/null || apt-get install -y -qq xclip
 scripts/with-x11.sh python3 bench/run.py "$bench" "$data" "$@"
-echo "== list helpers: paste, remove duplicates, remove blank lines (1 M lines) =="
+echo "== list helpers: paste, remove duplicates, remove blank lines (1 M lines; 10 M above) =="
 [[ " $* " == *" --small "* ]] || "$bench" helpers "$data/sites-1m.txt" | grep -v '^RESULT'
 echo "== start-up: exec to the window on screen =="
 bench/startup.sh "$build" 20
