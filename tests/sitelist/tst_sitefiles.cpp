@@ -353,7 +353,8 @@ void TestSiteFiles::loadThenSaveKeepsEveryByte_data()
     constexpr qsizetype buffer = (qsizetype{1} << 20) + 4096;
     for (const qsizetype length : {buffer - 5, buffer - 4, qsizetype{2} << 20}) {
         const QByteArray lines = "a\r\n" + QByteArray(length, 'x') + "\r\nz\r\n";
-        QTest::addRow("a, an item of %lld bytes, z", qlonglong(length)) << lines << lines << QStringLiteral("a");
+        QTest::addRow("a, an item of %lld bytes, z", qlonglong(length))
+            << lines << lines << QStringLiteral("a");
     }
 }
 
