@@ -35,9 +35,9 @@ public:
     /// the default browser gets none.
     static constexpr double kDefaultPlacedDelay = 0.5;
     /// At delay 0, a browser that takes several addresses in one start gets
-    /// up to this many at a time: the most it opens in about a second, so
-    /// that what goes on after a Stop stays short (measured: Firefox and
-    /// Chromium open a handed-over tab every 25-35 ms).
+    /// up to this many at a time, so that Stop waits well under a second for
+    /// the batch in flight and its tabs open in about one (bench/batch_size.sh:
+    /// at 50, Chromium's hand-over alone takes up to 1.4 s).
     static constexpr int kBatchSize = 25;
 
     LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
