@@ -125,7 +125,7 @@ qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
             for (qsizetype i = 0; i < items.size(); ++i) {
                 const qsizetype before = seen.size();
                 seen.insert(items.at(i));
-                stays[size_t(i)] = seen.size() != before;
+                stays[size_t(i)] = seen.size() != before ? 1 : 0;
             }
             return stays;
         });
@@ -151,7 +151,8 @@ qsizetype removeBlankSites(UiServices &ui, SiteListModel &list)
                 const bool ascii =
                     std::all_of(item.begin(), item.end(), [](char c) { return (c & 0x80) == 0; });
                 // Blanks beyond ASCII (a no-break space, say) count as blank too.
-                stays[size_t(i)] = ascii ? !item.trimmed().isEmpty() : !decodeBytes(item).trimmed().isEmpty();
+                const bool blank = ascii ? item.trimmed().isEmpty() : decodeBytes(item).trimmed().isEmpty();
+                stays[size_t(i)] = blank ? 0 : 1;
             }
             return stays;
         });
