@@ -169,7 +169,10 @@ qsizetype SiteStore::firstUnmarked(const std::vector<char> &keep) const
 {
     const qsizetype marked = qMin(m_size, qsizetype(keep.size()));
     const void *zero = marked > 0 ? std::memchr(keep.data(), 0, size_t(marked)) : nullptr;
-    return zero ? qsizetype(static_cast<const char *>(zero) - keep.data()) : m_size;
+    if (!zero)
+        return m_size;
+    const qsizetype at = static_cast<const char *>(zero) - keep.data();
+    return at;
 }
 
 qsizetype SiteStore::retainMarked(const std::vector<char> &keep)
