@@ -12,7 +12,9 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -79,7 +81,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
     int count = 0;
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    const std::wstring address = count > 1 ? argv[1] : L"";
+    // Every address of its command line, in order, as the real browsers take them.
+    std::vector<std::wstring> addresses(argv + std::min(count, 1), argv + count);
+    const std::wstring address = addresses.empty() ? L"" : addresses.front();
     std::wstring program = argv[0];
     program = program.substr(program.find_last_of(L"\\/") + 1);
     const bool firefox = _wcsnicmp(program.c_str(), L"firefox", 7) == 0;
@@ -98,16 +102,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     if (!dialog) {
         // A browser already running takes the address and this one ends.
         if (const HWND running = FindWindowW(className, nullptr)) {
-            COPYDATASTRUCT data = {1, DWORD(address.size() * sizeof(wchar_t)),
-                                   const_cast<wchar_t *>(address.data())};
-            DWORD_PTR result = 0;
-            if (SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                                    SMTO_ABORTIFHUNG, 5000, &result)
-                && result)
+            bool taken = true;
+            for (std::wstring &one : addresses) {
+                COPYDATASTRUCT data = {1, DWORD(one.size() * sizeof(wchar_t)), one.data()};
+                DWORD_PTR result = 0;
+                taken = taken
+                        && SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                               SMTO_ABORTIFHUNG, 5000, &result)
+                        && result;
+            }
+            if (taken && !addresses.empty())
                 return 0;
         }
     }
-    logAddress(address);
+    for (const std::wstring &one : addresses)
+        logAddress(one);
+    if (addresses.empty())
+        logAddress(address);
 
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;

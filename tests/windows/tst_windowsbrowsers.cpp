@@ -164,6 +164,9 @@ void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced()
     QVERIFY2(h.ui.messages.empty(), qPrintable(h.ui.messages.empty() ? QString() : h.ui.messages[0].prompt));
     QCOMPARE(readLog(sandbox.log()), addresses);
     QTRY_COMPARE(placementsOf(reinterpret_cast<const wchar_t *>(windowClass.utf16())), shown);
+    // Held a moment: with-x-states.sh looks from the X side every 0.2 s,
+    // and one start for all the addresses leaves it little time.
+    QTest::qWait(600);
 }
 
 void TestWindowsBrowsers::aBrowserShowingOnlyAMessageStopsTheRun()
@@ -176,7 +179,8 @@ void TestWindowsBrowsers::aBrowserShowingOnlyAMessageStopsTheRun()
     for (const char *address : {"first", "second", "third"})
         h.list.appendSite(QString::fromLatin1(address));
     h.run.openAll();
-    QCOMPARE(readLog(sandbox.log()), QStringList{QStringLiteral("first")});
+    // One start, given all three at delay 0; none after it.
+    QCOMPARE(readLog(sandbox.log()), (QStringList{"first", "second", "third"}));
     QCOMPARE(h.ui.plainMessages().size(), 1);
     QVERIFY2(h.ui.plainMessages()[0].startsWith(
                  QStringLiteral("Firefox showed a message instead of the page: first - Close Firefox")),

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 
 #include <windows.h>
 
@@ -40,15 +39,29 @@ bool namesDevice(const QString &path)
     if (nativePath.startsWith(QLatin1String("\\\\.\\"))
         || nativePath.startsWith(QLatin1String("\\\\?\\GLOBALROOT"), Qt::CaseInsensitive))
         return true;
-    static const QRegularExpression reserved(
-        QStringLiteral("^(CON|PRN|AUX|NUL|CONIN\\$|CONOUT\\$|COM[0-9\\x{B9}\\x{B2}\\x{B3}]|LPT[0-9\\x{B9}\\x{"
-                       "B2}\\x{B3}])"
-                       "\\s*(\\..*)?$"),
-        QRegularExpression::CaseInsensitiveOption);
     QString name = QFileInfo(path).fileName();
     while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
         name.chop(1);
-    return reserved.match(name).hasMatch();
+    // The name before its first dot, blanks after it dropped. Compared by
+    // hand: a regular expression here would leave PCRE's JIT stack in the
+    // thread-local storage of the thread that commits, which MinGW's
+    // run-time then frees wrongly as that thread ends.
+    QStringView head = QStringView(name).left(name.indexOf(QLatin1Char('.')));
+    while (!head.isEmpty() && head.back().isSpace())
+        head.chop(1);
+    static const QStringList fixed{QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                   QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                                   QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
+    for (const QString &device : fixed) {
+        if (head.compare(device, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    // COM and LPT with a digit, or a superscript one, two or three.
+    static const QString numbers = QStringLiteral("0123456789\u00B9\u00B2\u00B3");
+    return head.size() == 4
+           && (head.left(3).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0
+               || head.left(3).compare(QLatin1String("LPT"), Qt::CaseInsensitive) == 0)
+           && numbers.contains(head[3]);
 }
 
 // Opening the target tells a reparse point that leads round in a circle
