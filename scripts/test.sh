@@ -46,11 +46,12 @@ ZD_WERROR=ON scripts/build-windows.sh --tests -- -DZD_LINUX_ITEMDUMP="$PWD/build
 run_windows_suites() {
   export WINEPREFIX=$PWD/build-windows/wineprefix-test
   scripts/wine-prefix.sh "$WINEPREFIX"
-  # A small full disk, drive T: of the prefix (mounting needs root).
-  local full=$PWD/build-windows/full-disk
+  # A small full disk, drive T: of the prefix (mounting needs root),
+  # unmounted however the script ends, a failed suite too.
+  full=$PWD/build-windows/full-disk
   mkdir -p "$full"
   if mount -t tmpfs -o size=64k tmpfs "$full" 2>/dev/null; then
-    trap 'umount "$full" 2>/dev/null || true' RETURN
+    trap 'umount "$full" 2>/dev/null || true' EXIT
     printf 'precious\r\n' >"$full/list.txt"
     dd if=/dev/zero of="$full/filler" bs=4k 2>/dev/null || true
     ln -sfn "$full" "$WINEPREFIX/dosdevices/t:"
