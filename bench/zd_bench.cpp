@@ -351,6 +351,10 @@ int Bench::browsers()
             std::fflush(stdout);
             return pid;
         }
+        bool fitsOneStart(const ResolvedBrowser &resolved, const QList<QByteArray> &addresses) const override
+        {
+            return m_real.fitsOneStart(resolved, addresses);
+        }
         bool running(qint64 pid) override { return m_real.running(pid); }
         ProcessExit exitOf(qint64 pid) override { return m_real.exitOf(pid); }
         std::optional<bool> ready(const ResolvedBrowser &resolved, qint64 pid) override

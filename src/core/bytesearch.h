@@ -53,15 +53,9 @@ qsizetype copyWithout(char *out, QByteArrayView bytes)
 template<char... Dropped>
 void appendWithout(QByteArray &out, QByteArrayView bytes)
 {
-    const char *p = bytes.data();
-    const char *const end = p + bytes.size();
-    for (;;) {
-        const char *stop = findAnyOf<Dropped...>(p, end);
-        out.append(p, stop - p);
-        if (stop == end)
-            return;
-        p = stop + 1;
-    }
+    const qsizetype at = out.size();
+    out.resize(at + bytes.size());
+    out.truncate(at + copyWithout<Dropped...>(out.data() + at, bytes));
 }
 
 } // namespace zd

@@ -62,24 +62,10 @@ QString titleWordFor(const QString &executableName)
 
 bool takesSeveralAddresses(const QString &executableName)
 {
-    const QString name = QFileInfo(executableName).fileName().toLower();
-    return name.startsWith(QLatin1String("firefox")) || name.startsWith(QLatin1String("chromium"))
-           || name.startsWith(QLatin1String("google-chrome")) || name == QLatin1String("chrome.exe")
-           || name == QLatin1String("msedge.exe");
-}
-
-bool BrowserLauncher::fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const
-{
-    // Linux counts each argument's bytes, its NUL and its pointer against
-    // ARG_MAX (2 MiB with the usual stack), the environment included: half
-    // of that leaves the environment room.
-    constexpr qsizetype kRoom = qsizetype{1} << 20;
-    qsizetype used = browser.program.size() + 1;
-    for (const QString &argument : browser.argumentsBefore + browser.argumentsAfter)
-        used += argument.size() * 3 + 1 + qsizetype(sizeof(void *));
-    for (const QByteArray &address : addresses)
-        used += address.size() + 1 + qsizetype(sizeof(void *));
-    return used <= kRoom;
+    // The browsers whose title word we know, and Edge, of Chromium too.
+    return !titleWordFor(executableName).isEmpty()
+           || QFileInfo(executableName).fileName().compare(QLatin1String("msedge.exe"), Qt::CaseInsensitive)
+                  == 0;
 }
 
 QStringList splitDesktopExec(const QString &exec, bool *takesSeveral)

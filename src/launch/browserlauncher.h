@@ -70,7 +70,7 @@ public:
     }
     /// Whether one start can pass all of \a addresses: the system's limit
     /// on a command line's length.
-    virtual bool fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const;
+    virtual bool fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const = 0;
     /// Whether a started process still runs (it has not yet handed its
     /// address to a running browser, or it has become the browser).
     virtual bool running(qint64 pid) = 0;

@@ -35,10 +35,25 @@ bool looksLikeOption(const QString &address)
     return false;
 }
 
-bool startable(const QString &address, QByteArrayView bytes)
+namespace {
+
+// Why a run does not start an item; None when it does.
+enum class NotStarted { None, OptionLike, Blank, Unpassable };
+
+NotStarted whyNotStarted(const QString &address, QByteArrayView bytes)
 {
-    return !looksLikeOption(address) && !address.trimmed().isEmpty() && passableAsArgument(bytes);
+    // No "--" can make an option-like address safe for every browser.
+    if (looksLikeOption(address))
+        return NotStarted::OptionLike;
+    // A blank item would open an empty window or a folder listing.
+    if (address.trimmed().isEmpty())
+        return NotStarted::Blank;
+    if (!passableAsArgument(bytes))
+        return NotStarted::Unpassable;
+    return NotStarted::None;
 }
+
+} // namespace
 
 LaunchRun::LaunchRun(UiServices &ui, Clock &clock, BrowserLauncher &launcher, WindowSystem &windows,
                      Options &options, const SiteListModel &list, RunMonitor &monitor)
@@ -155,21 +170,20 @@ int LaunchRun::openFrom(Procedure &procedure, int index)
 
 std::optional<LaunchRun::Launched> LaunchRun::refuse(const QString &address, const QByteArray &bytes)
 {
-    // No "--" can make an option-like address safe for every browser.
-    if (looksLikeOption(address)) {
+    switch (whyNotStarted(address, bytes)) {
+    case NotStarted::None:
+        return std::nullopt;
+    case NotStarted::OptionLike:
         m_run.tally.optionLike << address;
-        return Launched::Skipped;
-    }
-    // A blank item would open an empty window or a folder listing.
-    if (address.trimmed().isEmpty()) {
+        break;
+    case NotStarted::Blank:
         ++m_run.tally.blank;
-        return Launched::Skipped;
-    }
-    if (!passableAsArgument(bytes)) {
+        break;
+    case NotStarted::Unpassable:
         m_run.tally.unpassable << address;
-        return Launched::Skipped;
+        break;
     }
-    return std::nullopt;
+    return Launched::Skipped;
 }
 
 LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser browser, Batch &batch,
@@ -210,7 +224,7 @@ void LaunchRun::extend(Batch &batch, const ResolvedBrowser &resolved, Browser br
         const QByteArrayView bytes = m_list.bytes(index);
         const QString address = decodeBytes(bytes);
         // An item not started ends the batch: it is told in its own turn.
-        if (!startable(address, bytes))
+        if (whyNotStarted(address, bytes) != NotStarted::None)
             break;
         batch.bytes << bytes.toByteArray();
         if (!m_launcher.fitsOneStart(resolved, batch.bytes)) {

@@ -140,8 +140,4 @@ bool passableAsArgument(QByteArrayView address);
 /// True for an address a browser would read as an option.
 bool looksLikeOption(const QString &address);
 
-/// Whether a run starts the browser with this item at all: not blank, no
-/// option, passable as an argument.
-bool startable(const QString &address, QByteArrayView bytes);
-
 } // namespace zd

@@ -195,6 +195,10 @@ public:
             m_started << *pid;
         return pid;
     }
+    bool fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const override
+    {
+        return m_real.fitsOneStart(browser, addresses);
+    }
     bool running(qint64 pid) override { return m_real.running(pid); }
     ProcessExit exitOf(qint64 pid) override { return m_real.exitOf(pid); }
     std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) override

@@ -262,6 +262,18 @@ std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &brows
     return pid;
 }
 
+bool ProcessBrowserLauncher::fitsOneStart(const ResolvedBrowser &browser,
+                                          const QList<QByteArray> &addresses) const
+{
+    constexpr qsizetype kRoom = qsizetype{1} << 20;
+    qsizetype used = browser.program.size() + 1;
+    for (const QString &argument : browser.argumentsBefore + browser.argumentsAfter)
+        used += argument.size() * 3 + 1 + qsizetype(sizeof(void *));
+    for (const QByteArray &address : addresses)
+        used += address.size() + 1 + qsizetype(sizeof(void *));
+    return used <= kRoom;
+}
+
 ProcessBrowserLauncher::~ProcessBrowserLauncher()
 {
     // The browsers go on; whoever adopts orphans reaps them.

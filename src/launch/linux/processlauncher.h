@@ -32,6 +32,9 @@ public:
     std::optional<ResolvedBrowser> resolve(Browser browser) override;
     using BrowserLauncher::start;
     std::optional<qint64> start(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) override;
+    /// Each argument's bytes, its NUL and its pointer count against ARG_MAX
+    /// (2 MiB with the usual stack), the environment included: half of that.
+    bool fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const override;
     bool running(qint64 pid) override;
     ProcessExit exitOf(qint64 pid) override;
     std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) override;
