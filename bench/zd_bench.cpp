@@ -11,7 +11,7 @@
 #include "sitelist/filechannel.h"
 #include "sitelist/filedialogs.h"
 #include "launch/launchrun.h"
-#include "extract/qt/networkdownloader.h"
+#include "extract/networkdownloader.h"
 #include "core/optionchoices.h"
 #include "extract/scanners.h"
 #include "core/settingsstore.h"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-ewmh-dev
           libxcb-icccm4-dev zlib1g-dev fonts-liberation2 qt6-qpa-plugins libfontconfig-dev
-          libwayland-dev qt6-wayland)
+          libwayland-dev qt6-wayland libcurl4-openssl-dev)
 for arg in "$@"; do
   if [[ $arg == --windows ]]; then
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

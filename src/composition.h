@@ -12,7 +12,7 @@
 #include "core/qt/qtuiservices.h"
 #include "core/system.h"
 #include "extract/extraction.h"
-#include "extract/qt/networkdownloader.h"
+#include "extract/networkdownloader.h"
 #include "launch/launchrun.h"
 #include "sitelist/filechannel.h"
 #include "sitelist/qt/qtfiledialogs.h"

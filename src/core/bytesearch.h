@@ -11,23 +11,30 @@
 
 namespace zd {
 
-/// The first byte in [p, end) that is one of \a Stops, or end: sixteen bytes
-/// at a time where the processor can.
-template<char... Stops>
-const char *findAnyOf(const char *p, const char *end)
+/// The first byte in [p, end) that is one of \a Stops (or, with
+/// \a NonAscii, at or above 0x80), or end: sixteen bytes at a time where the
+/// processor can.
+template<bool NonAscii, char... Stops>
+const char *findStop(const char *p, const char *end)
 {
 #if defined(__SSE2__)
     for (; end - p >= 16; p += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        __m128i hit = _mm_setzero_si128();
+        __m128i hit = NonAscii ? chunk : _mm_setzero_si128();
         ((hit = _mm_or_si128(hit, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(Stops)))), ...);
         if (const int mask = _mm_movemask_epi8(hit))
             return p + __builtin_ctz(static_cast<unsigned>(mask));
     }
 #endif
-    while (p != end && ((*p != Stops) && ...))
+    while (p != end && !(NonAscii && static_cast<unsigned char>(*p) >= 0x80) && ((*p != Stops) && ...))
         ++p;
     return p;
+}
+
+template<char... Stops>
+const char *findAnyOf(const char *p, const char *end)
+{
+    return findStop<false, Stops...>(p, end);
 }
 
 /// Copies \a bytes to \a out without any of \a Dropped; how many bytes

@@ -6,6 +6,17 @@
 
 namespace zd {
 
+std::optional<QUrl> downloadableAddress(const QString &url)
+{
+    const QUrl address(url, QUrl::StrictMode);
+    if (!address.isValid() || address.host().isEmpty())
+        return std::nullopt;
+    const QString scheme = address.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return std::nullopt;
+    return address;
+}
+
 DownloadStatus downloadOutcome(const DownloadEnd &end)
 {
     if (end.stopped)
@@ -43,6 +54,16 @@ bool BodyWriter::take(QByteArrayView raw, QByteArrayView encoding)
     return !m_stopped;
 }
 
+bool BodyWriter::takeHeader(qint64 bytes)
+{
+    if (m_stopped)
+        return false;
+    m_headerBytes += bytes;
+    if (m_headerBytes + m_written > m_maxBytes)
+        m_stopped = DownloadStatus::TooLarge;
+    return !m_stopped;
+}
+
 bool BodyWriter::write(QByteArrayView bytes)
 {
     const qint64 after = m_written + bytes.size();
@@ -50,7 +71,7 @@ bool BodyWriter::write(QByteArrayView bytes)
     // read of a bomb must not inflate forty times its whole size first.
     if (m_inflater && after > kBombThreshold && after > kBombRatio * m_inflater->consumed())
         m_stopped = DownloadStatus::NotFound;
-    else if (after > m_maxBytes)
+    else if (after + m_headerBytes > m_maxBytes)
         m_stopped = DownloadStatus::TooLarge;
     else if (m_target.write(bytes.data(), bytes.size()) != bytes.size())
         m_stopped = DownloadStatus::WriteFailed;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QUrl>
 
 #include <memory>
 #include <optional>
@@ -33,6 +34,13 @@ enum class DownloadStatus {
 /// Far beyond any real page; bounds the disk a server that never ends its
 /// body can fill, and keeps every offset within what Qt's containers index.
 inline constexpr qint64 kMaxPageBytes = qint64{2} << 30;
+
+/// Headers of one answer beyond this are refused, as browsers and later Qt
+/// versions refuse them: no page needs more.
+inline constexpr qint64 kMaxHeaderBytes = qint64{256} * 1024;
+
+/// \a url as an http or https address with a host; nullopt for anything else.
+std::optional<QUrl> downloadableAddress(const QString &url);
 
 /// What is known of a download once the server's answer has ended.
 struct DownloadEnd
@@ -74,6 +82,9 @@ public:
     /// Takes the next raw bytes, sent with the Content-Encoding
     /// \a encoding; false once the download must stop.
     bool take(QByteArrayView raw, QByteArrayView encoding);
+    /// Counts \a bytes of headers against the size bound; false once the
+    /// download must stop.
+    bool takeHeader(qint64 bytes);
     std::optional<DownloadStatus> stopped() const { return m_stopped; }
     qint64 received() const { return m_received; }
     /// What reached the target.
@@ -89,6 +100,7 @@ private:
     qint64 m_maxBytes;
     qint64 m_written = 0;
     qint64 m_received = 0;
+    qint64 m_headerBytes = 0;
     std::optional<QByteArray> m_encoding;
     std::optional<DownloadStatus> m_stopped;
     std::unique_ptr<Inflater> m_inflater;

@@ -5,7 +5,7 @@
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "support/httptestserver.h"
-#include "extract/qt/networkdownloader.h"
+#include "extract/networkdownloader.h"
 #include "sitelist/filechannel.h"
 #include "sitelist/sitefiles.h"
 #include "sitelist/sitelistmodel.h"
@@ -60,6 +60,8 @@ private Q_SLOTS:
     void textFileProblems_data();
     void textFileProblems();
     void endlessBodyStopsAtTheSizeBound();
+    void headersCountAgainstTheSizeBound_data();
+    void headersCountAgainstTheSizeBound();
     void linksAcrossPieceBoundariesAreFoundOnce_data();
     void linksAcrossPieceBoundariesAreFoundOnce();
     void nothingIsAddedUntilThePageIsWhole();
@@ -145,6 +147,8 @@ void TestExtraction::failures_data()
     QTest::newRow("500") << m_server->url(QStringLiteral("/500"));
     QTest::newRow("redirect loop") << m_server->url(QStringLiteral("/loop"));
     QTest::newRow("server stalls") << m_server->url(QStringLiteral("/stall"));
+    QTest::newRow("server stalls after its headers") << m_server->url(QStringLiteral("/stall-body"));
+    QTest::newRow("headers over 256 KiB") << m_server->url(QStringLiteral("/headers?kib=300"));
     QTest::newRow("body cut short") << m_server->url(QStringLiteral("/cut"));
     QTest::newRow("gzip body cut short") << m_server->url(QStringLiteral("/gzip-cut"));
     QTest::newRow("second gzip member cut short") << m_server->url(QStringLiteral("/gzip-two-cut"));
@@ -365,6 +369,34 @@ void TestExtraction::endlessBodyStopsAtTheSizeBound()
     QCOMPARE(run.ui.plainMessages().size(), 1);
     QVERIFY(run.ui.plainMessages()[0].startsWith(QStringLiteral("The page is larger than 2 GiB")));
     QVERIFY(QDir(m_temp.path()).isEmpty());
+}
+
+void TestExtraction::headersCountAgainstTheSizeBound_data()
+{
+    QTest::addColumn<qint64>("bound");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("items");
+    // 100 KiB of headers before a page of 123 bytes.
+    QTest::newRow("within the bound") << qint64{200 << 10} << QStringList() << 4;
+    QTest::newRow("the headers alone past it")
+        << qint64{64 << 10}
+        << QStringList{QStringLiteral(
+               "The page is larger than 2 GiB, more than Zentavia Desk reads, so no link was added.")}
+        << 1;
+}
+
+void TestExtraction::headersCountAgainstTheSizeBound()
+{
+    QFETCH(qint64, bound);
+    QFETCH(QStringList, messages);
+    QFETCH(int, items);
+    Run run;
+    NetworkDownloader downloader(5'000, 60'000, bound);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.list.appendSite(QStringLiteral("kept"));
+    QCOMPARE(extraction.getUrls(m_server->url(QStringLiteral("/headers?kib=100"))), messages.isEmpty());
+    QCOMPARE(run.ui.plainMessages(), messages);
+    QCOMPARE(run.list.count(), items);
 }
 
 void TestExtraction::linksAcrossPieceBoundariesAreFoundOnce_data()

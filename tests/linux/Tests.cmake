@@ -36,7 +36,7 @@ target_link_libraries(pageundermemorylimit PRIVATE zd_extract zd_testsupport pro
 target_compile_definitions(tst_extraction_posix PRIVATE ZD_PAGE_UNDER_LIMIT="$<TARGET_FILE:pageundermemorylimit>")
 add_dependencies(tst_extraction_posix pageundermemorylimit)
 
-zd_add_test(tst_browserready SOURCES launch/tst_browserready.cpp LIBS zd_platform)
+zd_add_test(tst_browserready SOURCES launch/tst_browserready.cpp LIBS zd_platform Qt6::Network)
 zd_add_test(tst_windowplacement X11 SOURCES launch/tst_windowplacement.cpp
             LIBS zd_platform PkgConfig::XCB)
 zd_add_test(tst_browsers X11 SOURCES launch/tst_browsers.cpp LIBS zd_platform PkgConfig::XCB)

@@ -25,7 +25,7 @@ echo "-- cpack"
 deb=$(ls "$scratch"/pkg/zentavia-desk_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6widgets6 libqt6network6 libqt6dbus6 libxcb-ewmh2 libwayland-client0 libc6 fonts-liberation2 qt6-wayland; do
+for lib in libqt6widgets6 libcurl4 libqt6dbus6 libxcb-ewmh2 libwayland-client0 libc6 fonts-liberation2 qt6-wayland; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
 done
 contents=$(dpkg-deb -c "$deb")

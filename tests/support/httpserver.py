@@ -8,7 +8,8 @@ same, cut half-way), /deflate-raw and /deflate-zlib (the same, deflated without
 and with the zlib header), /gzip-two (two gzip members), /gzip-two-cut (the
 second member cut), /gzip-trailing (junk after the stream), /endless (a body without
 end, bounded at 256 MiB or 60 s), /trickle (a slow page), /large?n=N (N links), /big.html (the file given
-by --page).
+by --page), /headers?kib=N (N KiB of headers before the three links), /endless-headers
+(header lines without end, bounded like /endless), /stall-body (headers, a little, then nothing).
 With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
 small page and appends NAME to FILE, one line per request.
 """
@@ -136,6 +137,31 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 pass
             self.close_connection = True
+        elif path == "/headers":
+            self.send_response(200)
+            for i in range(int(query.get("kib", ["1"])[0].rstrip("/"))):
+                self.send_header(f"X-Pad-{i}", "p" * 1000)
+            self.send_header("Content-Length", str(len(LINKS)))
+            self.end_headers()
+            self.wfile.write(LINKS)
+        elif path == "/endless-headers":
+            self.send_response(200)
+            deadline = time.monotonic() + 60
+            sent = 0
+            try:
+                while sent < (256 << 20) and time.monotonic() < deadline:
+                    self.wfile.write(b"X-Pad: " + b"p" * 1000 + b"\r\n")
+                    sent += 1009
+            except OSError:
+                pass
+            self.close_connection = True
+        elif path == "/stall-body":
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.write(b'<a href="partial.html">')
+            self.wfile.flush()
+            time.sleep(30)
         elif path == "/large":
             n = int(query.get("n", ["1000"])[0].rstrip("/"))
             body = b"".join(b'<a href="page%d.html">link</a>\n' % i for i in range(n))

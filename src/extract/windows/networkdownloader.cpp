@@ -1,4 +1,4 @@
-#include "extract/qt/networkdownloader.h"
+#include "extract/networkdownloader.h"
 
 #include <QEventLoop>
 #include <QScopeGuard>
@@ -19,18 +19,6 @@ namespace {
 // How often a download with a monitor looks whether it must stop.
 constexpr int kMonitorTickMs = 100;
 
-// An http or https address with a host; nullopt for anything else.
-std::optional<QUrl> downloadable(const QString &url)
-{
-    const QUrl address(url, QUrl::StrictMode);
-    if (!address.isValid() || address.host().isEmpty())
-        return std::nullopt;
-    const QString scheme = address.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return std::nullopt;
-    return address;
-}
-
 // How a finished reply ended, its body taken.
 DownloadStatus outcome(const QNetworkReply &reply, const BodyWriter &body)
 {
@@ -48,28 +36,44 @@ DownloadStatus outcome(const QNetworkReply &reply, const BodyWriter &body)
 
 } // namespace
 
-NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes)
-    : m_inactivityMs(inactivityMs), m_overallMs(overallMs), m_maxBytes(maxBytes)
+struct NetworkDownloader::Private
 {
-    m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkAccessManager network;
+    int inactivityMs;
+    int overallMs;
+    qint64 maxBytes;
+    QByteArray contentType;
+};
+
+NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes)
+    : d(new Private{{}, inactivityMs, overallMs, maxBytes, {}})
+{
+    d->network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+NetworkDownloader::~NetworkDownloader() = default;
+
+QByteArray NetworkDownloader::contentType() const
+{
+    return d->contentType;
 }
 
 DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target, DownloadMonitor *monitor)
 {
-    m_contentType.clear();
-    const std::optional<QUrl> address = downloadable(url);
+    d->contentType.clear();
+    const std::optional<QUrl> address = downloadableAddress(url);
     if (!address)
         return DownloadStatus::NotFound;
     QNetworkRequest request(*address);
-    request.setTransferTimeout(m_inactivityMs);
+    request.setTransferTimeout(d->inactivityMs);
     request.setMaximumRedirectsAllowed(20);
     request.setRawHeader("Accept-Encoding", "gzip, deflate");
-    std::unique_ptr<QNetworkReply> reply(m_network.get(request));
+    std::unique_ptr<QNetworkReply> reply(d->network.get(request));
     // A bounded buffer makes the network thread hand over the body in small
     // pieces, so that no single turn of the event loop swallows a whole page.
     reply->setReadBufferSize(qint64{1024} * 1024);
 
-    BodyWriter body(target, m_maxBytes);
+    BodyWriter body(target, d->maxBytes);
     bool outOfMemory = false;
     // Stop at once: a full disk or an endless body must not run on. No
     // exception may leave a slot that Qt's event loop called.
@@ -87,8 +91,16 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     QTimer overall;
     overall.setSingleShot(true);
     QObject::connect(&overall, &QTimer::timeout, reply.get(), &QNetworkReply::abort);
-    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop,
-                     [&] { m_contentType = reply->rawHeader("Content-Type"); });
+    // Qt 6.4 reads the headers whole before it tells of them; they count
+    // against the bound all the same, as on the other platforms.
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
+        d->contentType = reply->rawHeader("Content-Type");
+        qint64 headerBytes = 0;
+        for (const auto &[name, value] : reply->rawHeaderPairs())
+            headerBytes += name.size() + value.size() + 4; // ": " and the line's end
+        if (!body.takeHeader(headerBytes))
+            reply->abort();
+    });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, drain);
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     // The monitor hears how it goes, also while no byte comes, and may stop it.
@@ -111,7 +123,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         if (monitor)
             monitor->downloadFinished();
     });
-    overall.start(m_overallMs);
+    overall.start(d->overallMs);
     tick.start(kMonitorTickMs);
     if (!reply->isFinished())
         loop.exec();

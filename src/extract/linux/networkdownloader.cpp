@@ -1,0 +1,394 @@
+#include "extract/networkdownloader.h"
+
+#include <QEventLoop>
+#include <QScopeGuard>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <curl/curl.h>
+
+#include <climits>
+#include <functional>
+#include <map>
+#include <memory>
+#include <new>
+#include <vector>
+
+// libcurl on the window's thread, its sockets watched by the window's own
+// event loop: each read lands in one buffer that the page is scanned from
+// where it lies, with no network thread copying it on and no hand-over per
+// piece. Its header callback also sees every header byte as it comes, which
+// lets the size bound count them.
+
+namespace zd {
+
+namespace {
+
+// How often a download with a monitor looks whether it must stop.
+constexpr int kMonitorTickMs = 100;
+// One read's worth: large enough that the scanner reads nearly all of a
+// piece where it lies.
+constexpr long kReceiveBuffer = 1024L * 1024;
+// While the socket has more, curl reads on, up to a hundred reads in one
+// turn of the event loop; past this much in one turn it is paused, so that
+// the window answers between turns.
+constexpr qint64 kTurnBytes = qint64{8} << 20;
+
+struct CurlEasyDeleter
+{
+    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
+};
+struct CurlMultiDeleter
+{
+    void operator()(CURLM *multi) const { curl_multi_cleanup(multi); }
+};
+struct CurlListDeleter
+{
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
+void initializeCurlOnce()
+{
+    static const CURLcode initialized = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (initialized != CURLE_OK)
+        throw std::bad_alloc();
+}
+
+// One download: the transfer, the notifiers of its sockets and its timers.
+class Transfer
+{
+public:
+    Transfer(CURL *easy, CURLM *multi, BodyWriter &body, int inactivityMs)
+        : m_easy(easy), m_multi(multi), m_body(body)
+    {
+        m_curlTimer.setSingleShot(true);
+        QObject::connect(&m_curlTimer, &QTimer::timeout, &m_loop, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
+        m_quiet.setSingleShot(true);
+        m_quiet.setInterval(inactivityMs);
+        QObject::connect(&m_quiet, &QTimer::timeout, &m_loop, [this] { end(true); });
+        m_resume.setSingleShot(true);
+        QObject::connect(&m_resume, &QTimer::timeout, &m_loop, [this] {
+            m_turnBytes = 0;
+            curl_easy_pause(m_easy, CURLPAUSE_CONT);
+            takeMessages();
+        });
+        curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Transfer::onSocket);
+        curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
+        curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Transfer::onTimer);
+        curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    }
+
+    /// Runs the window's event loop until the transfer ends or is ended.
+    void run(const std::function<bool()> &look)
+    {
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &m_loop, [&] {
+            if (!m_ended && look())
+                end(false);
+        });
+        tick.start(kMonitorTickMs);
+        m_quiet.start();
+        // The first call starts it; curl asks for sockets and timers from there.
+        act(CURL_SOCKET_TIMEOUT, 0);
+        if (!m_ended)
+            m_loop.exec();
+        tick.stop();
+        m_resume.stop();
+        m_curlTimer.stop();
+        m_quiet.stop();
+        // Ended early, curl closes the connection and tells of its socket.
+        curl_multi_remove_handle(m_multi, m_easy);
+        // Whatever it still holds open it closes untold, with no notifier
+        // left watching: this object is gone by then.
+        m_watched.clear();
+        curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, nullptr);
+        curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, nullptr);
+    }
+
+    bool finished() const { return m_finished; }
+    /// A network, TLS or protocol error, or the inactivity timeout.
+    bool failed() const { return m_result != CURLE_OK || m_timedOut || m_headersTooLong; }
+    bool outOfMemory() const { return m_outOfMemory; }
+    const QByteArray &contentType() const { return m_contentType; }
+
+private:
+    struct Watch
+    {
+        std::unique_ptr<QSocketNotifier> read;
+        std::unique_ptr<QSocketNotifier> write;
+    };
+
+    void act(curl_socket_t socket, int events)
+    {
+        m_turnBytes = 0;
+        int running = 0;
+        curl_multi_socket_action(m_multi, socket, events, &running);
+        takeMessages();
+    }
+
+    void takeMessages()
+    {
+        int running = 0;
+        while (CURLMsg *message = curl_multi_info_read(m_multi, &running)) {
+            if (message->msg == CURLMSG_DONE) {
+                m_result = message->data.result;
+                m_finished = true;
+                end(false);
+            }
+        }
+    }
+
+    void end(bool timedOut)
+    {
+        m_timedOut = m_timedOut || timedOut;
+        m_ended = true;
+        m_loop.quit();
+    }
+
+    void heard()
+    {
+        if (!m_ended)
+            m_quiet.start();
+    }
+
+    void watch(curl_socket_t socket, int what)
+    {
+        if (what == CURL_POLL_REMOVE) {
+            // Called from inside a notifier's own signal: it is switched
+            // off now and goes once the transfer is over.
+            const auto found = m_watched.find(socket);
+            if (found == m_watched.end())
+                return;
+            for (auto *notifier : {&found->second.read, &found->second.write}) {
+                if (*notifier) {
+                    (*notifier)->setEnabled(false);
+                    m_retired.push_back(std::move(*notifier));
+                }
+            }
+            m_watched.erase(found);
+            return;
+        }
+        Watch &watch = m_watched[socket];
+        const auto want = [&](std::unique_ptr<QSocketNotifier> &notifier, QSocketNotifier::Type type,
+                              int events, bool on) {
+            if (on && !notifier) {
+                notifier = std::make_unique<QSocketNotifier>(qintptr(socket), type);
+                QObject::connect(notifier.get(), &QSocketNotifier::activated, &m_loop,
+                                 [this, socket, events] { act(socket, events); });
+            }
+            if (notifier)
+                notifier->setEnabled(on);
+        };
+        want(watch.read, QSocketNotifier::Read, CURL_CSELECT_IN, (what & CURL_POLL_IN) != 0);
+        want(watch.write, QSocketNotifier::Write, CURL_CSELECT_OUT, (what & CURL_POLL_OUT) != 0);
+    }
+
+    static int onSocket(CURL *, curl_socket_t socket, int what, void *self, void *)
+    {
+        static_cast<Transfer *>(self)->watch(socket, what);
+        return 0;
+    }
+
+    static int onTimer(CURLM *, long timeoutMs, void *self)
+    {
+        auto *transfer = static_cast<Transfer *>(self);
+        if (timeoutMs < 0)
+            transfer->m_curlTimer.stop();
+        else
+            transfer->m_curlTimer.start(int(qMin(timeoutMs, long(INT_MAX))));
+        return 0;
+    }
+
+    static size_t onHeader(char *data, size_t size, size_t count, void *self)
+    {
+        const size_t bytes = size * count;
+        // No exception may cross curl's C code.
+        try {
+            return static_cast<Transfer *>(self)->header(QByteArrayView(data, qsizetype(bytes))) ? bytes : 0;
+        } catch (const std::bad_alloc &) {
+            static_cast<Transfer *>(self)->m_outOfMemory = true;
+            return 0;
+        }
+    }
+
+    bool header(QByteArrayView line)
+    {
+        heard();
+        if (line.startsWith("HTTP/")) {
+            // A new answer (after a redirect): its own headers, its own encoding.
+            if (!noLessSafe())
+                return false;
+            m_answerHeaderBytes = 0;
+            m_encoding.clear();
+        }
+        m_answerHeaderBytes += line.size();
+        if (m_answerHeaderBytes > kMaxHeaderBytes) {
+            m_headersTooLong = true;
+            return false;
+        }
+        if (!m_body.takeHeader(line.size()))
+            return false;
+        constexpr QByteArrayView kEncoding("content-encoding:");
+        if (line.size() > kEncoding.size()
+            && qstrnicmp(line.data(), kEncoding.data(), size_t(kEncoding.size())) == 0)
+            m_encoding = line.sliced(kEncoding.size()).trimmed().toByteArray();
+        if (line == "\r\n" || line == "\n") {
+            const char *type = nullptr;
+            curl_easy_getinfo(m_easy, CURLINFO_CONTENT_TYPE, &type);
+            m_contentType = type ? QByteArray(type) : QByteArray();
+        }
+        return true;
+    }
+
+    static size_t onBody(char *data, size_t size, size_t count, void *self)
+    {
+        auto *transfer = static_cast<Transfer *>(self);
+        const size_t bytes = size * count;
+        if (transfer->m_turnBytes >= kTurnBytes) {
+            // curl keeps these bytes and hands them over again on resuming.
+            transfer->m_resume.start(0);
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        transfer->m_turnBytes += qint64(bytes);
+        transfer->heard();
+        // No exception may cross curl's C code.
+        try {
+            if (!transfer->m_body.take(QByteArrayView(data, qsizetype(bytes)), transfer->m_encoding))
+                return 0;
+        } catch (const std::bad_alloc &) {
+            transfer->m_outOfMemory = true;
+            return 0;
+        }
+        return bytes;
+    }
+
+    // An https address never leads on to an http one.
+    bool noLessSafe()
+    {
+        const char *url = nullptr;
+        curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url);
+        const bool secure = url && qstrnicmp(url, "https:", 6) == 0;
+        if (m_wasSecure && !secure)
+            return false;
+        m_wasSecure = m_wasSecure || secure;
+        return true;
+    }
+
+    CURL *m_easy;
+    CURLM *m_multi;
+    BodyWriter &m_body;
+    QEventLoop m_loop;
+    QTimer m_curlTimer;
+    QTimer m_quiet;
+    QTimer m_resume;
+    qint64 m_turnBytes = 0;
+    std::map<curl_socket_t, Watch> m_watched;
+    std::vector<std::unique_ptr<QSocketNotifier>> m_retired;
+    CURLcode m_result = CURLE_OK;
+    bool m_finished = false;
+    bool m_ended = false;
+    bool m_timedOut = false;
+    bool m_headersTooLong = false;
+    bool m_outOfMemory = false;
+    bool m_wasSecure = false;
+    qint64 m_answerHeaderBytes = 0;
+    QByteArray m_encoding;
+    QByteArray m_contentType;
+};
+
+} // namespace
+
+struct NetworkDownloader::Private
+{
+    int inactivityMs;
+    int overallMs;
+    qint64 maxBytes;
+    QByteArray contentType;
+};
+
+NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes)
+    : d(new Private{inactivityMs, overallMs, maxBytes, {}})
+{
+    initializeCurlOnce();
+}
+
+NetworkDownloader::~NetworkDownloader() = default;
+
+QByteArray NetworkDownloader::contentType() const
+{
+    return d->contentType;
+}
+
+DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target, DownloadMonitor *monitor)
+{
+    d->contentType.clear();
+    const std::optional<QUrl> address = downloadableAddress(url);
+    if (!address)
+        return DownloadStatus::NotFound;
+    const std::unique_ptr<CURL, CurlEasyDeleter> easy(curl_easy_init());
+    const std::unique_ptr<CURLM, CurlMultiDeleter> multi(curl_multi_init());
+    std::unique_ptr<curl_slist, CurlListDeleter> headers(
+        curl_slist_append(nullptr, "Accept-Encoding: gzip, deflate"));
+    if (!easy || !multi || !headers)
+        throw std::bad_alloc();
+    CURL *const e = easy.get();
+    curl_easy_setopt(e, CURLOPT_URL, address->toEncoded().constData());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+    // The body comes as it was sent: the inflating, with its bounds, is ours.
+    curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(d->overallMs));
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+
+    BodyWriter body(target, d->maxBytes);
+    Transfer transfer(e, multi.get(), body, d->inactivityMs);
+    if (curl_multi_add_handle(multi.get(), e) != CURLM_OK)
+        throw std::bad_alloc();
+    const auto finished = qScopeGuard([monitor] {
+        if (monitor)
+            monitor->downloadFinished();
+    });
+    bool stopped = false;
+    transfer.run([&] {
+        if (!monitor)
+            return false;
+        if (monitor->downloadStopRequested()) {
+            stopped = true;
+            return true;
+        }
+        curl_off_t announced = -1;
+        curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        monitor->downloadProgress(url, body.received(), announced);
+        return false;
+    });
+    d->contentType = transfer.contentType();
+    if (stopped)
+        return DownloadStatus::Stopped;
+    if (transfer.outOfMemory())
+        throw std::bad_alloc();
+    if (!transfer.finished() && !transfer.failed())
+        return DownloadStatus::NotFound; // the loop was ended from outside (the program is closing)
+    DownloadEnd end;
+    end.stopped = body.stopped();
+    end.networkError = transfer.failed();
+    long status = 0;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+    end.httpStatus = int(status);
+    curl_off_t announced = -1;
+    curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced >= 0)
+        end.announcedBytes = announced;
+    end.receivedBytes = body.received();
+    end.streamEnded = !body.cutShort();
+    return downloadOutcome(end);
+}
+
+} // namespace zd
