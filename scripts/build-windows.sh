@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows program on Debian 12: installs the MinGW-w64 compilers and
-# Wine, cross-builds Qt's qtbase from Debian's own source (cached outside the
-# clone), then the program into build-windows/ and, with NSIS, its setup program.
+# Wine, cross-builds Qt's qtbase and libcurl from Debian's own source (cached
+# outside the clone), then the program into build-windows/ and, with NSIS, its setup program.
 #
 #   scripts/build-windows.sh [--tests] [--qt-only] [-- CMAKE_OPTION...]
 #
@@ -56,18 +56,23 @@ options_id=$( (echo "$qt_version" "${qt_options[@]}"; grep -E '^set\(CMAKE_(SYST
 qt_prefix=$cache_root/qt-$qt_version-$triple-$options_id
 marker=$qt_prefix/.zd-build-complete
 
+# Debian's source packages: deb-src entries beside the binary ones, once.
+need_source() {
+  local src_list=/etc/apt/sources.list.d/zentavia-desk-src.sources
+  if ! apt-cache showsrc "$1" 2>/dev/null | grep -q "^Version: $2"; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+      | "${sudo_cmd[@]}" tee "$src_list" >/dev/null
+    "${sudo_cmd[@]}" apt-get update -qq
+  fi
+}
+
 build_qt() {
   echo "== building Qt $qt_version for $triple into $qt_prefix =="
   "${sudo_cmd[@]}" mkdir -p "$cache_root"
   # A build cut short leaves no marker: start it over from nothing.
   rm -rf "$qt_prefix" "$qt_prefix.src"
   mkdir -p "$qt_prefix.src"
-  local src_list=/etc/apt/sources.list.d/zentavia-desk-src.sources
-  if ! apt-cache showsrc qt6-base 2>/dev/null | grep -q "^Version: $qt_version"; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-      | "${sudo_cmd[@]}" tee "$src_list" >/dev/null
-    "${sudo_cmd[@]}" apt-get update -qq
-  fi
+  need_source qt6-base "$qt_version"
   (cd "$qt_prefix.src" && apt-get source -qq qt6-base >/dev/null 2>&1)
   local src
   src=$(find "$qt_prefix.src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -1)
@@ -91,10 +96,49 @@ else
 fi
 [[ $qt_only == 1 ]] && exit 0
 
+# --- libcurl for Windows, cached ------------------------------------------------
+# From Debian's own source (its security fixes applied), static, HTTP and
+# HTTPS only, TLS by schannel; nothing it could load at run time.
+curl_options=(-DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF
+              -DHTTP_ONLY=ON -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF
+              -DCURL_ZSTD=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBPSL=OFF
+              -DUSE_NGHTTP2=OFF -DCURL_DISABLE_COOKIES=ON -DCURL_DISABLE_NETRC=ON -DCURL_DISABLE_ALTSVC=ON
+              -DCURL_DISABLE_HSTS=ON -DCURL_DISABLE_MIME=ON -DCURL_DISABLE_DOH=ON -DCURL_DISABLE_HTTP_AUTH=ON
+              -DCURL_DISABLE_NTLM=ON)
+curl_version=$(apt-cache policy libcurl4 | sed -n 's/^  Candidate: \([0-9.]*\).*/\1/p')
+curl_id=$( (echo "$curl_version" "${curl_options[@]}"; grep -E '^set\(CMAKE_(SYSTEM|[A-Z]+_COMPILER)' cmake/mingw-w64.cmake) \
+            | sha256sum | cut -c1-10)
+curl_prefix=$cache_root/curl-$curl_version-$triple-$curl_id
+
+build_curl() {
+  echo "== building libcurl $curl_version for $triple into $curl_prefix =="
+  rm -rf "$curl_prefix" "$curl_prefix.src"
+  mkdir -p "$curl_prefix.src"
+  need_source curl "$curl_version"
+  (cd "$curl_prefix.src" && apt-get source -qq curl >/dev/null 2>&1)
+  local src
+  src=$(find "$curl_prefix.src" -mindepth 1 -maxdepth 1 -type d -name "curl-$curl_version*" | head -1)
+  [[ -n $src ]] || { echo "Debian's curl $curl_version source was not found." >&2; exit 1; }
+  cmake -S "$src" -B "$curl_prefix.src/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$curl_prefix" \
+    "${curl_options[@]}" >"$curl_prefix.src/configure.log" 2>&1 ||
+    { tail -40 "$curl_prefix.src/configure.log" >&2; exit 1; }
+  cmake --build "$curl_prefix.src/build" --parallel "$jobs" >/dev/null
+  cmake --install "$curl_prefix.src/build" >/dev/null
+  rm -rf "$curl_prefix.src"
+  printf '%s\n' "$curl_version" "${curl_options[@]}" >"$curl_prefix/.zd-build-complete"
+}
+
+if [[ -f $curl_prefix/.zd-build-complete ]]; then
+  echo "== libcurl $curl_version for $triple: cached in $curl_prefix =="
+else
+  build_curl
+fi
+
 # --- the program ---------------------------------------------------------------
 echo "== building the Windows program into build-windows/ =="
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt_prefix" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt_prefix;$curl_prefix" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DZD_PLATFORM=windows -DZD_BUILD_TESTS="$with_tests" -DZD_BUILD_BENCH="$with_tests" \
   -DZD_WERROR="${ZD_WERROR:-OFF}" "$@" >/dev/null

@@ -53,7 +53,7 @@ while IFS= read -r file; do
   relative=${file#"$installed/"}
   [[ $relative == *.dll ]] || continue
   case $relative in
-    tls/*|imageformats/*) continue ;; # loaded only for https pages and the custom pointer
+    imageformats/*) continue ;; # loaded only for the custom pointer
   esac
   grep -qxF "$install_windows_path/$(echo "$relative" | tr 'A-Z' 'a-z')" <<<"$loaded" ||
     { echo "installed but never loaded: $relative" >&2; missing=1; }
