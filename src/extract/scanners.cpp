@@ -402,7 +402,12 @@ void StreamScanner::feed(QByteArrayView bytes)
 void StreamScanner::commit(qsizetype bytes)
 {
     m_filled += bytes;
-    scan(false);
+    // Small pieces are gathered first: each scan ends by moving the
+    // lookahead it kept to the window's front, which per small piece cost
+    // as much as the piece itself.
+    constexpr qsizetype kGather = qsizetype{256} * 1024;
+    if (m_filled - m_from >= kGather)
+        scan(false);
 }
 
 void StreamScanner::finish()
