@@ -1,5 +1,6 @@
 #include "extract/networkdownloader.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QScopeGuard>
 #include <QSocketNotifier>
@@ -30,9 +31,10 @@ constexpr int kMonitorTickMs = 100;
 // piece where it lies.
 constexpr long kReceiveBuffer = 1024L * 1024;
 // While the socket has more, curl reads on, up to a hundred reads in one
-// turn of the event loop; past this much in one turn it is paused, so that
-// the window answers between turns.
-constexpr qint64 kTurnBytes = qint64{8} << 20;
+// turn of the event loop; a turn that has lasted this long is paused, so
+// that the window answers between turns. Told by time, not bytes: a byte
+// costs several times more under Wine than on Linux.
+constexpr qint64 kTurnMs = 10;
 
 struct CurlEasyDeleter
 {
@@ -68,7 +70,7 @@ public:
         QObject::connect(&m_quiet, &QTimer::timeout, &m_loop, [this] { end(true); });
         m_resume.setSingleShot(true);
         QObject::connect(&m_resume, &QTimer::timeout, &m_loop, [this] {
-            m_turnBytes = 0;
+            m_turn.start();
             curl_easy_pause(m_easy, CURLPAUSE_CONT);
             takeMessages();
         });
@@ -124,7 +126,7 @@ private:
 
     void act(curl_socket_t socket, int events)
     {
-        m_turnBytes = 0;
+        m_turn.start();
         int running = 0;
         curl_multi_socket_action(m_multi, socket, events, &running);
         takeMessages();
@@ -248,12 +250,11 @@ private:
     {
         auto *transfer = static_cast<Transfer *>(self);
         const size_t bytes = size * count;
-        if (transfer->m_turnBytes >= kTurnBytes) {
+        if (transfer->m_turn.hasExpired(kTurnMs)) {
             // curl keeps these bytes and hands them over again on resuming.
             transfer->m_resume.start(0);
             return CURL_WRITEFUNC_PAUSE;
         }
-        transfer->m_turnBytes += qint64(bytes);
         transfer->heard();
         // No exception may cross curl's C code.
         try {
@@ -285,7 +286,7 @@ private:
     QTimer m_curlTimer;
     QTimer m_quiet;
     QTimer m_resume;
-    qint64 m_turnBytes = 0;
+    QElapsedTimer m_turn;
     std::map<curl_socket_t, Watch> m_watched;
     std::vector<std::unique_ptr<QSocketNotifier>> m_retired;
     CURLcode m_result = CURLE_OK;
