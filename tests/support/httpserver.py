@@ -142,8 +142,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             for i in range(int(query.get("kib", ["1"])[0].rstrip("/"))):
                 self.send_header(f"X-Pad-{i}", "p" * 1000)
             self.send_header("Content-Length", str(len(LINKS)))
-            self.end_headers()
-            self.wfile.write(LINKS)
+            try:
+                self.end_headers()
+                self.wfile.write(LINKS)
+            except OSError:
+                self.close_connection = True  # refused half-way, as it may be
         elif path == "/endless-headers":
             self.send_response(200)
             deadline = time.monotonic() + 60
