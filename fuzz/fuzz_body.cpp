@@ -1,8 +1,9 @@
 // A download's body from the network to the page: any bytes, under any
-// Content-Encoding, cut into any pieces, against any size bound. The target
-// never gets more than the bound nor a write larger than a slice of an
+// Content-Encoding, cut into any pieces, against any size bound that the
+// headers count against too. The target never gets more than what the
+// headers leave of the bound nor a write larger than a slice of an
 // inflated body; the verdict and what was written do not depend on the
-// pieces; a body within the bound, plain or compressed as a server
+// pieces; a body within what is left, plain or compressed as a server
 // compresses, arrives whole.
 #include "extract/downloader.h"
 #include "deflated.h"
@@ -12,6 +13,8 @@
 #include <QByteArray>
 
 #include <zlib.h>
+
+#include <array>
 
 namespace {
 
@@ -41,17 +44,19 @@ struct Outcome
     QByteArray written;
 };
 
-Outcome take(QByteArrayView body, QByteArrayView encoding, qint64 bound, qsizetype piece)
+Outcome take(QByteArrayView body, QByteArrayView encoding, qint64 bound, qint64 headers, qsizetype piece)
 {
     Page page;
     zd::BodyWriter writer(page, bound);
     Outcome outcome;
+    outcome.going = writer.takeHeader(headers);
+    ZD_FUZZ_CHECK(outcome.going == (headers <= bound));
     for (qsizetype at = 0; at < body.size() && outcome.going; at += piece)
         outcome.going = writer.take(body.sliced(at, qMin(piece, body.size() - at)), encoding);
     outcome.stopped = writer.stopped();
     outcome.cutShort = writer.cutShort();
     outcome.written = page.bytes;
-    ZD_FUZZ_CHECK(page.bytes.size() <= bound);
+    ZD_FUZZ_CHECK(page.bytes.size() + headers <= qMax(bound, headers));
     ZD_FUZZ_CHECK(writer.written() == page.bytes.size());
     ZD_FUZZ_CHECK(page.largest <= 64 * 1024 || encoding.isEmpty() || encoding == "identity");
     return outcome;
@@ -67,13 +72,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView encoding = encodings[data[0] % 6];
     const qsizetype piece = 1 + data[1] % 97;
     const qint64 bound = 1 + qint64(data[2]) * 64;
+    // None, half the bound, or all of it and a byte more.
+    const qint64 headers = std::array<qint64, 3>{0, bound / 2, bound + 1}[data[1] / 97];
     const QByteArrayView input(reinterpret_cast<const char *>(data) + 3, qsizetype(size) - 3);
 
     // Hostile bytes: stopped or not however they arrive (why may differ:
     // a corrupt stream past the bound is found either way first), and the
     // same page; a stopped one as far as each got.
-    const Outcome whole = take(input, encoding, bound, qMax<qsizetype>(input.size(), 1));
-    const Outcome pieces = take(input, encoding, bound, piece);
+    const Outcome whole = take(input, encoding, bound, headers, qMax<qsizetype>(input.size(), 1));
+    const Outcome pieces = take(input, encoding, bound, headers, piece);
     ZD_FUZZ_CHECK(pieces.stopped.has_value() == whole.stopped.has_value());
     if (whole.stopped) {
         ZD_FUZZ_CHECK(whole.written.startsWith(pieces.written) || pieces.written.startsWith(whole.written));
@@ -87,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const QByteArray body =
         windowBits[data[0] % 6] ? deflated(input, windowBits[data[0] % 6]) : input.toByteArray();
-    const Outcome sent = take(body, encoding, bound, piece);
-    if (input.size() <= bound) {
+    const Outcome sent = take(body, encoding, bound, headers, piece);
+    if (input.size() + headers <= bound) {
         ZD_FUZZ_CHECK(!sent.stopped && !sent.cutShort);
         ZD_FUZZ_CHECK(sent.written == input);
     } else {
