@@ -348,6 +348,9 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(d->overallMs));
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // A download stopped while the name is still being looked up ends at
+    // once: the lookup's thread is left to finish alone instead of waited for.
+    curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
 
     BodyWriter body(target, d->maxBytes);
     Transfer transfer(e, multi.get(), body, d->inactivityMs);

@@ -13,6 +13,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <QElapsedTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include "support/faultyfilesystems.h"
 #include "support/testfiles.h"
@@ -44,6 +49,7 @@ private Q_SLOTS:
     void memoryRunningOutDuringTheDownloadIsReported();
     void selfSignedTlsIsRefused();
     void endlessHeadersEndAtTheirBound();
+    void stopDuringANameLookupIsAtOnce();
 };
 
 void TestExtractionPosix::initTestCase()
@@ -84,6 +90,61 @@ void TestExtractionPosix::endlessHeadersEndAtTheirBound()
     QVERIFY(!extraction.getUrls(m_server->url(QStringLiteral("/endless-headers"))));
     QCOMPARE(run.list.count(), 0);
     QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("URL not found")});
+}
+
+// A name server that never answers: Stop must not wait for the lookup to
+// give up (30 s). Run again in a network and mount namespace of its own,
+// where the name server is ours; needs root, as the real-browser rows do.
+void TestExtractionPosix::stopDuringANameLookupIsAtOnce()
+{
+    constexpr int kLookupGivesUpMs = 30'000;
+    if (!qEnvironmentVariableIsSet("ZD_SILENT_NAME_SERVER")) {
+        if (::geteuid() != 0 || QProcess::execute(QStringLiteral("unshare"), {"-n", "-m", "true"}) != 0)
+            QSKIP("needs root and namespaces for a name server of its own");
+        QTemporaryDir dir;
+        QFile resolv(dir.filePath(QStringLiteral("resolv.conf")));
+        QVERIFY(resolv.open(QIODevice::WriteOnly));
+        resolv.write("nameserver 127.0.0.2\noptions timeout:30 attempts:1\n");
+        resolv.close();
+        QProcess inner;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ZD_SILENT_NAME_SERVER"), QStringLiteral("1"));
+        inner.setProcessEnvironment(environment);
+        inner.setProcessChannelMode(QProcess::ForwardedChannels);
+        inner.start(QStringLiteral("unshare"),
+                    {"-n", "-m", "sh", "-c",
+                     "ip link set lo up && mount --bind \"$1\" /etc/resolv.conf && exec \"$0\" "
+                     "stopDuringANameLookupIsAtOnce",
+                     QCoreApplication::applicationFilePath(), resolv.fileName()});
+        QVERIFY(inner.waitForFinished(2 * kLookupGivesUpMs));
+        QCOMPARE(inner.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(inner.exitCode(), 0);
+        return;
+    }
+    // The name server: a socket that takes every query and answers none.
+    const int silent = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(53);
+    address.sin_addr.s_addr = htonl(0x7F000002);
+    QVERIFY(::bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+    struct Stopper final : DownloadMonitor
+    {
+        QElapsedTimer since;
+        void downloadProgress(const QString &, qint64, qint64) override {}
+        bool downloadStopRequested() const override { return since.elapsed() > 300; }
+        void downloadFinished() override {}
+    } stopper;
+    Run run;
+    NetworkDownloader downloader(60'000, 120'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    extraction.setDownloadMonitor(&stopper);
+    stopper.since.start();
+    QVERIFY(!extraction.getUrls(QStringLiteral("http://never-answered.example/")));
+    QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("You stopped the download.")});
+    // Before the lookup gave up: the stop did not wait for it.
+    QVERIFY(stopper.since.elapsed() < kLookupGivesUpMs);
+    ::close(silent);
 }
 
 void TestExtractionPosix::fileShortenedWhileScannedIsReported()
