@@ -41,7 +41,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The layout is measured in Arial's metrics: Liberation Sans has them.
 # Qt's platform plugins: the program runs as a Wayland program where a
 # Wayland desktop is, and through X11 elsewhere.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins, qt6-wayland")
+# libcurl is loaded at the first download, so no library dependency names it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins, qt6-wayland, libcurl4 (>= 7.85.0)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

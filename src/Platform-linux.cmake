@@ -15,11 +15,11 @@ add_custom_command(OUTPUT ${zd_wayland_protocol_sources}
 add_library(zd_wayland_protocols STATIC ${zd_protocol_dir}/wlr-foreign-toplevel-management-unstable-v1-protocol.c)
 target_link_libraries(zd_wayland_protocols PRIVATE PkgConfig::WAYLAND)
 
-zd_library(zd_platform ${zd_qt_platform_sources}
+zd_library(zd_platform ${zd_qt_platform_sources} extract/linux/curlapi.cpp
   core/linux/inisettingsstore.cpp sitelist/linux/qtclipboard.cpp sitelist/linux/x11selection.cpp
   launch/linux/browserready.cpp launch/linux/processlauncher.cpp launch/linux/xcbwindowsystem.cpp
   launch/linux/wlrwindowsystem.cpp launch/linux/kwinwindowsystem.cpp launch/linux/desktopwindows.cpp ${zd_protocol_dir}/wlr-foreign-toplevel-management-unstable-v1-client-protocol.h)
 target_link_libraries(zd_platform PUBLIC zd_extract zd_launch Qt6::Widgets Qt6::DBus
-                      PRIVATE PkgConfig::XCB PkgConfig::WAYLAND CURL::libcurl zd_wayland_protocols)
-target_include_directories(zd_platform PRIVATE ${zd_protocol_dir})
+                      PRIVATE PkgConfig::XCB PkgConfig::WAYLAND zd_wayland_protocols)
+target_include_directories(zd_platform PRIVATE ${zd_protocol_dir} ${CURL_INCLUDE_DIRS})
 

@@ -1,12 +1,12 @@
 #include "extract/networkdownloader.h"
 
+#include "extract/curlapi.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
-
-#include <curl/curl.h>
 
 #include <climits>
 #include <functional>
@@ -36,32 +36,12 @@ constexpr long kReceiveBuffer = 1024L * 1024;
 // costs several times more under Wine than on Linux.
 constexpr qint64 kTurnMs = 10;
 
-struct CurlEasyDeleter
-{
-    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
-};
-struct CurlMultiDeleter
-{
-    void operator()(CURLM *multi) const { curl_multi_cleanup(multi); }
-};
-struct CurlListDeleter
-{
-    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
-
-void initializeCurlOnce()
-{
-    static const CURLcode initialized = curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (initialized != CURLE_OK)
-        throw std::bad_alloc();
-}
-
 // One download: the transfer, the notifiers of its sockets and its timers.
 class Transfer
 {
 public:
-    Transfer(CURL *easy, CURLM *multi, BodyWriter &body, int inactivityMs)
-        : m_easy(easy), m_multi(multi), m_body(body)
+    Transfer(const CurlApi &api, CURL *easy, CURLM *multi, BodyWriter &body, int inactivityMs)
+        : m_api(api), m_easy(easy), m_multi(multi), m_body(body)
     {
         m_curlTimer.setSingleShot(true);
         QObject::connect(&m_curlTimer, &QTimer::timeout, &m_loop, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
@@ -71,17 +51,17 @@ public:
         m_resume.setSingleShot(true);
         QObject::connect(&m_resume, &QTimer::timeout, &m_loop, [this] {
             m_turn.start();
-            curl_easy_pause(m_easy, CURLPAUSE_CONT);
+            m_api.easyPause(m_easy, CURLPAUSE_CONT);
             takeMessages();
         });
-        curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Transfer::onSocket);
-        curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-        curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Transfer::onTimer);
-        curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
-        curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+        m_api.multiSetopt(multi, CURLMOPT_SOCKETFUNCTION, &Transfer::onSocket);
+        m_api.multiSetopt(multi, CURLMOPT_SOCKETDATA, this);
+        m_api.multiSetopt(multi, CURLMOPT_TIMERFUNCTION, &Transfer::onTimer);
+        m_api.multiSetopt(multi, CURLMOPT_TIMERDATA, this);
+        m_api.easySetopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+        m_api.easySetopt(easy, CURLOPT_WRITEDATA, this);
+        m_api.easySetopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+        m_api.easySetopt(easy, CURLOPT_HEADERDATA, this);
     }
 
     /// Runs the window's event loop until the transfer ends or is ended.
@@ -103,12 +83,12 @@ public:
         m_curlTimer.stop();
         m_quiet.stop();
         // Ended early, curl closes the connection and tells of its socket.
-        curl_multi_remove_handle(m_multi, m_easy);
+        m_api.multiRemoveHandle(m_multi, m_easy);
         // Whatever it still holds open it closes untold, with no notifier
         // left watching: this object is gone by then.
         m_watched.clear();
-        curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, nullptr);
-        curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, nullptr);
+        m_api.multiSetopt(m_multi, CURLMOPT_SOCKETFUNCTION, nullptr);
+        m_api.multiSetopt(m_multi, CURLMOPT_TIMERFUNCTION, nullptr);
     }
 
     bool finished() const { return m_finished; }
@@ -128,14 +108,14 @@ private:
     {
         m_turn.start();
         int running = 0;
-        curl_multi_socket_action(m_multi, socket, events, &running);
+        m_api.multiSocketAction(m_multi, socket, events, &running);
         takeMessages();
     }
 
     void takeMessages()
     {
         int running = 0;
-        while (CURLMsg *message = curl_multi_info_read(m_multi, &running)) {
+        while (CURLMsg *message = m_api.multiInfoRead(m_multi, &running)) {
             if (message->msg == CURLMSG_DONE) {
                 m_result = message->data.result;
                 m_finished = true;
@@ -240,7 +220,7 @@ private:
             m_encoding = line.sliced(kEncoding.size()).trimmed().toByteArray();
         if (line == "\r\n" || line == "\n") {
             const char *type = nullptr;
-            curl_easy_getinfo(m_easy, CURLINFO_CONTENT_TYPE, &type);
+            m_api.easyGetinfo(m_easy, CURLINFO_CONTENT_TYPE, &type);
             m_contentType = type ? QByteArray(type) : QByteArray();
         }
         return true;
@@ -271,7 +251,7 @@ private:
     bool noLessSafe()
     {
         const char *url = nullptr;
-        curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url);
+        m_api.easyGetinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url);
         const bool secure = url && qstrnicmp(url, "https:", 6) == 0;
         if (m_wasSecure && !secure)
             return false;
@@ -279,6 +259,7 @@ private:
         return true;
     }
 
+    const CurlApi &m_api;
     CURL *m_easy;
     CURLM *m_multi;
     BodyWriter &m_body;
@@ -314,7 +295,6 @@ struct NetworkDownloader::Private
 NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes)
     : d(new Private{inactivityMs, overallMs, maxBytes, {}})
 {
-    initializeCurlOnce();
 }
 
 NetworkDownloader::~NetworkDownloader() = default;
@@ -330,31 +310,32 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     const std::optional<QUrl> address = downloadableAddress(url);
     if (!address)
         return DownloadStatus::NotFound;
-    const std::unique_ptr<CURL, CurlEasyDeleter> easy(curl_easy_init());
-    const std::unique_ptr<CURLM, CurlMultiDeleter> multi(curl_multi_init());
-    std::unique_ptr<curl_slist, CurlListDeleter> headers(
-        curl_slist_append(nullptr, "Accept-Encoding: gzip, deflate"));
+    const CurlApi &api = curlApi();
+    const std::unique_ptr<CURL, decltype(api.easyCleanup)> easy(api.easyInit(), api.easyCleanup);
+    const std::unique_ptr<CURLM, decltype(api.multiCleanup)> multi(api.multiInit(), api.multiCleanup);
+    const std::unique_ptr<curl_slist, decltype(api.slistFreeAll)> headers(
+        api.slistAppend(nullptr, "Accept-Encoding: gzip, deflate"), api.slistFreeAll);
     if (!easy || !multi || !headers)
         throw std::bad_alloc();
     CURL *const e = easy.get();
-    curl_easy_setopt(e, CURLOPT_URL, address->toEncoded().constData());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+    api.easySetopt(e, CURLOPT_URL, address->toEncoded().constData());
+    api.easySetopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    api.easySetopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    api.easySetopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    api.easySetopt(e, CURLOPT_MAXREDIRS, 20L);
+    api.easySetopt(e, CURLOPT_HTTPHEADER, headers.get());
     // The body comes as it was sent: the inflating, with its bounds, is ours.
-    curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(d->overallMs));
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    api.easySetopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    api.easySetopt(e, CURLOPT_TIMEOUT_MS, long(d->overallMs));
+    api.easySetopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+    api.easySetopt(e, CURLOPT_NOSIGNAL, 1L);
     // A download stopped while the name is still being looked up ends at
     // once: the lookup's thread is left to finish alone instead of waited for.
-    curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
+    api.easySetopt(e, CURLOPT_QUICK_EXIT, 1L);
 
     BodyWriter body(target, d->maxBytes);
-    Transfer transfer(e, multi.get(), body, d->inactivityMs);
-    if (curl_multi_add_handle(multi.get(), e) != CURLM_OK)
+    Transfer transfer(api, e, multi.get(), body, d->inactivityMs);
+    if (api.multiAddHandle(multi.get(), e) != CURLM_OK)
         throw std::bad_alloc();
     const auto finished = qScopeGuard([monitor] {
         if (monitor)
@@ -369,7 +350,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
             return true;
         }
         curl_off_t announced = -1;
-        curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        api.easyGetinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
         monitor->downloadProgress(url, body.received(), announced);
         return false;
     });
@@ -384,10 +365,10 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     end.stopped = body.stopped();
     end.networkError = transfer.failed();
     long status = 0;
-    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+    api.easyGetinfo(e, CURLINFO_RESPONSE_CODE, &status);
     end.httpStatus = int(status);
     curl_off_t announced = -1;
-    curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    api.easyGetinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     if (announced >= 0)
         end.announcedBytes = announced;
     end.receivedBytes = body.received();
