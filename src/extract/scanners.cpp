@@ -181,6 +181,15 @@ public:
         m_base.append('/');
     }
 
+    /// A value known to be at most kMaxFoundLength bytes of ASCII without
+    /// a tab or line break.
+    void addPlain(QByteArrayView bytes)
+    {
+        if ((++m_count & 255) == 0 && m_pump)
+            m_pump();
+        appendAscii(bytes);
+    }
+
     void add(QByteArrayView bytes)
     {
         if ((++m_count & 255) == 0 && m_pump)
@@ -293,6 +302,16 @@ void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
             if (f < 3 || !equalsLower(data + f - 3, "hre", 3))
                 return true;
             const qsizetype start = f + 3;
+            // Most values: their closing quote before any byte that needs a
+            // closer look, found in the same pass. A value's pass ends at the
+            // next quote at the latest, so no byte is passed over twice.
+            const char *const value = data + start;
+            const char *const searched = data + qMin(size, start + kMaxFoundLength + 1);
+            const char *const stop = findStop<true, '"', '\t', '\n', '\r'>(value, searched);
+            if (stop != searched && *stop == '"') {
+                found.addPlain(QByteArrayView(value, stop - value));
+                return true;
+            }
             const qsizetype closing = ends.from(start, data, size, findQuote);
             if (closing == size)
                 return !last; // in the last window no later value can be closed either

@@ -77,6 +77,10 @@ void TestScanners::hrefs_data()
     QTest::newRow("match inside a value is found again")
         << QByteArray("href=\"href=\"x\"") << QStringList{b + "href=", b + "x"};
     QTest::newRow("absolute link") << QByteArray("href=\"https://e.org/\"") << QStringList{"https://e.org/"};
+    QTest::newRow("value of the longest length") << "href=\"" + QByteArray(kMaxFoundLength, 'v') + '"'
+                                                 << QStringList{b + QString(kMaxFoundLength, u'v')};
+    QTest::newRow("value a byte longer")
+        << "href=\"" + QByteArray(kMaxFoundLength + 1, 'v') + '"' << QStringList();
     QTest::newRow("empty buffer") << QByteArray() << QStringList();
     QTest::newRow("UTF-8 value") << QByteArray("href=\"b\xC3\xBC"
                                                "cher\"")
