@@ -143,7 +143,9 @@ void TestScreens::addPanel(int height)
                    QStringLiteral("-set"), QStringLiteral("_NET_WM_WINDOW_TYPE"),
                    QStringLiteral("_NET_WM_WINDOW_TYPE_DOCK")}));
     m_panel->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
+    // The window manager maps a dock in its own time: under the sanitizers,
+    // with another suite beside it, once more than the default 5 s.
+    QVERIFY(QTest::qWaitForWindowExposed(m_panel.get(), 20'000));
     QVERIFY(xprop({QStringLiteral("-f"), QStringLiteral("_NET_WM_STRUT"), QStringLiteral("32c"),
                    QStringLiteral("-set"), QStringLiteral("_NET_WM_STRUT"),
                    QStringLiteral("0,0,%1,0").arg(height)}));
