@@ -62,6 +62,7 @@ private Q_SLOTS:
     void endlessBodyStopsAtTheSizeBound();
     void headersCountAgainstTheSizeBound_data();
     void headersCountAgainstTheSizeBound();
+    void charsetIsKnownFromTheFirstBytes();
     void linksAcrossPieceBoundariesAreFoundOnce_data();
     void linksAcrossPieceBoundariesAreFoundOnce();
     void nothingIsAddedUntilThePageIsWhole();
@@ -397,6 +398,18 @@ void TestExtraction::headersCountAgainstTheSizeBound()
     QCOMPARE(extraction.getUrls(m_server->url(QStringLiteral("/headers?kib=100"))), messages.isEmpty());
     QCOMPARE(run.ui.plainMessages(), messages);
     QCOMPARE(run.list.count(), items);
+}
+
+// A page in UTF-16 that only the answer's charset tells: the downloader
+// knows it before the body's first bytes are read.
+void TestExtraction::charsetIsKnownFromTheFirstBytes()
+{
+    Run run;
+    NetworkDownloader downloader(5'000, 20'000);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/utf16"))));
+    QCOMPARE(run.list.count(), 3);
+    QCOMPARE(run.list.text(3), QStringLiteral("http://other.example/x"));
 }
 
 void TestExtraction::linksAcrossPieceBoundariesAreFoundOnce_data()

@@ -8,7 +8,7 @@ same, cut half-way), /deflate-raw and /deflate-zlib (the same, deflated without
 and with the zlib header), /gzip-two (two gzip members), /gzip-two-cut (the
 second member cut), /gzip-trailing (junk after the stream), /endless (a body without
 end, bounded at 256 MiB or 60 s), /trickle (a slow page), /large?n=N (N links), /big.html (the file given
-by --page), /headers?kib=N (N KiB of headers before the three links), /endless-headers
+by --page), /utf16 (the three links in UTF-16, told only by the charset), /headers?kib=N (N KiB of headers before the three links), /endless-headers
 (header lines without end, bounded like /endless), /stall-body (headers, a little, then nothing).
 With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
 small page and appends NAME to FILE, one line per request.
@@ -137,6 +137,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 pass
             self.close_connection = True
+        elif path == "/utf16":
+            # Told only by the charset, as the links of LINKS in UTF-16LE.
+            self.send_body(LINKS.decode().encode("utf-16-le"), ctype="text/html; charset=utf-16")
         elif path == "/headers":
             self.send_response(200)
             for i in range(int(query.get("kib", ["1"])[0].rstrip("/"))):

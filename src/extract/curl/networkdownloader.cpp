@@ -40,8 +40,11 @@ constexpr qint64 kTurnMs = 10;
 class Transfer
 {
 public:
-    Transfer(const CurlApi &api, CURL *easy, CURLM *multi, BodyWriter &body, int inactivityMs)
-        : m_api(api), m_easy(easy), m_multi(multi), m_body(body)
+    /// \a contentType is set as each answer's headers end: the page is read
+    /// by it from its first bytes.
+    Transfer(const CurlApi &api, CURL *easy, CURLM *multi, BodyWriter &body, QByteArray &contentType,
+             int inactivityMs)
+        : m_api(api), m_easy(easy), m_multi(multi), m_body(body), m_contentType(contentType)
     {
         m_curlTimer.setSingleShot(true);
         QObject::connect(&m_curlTimer, &QTimer::timeout, &m_loop, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
@@ -95,7 +98,6 @@ public:
     /// A network, TLS or protocol error, or the inactivity timeout.
     bool failed() const { return m_result != CURLE_OK || m_timedOut || m_headersTooLong; }
     bool outOfMemory() const { return m_outOfMemory; }
-    const QByteArray &contentType() const { return m_contentType; }
 
 private:
     struct Watch
@@ -263,6 +265,7 @@ private:
     CURL *m_easy;
     CURLM *m_multi;
     BodyWriter &m_body;
+    QByteArray &m_contentType;
     QEventLoop m_loop;
     QTimer m_curlTimer;
     QTimer m_quiet;
@@ -279,7 +282,6 @@ private:
     bool m_wasSecure = false;
     qint64 m_answerHeaderBytes = 0;
     QByteArray m_encoding;
-    QByteArray m_contentType;
 };
 
 } // namespace
@@ -334,7 +336,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     api.easySetopt(e, CURLOPT_QUICK_EXIT, 1L);
 
     BodyWriter body(target, d->maxBytes);
-    Transfer transfer(api, e, multi.get(), body, d->inactivityMs);
+    Transfer transfer(api, e, multi.get(), body, d->contentType, d->inactivityMs);
     if (api.multiAddHandle(multi.get(), e) != CURLM_OK)
         throw std::bad_alloc();
     const auto finished = qScopeGuard([monitor] {
@@ -354,7 +356,6 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         monitor->downloadProgress(url, body.received(), announced);
         return false;
     });
-    d->contentType = transfer.contentType();
     if (stopped)
         return DownloadStatus::Stopped;
     if (transfer.outOfMemory())
