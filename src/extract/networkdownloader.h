@@ -8,8 +8,7 @@ namespace zd {
 
 /// http and https, redirects no less safe than the request, an inactivity
 /// timeout, an overall bound and a size bound that the headers count
-/// against. Each platform has its own body: libcurl on the window's thread
-/// on Linux, Qt Network on Windows.
+/// against: libcurl on the window's thread, on both platforms.
 class NetworkDownloader final : public Downloader
 {
 public:

@@ -192,14 +192,14 @@ public:
 
     void add(QByteArrayView bytes)
     {
-        if ((++m_count & 255) == 0 && m_pump)
-            m_pump();
         // Most values: short, ASCII and unbroken, told in one pass.
         const char *const end = bytes.data() + bytes.size();
         if (bytes.size() <= kMaxFoundLength && findStop<true, '\t', '\n', '\r'>(bytes.data(), end) == end) {
-            appendAscii(bytes);
+            addPlain(bytes);
             return;
         }
+        if ((++m_count & 255) == 0 && m_pump)
+            m_pump();
         if (bytes.size() > kMaxFoundLength * 4 || !mayDecodeShortEnough(bytes))
             return;
         // Browsers drop ASCII tab, LF and CR from an address before reading

@@ -96,7 +96,7 @@ public:
 
     bool finished() const { return m_finished; }
     /// A network, TLS or protocol error, or the inactivity timeout.
-    bool failed() const { return m_result != CURLE_OK || m_timedOut || m_headersTooLong; }
+    bool failed() const { return m_result != CURLE_OK || m_timedOut; }
     bool outOfMemory() const { return m_outOfMemory; }
 
 private:
@@ -210,11 +210,8 @@ private:
             m_encoding.clear();
         }
         m_answerHeaderBytes += line.size();
-        if (m_answerHeaderBytes > kMaxHeaderBytes) {
-            m_headersTooLong = true;
-            return false;
-        }
-        if (!m_body.takeHeader(line.size()))
+        // Past the bound: too large; past the answer's own limit: not found.
+        if (m_answerHeaderBytes > kMaxHeaderBytes || !m_body.takeHeader(line.size()))
             return false;
         constexpr QByteArrayView kEncoding("content-encoding:");
         if (line.size() > kEncoding.size()
@@ -277,7 +274,6 @@ private:
     bool m_finished = false;
     bool m_ended = false;
     bool m_timedOut = false;
-    bool m_headersTooLong = false;
     bool m_outOfMemory = false;
     bool m_wasSecure = false;
     qint64 m_answerHeaderBytes = 0;
@@ -343,6 +339,11 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         if (monitor)
             monitor->downloadFinished();
     });
+    const auto announcedBytes = [&] {
+        curl_off_t announced = -1;
+        api.easyGetinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        return qint64(announced);
+    };
     bool stopped = false;
     transfer.run([&] {
         if (!monitor)
@@ -351,9 +352,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
             stopped = true;
             return true;
         }
-        curl_off_t announced = -1;
-        api.easyGetinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-        monitor->downloadProgress(url, body.received(), announced);
+        monitor->downloadProgress(url, body.received(), announcedBytes());
         return false;
     });
     if (stopped)
@@ -368,9 +367,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     long status = 0;
     api.easyGetinfo(e, CURLINFO_RESPONSE_CODE, &status);
     end.httpStatus = int(status);
-    curl_off_t announced = -1;
-    api.easyGetinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced >= 0)
+    if (const qint64 announced = announcedBytes(); announced >= 0)
         end.announcedBytes = announced;
     end.receivedBytes = body.received();
     end.streamEnded = !body.cutShort();
