@@ -339,10 +339,10 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         if (monitor)
             monitor->downloadFinished();
     });
-    const auto announcedBytes = [&] {
+    const auto announcedBytes = [&]() -> qint64 {
         curl_off_t announced = -1;
         api.easyGetinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-        return qint64(announced);
+        return announced;
     };
     bool stopped = false;
     transfer.run([&] {
