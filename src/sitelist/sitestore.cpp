@@ -95,11 +95,6 @@ std::uint32_t SiteStore::reserve(std::size_t length)
     return m_open;
 }
 
-void SiteStore::append(QByteArrayView bytes)
-{
-    append(bytes, {});
-}
-
 template<class Write>
 void SiteStore::appendWith(std::size_t room, Write &&write)
 {
@@ -112,9 +107,11 @@ void SiteStore::appendWith(std::size_t room, Write &&write)
     const std::size_t length = write(block.data.get() + block.used);
     pushSpan(index, std::uint32_t(block.used), length);
     block.used += length;
+    if (index == m_open)
+        m_ready = qMin(block.populated, block.capacity) - block.used;
 }
 
-void SiteStore::append(QByteArrayView head, QByteArrayView tail)
+void SiteStore::appendAnew(QByteArrayView head, QByteArrayView tail)
 {
     const auto length = std::size_t(head.size() + tail.size());
     appendWith(length, [&](char *out) {
@@ -219,6 +216,7 @@ void SiteStore::clear()
     std::vector<Block>().swap(m_blocks);
     m_size = 0;
     m_open = UINT32_MAX;
+    m_ready = 0;
 }
 
 } // namespace zd

@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QStringView>
 
+#include <cstring>
+
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -28,9 +30,29 @@ public:
         const Span &item = span(i);
         return {m_blocks[item.block].data.get() + item.offset, qsizetype(item.length)};
     }
-    void append(QByteArrayView bytes);
+    void append(QByteArrayView bytes) { append(bytes, {}); }
     /// Appends \a head followed by \a tail as one item.
-    void append(QByteArrayView head, QByteArrayView tail);
+    void append(QByteArrayView head, QByteArrayView tail)
+    {
+        const auto length = std::size_t(head.size() + tail.size());
+        // Most items fit where the last one ended, in memory and a stretch
+        // of records already in place: a page of links adds millions. (No
+        // room at all may also mean no open block.)
+        if (length >= m_ready || (m_size & (kStretchSpans - 1)) == 0) {
+            appendAnew(head, tail);
+            return;
+        }
+        Block &block = m_blocks[m_open];
+        char *const out = block.data.get() + block.used;
+        copyShort(out, head);
+        copyShort(out + head.size(), tail);
+        Span &item = span(m_size++);
+        item.block = m_open;
+        item.offset = std::uint32_t(block.used);
+        item.length = length;
+        block.used += length;
+        m_ready -= length;
+    }
     /// Appends the UTF-8 of \a text, encoded straight into the store.
     void appendUtf8(QStringView text);
     /// Appends the first \a count items of \a other (all of them when it
@@ -44,6 +66,7 @@ public:
         m_pages.swap(other.m_pages);
         std::swap(m_size, other.m_size);
         std::swap(m_open, other.m_open);
+        std::swap(m_ready, other.m_ready);
     }
     void erase(qsizetype i);
     /// Keeps the items whose mark in \a keep is not 0, in order, and those
@@ -91,6 +114,24 @@ private:
         item.offset = offset;
         item.length = length;
     }
+    void appendAnew(QByteArrayView head, QByteArrayView tail);
+    /// memcpy without the call, for the few bytes most items have.
+    static void copyShort(char *out, QByteArrayView bytes)
+    {
+        const char *const from = bytes.data();
+        const auto n = std::size_t(bytes.size());
+        // Two copies that overlap in the middle cover any length between
+        // one size and twice it.
+        if (n >= 16 && n <= 32) {
+            std::memcpy(out, from, 16);
+            std::memcpy(out + n - 16, from + n - 16, 16);
+        } else if (n >= 8 && n < 16) {
+            std::memcpy(out, from, 8);
+            std::memcpy(out + n - 8, from + n - 8, 8);
+        } else if (n != 0) {
+            std::memcpy(out, from, n);
+        }
+    }
     void shrinkTo(qsizetype count);
     void addPage();
     /// Appends one item of at most \a room bytes, written by \a write into
@@ -106,6 +147,8 @@ private:
     qsizetype m_size = 0;
     /// The block small items go into; large ones get a block of their own.
     std::uint32_t m_open = UINT32_MAX;
+    /// Bytes of the open block in place and not yet written.
+    std::size_t m_ready = 0;
 };
 
 } // namespace zd
