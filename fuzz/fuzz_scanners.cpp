@@ -8,6 +8,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
@@ -22,6 +24,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             zd::test::scanInChunks(kind, input, links, ui, qMax<qsizetype>(input.size(), 1));
         ZD_FUZZ_CHECK(whole == expected);
         ZD_FUZZ_CHECK(zd::test::scanInChunks(kind, input, links, ui, chunk) == expected);
+        // Handed over in pieces as a download hands them, each its own size
+        // (told by the byte it starts at): small ones gathered, larger ones
+        // scanned where they lie.
+        zd::test::RecordingSink fed;
+        zd::StreamScanner scanner(kind, links, fed, ui);
+        for (qsizetype at = 0, n = 0; at < input.size(); at += n) {
+            n = std::min<qsizetype>(1 + 8 * static_cast<unsigned char>(input[at]), input.size() - at);
+            scanner.feed(input.sliced(at, n));
+        }
+        scanner.finish();
+        ZD_FUZZ_CHECK(fed.items == expected);
         for (const QString &found : whole) {
             ZD_FUZZ_CHECK(found.size() <= zd::kMaxFoundLength + links.baseUrl().size() + 1);
             if (kind == zd::StreamScanner::Kind::TextUrls)

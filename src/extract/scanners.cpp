@@ -245,10 +245,10 @@ private:
 
 namespace {
 
-// The scans look at anchors in [from, limit) of a window. In a window that
-// is not the last, a value without its end inside the window is longer than
-// kLookahead and so too long to add: the result is the same as for the
-// whole buffer.
+// The scans look at anchors in [from, limit) of data[0, size). A value whose
+// end is not in the data yet is "pending" unless the data is the whole input
+// or the value is already too long to add whatever follows: the scan stops
+// at its anchor, to go on from there once more bytes have come.
 // The first byte that ends a value (a closing quote, or a blank) at or after
 // a position. Anchors come in ascending order, so an end found is reused and
 // a stretch found to hold none is not searched again, in this window or the
@@ -287,15 +287,34 @@ private:
     qsizetype m_clearTo = 0;
 };
 
+// Where a scan stopped: the next position to look at, and whether a pending
+// value stopped it there.
+struct ScanEnd
+{
+    qsizetype resume;
+    bool pending;
+};
+
+// An anchor is three bytes: the last two positions cannot be told yet.
+constexpr qsizetype kAnchorTail = 2;
+
+ScanEnd scanEnd(qsizetype from, qsizetype limit, qsizetype size, qsizetype pending)
+{
+    if (pending >= 0)
+        return {pending, true};
+    return {qMax(from, qMin(limit, size - kAnchorTail)), false};
+}
+
 const char *findQuote(const char *p, const char *end)
 {
     const void *quote = p < end ? std::memchr(p, '"', size_t(end - p)) : nullptr;
     return quote ? static_cast<const char *>(quote) : end;
 }
 
-void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool last,
-                FoundSink &found, EndSearch &ends, const std::function<void()> &pump)
+ScanEnd hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool whole,
+                   FoundSink &found, EndSearch &ends, const std::function<void()> &pump)
 {
+    qsizetype pending = -1;
     findSequence(
         data, size, from, limit, 'f', '=', '"',
         [&](qsizetype f) {
@@ -313,8 +332,14 @@ void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
                 return true;
             }
             const qsizetype closing = ends.from(start, data, size, findQuote);
-            if (closing == size)
-                return !last; // in the last window no later value can be closed either
+            if (closing == size) {
+                if (whole)
+                    return false; // no later value can be closed either
+                if (size - start > kMaxFoundLength * 4)
+                    return true;
+                pending = f;
+                return false;
+            }
             const qsizetype length = closing - start;
             if (length <= kMaxFoundLength * 4)
                 found.add(QByteArrayView(data + start, length));
@@ -324,11 +349,13 @@ void hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
             if (pump)
                 pump();
         });
+    return scanEnd(from, limit, size, pending);
 }
 
-void textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool /*last*/,
-                FoundSink &found, EndSearch &ends, const std::function<void()> &pump)
+ScanEnd textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limit, bool whole,
+                   FoundSink &found, EndSearch &ends, const std::function<void()> &pump)
 {
+    qsizetype pending = -1;
     findSequence(
         data, size, from, limit, ':', '/', '/',
         [&](qsizetype colon) {
@@ -341,21 +368,28 @@ void textWindow(const char *data, qsizetype size, qsizetype from, qsizetype limi
                 return true;
             // Nor may an address hold '"', '<' or '>' unencoded: they close
             // the attribute or tag it stands in.
-            const qsizetype length =
-                ends.from(start, data, size, findAnyOf<' ', '\r', '\n', '"', '<', '>'>) - start;
-            if (length <= kMaxFoundLength * 4)
-                found.add(QByteArrayView(data + start, length));
+            const qsizetype end = ends.from(start, data, size, findAnyOf<' ', '\r', '\n', '"', '<', '>'>);
+            if (end == size && !whole && size - start <= kMaxFoundLength * 4) {
+                pending = colon;
+                return false;
+            }
+            if (end - start <= kMaxFoundLength * 4)
+                found.add(QByteArrayView(data + start, end - start));
             return true;
         },
         [&] {
             if (pump)
                 pump();
         });
+    return scanEnd(from, limit, size, pending);
 }
 
 // A scheme ("https") stands up to five bytes before its anchor.
 constexpr qsizetype kLookbehind = 8;
-constexpr qsizetype kLookahead = kMaxFoundLength * 4 + 16;
+// Smaller pieces are gathered, this much at a time, before a scan; larger
+// ones are scanned where they lie.
+constexpr qsizetype kGather = 4096;
+constexpr qsizetype kInPlace = 256;
 
 } // namespace
 
@@ -384,57 +418,67 @@ char *StreamScanner::prepare(qsizetype bytes)
     return m_window.data() + m_filled;
 }
 
+void StreamScanner::commit(qsizetype bytes)
+{
+    m_filled += bytes;
+    if (m_filled >= m_wait)
+        scan();
+}
+
 void StreamScanner::feed(QByteArrayView bytes)
 {
     if (bytes.isEmpty())
         return; // its data may be null, which memcpy must not get
-    // Enough on either side of an anchor to scan it as in one buffer.
-    constexpr qsizetype kMargin = kLookahead + kLookbehind;
-    if (bytes.size() < 2 * kMargin) {
+    if (bytes.size() < kInPlace) {
         std::memcpy(prepare(bytes.size()), bytes.data(), size_t(bytes.size()));
         commit(bytes.size());
         return;
     }
-    // A large piece is scanned where it lies; only its edges are copied.
-    // The anchors before its first kLookbehind bytes, with the piece's head
-    // behind the kept tail for their values:
-    const qsizetype carried = m_filled;
-    std::memcpy(prepare(kMargin), bytes.data(), size_t(kMargin));
-    m_filled += kMargin;
-    const auto window = m_kind == Kind::Hrefs ? hrefWindow : textWindow;
-    if (carried + kLookbehind > m_from)
-        window(m_window.constData(), m_filled, m_from, carried + kLookbehind, false, m_sink->found,
-               m_sink->ends, m_pump);
-    // the piece's own anchors up to where their values could run past it:
+    // The kept bytes' anchors, and those in the piece's first kLookbehind
+    // bytes (which may need the kept ones behind them), are the window's,
+    // with as much of the piece as they need; the rest of the piece is
+    // scanned where it lies.
+    if (m_filled > 0) {
+        const qsizetype limit = m_filled + kLookbehind;
+        qsizetype taken = 0;
+        for (;;) {
+            const qsizetype wanted = qMax(limit + kAnchorTail, m_pending ? m_wait : 0) - m_filled;
+            const qsizetype take = qMin(bytes.size() - taken, wanted);
+            std::memcpy(prepare(take), bytes.data() + taken, size_t(take));
+            m_filled += take;
+            taken += take;
+            const bool pending = scanWindow(limit, false);
+            waitFor(pending);
+            if (!pending)
+                break;
+            if (taken == bytes.size()) {
+                keepFromResume(); // the whole piece kept for a value not yet ended
+                return;
+            }
+        }
+    }
     EndSearch ends;
-    window(bytes.data(), bytes.size(), kLookbehind, bytes.size() - kLookahead, false, m_sink->found, ends,
-           m_pump);
-    // and its tail kept for the next piece, its anchors not yet looked at.
-    const qsizetype keep = kMargin;
-    m_window.resize(keep);
-    std::memcpy(m_window.data(), bytes.data() + bytes.size() - keep, size_t(keep));
-    m_filled = keep;
-    m_from = kLookbehind;
+    const qsizetype from = m_filled > 0 ? kLookbehind : 0;
+    const ScanEnd end = (m_kind == Kind::Hrefs ? hrefWindow : textWindow)(
+        bytes.data(), bytes.size(), from, bytes.size(), false, m_sink->found, ends, m_pump);
+    // What may still hold an anchor, and the bytes before it, is kept.
+    const qsizetype keep = qMax<qsizetype>(0, end.resume - kLookbehind);
+    m_window.resize(bytes.size() - keep);
+    std::memcpy(m_window.data(), bytes.data() + keep, size_t(bytes.size() - keep));
+    m_filled = bytes.size() - keep;
+    m_from = end.resume - keep;
     m_sink->ends = EndSearch();
-}
-
-void StreamScanner::commit(qsizetype bytes)
-{
-    m_filled += bytes;
-    // Small pieces are gathered first: each scan ends by moving the
-    // lookahead it kept to the window's front, which per small piece cost
-    // as much as the piece itself.
-    constexpr qsizetype kGather = qsizetype{256} * 1024;
-    if (m_filled - m_from >= kGather)
-        scan(false);
+    waitFor(end.pending);
 }
 
 void StreamScanner::finish()
 {
-    scan(true);
+    scanWindow(m_filled, true);
     m_window.clear();
     m_filled = 0;
     m_from = 0;
+    m_wait = 0;
+    m_pending = false;
     m_sink->ends = EndSearch();
 }
 
@@ -449,24 +493,43 @@ void StreamScanner::scanWhole(QByteArrayView bytes, const std::function<void(qsi
         const qsizetype limit = qMin(bytes.size(), from + kSlice);
         if (slice)
             slice(qMax<qsizetype>(0, from - kLookbehind), limit);
-        window(bytes.data(), bytes.size(), from, limit, limit == bytes.size(), m_sink->found, ends, m_pump);
+        window(bytes.data(), bytes.size(), from, limit, true, m_sink->found, ends, m_pump);
         from = limit;
     }
 }
 
-void StreamScanner::scan(bool last)
+bool StreamScanner::scanWindow(qsizetype limit, bool whole)
 {
-    const qsizetype limit = last ? m_filled : m_filled - kLookahead;
-    if (limit <= m_from)
-        return;
-    (m_kind == Kind::Hrefs ? hrefWindow : textWindow)(m_window.constData(), m_filled, m_from, limit, last,
-                                                      m_sink->found, m_sink->ends, m_pump);
-    // Keep what later anchors may still look at: the bytes before them.
-    const qsizetype keep = qMax<qsizetype>(limit - kLookbehind, 0);
+    const ScanEnd end = (m_kind == Kind::Hrefs ? hrefWindow : textWindow)(
+        m_window.constData(), m_filled, m_from, qMin(limit, m_filled), whole, m_sink->found, m_sink->ends,
+        m_pump);
+    m_from = end.resume;
+    return end.pending;
+}
+
+void StreamScanner::scan()
+{
+    const bool pending = scanWindow(m_filled, false);
+    keepFromResume();
+    waitFor(pending);
+}
+
+void StreamScanner::keepFromResume()
+{
+    // Kept: what later anchors may still look at, the bytes before them.
+    const qsizetype keep = qMax<qsizetype>(m_from - kLookbehind, 0);
     std::memmove(m_window.data(), m_window.constData() + keep, size_t(m_filled - keep));
     m_filled -= keep;
-    m_from = limit - keep;
+    m_from -= keep;
     m_sink->ends.shift(keep);
+}
+
+void StreamScanner::waitFor(bool pending)
+{
+    // A pending value is looked at again once what follows its anchor has
+    // doubled: each byte is scanned a bounded number of times.
+    m_pending = pending;
+    m_wait = m_filled + (pending ? qMax(m_filled - m_from, kGather) : kGather);
 }
 
 } // namespace zd

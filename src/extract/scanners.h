@@ -45,14 +45,25 @@ public:
 
 private:
     struct Sink;
-    void scan(bool last);
+    /// Scans the window's anchors from m_from up to \a limit and moves
+    /// m_from to where they go on; true when a value without its end yet
+    /// stopped them.
+    bool scanWindow(qsizetype limit, bool whole);
+    void scan();
+    void keepFromResume();
+    void waitFor(bool pending);
 
     Kind m_kind;
     std::function<void()> m_pump;
     std::unique_ptr<Sink> m_sink;
+    /// Bytes kept for anchors not looked at yet, and those behind them.
     QByteArray m_window;
     qsizetype m_filled = 0;
     qsizetype m_from = 0;
+    /// The window is scanned again once it holds this many bytes.
+    qsizetype m_wait = 0;
+    /// A value in the window waits for its end.
+    bool m_pending = false;
 };
 
 } // namespace zd

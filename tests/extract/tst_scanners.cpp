@@ -165,20 +165,20 @@ void TestScanners::matchesAcrossVectorBlocks()
 
 void TestScanners::chunkedScanEqualsWholeScan_data()
 {
-    QTest::addColumn<int>("chunk");
-    QTest::addColumn<bool>("fed"); // handed over whole, as a download hands its pieces
-    // Pieces of twice the scan's margin (its look-ahead and look-behind)
-    // and more are scanned where they lie.
-    const int margin = 2 * (kMaxFoundLength * 4 + 16 + 8);
-    for (int chunk : {1, 7, 4096, 33'000, margin - 1, margin, 100'000, 1 << 20}) {
-        QTest::newRow(qPrintable(QStringLiteral("chunk %1").arg(chunk))) << chunk << false;
-        QTest::newRow(qPrintable(QStringLiteral("fed %1").arg(chunk))) << chunk << true;
+    QTest::addColumn<QList<int>>("pieces"); // their sizes, repeated to the end
+    QTest::addColumn<bool>("fed");          // handed over whole, as a download hands its pieces
+    // Small pieces are gathered, larger ones scanned where they lie; a
+    // download's come 16 KiB at a time.
+    for (int chunk : {1, 7, 255, 256, 4096, 16'384, 33'000, 100'000, 1 << 20}) {
+        QTest::newRow(qPrintable(QStringLiteral("chunk %1").arg(chunk))) << QList<int>{chunk} << false;
+        QTest::newRow(qPrintable(QStringLiteral("fed %1").arg(chunk))) << QList<int>{chunk} << true;
     }
+    QTest::newRow("fed in mixed sizes") << QList<int>{1, 300, 16'384, 5, 40'000, 256, 255, 3} << true;
 }
 
 void TestScanners::chunkedScanEqualsWholeScan()
 {
-    QFETCH(int, chunk);
+    QFETCH(QList<int>, pieces);
     QFETCH(bool, fed);
     // Values and addresses right at the length limit and far past it, so
     // that they straddle chunk and window boundaries.
@@ -188,6 +188,14 @@ void TestScanners::chunkedScanEqualsWholeScan()
         input += "x href=\"" + QByteArray(length, 'v') + "\" https://" + QByteArray(length, 'u') + ' ';
         input += "HREF=\"short" + QByteArray::number(i) + "\"\nhttp://s/" + QByteArray::number(i) + "\r";
         input += QByteArray(i * 7000, i % 2 ? ' ' : 'z');
+    }
+    // Values of four-byte characters, whose byte length may reach four
+    // times the limit, waiting for their end across several pieces.
+    const QByteArray emoji = "\xF0\x9F\x98\x80";
+    for (const int characters :
+         {kMaxFoundLength - 8, kMaxFoundLength - 7, kMaxFoundLength, kMaxFoundLength + 1}) {
+        input += "href=\"" + emoji.repeated(characters) + "\" ";
+        input += "https://" + emoji.repeated(characters - 8) + "\n";
     }
     // Anchors every few bytes: a piece's edge always falls next to one.
     input += QByteArray("href=\"h\"http://t ").repeated(20'000);
@@ -199,8 +207,9 @@ void TestScanners::chunkedScanEqualsWholeScan()
         links.setPageUrl(QStringLiteral("host/dir/"));
         SiteListModel streamed;
         StreamScanner scanner(kind, links, streamed, ui);
-        for (qsizetype at = 0; at < input.size(); at += chunk) {
-            const qsizetype n = qMin<qsizetype>(chunk, input.size() - at);
+        qsizetype n = 0;
+        for (qsizetype at = 0, piece = 0; at < input.size(); at += n, ++piece) {
+            n = qMin<qsizetype>(pieces[piece % pieces.size()], input.size() - at);
             if (fed) {
                 scanner.feed(QByteArrayView(input.constData() + at, n));
             } else {
@@ -210,7 +219,7 @@ void TestScanners::chunkedScanEqualsWholeScan()
         }
         scanner.finish();
         const QStringList whole = scan(input, hrefs);
-        QVERIFY(whole.size() > 12);
+        QVERIFY(whole.size() > 20'000);
         QCOMPARE(zd::test::textsOf(streamed), whole);
     }
 }
