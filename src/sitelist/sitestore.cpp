@@ -6,14 +6,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace zd {
 
 namespace {
 
-constexpr std::size_t kBlockSize = std::size_t(4) << 20;
-// Items past this size get a block of their own instead of ending one early.
-constexpr std::size_t kOwnBlock = kBlockSize / 8;
 // Pages are put in place this much at a time, ahead of the writing.
 constexpr std::size_t kStretch = std::size_t(256) << 10;
 
@@ -81,6 +79,8 @@ SiteStore::SiteStore(const SiteStore &other) : m_size(other.m_size), m_open(othe
 std::uint32_t SiteStore::reserve(std::size_t length)
 {
     const auto addBlock = [this](std::size_t capacity) {
+        if (m_blocks.size() == kMaxBlocks)
+            throw std::bad_alloc();
         Block block;
         const std::size_t bytes = qMax<std::size_t>(capacity, 1);
         block.data = std::unique_ptr<char[], Unmap>(static_cast<char *>(allocate(bytes)), Unmap{bytes});
@@ -88,6 +88,10 @@ std::uint32_t SiteStore::reserve(std::size_t length)
         m_blocks.push_back(std::move(block));
         return std::uint32_t(m_blocks.size() - 1);
     };
+    // Items past this size get a block of their own instead of ending one
+    // early; so do all whose length their record cannot hold.
+    constexpr std::size_t kOwnBlock = kBlockSize / 32;
+    static_assert(kOwnBlock < kLongItem);
     if (length > kOwnBlock)
         return addBlock(length);
     if (m_open == UINT32_MAX || m_blocks[m_open].capacity - m_blocks[m_open].used < length)
@@ -105,7 +109,7 @@ void SiteStore::appendWith(std::size_t room, Write &&write)
     Block &block = m_blocks[index];
     populate(block, block.used + room);
     const std::size_t length = write(block.data.get() + block.used);
-    pushSpan(index, std::uint32_t(block.used), length);
+    pushSpan(index, block.used, length);
     block.used += length;
     if (index == m_open)
         m_ready = qMin(block.populated, block.capacity) - block.used;
@@ -134,13 +138,15 @@ void SiteStore::appendUtf8(QStringView text)
 void SiteStore::splice(SiteStore &&other, qsizetype count)
 {
     count = qBound(qsizetype(0), count, other.m_size);
-    const auto base = std::uint32_t(m_blocks.size());
+    if (m_blocks.size() + other.m_blocks.size() > kMaxBlocks)
+        throw std::bad_alloc();
+    const std::size_t base = m_blocks.size();
     m_blocks.reserve(m_blocks.size() + other.m_blocks.size());
     for (Block &block : other.m_blocks)
         m_blocks.push_back(std::move(block));
     for (qsizetype i = 0; i < count; ++i) {
-        const Span &item = other.span(i);
-        pushSpan(base + item.block, item.offset, item.length);
+        const Span item = other.span(i);
+        pushSpan(base + item.block(), item.offset(), item.length());
     }
     other.clear();
 }

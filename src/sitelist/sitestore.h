@@ -27,8 +27,10 @@ public:
     /// Item \a i, 0 to size() - 1; valid until the store next changes.
     QByteArrayView at(qsizetype i) const
     {
-        const Span &item = span(i);
-        return {m_blocks[item.block].data.get() + item.offset, qsizetype(item.length)};
+        const Span item = span(i);
+        const Block &block = m_blocks[item.block()];
+        const std::size_t length = item.length() == kLongItem ? block.used : item.length();
+        return {block.data.get() + item.offset(), qsizetype(length)};
     }
     void append(QByteArrayView bytes) { append(bytes, {}); }
     /// Appends \a head followed by \a tail as one item.
@@ -46,10 +48,7 @@ public:
         char *const out = block.data.get() + block.used;
         copyShort(out, head);
         copyShort(out + head.size(), tail);
-        Span &item = span(m_size++);
-        item.block = m_open;
-        item.offset = std::uint32_t(block.used);
-        item.length = length;
+        span(m_size++) = Span::of(m_open, block.used, length);
         block.used += length;
         m_ready -= length;
     }
@@ -77,11 +76,27 @@ public:
     void clear();
 
 private:
+    static constexpr int kOffsetBits = 22;
+    static constexpr std::size_t kBlockSize = std::size_t(1) << kOffsetBits; // 4 MiB
+    static constexpr int kLengthBits = 18;
+    /// A length this large or more is told by the item's block, which
+    /// holds that item alone.
+    static constexpr std::size_t kLongItem = (std::size_t(1) << kLengthBits) - 1;
+    static constexpr std::size_t kMaxBlocks = std::size_t(1) << (64 - kOffsetBits - kLengthBits);
+    /// An item's block, its offset there and its length, in eight bytes: a
+    /// list of millions of short items is mostly these records.
     struct Span
     {
-        std::uint32_t block;
-        std::uint32_t offset;
-        std::uint64_t length;
+        static_assert(sizeof(std::size_t) == 8);
+        std::size_t bits;
+        static Span of(std::size_t block, std::size_t offset, std::size_t length)
+        {
+            return {(block << (kOffsetBits + kLengthBits)) | (offset << kLengthBits)
+                    | qMin(length, kLongItem)};
+        }
+        std::uint32_t block() const { return std::uint32_t(bits >> (kOffsetBits + kLengthBits)); }
+        std::size_t offset() const { return (bits >> kLengthBits) & (kBlockSize - 1); }
+        std::size_t length() const { return bits & kLongItem; }
     };
     struct Unmap
     {
@@ -95,24 +110,19 @@ private:
         std::size_t capacity = 0;
         std::size_t populated = 0;
     };
-    static constexpr int kPageShift = 17; // 131,072 records: 2 MiB a page
+    static constexpr int kPageShift = 17; // 131,072 records: 1 MiB a page
     static constexpr qsizetype kPageSpans = qsizetype(1) << kPageShift;
-    static constexpr qsizetype kStretchSpans = 16384; // 256 KiB of records
+    static constexpr qsizetype kStretchSpans = 16384; // 128 KiB of records
 
     Span &span(qsizetype i) { return m_pages[size_t(i >> kPageShift)][i & (kPageSpans - 1)]; }
     const Span &span(qsizetype i) const { return m_pages[size_t(i >> kPageShift)][i & (kPageSpans - 1)]; }
     /// Room for \a length bytes; the block it is in.
     std::uint32_t reserve(std::size_t length);
-    void pushSpan(std::uint32_t block, std::uint32_t offset, std::uint64_t length)
+    void pushSpan(std::size_t block, std::size_t offset, std::size_t length)
     {
         if ((m_size & (kStretchSpans - 1)) == 0)
             prepareSpans();
-        // Field by field: a whole record built on the stack and copied
-        // over stalls on the store forwarding.
-        Span &item = span(m_size++);
-        item.block = block;
-        item.offset = offset;
-        item.length = length;
+        span(m_size++) = Span::of(block, offset, length);
     }
     void appendAnew(QByteArrayView head, QByteArrayView tail);
     /// memcpy without the call, for the few bytes most items have.

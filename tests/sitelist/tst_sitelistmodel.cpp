@@ -448,6 +448,20 @@ void TestSiteListModel::itemsKeepTheirBytes()
     QCOMPARE(model.bytes(6), QByteArrayView("b\xC3\xBC"
                                             "cher"));
     QVERIFY_THROWS_EXCEPTION(Failure, model.bytes(7));
+
+    // Lengths on either side of where an item gets a block of its own and
+    // of where its record can no longer hold its length; short ones between.
+    SiteListModel edges;
+    const QList<int> lengths{131'071, 131'072, 131'073, 262'142, 262'143, 262'144};
+    for (const int length : lengths) {
+        edges.appendSiteBytes(QByteArray(length, char('a' + length % 26)));
+        edges.appendSiteBytes("short");
+    }
+    QCOMPARE(edges.count(), 2 * lengths.size());
+    for (int i = 0; i < lengths.size(); ++i) {
+        QCOMPARE(edges.bytes(2 * i + 1), QByteArrayView(QByteArray(lengths[i], char('a' + lengths[i] % 26))));
+        QCOMPARE(edges.bytes(2 * i + 2), QByteArrayView("short"));
+    }
 }
 
 void TestSiteListModel::snapshotIsUnchangedByLaterEdits()
