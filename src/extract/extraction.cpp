@@ -52,6 +52,7 @@ struct StagedLinks final : SiteSink
     void appendSite(const QString &text) override { items.appendUtf8(text); }
     void appendSiteBytes(QByteArrayView bytes) override { items.append(bytes); }
     void appendSiteBytes(QByteArrayView head, QByteArrayView tail) override { items.append(head, tail); }
+    SiteStore *plainStore() override { return &items; }
 };
 
 // A page's bytes as the scanner reads them: UTF-16, told by its byte-order

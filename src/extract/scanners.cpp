@@ -2,6 +2,7 @@
 
 #include "extract/linknormalizer.h"
 #include "sitelist/sitelistmodel.h"
+#include "sitelist/sitestore.h"
 #include "core/bytesearch.h"
 #include "core/textcodec.h"
 #include "core/uiservices.h"
@@ -28,13 +29,16 @@ char lower(char c)
     return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
 }
 
-bool equalsLower(const char *text, const char *pattern, qsizetype length)
+// Whether the four bytes at p are \a word's four lower-case letters, in
+// any case: a letter's case is its 0x20 bit, and only a letter's two cases
+// meet in one when it is set.
+inline bool isWordAnyCase(const char *p, const char (&word)[5])
 {
-    for (qsizetype i = 0; i < length; ++i) {
-        if (lower(text[i]) != pattern[i])
-            return false;
-    }
-    return true;
+    std::uint32_t bytes = 0;
+    std::uint32_t expected = 0;
+    std::memcpy(&bytes, p, 4);
+    std::memcpy(&expected, word, 4);
+    return (bytes | 0x20202020U) == expected;
 }
 
 // A lower-case letter as the first byte of a sequence matches either case.
@@ -176,7 +180,8 @@ class FoundSink
 {
 public:
     FoundSink(const LinkNormalizer &links, SiteSink &list, const std::function<void()> &pump)
-        : m_links(links), m_list(list), m_pump(pump), m_base(links.baseUrl().toUtf8())
+        : m_links(links), m_list(list), m_store(list.plainStore()), m_pump(pump),
+          m_base(links.baseUrl().toUtf8())
     {
         m_base.append('/');
     }
@@ -226,15 +231,18 @@ private:
     {
         if (value.startsWith('/'))
             value = value.sliced(1);
-        if (value.size() >= 4 && equalsLower(value.data(), "http", 4)) {
-            m_list.appendSiteBytes(value);
-            return;
-        }
-        m_list.appendSiteBytes(m_base, value);
+        const QByteArrayView head = value.size() >= 4 && isWordAnyCase(value.data(), "http")
+                                        ? QByteArrayView()
+                                        : QByteArrayView(m_base);
+        if (m_store)
+            m_store->append(head, value);
+        else
+            m_list.appendSiteBytes(head, value);
     }
 
     const LinkNormalizer &m_links;
     SiteSink &m_list;
+    SiteStore *const m_store;
     std::function<void()> m_pump;
     QByteArray m_base; // the page's folder as UTF-8, with its "/"
     QByteArray m_unbroken;
@@ -318,7 +326,7 @@ ScanEnd hrefWindow(const char *data, qsizetype size, qsizetype from, qsizetype l
     findSequence(
         data, size, from, limit, 'f', '=', '"',
         [&](qsizetype f) {
-            if (f < 3 || !equalsLower(data + f - 3, "hre", 3))
+            if (f < 3 || !isWordAnyCase(data + f - 3, "href"))
                 return true;
             const qsizetype start = f + 3;
             // Most values: their closing quote before any byte that needs a
@@ -360,9 +368,9 @@ ScanEnd textWindow(const char *data, qsizetype size, qsizetype from, qsizetype l
         data, size, from, limit, ':', '/', '/',
         [&](qsizetype colon) {
             qsizetype start = -1;
-            if (colon >= 4 && equalsLower(data + colon - 4, "http", 4))
+            if (colon >= 4 && isWordAnyCase(data + colon - 4, "http"))
                 start = colon - 4;
-            else if (colon >= 5 && equalsLower(data + colon - 5, "https", 5))
+            else if (colon >= 5 && lower(data[colon - 1]) == 's' && isWordAnyCase(data + colon - 5, "http"))
                 start = colon - 5;
             if (start < 0)
                 return true;

@@ -27,6 +27,9 @@ public:
     /// Adds every item of \a items at the end, in order; \a items is left
     /// empty.
     virtual void appendSites(SiteStore &&items);
+    /// The store behind this sink, where appending to it is all an append
+    /// does; else null. A scan adding millions of links skips a call each.
+    virtual SiteStore *plainStore() { return nullptr; }
 };
 
 /// The site list: items numbered from 1, one column "Site(s)". Items keep
