@@ -66,6 +66,8 @@ void TestScanners::hrefs_data()
     QTest::newRow("planted line") << QByteArray("href=\"http://a/x\nfile:///etc/passwd\"")
                                   << QStringList{"http://a/xfile:///etc/passwd"};
     QTest::newRow("tabs and breaks only") << QByteArray("href=\"\t\r\n\"") << QStringList{b};
+    QTest::newRow("other control bytes kept")
+        << QByteArray("href=\"a\x01\x1F\x7F\"") << QStringList{b + QStringLiteral("a\u0001\u001F\u007F")};
     QTest::newRow("tab in a UTF-8 value")
         << QByteArray("href=\"\xC3\xBC\t\xC3\xBC\"") << QStringList{b + QStringLiteral("\u00FC\u00FC")};
     QTest::newRow("entity kept") << QByteArray("href=\"a?x=1&amp;y=2\"") << QStringList{b + "a?x=1&amp;y=2"};
