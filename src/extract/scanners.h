@@ -35,7 +35,9 @@ public:
 
     char *prepare(qsizetype bytes);
     void commit(qsizetype bytes);
-    /// prepare() and commit() of a copy of \a bytes.
+    /// As prepare() and commit() of a copy of \a bytes; but a piece of more
+    /// than a few hundred bytes is scanned where it lies, and only what may
+    /// still hold a link is kept.
     void feed(QByteArrayView bytes);
     void finish();
     /// Scans all of \a bytes in place, instead of prepare/commit/finish, a

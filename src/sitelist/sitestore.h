@@ -12,7 +12,7 @@
 
 namespace zd {
 
-/// Items as their own bytes, packed into large blocks with one 16-byte
+/// Items as their own bytes, packed into large blocks with one 8-byte
 /// record per item, the records in pages of their own: no allocation per
 /// item, and nothing stored ever moves as the store grows, so a list of
 /// millions never copies what it holds.
