@@ -8,6 +8,7 @@
 #include "fakes/formharness.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
@@ -255,17 +256,23 @@ void TestScreens::messageBoxFits()
     ui.setWindow(&h.form);
     QRect frame;
     // Looked at once the box is up: on a busy machine it may not yet have
-    // its window when the first timer comes.
+    // its window when the first timer comes. Up to 20 s, as for the panel.
     int looks = 0;
+    QElapsedTimer since;
+    since.start();
+    const auto lookAgain = [&] {
+        ++looks;
+        return since.elapsed() < 20'000;
+    };
     std::function<void()> look = [&] {
         QWidget *box = QApplication::activeModalWidget();
-        if ((!box || !box->windowHandle()) && ++looks < 250) {
+        if ((!box || !box->windowHandle()) && lookAgain()) {
             QTimer::singleShot(20, look);
             return;
         }
         // A frame not yet given (an empty one) is looked at again as well.
         const bool onScreen = box && settled(box) && box->frameGeometry().isValid();
-        if (box && !onScreen && ++looks < 250) {
+        if (box && !onScreen && lookAgain()) {
             // Shown but not yet on screen: a loaded machine gets more time.
             QTimer::singleShot(20, look);
             return;
