@@ -48,9 +48,17 @@ public:
     {
         m_curlTimer.setSingleShot(true);
         QObject::connect(&m_curlTimer, &QTimer::timeout, &m_loop, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
+        // Not moved for every piece (sixty thousand a gigabyte): when it
+        // fires, it is set again for what is left since the last one.
         m_quiet.setSingleShot(true);
         m_quiet.setInterval(inactivityMs);
-        QObject::connect(&m_quiet, &QTimer::timeout, &m_loop, [this] { end(true); });
+        QObject::connect(&m_quiet, &QTimer::timeout, &m_loop, [this, inactivityMs] {
+            const qint64 quiet = m_sinceHeard.elapsed();
+            if (quiet < inactivityMs)
+                m_quiet.start(int(inactivityMs - quiet));
+            else
+                end(true);
+        });
         m_resume.setSingleShot(true);
         QObject::connect(&m_resume, &QTimer::timeout, &m_loop, [this] {
             m_turn.start();
@@ -76,6 +84,7 @@ public:
                 end(false);
         });
         tick.start(kMonitorTickMs);
+        m_sinceHeard.start();
         m_quiet.start();
         // The first call starts it; curl asks for sockets and timers from there.
         act(CURL_SOCKET_TIMEOUT, 0);
@@ -133,11 +142,7 @@ private:
         m_loop.quit();
     }
 
-    void heard()
-    {
-        if (!m_ended)
-            m_quiet.start();
-    }
+    void heard() { m_sinceHeard.start(); }
 
     void watch(curl_socket_t socket, int what)
     {
@@ -268,6 +273,7 @@ private:
     QTimer m_quiet;
     QTimer m_resume;
     QElapsedTimer m_turn;
+    QElapsedTimer m_sinceHeard;
     std::map<curl_socket_t, Watch> m_watched;
     std::vector<std::unique_ptr<QSocketNotifier>> m_retired;
     CURLcode m_result = CURLE_OK;
