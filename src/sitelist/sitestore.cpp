@@ -119,10 +119,8 @@ void SiteStore::appendAnew(QByteArrayView head, QByteArrayView tail)
 {
     const auto length = std::size_t(head.size() + tail.size());
     appendWith(length, [&](char *out) {
-        if (!head.isEmpty())
-            std::memcpy(out, head.data(), size_t(head.size()));
-        if (!tail.isEmpty())
-            std::memcpy(out + head.size(), tail.data(), size_t(tail.size()));
+        copyShort(out, head);
+        copyShort(out + head.size(), tail);
         return length;
     });
 }

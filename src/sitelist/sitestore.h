@@ -3,9 +3,8 @@
 #include <QByteArrayView>
 #include <QStringView>
 
-#include <cstring>
-
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -48,7 +47,7 @@ public:
         char *const out = block.data.get() + block.used;
         copyShort(out, head);
         copyShort(out + head.size(), tail);
-        span(m_size++) = Span::of(m_open, block.used, length);
+        span(m_size++) = Span::of(m_open, block.used, length); // its stretch is in place
         block.used += length;
         m_ready -= length;
     }
@@ -125,7 +124,8 @@ private:
         span(m_size++) = Span::of(block, offset, length);
     }
     void appendAnew(QByteArrayView head, QByteArrayView tail);
-    /// memcpy without the call, for the few bytes most items have.
+    /// memcpy without the call for the few bytes most items have; any
+    /// length, and none (whose data may be null).
     static void copyShort(char *out, QByteArrayView bytes)
     {
         const char *const from = bytes.data();

@@ -51,7 +51,8 @@ private Q_SLOTS:
     void failures();
     void outcomeOfAnEndedAnswer_data();
     void outcomeOfAnEndedAnswer();
-    void emptyPageAddsNothingAndSaysNothing();
+    void pagesReadWhole_data();
+    void pagesReadWhole();
     void largePage();
     void memoryRunningOutIsReportedAndKeepsWhatWasFound();
     void compressedPageIsInflated_data();
@@ -63,7 +64,6 @@ private Q_SLOTS:
     void endlessBodyStopsAtTheSizeBound();
     void headersCountAgainstTheSizeBound_data();
     void headersCountAgainstTheSizeBound();
-    void charsetIsKnownFromTheFirstBytes();
     void linksAcrossPieceBoundariesAreFoundOnce_data();
     void linksAcrossPieceBoundariesAreFoundOnce();
     void nothingIsAddedUntilThePageIsWhole();
@@ -224,13 +224,29 @@ void TestExtraction::outcomeOfAnEndedAnswer()
     QCOMPARE(downloadOutcome(end), DownloadStatus::TooLarge);
 }
 
-void TestExtraction::emptyPageAddsNothingAndSaysNothing()
+void TestExtraction::pagesReadWhole_data()
 {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("empty page: nothing added, nothing said") << "/empty" << 0 << QString();
+    // Only the answer's charset tells it: the downloader knows it before
+    // the body's first bytes are read.
+    QTest::newRow("UTF-16 told by the charset alone") << "/utf16" << 3 << "http://other.example/x";
+}
+
+void TestExtraction::pagesReadWhole()
+{
+    QFETCH(QString, path);
+    QFETCH(int, count);
+    QFETCH(QString, last);
     Run run;
     NetworkDownloader downloader(5'000, 20'000);
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/empty"))));
-    QCOMPARE(run.list.count(), 0);
+    QVERIFY(extraction.getUrls(m_server->url(path)));
+    QCOMPARE(run.list.count(), count);
+    if (count > 0)
+        QCOMPARE(run.list.text(count), last);
     QVERIFY(run.ui.messages.empty());
     QVERIFY(QDir(m_temp.path()).isEmpty());
 }
@@ -405,18 +421,6 @@ void TestExtraction::headersCountAgainstTheSizeBound()
     QCOMPARE(extraction.getUrls(m_server->url(QStringLiteral("/headers?kib=100"))), messages.isEmpty());
     QCOMPARE(run.ui.plainMessages(), messages);
     QCOMPARE(run.list.count(), items);
-}
-
-// A page in UTF-16 that only the answer's charset tells: the downloader
-// knows it before the body's first bytes are read.
-void TestExtraction::charsetIsKnownFromTheFirstBytes()
-{
-    Run run;
-    NetworkDownloader downloader(5'000, 20'000);
-    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
-    QVERIFY(extraction.getUrls(m_server->url(QStringLiteral("/utf16"))));
-    QCOMPARE(run.list.count(), 3);
-    QCOMPARE(run.list.text(3), QStringLiteral("http://other.example/x"));
 }
 
 void TestExtraction::linksAcrossPieceBoundariesAreFoundOnce_data()
