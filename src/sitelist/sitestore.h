@@ -132,7 +132,10 @@ private:
         const auto n = std::size_t(bytes.size());
         // Two copies that overlap in the middle cover any length between
         // one size and twice it.
-        if (n >= 16 && n <= 32) {
+        if (n > 32 && n <= 64) {
+            std::memcpy(out, from, 32);
+            std::memcpy(out + n - 32, from + n - 32, 32);
+        } else if (n >= 16 && n <= 32) {
             std::memcpy(out, from, 16);
             std::memcpy(out + n - 16, from + n - 16, 16);
         } else if (n >= 8 && n < 16) {
