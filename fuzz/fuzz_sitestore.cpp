@@ -1,22 +1,34 @@
 // The list's byte store against a vector of byte strings: the input is a
-// program of appends (of every size, past block edges), erases, filters,
-// copies and clears; after every step both hold the same items.
+// program of appends (of every size, past block edges, after shared
+// prefixes), erases, filters, copies, splices and clears; after every step
+// both hold the same items.
 #include "fuzzcheck.h"
 #include "sitelist/sitestore.h"
 
 #include <QByteArray>
+#include <QHashFunctions>
 
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-bool same(const zd::SiteStore &store, const std::vector<QByteArray> &items)
+// However an item is split, it hashes as its bytes do.
+bool sameItem(const zd::SiteStore &store, const std::vector<QByteArray> &items, size_t i)
+{
+    const zd::SiteBytes item = store.at(qsizetype(i));
+    return item == items[i] && qHash(item, 7) == qHash(QByteArrayView(items[i]), 7);
+}
+
+// The count and up to 64 items spread over the list, from \a first on:
+// every item while the list is short. \a first 0 and \a all: every item.
+bool same(const zd::SiteStore &store, const std::vector<QByteArray> &items, size_t first = 0, bool all = true)
 {
     if (store.size() != qsizetype(items.size()))
         return false;
-    for (qsizetype i = 0; i < store.size(); ++i) {
-        if (store.at(i) != items[size_t(i)])
+    const size_t stride = all ? 1 : items.size() / 64 + 1;
+    for (size_t i = first % stride; i < items.size(); i += stride) {
+        if (!sameItem(store, items, i))
             return false;
     }
     return true;
@@ -28,8 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     zd::SiteStore store;
     std::vector<QByteArray> items;
+    unsigned steps = 0;
+    unsigned splices = 0;
     for (size_t at = 0; at + 2 <= size;) {
-        const uint8_t op = data[at] % 7;
+        const uint8_t op = data[at] % 9;
         const uint8_t arg = data[at + 1];
         at += 2;
         switch (op) {
@@ -77,7 +91,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         case 5: { // a copy is equal and independent
             const zd::SiteStore copy(store);
-            ZD_FUZZ_CHECK(same(copy, items));
+            ZD_FUZZ_CHECK(same(copy, items, steps, false));
+            break;
+        }
+        case 6: { // after a prefix: none, two of the same bytes apart, another
+            static const QByteArray prefixes[] = {QByteArray(), QByteArray("http://a/"),
+                                                  QByteArray("http://a/"),
+                                                  QByteArray("https://bb.example/dir/")};
+            const QByteArray &prefix = prefixes[arg % 4];
+            const QByteArray tail(arg == 255 ? 140'000 : arg / 4 % 9, 'r'); // or one of a block of its own
+            store.appendAfter(prefix, tail);
+            items.push_back(prefix + tail);
+            break;
+        }
+        case 7: { // another store's first items taken over, with its blocks
+            if (++splices > 16)
+                break; // copies of hundreds of blocks would be all a run did
+            zd::SiteStore other;
+            std::vector<QByteArray> theirs;
+            for (int k = 0; k < arg % 5; ++k) {
+                const QByteArray prefix(1 + k % 2, 'p');
+                other.appendAfter(prefix, "x");
+                other.append("plain");
+                theirs.insert(theirs.end(), {prefix + 'x', "plain"});
+            }
+            const auto count = qsizetype(arg / 5 % 11);
+            store.splice(std::move(other), count);
+            items.insert(items.end(), theirs.begin(), theirs.begin() + qMin(count, qsizetype(theirs.size())));
             break;
         }
         default:
@@ -87,7 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             }
             break;
         }
-        ZD_FUZZ_CHECK(same(store, items));
+        // Starting one further each step: a long list's items all in turn.
+        ZD_FUZZ_CHECK(same(store, items, steps++, false));
     }
+    ZD_FUZZ_CHECK(same(store, items));
     return 0;
 }

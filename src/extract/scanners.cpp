@@ -231,13 +231,13 @@ private:
     {
         if (value.startsWith('/'))
             value = value.sliced(1);
-        const QByteArrayView head = value.size() >= 4 && isWordAnyCase(value.data(), "http")
-                                        ? QByteArrayView()
-                                        : QByteArrayView(m_base);
-        if (m_store)
-            m_store->append(head, value);
+        const bool absolute = value.size() >= 4 && isWordAnyCase(value.data(), "http");
+        if (m_store && absolute)
+            m_store->append(value);
+        else if (m_store)
+            m_store->appendAfter(m_base, value); // the page's address kept once
         else
-            m_list.appendSiteBytes(head, value);
+            m_list.appendSiteBytes(absolute ? QByteArrayView() : QByteArrayView(m_base), value);
     }
 
     const LinkNormalizer &m_links;

@@ -134,7 +134,7 @@ int LaunchRun::openFrom(Procedure &procedure, int index)
 {
     m_waits.whilePaused(m_run.paused);
     if (m_run.stopRequested) {
-        noteStop(index, decodeBytes(m_list.bytes(index)));
+        noteStop(index, decodeBytes(m_list.bytes(index).joined()));
         return 0;
     }
     // Items removed under the run (Clear List, Delete): the ones it has not
@@ -221,12 +221,12 @@ void LaunchRun::extend(Batch &batch, const ResolvedBrowser &resolved, Browser br
     const int count = m_list.count();
     for (int index = batch.first + int(batch.bytes.size()); index <= count && batch.bytes.size() < kBatchSize;
          ++index) {
-        const QByteArrayView bytes = m_list.bytes(index);
+        const QByteArray bytes = m_list.bytes(index).toByteArray();
         const QString address = decodeBytes(bytes);
         // An item not started ends the batch: it is told in its own turn.
         if (whyNotStarted(address, bytes) != NotStarted::None)
             break;
-        batch.bytes << bytes.toByteArray();
+        batch.bytes << bytes;
         if (!m_launcher.fitsOneStart(resolved, batch.bytes)) {
             batch.bytes.removeLast();
             break;

@@ -23,17 +23,21 @@ QByteArray composeClipboardText(UiServices &ui, const SiteStore &items)
     for (qsizetype i = 0; i < items.size(); ++i) {
         if ((i & 1023) == 0)
             ui.pumpEvents();
-        QByteArrayView item = items.at(i);
+        auto [head, tail] = items.at(i);
         // A blank is the byte 0x20 in UTF-8 and one character a byte alike.
-        while (!item.isEmpty() && item.back() == ' ')
-            item.chop(1);
+        while (!tail.isEmpty() && tail.back() == ' ')
+            tail.chop(1);
+        while (tail.isEmpty() && !head.isEmpty() && head.back() == ' ')
+            head.chop(1);
         // Items keep the bytes they came with: valid UTF-8 goes as it is,
         // anything else as the characters it is shown as.
         // A line break inside an item would make two of it when pasted back.
-        if (isAscii(item))
-            appendWithout<'\r', '\n'>(text, item);
-        else
-            appendWithout<'\r', '\n'>(text, decodeBytes(item).toUtf8());
+        if (isAscii(head) && isAscii(tail)) {
+            appendWithout<'\r', '\n'>(text, head);
+            appendWithout<'\r', '\n'>(text, tail);
+        } else {
+            appendWithout<'\r', '\n'>(text, decodeBytes(SiteBytes{head, tail}.joined()).toUtf8());
+        }
         text.append("\r\n", 2);
     }
     return text;

@@ -108,6 +108,22 @@ std::vector<char> whichStay(UiServices &ui, const SiteListModel &list, Decide &&
     return runAside(ui, [items = list.snapshot(), &decide] { return decide(*items); });
 }
 
+// Blanks beyond ASCII (a no-break space, say) count as blank too. Any other
+// ASCII byte settles it at once: a page's address before a link, say.
+bool isBlank(const SiteBytes &item)
+{
+    bool ascii = true;
+    for (const QByteArrayView part : {item.head, item.tail}) {
+        for (const char c : part) {
+            if ((c & 0x80) != 0)
+                ascii = false;
+            else if (!QChar::isSpace(c))
+                return false;
+        }
+    }
+    return ascii || decodeBytes(item.joined()).trimmed().isEmpty();
+}
+
 } // namespace
 
 qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
@@ -119,7 +135,7 @@ qsizetype removeDuplicateSites(UiServices &ui, SiteListModel &list)
         BusyPointer busy(ui);
         const std::vector<char> keep = whichStay(ui, list, [](const SiteStore &items) {
             // Views into the items: no copies. Only kept items are in the set.
-            QSet<QByteArrayView> seen;
+            QSet<SiteBytes> seen;
             seen.reserve(items.size());
             std::vector<char> stays(size_t(items.size()));
             for (qsizetype i = 0; i < items.size(); ++i) {
@@ -147,12 +163,7 @@ qsizetype removeBlankSites(UiServices &ui, SiteListModel &list)
         const std::vector<char> keep = whichStay(ui, list, [](const SiteStore &items) {
             std::vector<char> stays(size_t(items.size()));
             for (qsizetype i = 0; i < items.size(); ++i) {
-                const QByteArrayView item = items.at(i);
-                const bool ascii =
-                    std::all_of(item.begin(), item.end(), [](char c) { return (c & 0x80) == 0; });
-                // Blanks beyond ASCII (a no-break space, say) count as blank too.
-                const bool blank = ascii ? item.trimmed().isEmpty() : decodeBytes(item).trimmed().isEmpty();
-                stays[size_t(i)] = blank ? 0 : 1;
+                stays[size_t(i)] = isBlank(items.at(i)) ? 0 : 1;
             }
             return stays;
         });

@@ -141,15 +141,17 @@ bool writeList(Procedure &procedure, UiServices &ui, FileChannel &channel, const
                 // The item's own bytes: what was loaded saves back unchanged.
                 // A typed line break would come back as two items; browsers
                 // drop it from an address anyway.
-                const QByteArrayView item = items->at(i);
+                const SiteBytes item = items->at(i);
                 if (item.size() > chunk.size() - used - 2) {
                     // Longer than the room left: on its own.
                     writeChunk();
                     QByteArray whole;
-                    appendWithout<'\r', '\n'>(whole, item);
+                    appendWithout<'\r', '\n'>(whole, item.head);
+                    appendWithout<'\r', '\n'>(whole, item.tail);
                     file->write(whole);
                 } else {
-                    used += copyWithout<'\r', '\n'>(chunk.data() + used, item);
+                    used += copyWithout<'\r', '\n'>(chunk.data() + used, item.head);
+                    used += copyWithout<'\r', '\n'>(chunk.data() + used, item.tail);
                 }
                 chunk[used++] = '\r';
                 chunk[used++] = '\n';

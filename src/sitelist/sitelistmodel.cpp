@@ -27,8 +27,10 @@ void SiteSink::appendSiteBytes(QByteArrayView head, QByteArrayView tail)
 
 void SiteSink::appendSites(SiteStore &&items)
 {
-    for (qsizetype i = 0; i < items.size(); ++i)
-        appendSiteBytes(items.at(i));
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const SiteBytes item = items.at(i);
+        appendSiteBytes(item.head, item.tail);
+    }
     items.clear();
 }
 
@@ -115,7 +117,7 @@ void SiteListModel::checkIndex(int index) const
         throw Failure(QStringLiteral("Index out of bounds"));
 }
 
-QByteArrayView SiteListModel::bytes(int index) const
+SiteBytes SiteListModel::bytes(int index) const
 {
     checkIndex(index);
     return m_store->at(index - 1);
@@ -123,7 +125,7 @@ QByteArrayView SiteListModel::bytes(int index) const
 
 QString SiteListModel::text(int index) const
 {
-    return decodeBytes(bytes(index));
+    return decodeBytes(bytes(index).joined());
 }
 
 void SiteListModel::remove(int index)
@@ -170,7 +172,8 @@ qsizetype SiteListModel::retainMarked(const std::vector<char> &keep)
 
 QString SiteListModel::displayText(int row) const
 {
-    QByteArrayView item = m_store->at(row);
+    const QByteArray joined = m_store->at(row).joined();
+    QByteArrayView item = joined;
     if (item.size() > kDisplayLimit) {
         // Laying out a 10 MB line would freeze the view; show its start,
         // cut where a UTF-8 character begins.
@@ -195,7 +198,7 @@ QVariant SiteListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return displayText(index.row());
     case Qt::EditRole:
-        return decodeBytes(m_store->at(index.row()));
+        return decodeBytes(m_store->at(index.row()).joined());
     default:
         return {};
     }

@@ -61,7 +61,7 @@ public:
     int count() const { return int(m_store->size()); }
     /// The bytes of item \a index, 1 to count(), valid until the list
     /// changes; throws Failure otherwise.
-    QByteArrayView bytes(int index) const;
+    SiteBytes bytes(int index) const;
     /// Item \a index decoded as text; throws Failure outside 1 to count().
     QString text(int index) const;
     /// Removes item \a index, 1 to count(); throws Failure otherwise.

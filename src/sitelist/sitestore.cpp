@@ -2,6 +2,7 @@
 
 #include "core/system.h"
 
+#include <QHashFunctions>
 #include <QStringEncoder>
 
 #include <algorithm>
@@ -25,6 +26,36 @@ void *allocate(std::size_t bytes)
 }
 
 } // namespace
+
+bool operator==(const SiteBytes &a, const SiteBytes &b)
+{
+    if (a.size() != b.size())
+        return false;
+    if (a.head.size() == b.head.size())
+        return a.head == b.head && a.tail == b.tail;
+    // Split apart: the longer head is the shorter one and the start of its tail.
+    const SiteBytes &shorter = a.head.size() < b.head.size() ? a : b;
+    const SiteBytes &longer = &shorter == &a ? b : a;
+    const qsizetype over = longer.head.size() - shorter.head.size();
+    return longer.head.first(shorter.head.size()) == shorter.head
+           && longer.head.sliced(shorter.head.size()) == shorter.tail.first(over)
+           && longer.tail == shorter.tail.sliced(over);
+}
+
+size_t qHash(const SiteBytes &bytes, size_t seed)
+{
+    if (bytes.head.isEmpty())
+        return ::qHash(bytes.tail, seed);
+    // Hashed as one piece, so that the same bytes hash alike however split;
+    // a page's links fit the buffer.
+    char joined[512];
+    if (bytes.size() > qsizetype(sizeof joined))
+        return ::qHash(QByteArrayView(bytes.joined()), seed);
+    std::memcpy(joined, bytes.head.data(), size_t(bytes.head.size()));
+    if (!bytes.tail.isEmpty())
+        std::memcpy(joined + bytes.head.size(), bytes.tail.data(), size_t(bytes.tail.size()));
+    return ::qHash(QByteArrayView(joined, bytes.size()), seed);
+}
 
 void SiteStore::Unmap::operator()(void *memory) const
 {
@@ -56,7 +87,8 @@ void SiteStore::addPage()
     m_pages.emplace_back(static_cast<Span *>(allocate(bytes)), Unmap{bytes});
 }
 
-SiteStore::SiteStore(const SiteStore &other) : m_size(other.m_size), m_open(other.m_open)
+SiteStore::SiteStore(const SiteStore &other)
+    : m_size(other.m_size), m_open(other.m_open), m_openPrefix(other.m_openPrefix)
 {
     m_blocks.reserve(other.m_blocks.size());
     for (const Block &block : other.m_blocks) {
@@ -66,6 +98,7 @@ SiteStore::SiteStore(const SiteStore &other) : m_size(other.m_size), m_open(othe
         std::memcpy(copy.data.get(), block.data.get(), block.used);
         copy.used = block.used;
         copy.capacity = block.capacity;
+        copy.prefix = block.prefix; // shared: the same data, so m_openPrefix holds
         m_blocks.push_back(std::move(copy));
     }
     m_pages.reserve(other.m_pages.size());
@@ -76,15 +109,17 @@ SiteStore::SiteStore(const SiteStore &other) : m_size(other.m_size), m_open(othe
     }
 }
 
-std::uint32_t SiteStore::reserve(std::size_t length)
+std::uint32_t SiteStore::reserve(std::size_t length, const QByteArray *prefix)
 {
-    const auto addBlock = [this](std::size_t capacity) {
+    const auto addBlock = [&](std::size_t capacity) {
         if (m_blocks.size() == kMaxBlocks)
             throw std::bad_alloc();
         Block block;
         const std::size_t bytes = qMax<std::size_t>(capacity, 1);
         block.data = std::unique_ptr<char[], Unmap>(static_cast<char *>(allocate(bytes)), Unmap{bytes});
         block.capacity = capacity;
+        if (prefix)
+            block.prefix = *prefix;
         m_blocks.push_back(std::move(block));
         return std::uint32_t(m_blocks.size() - 1);
     };
@@ -94,22 +129,27 @@ std::uint32_t SiteStore::reserve(std::size_t length)
     static_assert(kOwnBlock < kLongItem);
     if (length > kOwnBlock)
         return addBlock(length);
-    if (m_open == UINT32_MAX || m_blocks[m_open].capacity - m_blocks[m_open].used < length)
+    if (m_open == UINT32_MAX || m_blocks[m_open].capacity - m_blocks[m_open].used < length) {
         m_open = addBlock(kBlockSize);
+    } else if (prefix) {
+        // The block's first, or the same bytes (appendAfterAnew): shared from now on.
+        m_blocks[m_open].prefix = *prefix;
+    }
+    m_openPrefix = m_blocks[m_open].prefix.isNull() ? nullptr : m_blocks[m_open].prefix.constData();
     return m_open;
 }
 
 template<class Write>
-void SiteStore::appendWith(std::size_t room, Write &&write)
+void SiteStore::appendWith(std::size_t room, const QByteArray *prefix, Write &&write)
 {
     // The record's page first: a failure leaves no bytes without an item.
     if (m_size == qsizetype(m_pages.size()) * kPageSpans)
         addPage();
-    const std::uint32_t index = reserve(room);
+    const std::uint32_t index = reserve(room, prefix);
     Block &block = m_blocks[index];
     populate(block, block.used + room);
     const std::size_t length = write(block.data.get() + block.used);
-    pushSpan(index, block.used, length);
+    pushSpan(Span::of(index, block.used, length, prefix != nullptr));
     block.used += length;
     if (index == m_open)
         m_ready = qMin(block.populated, block.capacity) - block.used;
@@ -118,9 +158,26 @@ void SiteStore::appendWith(std::size_t room, Write &&write)
 void SiteStore::appendAnew(QByteArrayView head, QByteArrayView tail)
 {
     const auto length = std::size_t(head.size() + tail.size());
-    appendWith(length, [&](char *out) {
+    appendWith(length, nullptr, [&](char *out) {
         copyShort(out, head);
         copyShort(out + head.size(), tail);
+        return length;
+    });
+}
+
+void SiteStore::appendAfterAnew(const QByteArray &prefix, QByteArrayView tail)
+{
+    // A block keeps one prefix: after another one's items, this item is
+    // written whole until a block begins.
+    const bool otherPrefix =
+        m_open != UINT32_MAX && !m_blocks[m_open].prefix.isNull() && m_blocks[m_open].prefix != prefix;
+    if (prefix.isEmpty() || otherPrefix) {
+        appendAnew(prefix, tail);
+        return;
+    }
+    const auto length = std::size_t(tail.size());
+    appendWith(length, &prefix, [&](char *out) {
+        copyShort(out, tail);
         return length;
     });
 }
@@ -128,7 +185,7 @@ void SiteStore::appendAnew(QByteArrayView head, QByteArrayView tail)
 void SiteStore::appendUtf8(QStringView text)
 {
     QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    appendWith(std::size_t(encoder.requiredSpace(text.size())), [&](char *out) {
+    appendWith(std::size_t(encoder.requiredSpace(text.size())), nullptr, [&](char *out) {
         return text.isEmpty() ? std::size_t(0) : std::size_t(encoder.appendToBuffer(out, text) - out);
     });
 }
@@ -144,7 +201,7 @@ void SiteStore::splice(SiteStore &&other, qsizetype count)
         m_blocks.push_back(std::move(block));
     for (qsizetype i = 0; i < count; ++i) {
         const Span item = other.span(i);
-        pushSpan(base + item.block(), item.offset(), item.length());
+        pushSpan(Span::of(base + item.block(), item.offset(), item.length(), item.prefixed()));
     }
     other.clear();
 }
@@ -221,6 +278,7 @@ void SiteStore::clear()
     m_size = 0;
     m_open = UINT32_MAX;
     m_ready = 0;
+    m_openPrefix = nullptr;
 }
 
 } // namespace zd

@@ -1,6 +1,7 @@
 #include "sitelist/clipboardexport.h"
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
+#include "support/listchecks.h"
 #include "sitelist/sitelistmodel.h"
 
 #include <QtTest>
@@ -43,6 +44,11 @@ void TestClipboard::composition_data()
                                                   "cher.de\r\n");
     QTest::newRow("other bytes as the characters shown")
         << QByteArrayList{"caf\xE9 ", "x"} << QByteArray("caf\xC3\xA9\r\nx\r\n");
+    QTest::newRow("a page's links, each whole")
+        << QByteArrayList{"http://p/|x", "http://p/|y ", "http://p/|", "http://p/|caf\xE9"}
+        << QByteArray("http://p/x\r\nhttp://p/y\r\nhttp://p/\r\nhttp://p/caf\xC3\xA9\r\n");
+    QTest::newRow("trailing blanks go into the page's address")
+        << QByteArrayList{"a |  "} << QByteArray("a\r\n");
     QTest::newRow("byte-order mark kept") << QByteArrayList{"\xEF\xBB\xBF"
                                                             "a"}
                                           << QByteArray("\xEF\xBB\xBF"
@@ -56,8 +62,7 @@ void TestClipboard::composition()
     FakeUiServices ui;
     FakeClipboard clipboard;
     SiteListModel model;
-    for (const QByteArray &item : items)
-        model.appendSiteBytes(item);
+    zd::test::appendItems(model, items);
     copySitesToClipboard(ui, clipboard, model);
     QCOMPARE(clipboard.bytes, text);
     QCOMPARE(ui.plainMessages(), QStringList{kCopiedMessage});

@@ -445,12 +445,13 @@ void TestSiteFiles::itemWithLineBreakStaysOneItem()
     model.appendSite(QStringLiteral("c\rd"));
     model.appendSite(QStringLiteral("\r\n"));
     model.appendSite(QStringLiteral("e\tf"));
+    zd::test::appendItems(model, {"http://p/|g\nh", "i\r|\nj"}); // a page's links
     const QString saved = path(QStringLiteral("breaks.txt"));
     dialogs.nextSave.push_back(saved);
     saveListAsTextFile(ui, dialogs, channel, model);
     SiteListModel reloaded;
     loadSiteFile(ui, channel, reloaded, saved);
-    QCOMPARE(itemsOf(reloaded), (QStringList{"ab", "cd", "", "e\tf"}));
+    QCOMPARE(itemsOf(reloaded), (QStringList{"ab", "cd", "", "e\tf", "http://p/gh", "ij"}));
 }
 
 QTEST_GUILESS_MAIN(TestSiteFiles)

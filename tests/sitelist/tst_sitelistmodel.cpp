@@ -209,6 +209,17 @@ void TestSiteListModel::listHelpers_data()
     QTest::newRow("duplicates: one item") << "duplicates" << QStringList{"a"} << "" << QStringList{"a"};
     QTest::newRow("duplicates: the last of two")
         << "duplicates" << QStringList{"a", "a"} << "" << QStringList{"a"};
+    // "head|tail": a page's link, its page's address kept once.
+    QTest::newRow("duplicates: a page's links as typed")
+        << "duplicates"
+        << QStringList{"http://p/|x", "http://p/x", "http://p/|x", "http://q/|x", "http://p/|"} << ""
+        << QStringList{"http://p/x", "http://q/x", "http://p/"};
+    QTest::newRow("duplicates: split anywhere")
+        << "duplicates" << QStringList{"http:|//p/x", "http://p/x", "http://p|/x", "http://p/x|"} << ""
+        << QStringList{"http://p/x"};
+    QTest::newRow("blanks: a page's links are none")
+        << "blanks" << QStringList{"http://p/|", " ", "http://p/| ", " | "} << ""
+        << QStringList{"http://p/", "http://p/ "};
     QTest::newRow("blanks") << "blanks" << QStringList{"", "a", " ", "\t", "b", ""} << ""
                             << QStringList{"a", "b"};
     QTest::newRow("blanks: empty list") << "blanks" << QStringList() << "" << QStringList();
@@ -223,8 +234,12 @@ void TestSiteListModel::listHelpers()
     FakeUiServices ui;
     SiteListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    for (const QString &item : before)
-        model.appendSite(item);
+    for (const QString &item : before) {
+        if (item.contains(QLatin1Char('|')))
+            zd::test::appendItems(model, {item.toUtf8()});
+        else
+            model.appendSite(item);
+    }
     if (helper == QLatin1String("paste"))
         pasteAddresses(ui, model, pasted);
     else if (helper == QLatin1String("duplicates"))

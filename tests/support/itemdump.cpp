@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
             out += "== list " + name + ' ' + QByteArray::number(list.count()) + '\n';
             const auto items = list.snapshot();
             for (qsizetype i = 0; i < items->size(); ++i)
-                out.append(items->at(i)).append('\n');
+                out.append(items->at(i).head).append(items->at(i).tail).append('\n');
             for (const auto kind : {StreamScanner::Kind::Hrefs, StreamScanner::Kind::TextUrls}) {
                 LinkNormalizer links;
                 links.setPageUrl(QStringLiteral("http://example.com/dir/page.html"));
