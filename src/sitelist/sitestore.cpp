@@ -206,6 +206,12 @@ void SiteStore::splice(SiteStore &&other, qsizetype count)
     other.clear();
 }
 
+bool SiteStore::hasPrefixes() const
+{
+    return std::any_of(m_blocks.begin(), m_blocks.end(),
+                       [](const Block &block) { return !block.prefix.isNull(); });
+}
+
 void SiteStore::erase(qsizetype i)
 {
     // The bytes stay in their block until the list is cleared: a removal

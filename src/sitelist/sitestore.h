@@ -112,6 +112,9 @@ public:
         std::swap(m_ready, other.m_ready);
         std::swap(m_openPrefix, other.m_openPrefix);
     }
+    /// Whether an item may start with its block's prefix: when not, every
+    /// item's head is empty.
+    bool hasPrefixes() const;
     void erase(qsizetype i);
     /// Keeps the items whose mark in \a keep is not 0, in order, and those
     /// beyond its end; the number removed.
