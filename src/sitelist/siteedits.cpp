@@ -10,7 +10,6 @@
 #include <QSet>
 #include <QStringEncoder>
 
-#include <algorithm>
 #include <memory>
 #include <vector>
 

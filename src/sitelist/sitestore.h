@@ -220,7 +220,9 @@ private:
     std::uint32_t m_open = UINT32_MAX;
     /// Bytes of the open block in place and not yet written.
     std::size_t m_ready = 0;
-    /// The open block's prefix, as the fast append compares it.
+    /// The open block's prefix, as the fast append compares it; null when
+    /// it has none. (Not the prefix's own constData(): a null QByteArray's
+    /// is that of an empty one, which an item after no prefix would match.)
     const char *m_openPrefix = nullptr;
 };
 
