@@ -3,9 +3,10 @@
 # Wine, cross-builds Qt's qtbase and libcurl from Debian's own source (cached
 # outside the clone), then the program into build-windows/ and, with NSIS, its setup program.
 #
-#   scripts/build-windows.sh [--tests] [--qt-only] [-- CMAKE_OPTION...]
+#   scripts/build-windows.sh [--tests] [--deps-only] [-- CMAKE_OPTION...]
 #
 # --tests also builds the test suites (run them with ctest, through Wine);
+# --deps-only builds only Qt and libcurl (the test command starts it early);
 # options after -- go to the program's CMake configuration.
 # ZD_WINDOWS_CACHE overrides the cache folder (default /var/cache/zentavia-desk).
 set -euo pipefail
@@ -13,13 +14,13 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 with_tests=OFF
-qt_only=0
+deps_only=0
 while (($#)); do
   case $1 in
     --tests) with_tests=ON ;;
-    --qt-only) qt_only=1 ;;
+    --deps-only) deps_only=1 ;;
     --) shift; break ;;
-    *) echo "usage: $0 [--tests] [--qt-only] [-- CMAKE_OPTION...]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--tests] [--deps-only] [-- CMAKE_OPTION...]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -41,10 +42,15 @@ scripts/install-deps.sh --windows
 #  - directwrite3: Qt 6.4.2's platform plugin then links only with direct2d on,
 #    and its default font engine is GDI anyway (DirectWrite is opt-in);
 #  - direct2d, opengl, vulkan: the widgets draw with the raster engine;
-#  - dbus, sql, printsupport, concurrent, icu, openssl (schannel serves TLS),
-#    system fontconfig/freetype: not used on Windows.
+#  - network, xml, dbus, sql, printsupport, concurrent, icu, openssl: not used
+#    on Windows (pages come through libcurl, TLS by schannel);
+#  - pdf, the ODF and Markdown readers and writers: no document is written or
+#    read as rich text;
+#  - system fontconfig/freetype: Windows draws with GDI.
 qt_options=(-release -xplatform win32-g++ -qt-host-path /usr -nomake examples -nomake tests
-            -no-opengl -no-dbus -no-feature-sql -no-feature-printsupport -no-feature-concurrent
+            -no-opengl -no-dbus -no-feature-network -no-feature-xml -no-feature-pdf
+            -no-feature-textodfwriter -no-feature-textmarkdownreader -no-feature-textmarkdownwriter
+            -no-feature-sql -no-feature-printsupport -no-feature-concurrent
             -no-feature-vulkan -no-feature-direct2d -no-feature-directwrite3
             -no-feature-tabletevent -no-icu -no-openssl -schannel -no-zstd -no-pkg-config
             -no-freetype -no-fontconfig -qt-zlib -qt-pcre -qt-harfbuzz -qt-libpng -no-libjpeg
@@ -69,20 +75,24 @@ need_source() {
 build_qt() {
   echo "== building Qt $qt_version for $triple into $qt_prefix =="
   "${sudo_cmd[@]}" mkdir -p "$cache_root"
-  # A build cut short leaves no marker: start it over from nothing.
-  rm -rf "$qt_prefix" "$qt_prefix.src"
-  mkdir -p "$qt_prefix.src"
-  need_source qt6-base "$qt_version"
-  (cd "$qt_prefix.src" && apt-get source -qq qt6-base >/dev/null 2>&1)
-  local src
-  src=$(find "$qt_prefix.src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -1)
-  [[ -n $src ]] || { echo "Debian's qt6-base $qt_version source was not found." >&2; exit 1; }
-  mkdir -p "$qt_prefix.src/build"
-  (cd "$qt_prefix.src/build" &&
-    "$src/configure" -prefix "$qt_prefix" "${qt_options[@]}" -- -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-      -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >configure.log 2>&1 ||
-      { tail -40 configure.log >&2; exit 1; })
+  # A build cut short after its configuration goes on where it stopped (the
+  # folder is named after the options); anything earlier starts over.
+  if [[ ! -f $qt_prefix.src/build/.zd-configured ]]; then
+    rm -rf "$qt_prefix" "$qt_prefix.src"
+    mkdir -p "$qt_prefix.src"
+    need_source qt6-base "$qt_version"
+    (cd "$qt_prefix.src" && apt-get source -qq qt6-base >/dev/null 2>&1)
+    local src
+    src=$(find "$qt_prefix.src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -1)
+    [[ -n $src ]] || { echo "Debian's qt6-base $qt_version source was not found." >&2; exit 1; }
+    mkdir -p "$qt_prefix.src/build"
+    (cd "$qt_prefix.src/build" &&
+      "$src/configure" -prefix "$qt_prefix" "${qt_options[@]}" -- -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >configure.log 2>&1 ||
+        { tail -40 configure.log >&2; exit 1; })
+    touch "$qt_prefix.src/build/.zd-configured"
+  fi
   cmake --build "$qt_prefix.src/build" --parallel "$jobs"
   cmake --install "$qt_prefix.src/build" >/dev/null
   rm -rf "$qt_prefix.src"
@@ -94,7 +104,6 @@ if [[ -f $marker ]]; then
 else
   build_qt
 fi
-[[ $qt_only == 1 ]] && exit 0
 
 # --- libcurl for Windows, cached ------------------------------------------------
 # From Debian's own source (its security fixes applied), static, HTTP and
@@ -134,6 +143,7 @@ if [[ -f $curl_prefix/.zd-build-complete ]]; then
 else
   build_curl
 fi
+[[ $deps_only == 1 ]] && exit 0
 
 # --- the program ---------------------------------------------------------------
 echo "== building the Windows program into build-windows/ =="
