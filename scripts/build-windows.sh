@@ -107,13 +107,13 @@ fi
 
 # --- libcurl for Windows, cached ------------------------------------------------
 # From Debian's own source (its security fixes applied), static, HTTP and
-# HTTPS only, TLS by schannel; nothing it could load at run time.
+# HTTPS only, TLS by schannel; nothing it could load at run time. NTLM and
+# Negotiate by SSPI: a company proxy may ask for the user's Windows sign-in.
 curl_options=(-DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF
               -DHTTP_ONLY=ON -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF
               -DCURL_ZSTD=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBPSL=OFF
               -DUSE_NGHTTP2=OFF -DCURL_DISABLE_COOKIES=ON -DCURL_DISABLE_NETRC=ON -DCURL_DISABLE_ALTSVC=ON
-              -DCURL_DISABLE_HSTS=ON -DCURL_DISABLE_MIME=ON -DCURL_DISABLE_DOH=ON -DCURL_DISABLE_HTTP_AUTH=ON
-              -DCURL_DISABLE_NTLM=ON)
+              -DCURL_DISABLE_HSTS=ON -DCURL_DISABLE_MIME=ON -DCURL_DISABLE_DOH=ON -DCURL_WINDOWS_SSPI=ON)
 curl_version=$(apt-cache policy libcurl4 | sed -n 's/^  Candidate: \([0-9.]*\).*/\1/p')
 curl_id=$( (echo "$curl_version" "${curl_options[@]}"; grep -E '^set\(CMAKE_(SYSTEM|[A-Z]+_COMPILER)' cmake/mingw-w64.cmake) \
             | sha256sum | cut -c1-10)
@@ -168,7 +168,7 @@ echo "Run-time files: $(find build-windows/deploy -type f | wc -l), $(du -sh bui
   find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|') \
   >build-windows/deploy-files.nsh
 version=$(sed -n 's/^project(ZentaviaDesk VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-makensis -V2 -DVERSION="$version" -DDEPLOY="$root/build-windows/deploy" \
+makensis -V2 -DVERSION="$version" -DSIZE_KB="$(du -sk build-windows/deploy | cut -f1)" -DDEPLOY="$root/build-windows/deploy" \
   -DICON="$root/build-windows/zentavia-desk.ico" \
   -DOUTFILE="$root/build-windows/zentavia-desk-$version-setup.exe" packaging/windows/setup.nsi
 echo "Setup program: build-windows/zentavia-desk-$version-setup.exe"

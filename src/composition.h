@@ -27,7 +27,7 @@
 
 namespace zd {
 
-template<class Settings, class SystemClipboard, class Launcher, class Windows>
+template<class Settings, class SystemClipboard, class Launcher, class Windows, class Proxies>
 int runProgram(int argc, char *argv[], const QStringList &arguments)
 {
     // Read before the application exists, so that --help and --version need
@@ -50,7 +50,8 @@ int runProgram(int argc, char *argv[], const QStringList &arguments)
     Settings settings(kSettingsApplication, kSettingsSection);
     QtFileDialogs dialogs;
     SystemClipboard clipboard;
-    NetworkDownloader downloader;
+    const Proxies proxies{};
+    NetworkDownloader downloader(30'000, 10 * 60'000, kMaxPageBytes, &proxies);
     Launcher launcher;
     Windows windows;
     SteadyClock clock;

@@ -1,6 +1,7 @@
 // The Windows program: the registry, Win32 processes and windows.
 #include "composition.h"
 #include "core/windows/registrysettingsstore.h"
+#include "extract/windows/winhttpproxies.h"
 #include "launch/windows/processlauncher.h"
 #include "launch/windows/win32windowsystem.h"
 #include "sitelist/qt/qtplainclipboard.h"
@@ -13,14 +14,17 @@
 
 namespace {
 
-// The arguments as the user typed them, in Unicode whatever the code page.
+// The arguments as the user typed them, in Unicode whatever the code page;
+// "/?" asks for the help, as it does of any Windows program.
 QStringList unicodeArguments()
 {
     QStringList arguments;
     int count = 0;
     if (wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        for (int i = 0; i < count; ++i)
-            arguments << QString::fromWCharArray(argv[i]);
+        for (int i = 0; i < count; ++i) {
+            const QString argument = QString::fromWCharArray(argv[i]);
+            arguments << (i > 0 && argument == QLatin1String("/?") ? QStringLiteral("--help") : argument);
+        }
         LocalFree(argv);
     }
     return arguments;
@@ -44,5 +48,5 @@ int main(int argc, char *argv[])
 {
     useParentConsole();
     return zd::runProgram<zd::RegistrySettingsStore, zd::QtPlainClipboard, zd::WindowsBrowserLauncher,
-                          zd::Win32WindowSystem>(argc, argv, unicodeArguments());
+                          zd::Win32WindowSystem, zd::WinHttpProxies>(argc, argv, unicodeArguments());
 }

@@ -11,5 +11,5 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     return zd::runProgram<zd::IniSettingsStore, zd::QtClipboard, zd::ProcessBrowserLauncher,
-                          zd::DesktopWindowSystem>(argc, argv, arguments);
+                          zd::DesktopWindowSystem, zd::EnvironmentProxies>(argc, argv, arguments);
 }

@@ -3,6 +3,7 @@
 #include "core/errorreport.h"
 #include "core/uiservices.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -29,12 +30,14 @@ bool leadsInACircle(const QFileInfo &info)
 void requireRegularFile(const QFileInfo &info, const QString &path)
 {
     if (info.isSymLink() && !info.exists() && leadsInACircle(info))
-        throw Failure(
-            QStringLiteral("Path/File access error: %1 is a link that leads round in a circle").arg(path));
+        throw Failure(QStringLiteral("Path/File access error: %1 is a link that leads round in a circle")
+                          .arg(QDir::toNativeSeparators(path)));
     if (info.isDir())
-        throw Failure(QStringLiteral("Path/File access error: %1 is a folder").arg(path));
+        throw Failure(
+            QStringLiteral("Path/File access error: %1 is a folder").arg(QDir::toNativeSeparators(path)));
     if (info.exists() && !info.isFile())
-        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file").arg(path));
+        throw Failure(QStringLiteral("Path/File access error: %1 is not a regular file")
+                          .arg(QDir::toNativeSeparators(path)));
 }
 
 } // namespace
@@ -91,7 +94,7 @@ QString fileErrorReason(const QFileDevice &file, int savedErrno)
 
 QString describeFileError(const QFileDevice &file, const QString &path, int savedErrno)
 {
-    return QStringLiteral("%1: %2").arg(fileErrorReason(file, savedErrno), path);
+    return QStringLiteral("%1: %2").arg(fileErrorReason(file, savedErrno), QDir::toNativeSeparators(path));
 }
 
 void requireRegularOrMissing(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extract/downloader.h"
+#include "extract/proxyroute.h"
 
 #include <memory>
 
@@ -8,12 +9,14 @@ namespace zd {
 
 /// http and https, redirects no less safe than the request, an inactivity
 /// timeout, an overall bound and a size bound that the headers count
-/// against: libcurl on the window's thread, on both platforms.
+/// against: libcurl on the window's thread, on both platforms. With
+/// \a proxies, each address, a redirect's too, goes the way they say;
+/// without, libcurl's proxy variables decide.
 class NetworkDownloader final : public Downloader
 {
 public:
     explicit NetworkDownloader(int inactivityMs = 30'000, int overallMs = 10 * 60'000,
-                               qint64 maxBytes = kMaxPageBytes);
+                               qint64 maxBytes = kMaxPageBytes, const ProxyResolver *proxies = nullptr);
     ~NetworkDownloader() override;
     NetworkDownloader(const NetworkDownloader &) = delete;
     NetworkDownloader &operator=(const NetworkDownloader &) = delete;

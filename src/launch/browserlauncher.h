@@ -38,6 +38,10 @@ struct ResolvedBrowser
     /// It opens several addresses given in one start, as tabs in their
     /// order (Firefox, Chromium, a desktop entry with %U).
     bool takesSeveral = false;
+    /// Why it is never started with addresses (a batch file, which Windows
+    /// runs through its command interpreter); the run stops before it with
+    /// this message. Empty for a browser program.
+    QString refusal = QString();
 };
 
 /// How a started process that no longer runs ended.
@@ -84,6 +88,9 @@ public:
     /// What resolve() looks for, for the message when none is found: the
     /// Linux programs by default.
     virtual QStringList lookedFor(Browser browser) const;
+    /// Why the last start() failed when the program itself cannot run (the
+    /// system's own words); empty when it was the addresses' fault.
+    virtual QString startError() const { return {}; }
 };
 
 /// The word the named executable writes in its window titles.

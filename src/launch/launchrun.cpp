@@ -205,7 +205,17 @@ LaunchRun::Launched LaunchRun::launch(Procedure &procedure, int label, Browser b
         *windows = BrowserWindows{resolved->titleWord, resolved->windowClasses};
         Started started;
         if (!start(*resolved, batch, *windows, &started)) {
-            m_run.tally.unpassable << batch.addresses;
+            const QString why = m_launcher.startError();
+            if (why.isEmpty()) {
+                m_run.tally.unpassable << batch.addresses;
+                return;
+            }
+            // The program cannot run: no address would fare better.
+            m_run.halted = true;
+            m_run.tally.endedAddress = batch.addresses.constFirst();
+            m_run.tally.endedProgram = resolved->program;
+            m_run.tally.startError = why;
+            outcome = Launched::Halted;
             return;
         }
         outcome = judge(started, batch, QFileInfo(resolved->program).fileName());
@@ -247,9 +257,10 @@ const ResolvedBrowser *LaunchRun::resolvedBrowser(Browser browser)
             m_run.tally.browserNote = found->note;
     }
     const std::optional<ResolvedBrowser> &resolved = m_run.resolved[browser];
-    if (!resolved) {
+    if (!resolved || !resolved->refusal.isEmpty()) {
         m_run.halted = true;
-        m_ui.messageBox(missingBrowserMessage(browser, m_launcher.lookedFor(browser)));
+        m_ui.messageBox(resolved ? resolved->refusal
+                                 : missingBrowserMessage(browser, m_launcher.lookedFor(browser)));
         return nullptr;
     }
     return &*resolved;

@@ -56,7 +56,9 @@ QString whereItEnded(const RunTally &tally)
     if (!tally.endedAddress.isEmpty()) {
         const ProcessExit::Kind kind = tally.endedExit.kind;
         const QString how =
-            kind == ProcessExit::Kind::Failure || kind == ProcessExit::Kind::Crash
+            !tally.startError.isEmpty()
+                ? QStringLiteral("%1 could not be started: %2").arg(tally.endedProgram, tally.startError)
+            : kind == ProcessExit::Kind::Failure || kind == ProcessExit::Kind::Crash
                 ? QStringLiteral("%1 failed twice without opening a window (%2 %3).")
                       .arg(tally.endedProgram, kind == ProcessExit::Kind::Failure
                                                    ? QStringLiteral("exit status")

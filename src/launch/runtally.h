@@ -46,6 +46,8 @@ struct RunTally
     /// How it ended: an exit status other than 0 or a signal, the second
     /// time for the same address; Unknown or Success when no browser took it.
     ProcessExit endedExit;
+    /// Set when the program could not be started at all: the system's reason.
+    QString startError;
     /// The browser failed (an exit status other than 0, or a signal) while
     /// taking these and was started again for each; the program's file name.
     QStringList restarted;

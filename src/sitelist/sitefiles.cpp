@@ -9,6 +9,7 @@
 #include "sitelist/sitelistmodel.h"
 #include "core/uiservices.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -211,10 +212,13 @@ void loadDroppedFiles(UiServices &ui, FileChannel &channel, SiteSink &list, cons
         const QFileInfo info(path);
         if (info.isDir())
             procedure.step(132, [&] {
-                ui.messageBox(QStringLiteral("%1 is a folder, not a list of sites.").arg(path));
+                ui.messageBox(QStringLiteral("%1 is a folder, not a list of sites.")
+                                  .arg(QDir::toNativeSeparators(path)));
             });
         else if (!fileExists(path))
-            procedure.step(132, [&] { ui.messageBox(QStringLiteral("File not found: %1").arg(path)); });
+            procedure.step(132, [&] {
+                ui.messageBox(QStringLiteral("File not found: %1").arg(QDir::toNativeSeparators(path)));
+            });
         else
             procedure.step(132, [&] { loadSiteFile(ui, channel, list, path); });
     }
@@ -232,7 +236,8 @@ void saveListAsTextFile(UiServices &ui, FileDialogs &dialogs, FileChannel &chann
     if (fileExists(fileName)) {
         answer = MessageResult::No; // a question that fails overwrites nothing
         procedure.step(122, [&] {
-            answer = ui.messageBox(QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(fileName),
+            answer = ui.messageBox(QStringLiteral("Are you sure you wish to overwrite %1 ?")
+                                       .arg(QDir::toNativeSeparators(fileName)),
                                    MessageStyle::YesNo);
         });
     }

@@ -73,6 +73,10 @@ private Q_SLOTS:
     void downloadCanBeStopped();
     void compressedBodyIsWrittenInSlices_data();
     void compressedBodyIsWrittenInSlices();
+    void eachAddressGoesTheWayTheProxySettingsSay_data();
+    void eachAddressGoesTheWayTheProxySettingsSay();
+    void proxyListsAsWindowsKeepsThem_data();
+    void proxyListsAsWindowsKeepsThem();
 };
 
 void TestExtraction::initTestCase()
@@ -644,6 +648,116 @@ void TestExtraction::compressedBodyIsWrittenInSlices()
     QCOMPARE(bomb.stopped(), std::optional(DownloadStatus::NotFound));
     QVERIFY2(bombed.total <= kBombThreshold, qPrintable(QString::number(bombed.total)));
     QVERIFY(bombed.largest <= 64 * 1024);
+}
+
+void TestExtraction::eachAddressGoesTheWayTheProxySettingsSay_data()
+{
+    // The test server answers as a proxy too; the host resolves nowhere else.
+    const QString proxied = QStringLiteral("http://zd-proxy.invalid/links.html");
+    const QString server = QUrl(m_server->url(QStringLiteral("/"))).authority();
+    const ProxyRoute viaServer{ProxyRoute::Kind::Proxy, server};
+    const ProxyRoute unreachable{ProxyRoute::Kind::Proxy, QStringLiteral("127.0.0.1:1")};
+    const QString redirect = m_server->url(QStringLiteral("/redirect-to?url=") + proxied);
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<ProxyRoute>("route"); // of zd-proxy.invalid; any other host goes direct
+    QTest::addColumn<int>("links");
+    QTest::addColumn<QStringList>("asked");
+    QTest::newRow("through the proxy") << proxied << viaServer << 3 << QStringList{proxied};
+    QTest::newRow("direct: not found")
+        << proxied << ProxyRoute{ProxyRoute::Kind::Direct, {}} << 0 << QStringList{proxied};
+    QTest::newRow("a proxy that cannot be reached: not found")
+        << proxied << unreachable << 0 << QStringList{proxied};
+    QTest::newRow("a redirect to another host is routed anew")
+        << redirect << viaServer << 3 << QStringList{redirect, proxied};
+}
+
+void TestExtraction::eachAddressGoesTheWayTheProxySettingsSay()
+{
+    QFETCH(QString, address);
+    QFETCH(ProxyRoute, route);
+    QFETCH(int, links);
+    QFETCH(QStringList, asked);
+    Run run;
+    ScriptedProxies proxies;
+    proxies.byHost.insert(QStringLiteral("zd-proxy.invalid"), route);
+    NetworkDownloader downloader(5'000, 20'000, kMaxPageBytes, &proxies);
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.ui.nextInputs.push_back(address);
+    extraction.extractFromWebPage(QString());
+    QCOMPARE(run.list.count(), links);
+    QCOMPARE(run.ui.plainMessages(), links ? QStringList() : QStringList{QStringLiteral("URL not found")});
+    if (links)
+        QCOMPARE(run.list.text(links), QStringLiteral("http://other.example/x"));
+    QCOMPARE(proxies.asked(), asked);
+}
+
+void TestExtraction::proxyListsAsWindowsKeepsThem_data()
+{
+    QTest::addColumn<QString>("proxies");
+    QTest::addColumn<QString>("bypass");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("expected"); // the proxy; empty: direct
+    const QString one = QStringLiteral("proxy.corp:8080");
+    QTest::newRow("one proxy for every scheme") << one << ""
+                                                << "https://a.example/" << one;
+    QTest::newRow("by scheme: http") << "http=h:1;https=s:2"
+                                     << ""
+                                     << "http://a.example/"
+                                     << "h:1";
+    QTest::newRow("by scheme: https") << "http=h:1;https=s:2"
+                                      << ""
+                                      << "https://a.example/"
+                                      << "s:2";
+    QTest::newRow("no entry for the scheme: direct") << "http=h:1"
+                                                     << ""
+                                                     << "https://a.example/"
+                                                     << "";
+    QTest::newRow("socks for the rest") << "http=h:1;socks=k:3"
+                                        << ""
+                                        << "https://a.example/"
+                                        << "socks4://k:3";
+    QTest::newRow("a script's fallbacks: the first") << "p1:1; p2:2"
+                                                     << ""
+                                                     << "http://a.example/"
+                                                     << "p1:1";
+    QTest::newRow("nothing listed: direct") << ""
+                                            << ""
+                                            << "http://a.example/"
+                                            << "";
+    QTest::newRow("bypassed by a wildcard") << one << "<local>;*.example.com"
+                                            << "http://www.EXAMPLE.com/"
+                                            << "";
+    QTest::newRow("the wildcard's domain itself is not") << one << "*.example.com"
+                                                         << "http://example.com/" << one;
+    QTest::newRow("<local>: a name without a dot") << one << "<local>"
+                                                   << "http://intranet/"
+                                                   << "";
+    QTest::newRow("<local>: not a dotted name") << one << "<local>"
+                                                << "http://a.example/" << one;
+    QTest::newRow("by address prefix") << one << "10.*"
+                                       << "http://10.1.2.3/"
+                                       << "";
+    QTest::newRow("by scheme and host") << one << "https://a.example"
+                                        << "http://a.example/" << one;
+    QTest::newRow("by host and port") << one << "a.example:8443"
+                                      << "https://a.example:8443/"
+                                      << "";
+    QTest::newRow("loopback always direct") << one << ""
+                                            << "http://127.0.0.1:8000/"
+                                            << "";
+    QTest::newRow("unless <-loopback> is listed") << one << "<-loopback>"
+                                                  << "http://localhost/" << one;
+}
+
+void TestExtraction::proxyListsAsWindowsKeepsThem()
+{
+    QFETCH(QString, proxies);
+    QFETCH(QString, bypass);
+    QFETCH(QString, address);
+    QFETCH(QString, expected);
+    const ProxyRoute route = listedProxyRoute(proxies, bypass, QUrl(address));
+    QCOMPARE(route.kind, expected.isEmpty() ? ProxyRoute::Kind::Direct : ProxyRoute::Kind::Proxy);
+    QCOMPARE(route.proxy, expected);
 }
 
 QTEST_GUILESS_MAIN(TestExtraction)

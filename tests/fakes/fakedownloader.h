@@ -1,13 +1,40 @@
 #pragma once
 
 #include "extract/downloader.h"
+#include "extract/proxyroute.h"
 
+#include <QHash>
 #include <QIODevice>
 #include <QMap>
+#include <QMutex>
 #include <QStringList>
 #include <functional>
 
 namespace zd::test {
+/// Proxy settings by host name; a host not listed goes direct. Every
+/// address asked is kept, in order (asked on the downloader's own thread).
+class ScriptedProxies final : public ProxyResolver
+{
+public:
+    QHash<QString, ProxyRoute> byHost;
+
+    ProxyRoute routeFor(const QUrl &url) const override
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_asked << url.toString();
+        return byHost.value(url.host(), ProxyRoute{ProxyRoute::Kind::Direct, {}});
+    }
+    QStringList asked() const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_asked;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    mutable QStringList m_asked;
+};
+
 /// Serves scripted bodies; an unknown address fails.
 class FakeDownloader final : public Downloader
 {

@@ -40,6 +40,7 @@ public:
                                      {Browser::Chrome, QStringLiteral("Chrome")},
                                      {Browser::Firefox, QStringLiteral("Firefox")}};
     std::vector<Launch> launches;
+    int startsTried = 0;
     std::function<void(const Launch &)> onLaunch;
     /// Window classes the resolved browsers declare; empty: any class.
     QStringList windowClasses;
@@ -48,6 +49,11 @@ public:
     bool keepRunning = false;
     /// Addresses that cannot be started at all.
     QStringList failToStart;
+    /// Set: the program itself cannot run (the system's reason), whatever
+    /// the address.
+    QString cannotRun;
+    /// Why the resolved browsers are never started (a batch file).
+    QString refusal;
     /// The resolved browsers open several addresses of one start.
     bool takesSeveral = false;
     /// At most this many bytes of addresses fit one start.
@@ -60,8 +66,10 @@ public:
         ResolvedBrowser resolved{
             browserChoiceName(browser), {}, {}, installed.value(browser), windowClasses, {}};
         resolved.takesSeveral = takesSeveral;
+        resolved.refusal = refusal;
         return resolved;
     }
+    QString startError() const override { return m_startError; }
     using BrowserLauncher::start;
     std::optional<qint64> start(const ResolvedBrowser &browser, const QList<QByteArray> &given) override
     {
@@ -70,7 +78,9 @@ public:
             batch << QString::fromUtf8(one);
         const QString address = batch.value(0);
         const QByteArray bytes = given.value(0);
-        if (failToStart.contains(address))
+        ++startsTried;
+        m_startError = cannotRun;
+        if (failToStart.contains(address) || !cannotRun.isEmpty())
             return std::nullopt;
         const QList<Browser> all = installed.keys();
         const auto chosen = std::find_if(all.begin(), all.end(),
@@ -113,6 +123,9 @@ public:
             return readySign;
         return !launches.empty() && (pid == 0 || pid == launches.front().pid);
     }
+
+private:
+    QString m_startError;
 };
 
 /// Windows in a list, topmost first; placements recorded.

@@ -94,6 +94,8 @@ private Q_SLOTS:
     void optionLikeAddressesAreNeverLaunched();
     void messagesNameTheChoiceAndCountRight();
     void missingBrowserStopsTheRunAtOnce();
+    void aBrowserThatCannotTakeAddressesStopsTheRun_data();
+    void aBrowserThatCannotTakeAddressesStopsTheRun();
     void manyAddressesEachOnceInOrder();
     void severalAddressesGoInOneStartAtNoDelay_data();
     void severalAddressesGoInOneStartAtNoDelay();
@@ -338,6 +340,42 @@ void TestLaunchRun::missingBrowserStopsTheRunAtOnce()
     QCOMPARE(h.ui.messages.size(), size_t(1));
     QCOMPARE(h.ui.messages[0].prompt, QStringLiteral("Firefox is not installed, so no site was opened.\r\n"
                                                      "Looked for: firefox, firefox-esr"));
+    QVERIFY(nextClickStartsARun(h));
+}
+
+void TestLaunchRun::aBrowserThatCannotTakeAddressesStopsTheRun_data()
+{
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("cannotRun");
+    QTest::addColumn<int>("startsTried");
+    QTest::addColumn<QString>("message");
+    const QString batch =
+        QStringLiteral("C:\\evil\\firefox.bat is a batch file; addresses are passed only to "
+                       "browser programs ending in .exe, so no site was opened.");
+    QTest::newRow("a batch file: never started") << batch << QString() << 0 << batch;
+    QTest::newRow("a program that cannot run: said as such, once")
+        << QString() << QStringLiteral("This is not a valid Win32 application.") << 1
+        << QStringLiteral(
+               "Firefox could not be started: This is not a valid Win32 application.\nThe run stopped "
+               "at this address, which was not opened:\nhttp://a/1");
+}
+
+void TestLaunchRun::aBrowserThatCannotTakeAddressesStopsTheRun()
+{
+    QFETCH(QString, refusal);
+    QFETCH(QString, cannotRun);
+    QFETCH(int, startsTried);
+    QFETCH(QString, message);
+    Harness h;
+    h.launcher.refusal = refusal;
+    h.launcher.cannotRun = cannotRun;
+    h.choose(3, 6);
+    for (int i = 1; i <= 3; ++i)
+        h.list.appendSite(QStringLiteral("http://a/%1").arg(i));
+    h.run.openAll();
+    QVERIFY(h.launcher.launches.empty());
+    QCOMPARE(h.launcher.startsTried, startsTried);
+    QCOMPARE(h.ui.plainMessages(), QStringList{message});
     QVERIFY(nextClickStartsARun(h));
 }
 

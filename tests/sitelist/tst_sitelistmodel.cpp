@@ -316,7 +316,9 @@ void TestSiteListModel::longHelpersLeaveTheWindowAnswering()
                 model.appendSite(item(4)); // one that goes, but late
         };
         QCOMPARE(run(ui, model), kItems / 5);
-        QVERIFY(ui.idledMs > 0); // the window went on meanwhile
+        // The window went on meanwhile: the item it added is kept. (How long
+        // it idled depends on the machine: a quick scan may end first.)
+        QVERIFY(added);
         QCOMPARE(zd::test::textsOf(model), kept + QStringList{item(4)});
     }
     {

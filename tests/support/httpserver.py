@@ -9,7 +9,10 @@ and with the zlib header), /gzip-two (two gzip members), /gzip-two-cut (the
 second member cut), /gzip-trailing (junk after the stream), /endless (a body without
 end, bounded at 256 MiB or 60 s), /trickle (a slow page), /large?n=N (N links), /big.html (the file given
 by --page), /utf16 (the three links in UTF-16, told only by the charset), /headers?kib=N (N KiB of headers before the three links), /endless-headers
-(header lines without end, bounded like /endless), /stall-body (headers, a little, then nothing).
+(header lines without end, bounded like /endless), /stall-body (headers, a little, then nothing),
+/redirect-to?url=U (a redirect to U), /proxy.pac (an automatic proxy configuration script: this
+server as the proxy for the host via-proxy.invalid, direct for any other).
+Asked as a proxy ("GET http://any.host/links.html"), it answers as for its own path.
 With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
 small page and appends NAME to FILE, one line per request.
 """
@@ -65,6 +68,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Location", "/links.html")
             self.send_header("Content-Length", "0")
             self.end_headers()
+        elif path == "/redirect-to":
+            self.send_response(302)
+            self.send_header("Location", query["url"][0])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        elif path == "/proxy.pac":
+            port = self.server.server_address[1]
+            script = ('function FindProxyForURL(url, host) {\n'
+                      '  if (host == "via-proxy.invalid") return "PROXY 127.0.0.1:%d";\n'
+                      '  return "DIRECT";\n}\n' % port)
+            self.send_body(script.encode(), ctype="application/x-ns-proxy-autoconfig")
         elif path == "/loop":
             self.send_response(302)
             self.send_header("Location", "/loop")

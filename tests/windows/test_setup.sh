@@ -29,6 +29,13 @@ shortcut=$(find "$WINEPREFIX/drive_c/users" -name 'Zentavia Desk.lnk' | head -1)
 [[ -n $shortcut ]] || fail "no Start-menu shortcut"
 wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZentaviaDesk' /v DisplayVersion |
   grep -q "$version" || fail "not listed under the installed programs"
+# Its size as listed, in KiB: within a tenth of what was installed.
+listed_kib=$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZentaviaDesk' /v EstimatedSize |
+             tr -d '\r' | awk '/EstimatedSize/ {print $3}')
+listed_kib=$((${listed_kib:-0}))
+installed_kib=$(du -sk "$installed" | cut -f1)
+((listed_kib > 0 && listed_kib * 10 >= installed_kib * 9 && listed_kib * 10 <= installed_kib * 11)) ||
+  fail "EstimatedSize is '${listed_kib:-none}' KiB for $installed_kib KiB installed"
 
 printed=$(wine "$installed/zentavia-desk.exe" --version | tr -d '\r')
 [[ $printed == *"$version"* ]] || fail "--version printed '$printed'"

@@ -77,8 +77,8 @@ void requireResolvable(const QString &path)
     }
     const DWORD error = GetLastError();
     if (error == ERROR_CANT_RESOLVE_FILENAME || error == ERROR_CANT_ACCESS_FILE)
-        throw Failure(
-            QStringLiteral("Path/File access error: %1 is a link that leads round in a circle").arg(path));
+        throw Failure(QStringLiteral("Path/File access error: %1 is a link that leads round in a circle")
+                          .arg(QDir::toNativeSeparators(path)));
 }
 
 // Gives \a to the access list (DACL) of \a from. ReplaceFileW keeps it on
@@ -106,7 +106,8 @@ void copyAccessList(const std::wstring &from, const std::wstring &to)
 void requireReplaceable(const QString &path)
 {
     if (namesDevice(path))
-        throw Failure(QStringLiteral("Path/File access error: %1 is a device, not a file").arg(path));
+        throw Failure(QStringLiteral("Path/File access error: %1 is a device, not a file")
+                          .arg(QDir::toNativeSeparators(path)));
     requireResolvable(path);
     requireRegularOrMissing(path);
 }

@@ -8,11 +8,13 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <atomic>
 #include <climits>
 #include <functional>
 #include <map>
 #include <memory>
 #include <new>
+#include <thread>
 #include <vector>
 
 // libcurl on the window's thread, its sockets watched by the window's own
@@ -27,6 +29,8 @@ namespace {
 
 // How often a download with a monitor looks whether it must stop.
 constexpr int kMonitorTickMs = 100;
+// As many as a browser follows.
+constexpr int kMostRedirects = 20;
 // One read's worth: large enough that the scanner reads nearly all of a
 // piece where it lies.
 constexpr long kReceiveBuffer = 1024L * 1024;
@@ -104,6 +108,9 @@ public:
     }
 
     bool finished() const { return m_finished; }
+    /// Where the answer redirected to, as its Location header says;
+    /// empty when it did not.
+    QByteArray redirect() const { return m_redirect; }
     /// A network, TLS or protocol error, or the inactivity timeout.
     bool failed() const { return m_result != CURLE_OK || m_timedOut; }
     bool outOfMemory() const { return m_outOfMemory; }
@@ -208,24 +215,35 @@ private:
     {
         heard();
         if (line.startsWith("HTTP/")) {
-            // A new answer (after a redirect): its own headers, its own encoding.
-            if (!noLessSafe())
-                return false;
+            // A new answer (after an interim one): its own headers, its own encoding.
             m_answerHeaderBytes = 0;
             m_encoding.clear();
+            m_location.clear();
         }
         m_answerHeaderBytes += line.size();
         // Past the bound: too large; past the answer's own limit: not found.
         if (m_answerHeaderBytes > kMaxHeaderBytes || !m_body.takeHeader(line.size()))
             return false;
         constexpr QByteArrayView kEncoding("content-encoding:");
+        constexpr QByteArrayView kLocation("location:");
         if (line.size() > kEncoding.size()
             && qstrnicmp(line.data(), kEncoding.data(), size_t(kEncoding.size())) == 0)
             m_encoding = line.sliced(kEncoding.size()).trimmed().toByteArray();
+        else if (line.size() > kLocation.size()
+                 && qstrnicmp(line.data(), kLocation.data(), size_t(kLocation.size())) == 0)
+            m_location = line.sliced(kLocation.size()).trimmed().toByteArray();
         if (line == "\r\n" || line == "\n") {
             const char *type = nullptr;
             m_api.easyGetinfo(m_easy, CURLINFO_CONTENT_TYPE, &type);
             m_contentType = type ? QByteArray(type) : QByteArray();
+            // Followed by the caller, so that its address is routed anew;
+            // the redirect's own body is not wanted.
+            long status = 0;
+            m_api.easyGetinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
+            if (status >= 300 && status < 400 && !m_location.isEmpty()) {
+                m_redirect = m_location;
+                return false;
+            }
         }
         return true;
     }
@@ -251,18 +269,6 @@ private:
         return bytes;
     }
 
-    // An https address never leads on to an http one.
-    bool noLessSafe()
-    {
-        const char *url = nullptr;
-        m_api.easyGetinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url);
-        const bool secure = url && qstrnicmp(url, "https:", 6) == 0;
-        if (m_wasSecure && !secure)
-            return false;
-        m_wasSecure = m_wasSecure || secure;
-        return true;
-    }
-
     const CurlApi &m_api;
     CURL *m_easy;
     CURLM *m_multi;
@@ -281,9 +287,36 @@ private:
     bool m_ended = false;
     bool m_timedOut = false;
     bool m_outOfMemory = false;
-    bool m_wasSecure = false;
     qint64 m_answerHeaderBytes = 0;
     QByteArray m_encoding;
+    QByteArray m_location;
+    QByteArray m_redirect;
+};
+
+void setRoute(const CurlApi &api, CURL *easy, const ProxyRoute &route)
+{
+    switch (route.kind) {
+    case ProxyRoute::Kind::Default:
+        api.easySetopt(easy, CURLOPT_PROXY, nullptr); // libcurl's variables
+        break;
+    case ProxyRoute::Kind::Direct:
+        api.easySetopt(easy, CURLOPT_PROXY, "");
+        break;
+    case ProxyRoute::Kind::Proxy:
+        api.easySetopt(easy, CURLOPT_PROXY, route.proxy.toUtf8().constData());
+        // A proxy that asks who the user is hears the Windows sign-in (SSPI).
+        api.easySetopt(easy, CURLOPT_PROXYAUTH, long(CURLAUTH_NTLM | CURLAUTH_NEGOTIATE));
+        api.easySetopt(easy, CURLOPT_PROXYUSERPWD, ":");
+        break;
+    }
+}
+
+// One address's route, asked on a thread of its own while the window's
+// event loop runs; nullopt when the user stopped first.
+struct RouteQuery
+{
+    std::atomic<bool> done{false};
+    ProxyRoute route;
 };
 
 } // namespace
@@ -293,15 +326,50 @@ struct NetworkDownloader::Private
     int inactivityMs;
     int overallMs;
     qint64 maxBytes;
+    const ProxyResolver *proxies;
     QByteArray contentType;
+    // Questions left unanswered when the user stopped: joined at the end.
+    std::vector<std::thread> leftQueries;
+
+    std::optional<ProxyRoute> routeFor(const QUrl &url, DownloadMonitor *monitor)
+    {
+        if (!proxies)
+            return ProxyRoute{};
+        auto query = std::make_shared<RouteQuery>();
+        std::thread asking([query, resolver = proxies, url] {
+            query->route = resolver->routeFor(url);
+            query->done.store(true);
+        });
+        QEventLoop loop;
+        QTimer tick;
+        bool stopped = false;
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            stopped = !query->done.load() && monitor && monitor->downloadStopRequested();
+            if (stopped || query->done.load())
+                loop.quit();
+        });
+        tick.start(10);
+        loop.exec();
+        if (stopped) {
+            leftQueries.push_back(std::move(asking));
+            return std::nullopt;
+        }
+        asking.join();
+        return query->route;
+    }
 };
 
-NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes)
-    : d(new Private{inactivityMs, overallMs, maxBytes, {}})
+NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes,
+                                     const ProxyResolver *proxies)
+    : d(new Private{inactivityMs, overallMs, maxBytes, proxies, {}, {}})
 {
 }
 
-NetworkDownloader::~NetworkDownloader() = default;
+NetworkDownloader::~NetworkDownloader()
+{
+    for (std::thread &query : d->leftQueries)
+        query.join();
+}
 
 QByteArray NetworkDownloader::contentType() const
 {
@@ -322,15 +390,10 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     if (!easy || !multi || !headers)
         throw std::bad_alloc();
     CURL *const e = easy.get();
-    api.easySetopt(e, CURLOPT_URL, address->toEncoded().constData());
     api.easySetopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    api.easySetopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    api.easySetopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    api.easySetopt(e, CURLOPT_MAXREDIRS, 20L);
     api.easySetopt(e, CURLOPT_HTTPHEADER, headers.get());
     // The body comes as it was sent: the inflating, with its bounds, is ours.
     api.easySetopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-    api.easySetopt(e, CURLOPT_TIMEOUT_MS, long(d->overallMs));
     api.easySetopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     api.easySetopt(e, CURLOPT_NOSIGNAL, 1L);
     // A download stopped while the name is still being looked up ends at
@@ -338,9 +401,6 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     api.easySetopt(e, CURLOPT_QUICK_EXIT, 1L);
 
     BodyWriter body(target, d->maxBytes);
-    Transfer transfer(api, e, multi.get(), body, d->contentType, d->inactivityMs);
-    if (api.multiAddHandle(multi.get(), e) != CURLM_OK)
-        throw std::bad_alloc();
     const auto finished = qScopeGuard([monitor] {
         if (monitor)
             monitor->downloadFinished();
@@ -350,26 +410,55 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         api.easyGetinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
         return announced;
     };
+    QElapsedTimer overall;
+    overall.start();
+    QUrl next = *address;
     bool stopped = false;
-    transfer.run([&] {
-        if (!monitor)
+    bool failed = false;
+    for (int redirects = 0;; ++redirects) {
+        const std::optional<ProxyRoute> route = d->routeFor(next, monitor);
+        if (!route)
+            return DownloadStatus::Stopped;
+        setRoute(api, e, *route);
+        api.easySetopt(e, CURLOPT_URL, next.toEncoded().constData());
+        api.easySetopt(e, CURLOPT_TIMEOUT_MS, long(qMax<qint64>(1, d->overallMs - overall.elapsed())));
+        Transfer transfer(api, e, multi.get(), body, d->contentType, d->inactivityMs);
+        if (api.multiAddHandle(multi.get(), e) != CURLM_OK)
+            throw std::bad_alloc();
+        transfer.run([&] {
+            if (!monitor)
+                return false;
+            if (monitor->downloadStopRequested()) {
+                stopped = true;
+                return true;
+            }
+            monitor->downloadProgress(url, body.received(), announcedBytes());
             return false;
-        if (monitor->downloadStopRequested()) {
-            stopped = true;
-            return true;
+        });
+        if (stopped)
+            return DownloadStatus::Stopped;
+        if (transfer.outOfMemory())
+            throw std::bad_alloc();
+        if (!transfer.redirect().isEmpty()) {
+            const std::optional<QUrl> redirected = downloadableAddress(
+                next.resolved(QUrl::fromEncoded(transfer.redirect())).toString(QUrl::FullyEncoded));
+            // An https address never leads on to an http one.
+            const bool lessSafe =
+                redirected && next.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+                && redirected->scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+            if (!redirected || lessSafe || redirects == kMostRedirects)
+                return DownloadStatus::NotFound;
+            next = *redirected;
+            continue;
         }
-        monitor->downloadProgress(url, body.received(), announcedBytes());
-        return false;
-    });
-    if (stopped)
-        return DownloadStatus::Stopped;
-    if (transfer.outOfMemory())
-        throw std::bad_alloc();
-    if (!transfer.finished() && !transfer.failed())
-        return DownloadStatus::NotFound; // the loop was ended from outside (the program is closing)
+        if (!transfer.finished() && !transfer.failed())
+            return DownloadStatus::NotFound; // the loop was ended from outside (the program is closing)
+        failed = transfer.failed();
+        break;
+    }
     DownloadEnd end;
     end.stopped = body.stopped();
-    end.networkError = transfer.failed();
+    end.networkError = failed;
     long status = 0;
     api.easyGetinfo(e, CURLINFO_RESPONSE_CODE, &status);
     end.httpStatus = int(status);

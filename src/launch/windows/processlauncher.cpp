@@ -2,6 +2,8 @@
 
 #include "launch/windows/commandlinequoting.h"
 
+#include "core/appinfo.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QOperatingSystemVersion>
@@ -97,11 +99,40 @@ QStringList windowClassesOf(const QString &program)
     return classes;
 }
 
+// CreateProcessW runs a batch file through the command interpreter, which
+// reads its command line again by its own rules (&, |, >, %VAR%): no quoting
+// keeps an address one argument there. Only a program file gets addresses.
+QString refusalOf(const QString &program)
+{
+    const QString suffix = QFileInfo(program).suffix().toLower();
+    if (suffix == QLatin1String("exe") || suffix == QLatin1String("com"))
+        return {};
+    const QString kind = suffix == QLatin1String("bat") || suffix == QLatin1String("cmd")
+                             ? QStringLiteral("a batch file")
+                             : QStringLiteral("not a program file");
+    return QStringLiteral("%1 is %2; addresses are passed only to browser programs ending in .exe, so no "
+                          "site was opened.")
+        .arg(QDir::toNativeSeparators(program), kind);
+}
+
+// The browser as the choices and messages write it: "Firefox", not "firefox".
+QString displayNameOf(const QString &program)
+{
+    const QString name = QFileInfo(program).completeBaseName();
+    static const QHash<QString, QString> known{
+        {QStringLiteral("chrome"), QStringLiteral("Chrome")},
+        {QStringLiteral("firefox"), QStringLiteral("Firefox")},
+        {QStringLiteral("msedge"), QStringLiteral("Edge")},
+        {QStringLiteral("iexplore"), QStringLiteral("Internet Explorer")}};
+    return known.value(name.toLower(), name);
+}
+
 ResolvedBrowser browserAt(const QString &program)
 {
     ResolvedBrowser browser{QDir::toNativeSeparators(program), {}, {}, titleWordFor(program),
                             windowClassesOf(program),          {}};
     browser.takesSeveral = takesSeveralAddresses(program);
+    browser.refusal = refusalOf(program);
     return browser;
 }
 
@@ -193,7 +224,7 @@ std::optional<ResolvedBrowser> WindowsBrowserLauncher::resolve(Browser browser)
         const QString retired =
             QStringLiteral(
                 "Internet Explorer is retired on this version of Windows, so the sites went to %1.")
-                .arg(QFileInfo(found->program).completeBaseName());
+                .arg(displayNameOf(found->program));
         found->note = passedOver.isEmpty() ? retired : passedOver + QStringLiteral("\r\n") + retired;
     }
     return found;
@@ -234,23 +265,40 @@ bool WindowsBrowserLauncher::fitsOneStart(const ResolvedBrowser &browser,
 std::optional<qint64> WindowsBrowserLauncher::start(const ResolvedBrowser &browser,
                                                     const QList<QByteArray> &addresses)
 {
+    m_startError = refusalOf(browser.program);
+    if (!m_startError.isEmpty())
+        return std::nullopt;
     std::wstring line = startLine(browser, addresses).toStdWString();
     const std::wstring program = QDir::toNativeSeparators(browser.program).toStdWString();
-    const std::wstring folder =
-        QDir::toNativeSeparators(m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath())
-            .toStdWString();
+    const std::wstring folder = QDir::toNativeSeparators(workFolder()).toStdWString();
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     // No handle of ours goes along, and a console program gets no console.
     if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE,
                         CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr,
-                        folder.c_str(), &startup, &process))
+                        folder.c_str(), &startup, &process)) {
+        // A command line too long is the addresses' doing; anything else
+        // (not a Windows program, access denied) the program's.
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILENAME_EXCED_RANGE)
+            m_startError = qt_error_string(int(error)).trimmed();
         return std::nullopt;
+    }
     CloseHandle(process.hThread);
     const auto pid = qint64(process.dwProcessId);
     m_children.insert(pid, process.hProcess);
     return pid;
+}
+
+QString WindowsBrowserLauncher::workFolder()
+{
+    // One folder of the program's own, never removed: Windows keeps a
+    // folder that a running browser works in, so a folder per run would be
+    // left behind whenever a browser outlives the program.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                           + QLatin1Char('/') + kProductName + QStringLiteral("/Empty");
+    return QDir().mkpath(folder) ? folder : QDir::tempPath();
 }
 
 WindowsBrowserLauncher::~WindowsBrowserLauncher()

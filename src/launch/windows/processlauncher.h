@@ -4,14 +4,13 @@
 
 #include <QHash>
 #include <QQueue>
-#include <QTemporaryDir>
 
 namespace zd {
 
 /// Finds browsers as the Windows shell finds a program by file name (the
 /// App Paths key of the user, then of the machine, then PATH) and starts
 /// them with CreateProcessW: one quoted argument for the address, no
-/// console, no handle of ours, in an empty folder of their own. The process
+/// console, no handle of ours, in an empty folder of the program's own. The process
 /// handle tells how each ended.
 class WindowsBrowserLauncher final : public BrowserLauncher
 {
@@ -31,6 +30,7 @@ public:
     /// Windows browsers give no sign but their windows.
     std::optional<bool> ready(const ResolvedBrowser &, qint64) override { return std::nullopt; }
     QStringList lookedFor(Browser browser) const override;
+    QString startError() const override { return m_startError; }
 
     /// The program the shell would start for \a fileName ("firefox.exe");
     /// empty when there is none.
@@ -42,13 +42,15 @@ private:
     std::optional<ResolvedBrowser> defaultBrowser(QString *passedOver);
     /// Takes the exit of \a pid if it has ended; whether it has.
     bool reap(qint64 pid);
+    /// Empty and of the program's own: a bare name ("home") is never found
+    /// as a file.
+    static QString workFolder();
 
     static constexpr qsizetype kEndedKept = 256;
     QHash<qint64, void *> m_children; // process handles
     QHash<qint64, ProcessExit> m_ended;
     QQueue<qint64> m_endedOrder;
-    // Empty and private: a bare name ("home") is never found as a file.
-    QTemporaryDir m_workFolder;
+    QString m_startError;
 };
 
 } // namespace zd

@@ -1,14 +1,32 @@
 #include "sitelist/qt/qtfiledialogs.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace zd {
 
 namespace {
 
-QStringList runDialog(QWidget *parent, const DialogSetup &setup, QFileDialog::AcceptMode mode)
+// Where a dialog opens before any was used: the current folder, unless that
+// is the program's own (started from the Start menu), where no list belongs.
+QString firstFolder()
+{
+    const QString current = QDir::currentPath();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (QFileInfo(current) != QFileInfo(QCoreApplication::applicationDirPath())
+        || !QFileInfo(documents).isDir())
+        return current;
+    return documents;
+}
+
+QStringList runDialog(QWidget *parent, const DialogSetup &setup, QFileDialog::AcceptMode mode,
+                      QString &folder)
 {
     QFileDialog dialog(parent, setup.title);
+    dialog.setDirectory(folder.isEmpty() ? firstFolder() : folder);
     dialog.setAcceptMode(mode);
     dialog.setNameFilters(nameFiltersFrom(setup.filter));
     if (mode == QFileDialog::AcceptSave) {
@@ -20,19 +38,22 @@ QStringList runDialog(QWidget *parent, const DialogSetup &setup, QFileDialog::Ac
     }
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles();
+    const QStringList chosen = dialog.selectedFiles();
+    if (!chosen.isEmpty())
+        folder = QFileInfo(chosen.constFirst()).absolutePath();
+    return chosen;
 }
 
 } // namespace
 
 QStringList QtFileDialogs::showOpen(const DialogSetup &setup)
 {
-    return runDialog(m_parent, setup, QFileDialog::AcceptOpen);
+    return runDialog(m_parent, setup, QFileDialog::AcceptOpen, m_folder);
 }
 
 QString QtFileDialogs::showSave(const DialogSetup &setup)
 {
-    return runDialog(m_parent, setup, QFileDialog::AcceptSave).value(0);
+    return runDialog(m_parent, setup, QFileDialog::AcceptSave, m_folder).value(0);
 }
 
 } // namespace zd

@@ -7,7 +7,8 @@
 
 namespace zd {
 
-/// QFileDialog, set up as the dialog setup says.
+/// QFileDialog, set up as the dialog setup says; each opens in the folder
+/// the last one was left in.
 class QtFileDialogs final : public FileDialogs
 {
 public:
@@ -17,6 +18,7 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
+    QString m_folder;
 };
 
 } // namespace zd
