@@ -10,7 +10,10 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -42,11 +45,42 @@ void useParentConsole()
     }
 }
 
+// Whether the user chose the dark app mode (Settings > Personalization >
+// Colors).
+bool darkAppMode()
+{
+    DWORD light = 1;
+    DWORD size = sizeof light;
+    return RegGetValueW(HKEY_CURRENT_USER,
+                        L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+                        L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &light, &size)
+               == ERROR_SUCCESS
+           && light == 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     useParentConsole();
+    // The window follows the app mode as it follows a dark theme on Linux:
+    // Qt's dark palette (darkmode=2), which also follows a switch while it
+    // runs; in dark mode with the Fusion style, which draws check marks and
+    // radio dots in the palette's colours (the native one draws them for a
+    // light window, hard to tell apart on a dark one).
+    std::vector<char *> qtArgv(argv, argv + argc);
+    char platform[] = "-platform";
+    char darkPalette[] = "windows:darkmode=2";
+    char style[] = "-style";
+    char fusion[] = "fusion";
+    if (std::none_of(argv + 1, argv + argc, [](const char *a) { return std::strcmp(a, "-platform") == 0; })) {
+        qtArgv.insert(qtArgv.begin() + 1, {platform, darkPalette});
+        if (darkAppMode())
+            qtArgv.insert(qtArgv.begin() + 3, {style, fusion});
+    }
+    int qtArgc = int(qtArgv.size());
+    qtArgv.push_back(nullptr);
     return zd::runProgram<zd::RegistrySettingsStore, zd::QtPlainClipboard, zd::WindowsBrowserLauncher,
-                          zd::Win32WindowSystem, zd::WinHttpProxies>(argc, argv, unicodeArguments());
+                          zd::Win32WindowSystem, zd::WinHttpProxies>(qtArgc, qtArgv.data(),
+                                                                     unicodeArguments());
 }

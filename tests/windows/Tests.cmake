@@ -1,5 +1,5 @@
 # Windows only: the Windows layer itself, under Wine.
-zd_add_test(tst_windowslayer SOURCES windows/tst_windowslayer.cpp LIBS zd_platform zd_sitelist)
+zd_add_test(tst_windowslayer WEB_SERVER SOURCES windows/tst_windowslayer.cpp LIBS zd_platform zd_sitelist)
 
 # Browsers started for real: a fake of the browsers' own Win32 ways.
 add_executable(fakebrowser WIN32 windows/fakebrowser.cpp)

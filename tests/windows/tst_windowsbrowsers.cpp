@@ -95,6 +95,12 @@ private:
     QTemporaryDir m_dir;
 };
 
+bool writeFileBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
 // Runs without a delay between sites: the fakes need none.
 struct RunHarness : RealRun<WindowsBrowserLauncher, Win32WindowSystem>
 {
@@ -128,6 +134,8 @@ private Q_SLOTS:
     void aBrowserShowingOnlyAMessageStopsTheRun();
     void aCrashedStartIsStartedAgain();
     void aMissingBrowserIsNamed();
+    void onlyAProgramFileGetsAddresses_data();
+    void onlyAProgramFileGetsAddresses();
     void internetExplorerMeansTheDefaultWebBrowser();
 };
 
@@ -221,6 +229,59 @@ void TestWindowsBrowsers::aMissingBrowserIsNamed()
                  "Firefox is not installed, so no site was opened.\r\nLooked for: firefox.exe")});
 }
 
+void TestWindowsBrowsers::onlyAProgramFileGetsAddresses_data()
+{
+    QTest::addColumn<QString>("file"); // what "firefox.exe" is found as
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("machine"); // App Paths of the machine, not the user's
+    QTest::addColumn<QString>("said"); // after the file's path
+    const QByteArray logsItsArguments = "@echo %* >> \"%~dp0batlog.txt\"\r\n";
+    const QString batch = QStringLiteral(" is a batch file; addresses are passed only to browser programs "
+                                         "ending in .exe, so no site was opened.");
+    QTest::newRow("a batch file, App Paths of the user")
+        << "firefox.bat" << logsItsArguments << false << batch;
+    QTest::newRow("a command file, App Paths of the machine")
+        << "firefox.cmd" << logsItsArguments << true << batch;
+    QTest::newRow("a script of another kind")
+        << "firefox.vbs" << QByteArray("WScript.Echo 1") << false
+        << " is not a program file; addresses are passed only to browser "
+           "programs ending in .exe, so no site was opened.";
+    QTest::newRow("an empty program file")
+        << "firefox.exe" << QByteArray() << false << " could not be started: ";
+}
+
+void TestWindowsBrowsers::onlyAProgramFileGetsAddresses()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, machine);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const QString program = QDir::toNativeSeparators(dir.filePath(file));
+    QVERIFY(writeFileBytes(program, content));
+    const HKEY root = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    const std::wstring key = std::wstring(kAppPaths) + L"firefox.exe";
+    const std::wstring value = program.toStdWString();
+    RegSetKeyValueW(root, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                    DWORD((value.size() + 1) * sizeof(wchar_t)));
+    const auto unregister = qScopeGuard([&] { RegDeleteKeyW(root, key.c_str()); });
+    RunHarness h;
+    h.choices.select(Option::Firefox);
+    h.choices.select(Option::SameState);
+    // A line a page's links may hold: it would run a command in a batch file.
+    const QString hostile = QStringLiteral("http://a.test/\"&echo pwned>")
+                            + QDir::toNativeSeparators(dir.filePath(QStringLiteral("pwned.txt")))
+                            + QStringLiteral("&rem \"");
+    h.list.appendSite(hostile);
+    h.list.appendSite(QStringLiteral("http://a.test/%USERNAME%/"));
+    h.run.openAll();
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned.txt"))));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("batlog.txt"))));
+    const QString message = h.ui.plainMessages().value(0);
+    QVERIFY2(message.startsWith(program + said), qPrintable(message));
+    QVERIFY2(!message.contains(QStringLiteral("128 KiB")), qPrintable(message));
+}
+
 void TestWindowsBrowsers::internetExplorerMeansTheDefaultWebBrowser()
 {
     Sandbox sandbox;
@@ -262,7 +323,7 @@ void TestWindowsBrowsers::internetExplorerMeansTheDefaultWebBrowser()
     QVERIFY2(!said.contains(QStringLiteral("passed over")), qPrintable(said));
     QVERIFY2(
         said.contains(QStringLiteral("Internet Explorer is retired on this version of Windows, so the sites "
-                                     "went to firefox.")),
+                                     "went to Firefox.")),
         qPrintable(said));
     QCOMPARE(readLog(sandbox.log()),
              (QStringList{QStringLiteral("http://a.example/"), QStringLiteral("http://a.example/")}));

@@ -1,14 +1,19 @@
 // The Windows layer on a Windows system (Wine on the build machine): the
-// registry as the settings store, files replaced the Windows way, and
-// command lines that hand a browser each address whole.
+// registry as the settings store, files replaced the Windows way, command
+// lines that hand a browser each address whole, and pages fetched the way
+// the user's proxy settings say.
 #include "core/errorreport.h"
 #include "core/optionchoices.h"
 #include "core/windows/registrysettingsstore.h"
+#include "extract/networkdownloader.h"
+#include "extract/windows/winhttpproxies.h"
 #include "fakes/fakeuiservices.h"
+#include "support/httptestserver.h"
 #include "launch/windows/commandlinequoting.h"
 #include "support/savechecks.h"
 #include "support/testfiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -39,6 +44,29 @@ QString reg(const QStringList &arguments)
     if (!process.waitForFinished(30'000))
         return QStringLiteral("<reg.exe did not end>");
     return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+// The proxy settings as Internet Options and Settings > Network > Proxy
+// store them for the user: one binary value, its strings each after their
+// length. Flags: 1 direct, 2 a proxy, 4 a configuration script, 8 detection.
+void setUserProxySettings(DWORD flags, const QByteArray &proxy, const QByteArray &bypass,
+                          const QByteArray &script)
+{
+    QByteArray value;
+    const auto put = [&value](DWORD word) {
+        value.append(reinterpret_cast<const char *>(&word), sizeof word);
+    };
+    put(0x46);
+    put(1);
+    put(flags);
+    for (const QByteArray &text : {proxy, bypass, script}) {
+        put(DWORD(text.size()));
+        value += text;
+    }
+    value += QByteArray(32, '\0');
+    RegSetKeyValueW(HKEY_CURRENT_USER,
+                    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+                    L"DefaultConnectionSettings", REG_BINARY, value.constData(), DWORD(value.size()));
 }
 
 QString startUp(FakeUiServices &ui, QString *stored = nullptr)
@@ -122,6 +150,8 @@ private Q_SLOTS:
     void saveTheWindowsWay_data();
     void saveTheWindowsWay();
     void everyAddressIsOneArgument();
+    void pagesComeThroughTheUsersProxy_data();
+    void pagesComeThroughTheUsersProxy();
 
 private:
     QTemporaryDir m_dir;
@@ -253,6 +283,64 @@ void TestWindowsLayer::everyAddressIsOneArgument()
         const QStringList back = parsedBack(commandLine({program, address}));
         QCOMPARE(back, (QStringList{program, address}));
     }
+}
+
+void TestWindowsLayer::pagesComeThroughTheUsersProxy_data()
+{
+    // The test server is the proxy too; these hosts resolve nowhere else.
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<bool>("script");      // the server's /proxy.pac
+    QTest::addColumn<QString>("variable"); // https_proxy, set for the row
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("route");
+    QTest::addColumn<bool>("found");
+    const int proxy = int(ProxyRoute::Kind::Proxy);
+    const int direct = int(ProxyRoute::Kind::Direct);
+    const QString viaProxy = QStringLiteral("http://via-proxy.invalid/links.html");
+    QTest::newRow("manual proxy") << 3 << false << ""
+                                  << "http://zd-proxy.invalid/links.html" << proxy << true;
+    QTest::newRow("manual proxy, host in the bypass list")
+        << 3 << false << ""
+        << "http://bypass.invalid/links.html" << direct << false;
+    QTest::newRow("script: this host through the proxy") << 5 << true << "" << viaProxy << proxy << true;
+    QTest::newRow("script: any other direct") << 5 << true << ""
+                                              << "http://other.invalid/links.html" << direct << false;
+    QTest::newRow("nothing set: direct") << 1 << false << "" << viaProxy << direct << false;
+    QTest::newRow("a variable wins") << 3 << false << "127.0.0.1:1"
+                                     << "https://zd-proxy.invalid/" << int(ProxyRoute::Kind::Default)
+                                     << false;
+}
+
+void TestWindowsLayer::pagesComeThroughTheUsersProxy()
+{
+    QFETCH(int, flags);
+    QFETCH(bool, script);
+    QFETCH(QString, variable);
+    QFETCH(QString, address);
+    QFETCH(int, route);
+    QFETCH(bool, found);
+    test::HttpTestServer server;
+    QVERIFY(server.isRunning());
+    const QByteArray at = QUrl(server.url(QStringLiteral("/"))).authority().toLatin1();
+    setUserProxySettings(DWORD(flags), at, "<local>;bypass.invalid",
+                         script ? server.url(QStringLiteral("/proxy.pac")).toLatin1() : QByteArray());
+    qputenv("https_proxy", variable.toLatin1());
+    const auto restore = qScopeGuard([] {
+        setUserProxySettings(1, {}, {}, {});
+        qunsetenv("https_proxy");
+    });
+    const WinHttpProxies proxies;
+    const ProxyRoute asked = proxies.routeFor(QUrl(address));
+    QCOMPARE(int(asked.kind), route);
+    if (route == int(ProxyRoute::Kind::Proxy))
+        QCOMPARE(asked.proxy, QString::fromLatin1(at));
+    NetworkDownloader downloader(5'000, 30'000, kMaxPageBytes, &proxies);
+    QBuffer page;
+    page.open(QIODevice::WriteOnly);
+    const DownloadStatus status = downloader.download(address, page);
+    QCOMPARE(status == DownloadStatus::Complete, found);
+    if (found)
+        QVERIFY(page.data().contains("other.example"));
 }
 
 QTEST_GUILESS_MAIN(TestWindowsLayer)
