@@ -19,8 +19,8 @@ namespace zd {
 
 namespace {
 
-// Draws the header's room right of its column as more header, so that the
-// header spans the list however narrow the column.
+// Draws the header's one section across the list, however narrow the
+// column, so that no style shows the room right of it as a second section.
 class SpanningHeaderStyle final : public QProxyStyle
 {
 public:
@@ -28,12 +28,15 @@ public:
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget) const override
     {
-        if (element == CE_HeaderEmptyArea && (option->state & State_Horizontal)) {
-            QStyleOptionHeader header;
-            header.QStyleOption::operator=(*option);
-            header.orientation = Qt::Horizontal;
-            header.position = QStyleOptionHeader::End;
-            QProxyStyle::drawControl(CE_HeaderSection, &header, painter, widget);
+        if (element == CE_HeaderEmptyArea && (option->state & State_Horizontal))
+            return; // the section covers it
+        const auto *section = qstyleoption_cast<const QStyleOptionHeader *>(option);
+        if (element == CE_HeaderSection && section && section->orientation == Qt::Horizontal && widget
+            && section->rect.right() < widget->rect().right()) {
+            QStyleOptionHeader spanning = *section;
+            spanning.rect.setRight(widget->rect().right());
+            spanning.position = QStyleOptionHeader::OnlyOneSection;
+            QProxyStyle::drawControl(CE_HeaderSection, &spanning, painter, widget);
             return;
         }
         QProxyStyle::drawControl(element, option, painter, widget);

@@ -206,6 +206,10 @@ void TestBrowsers::desktopExecLines_data()
     QTest::newRow("quoted program") << "\"/opt/my browser/run\" %f" << QStringList{"/opt/my browser/run", ""};
     QTest::newRow("other codes dropped") << "b %i %c %k" << QStringList{"b"};
     QTest::newRow("percent escape") << "b --x=100%%" << QStringList{"b", "--x=100%"};
+    // A code inside a shell's script is no place for the address: it is never
+    // put into the script's text, only added as an argument of its own.
+    QTest::newRow("a code inside a quoted script")
+        << "sh -c \"firefox %u\"" << QStringList{"sh", "-c", "firefox %u"};
 }
 
 void TestBrowsers::desktopExecLines()

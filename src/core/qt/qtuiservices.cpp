@@ -154,10 +154,14 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
         box.accept();
     });
     layout->addWidget(buttons, 1, 0, 1, 2);
-    // As wide as the title needs beside the title bar's icon and buttons
-    // (about a line's height each), so that it is never cut to "...".
-    const QFontMetrics metrics = box.fontMetrics();
-    const int titleNeeds = metrics.horizontalAdvance(box.windowTitle()) * 6 / 5 + 4 * metrics.height();
+    // As wide as the title needs beside the title bar's icon and buttons,
+    // so that it is never cut to "...": drawn bold by many desktops, and the
+    // buttons as wide as three lines are high on Windows (46 px at 100 %)
+    // and under window managers with three of them.
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const int titleNeeds = metrics.horizontalAdvance(box.windowTitle()) * 6 / 5 + 8 * metrics.height();
     const int missing = titleNeeds - layout->sizeHint().width();
     if (missing > 0)
         fitMessageText(text, qMin(text->width() + missing, room.width() * 8 / 10 - kBoxChrome), room);
