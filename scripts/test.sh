@@ -10,8 +10,10 @@ jobs=$(nproc)
 # Compiled objects and clean clang-tidy results are kept beside the Windows
 # Qt, so that a later run rebuilds and rechecks only what changed; the
 # checkout's own path is left out of what they are keyed on.
-cache=/var/cache/zentavia-desk
+# ZD_CACHE names another folder (a run as on a fresh machine).
+cache=${ZD_CACHE:-/var/cache/zentavia-desk}
 mkdir -p "$cache" 2>/dev/null || cache=$PWD/.cache
+export ZD_WINDOWS_CACHE=$cache
 export CCACHE_DIR=$cache/ccache CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=4G
 launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 

@@ -535,7 +535,8 @@ void TestForm1::commandLineFilesAreLoadedThenStarted()
     h.form.loadFromCommandLine({first, dir.filePath(QStringLiteral("missing.txt")), second}, true);
     QCOMPARE(zd::test::textsOf(h.sites), (QStringList{"http://one/", "http://two/"}));
     QCOMPARE(h.ui.plainMessages(),
-             QStringList{QStringLiteral("File not found: ") + dir.filePath(QStringLiteral("missing.txt"))});
+             QStringList{QStringLiteral("File not found: ")
+                         + QDir::toNativeSeparators(dir.filePath(QStringLiteral("missing.txt")))});
     QCOMPARE(h.launcher.launches.size(), size_t(2));
     QCOMPARE(h.launcher.launches[1].address, QStringLiteral("http://two/"));
 }

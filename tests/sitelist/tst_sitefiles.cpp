@@ -242,8 +242,10 @@ void TestSiteFiles::droppedFilesLoadInOrder()
                      {m_dir.path(), path(QStringLiteral("gone.txt")), path(QStringLiteral("d2.txt"))});
     QCOMPARE(itemsOf(model), (QStringList{"2a", "1a", "1b", "2a"}));
     QCOMPARE(ui.plainMessages(),
-             (QStringList{m_dir.path() + QStringLiteral(" is a folder, not a list of sites."),
-                          QStringLiteral("File not found: ") + path(QStringLiteral("gone.txt"))}));
+             (QStringList{QDir::toNativeSeparators(m_dir.path())
+                              + QStringLiteral(" is a folder, not a list of sites."),
+                          QStringLiteral("File not found: ")
+                              + QDir::toNativeSeparators(path(QStringLiteral("gone.txt")))}));
     QVERIFY(ui.errorReports().isEmpty());
 }
 
@@ -399,7 +401,8 @@ void TestSiteFiles::saveAsksBeforeOverwriting()
     saveListAsTextFile(ui, dialogs, channel, model);
     QCOMPARE(readFile(target), QByteArray("old\r\n"));
     QCOMPARE(ui.messages.size(), size_t(1));
-    QCOMPARE(ui.messages[0].prompt, QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(target));
+    QCOMPARE(ui.messages[0].prompt,
+             QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(QDir::toNativeSeparators(target)));
     QCOMPARE(ui.messages[0].style, MessageStyle::YesNo);
 
     dialogs.nextSave.push_back(target);

@@ -281,8 +281,13 @@ std::optional<qint64> WindowsBrowserLauncher::start(const ResolvedBrowser &brows
         // A command line too long is the addresses' doing; anything else
         // (not a Windows program, access denied) the program's.
         const DWORD error = GetLastError();
-        if (error != ERROR_FILENAME_EXCED_RANGE)
+        if (error != ERROR_FILENAME_EXCED_RANGE) {
+            // Windows' words name the file "%1" ("%1 is not a valid Win32
+            // application."): the message names it already.
             m_startError = qt_error_string(int(error)).trimmed();
+            if (m_startError.startsWith(QLatin1String("%1")))
+                m_startError.replace(0, 2, QStringLiteral("It"));
+        }
         return std::nullopt;
     }
     CloseHandle(process.hThread);
