@@ -95,6 +95,9 @@ const QString kListToolTip = QStringLiteral(
 QFont arialBold(double points)
 {
     QFont font(QStringLiteral("Arial"));
+    // Its metric twins where Arial is missing (Wine, a Linux without an
+    // alias for it), never a serif fallback.
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
     font.setPointSizeF(points);
     font.setBold(true);
     return font;
@@ -109,6 +112,13 @@ void paintWhite(QWidget *widget)
     if (!isDarkPalette(QApplication::palette(widget))) {
         white.setColor(QPalette::Window, Qt::white);
         white.setColor(QPalette::Button, Qt::white);
+    } else {
+        // The desktop's own field colours for the options too: some dark
+        // palettes (Qt's on Windows) fill every radio button with the accent
+        // colour, checked or not, which leaves only a small dot between them.
+        const QPalette desktop = QApplication::palette();
+        white.setColor(QPalette::Base, desktop.color(QPalette::Base));
+        white.setColor(QPalette::Text, desktop.color(QPalette::Text));
     }
     widget->setPalette(white);
     widget->setAutoFillBackground(true);

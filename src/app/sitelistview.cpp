@@ -31,12 +31,17 @@ public:
         if (element == CE_HeaderEmptyArea && (option->state & State_Horizontal))
             return; // the section covers it
         const auto *section = qstyleoption_cast<const QStyleOptionHeader *>(option);
-        if (element == CE_HeaderSection && section && section->orientation == Qt::Horizontal && widget
+        // Not the section alone: the whole header item clips it to its rectangle.
+        if (element == CE_Header && section && section->orientation == Qt::Horizontal && widget
             && section->rect.right() < widget->rect().right()) {
             QStyleOptionHeader spanning = *section;
             spanning.rect.setRight(widget->rect().right());
             spanning.position = QStyleOptionHeader::OnlyOneSection;
             QProxyStyle::drawControl(CE_HeaderSection, &spanning, painter, widget);
+            QStyleOptionHeader label = *section;
+            label.rect = subElementRect(SE_HeaderLabel, section, widget);
+            if (label.rect.isValid())
+                QProxyStyle::drawControl(CE_HeaderLabel, &label, painter, widget);
             return;
         }
         QProxyStyle::drawControl(element, option, painter, widget);
