@@ -113,12 +113,14 @@ void paintWhite(QWidget *widget)
         white.setColor(QPalette::Window, Qt::white);
         white.setColor(QPalette::Button, Qt::white);
     } else {
-        // The desktop's own field colours for the options too: some dark
-        // palettes (Qt's on Windows) fill every radio button with the accent
-        // colour, checked or not, which leaves only a small dot between them.
+        // The desktop's own field and button colours for every control: some
+        // dark palettes (Qt's on Windows) give the options and buttons their
+        // own, which fill every radio button with the accent colour, checked
+        // or not, and put white captions on a mid grey.
         const QPalette desktop = QApplication::palette();
-        white.setColor(QPalette::Base, desktop.color(QPalette::Base));
-        white.setColor(QPalette::Text, desktop.color(QPalette::Text));
+        for (const QPalette::ColorRole role :
+             {QPalette::Base, QPalette::Text, QPalette::Button, QPalette::ButtonText})
+            white.setColor(role, desktop.color(role));
     }
     widget->setPalette(white);
     widget->setAutoFillBackground(true);

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 
 #include <cmath>
@@ -196,6 +197,26 @@ void TestScreens::mainWindowFitsAndReads()
         const QRect caption = globalRect(option).adjusted(indicator + 4, 0, 0, 0);
         const double ratioFound = textContrast(shot, inShot(caption));
         QVERIFY2(ratioFound >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(option->text()).arg(ratioFound)));
+    }
+    // A checked option is told from an unchecked one at a glance: the middle
+    // of its indicator (the dot) stands 3:1 or more from the unchecked one's.
+    for (QGroupBox *frame : h.form.findChildren<QGroupBox *>()) {
+        const QList<QRadioButton *> options = frame->findChildren<QRadioButton *>();
+        const auto checked =
+            std::find_if(options.begin(), options.end(), [](auto *o) { return o->isChecked(); });
+        const auto unchecked =
+            std::find_if(options.begin(), options.end(), [](auto *o) { return !o->isChecked(); });
+        QVERIFY(checked != options.end() && unchecked != options.end());
+        const auto middle = [&](QRadioButton *option) {
+            QStyleOptionButton style;
+            style.initFrom(option);
+            const QRect indicator =
+                option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &style, option);
+            const QRect onScreen = inShot(QRect(option->mapToGlobal(indicator.topLeft()), indicator.size()));
+            return shot.pixel(onScreen.center());
+        };
+        const double apart = contrast(middle(*checked), middle(*unchecked));
+        QVERIFY2(apart >= 3.0, qPrintable(QStringLiteral("%1: %2").arg(frame->title()).arg(apart)));
     }
     for (QGroupBox *frame : h.form.findChildren<QGroupBox *>()) {
         QStyleOptionGroupBox option;

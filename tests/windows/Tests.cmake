@@ -33,6 +33,12 @@ endif()
 add_test(NAME tst_screens_wine COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-test.sh $<TARGET_FILE:tst_screens>)
 set_tests_properties(tst_screens_wine PROPERTIES LABELS x11 RESOURCE_LOCK x11display
                      ENVIRONMENT "${ZD_WINE_ENVIRONMENT}")
+# In the dark app mode, with the arguments the program gives Qt then.
+add_test(NAME tst_screens_wine_dark
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/with-dark-mode.sh ${PROJECT_SOURCE_DIR}/scripts/wine-test.sh
+                 $<TARGET_FILE:tst_screens> -platform windows:darkmode=2 -style fusion)
+set_tests_properties(tst_screens_wine_dark PROPERTIES LABELS x11 RESOURCE_LOCK x11display
+                     ENVIRONMENT "${ZD_WINE_ENVIRONMENT};ZD_EXPECT_DARK=1")
 
 # The program itself: --help and --version print and end; no display needed.
 add_test(NAME program_prints COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/program_prints.sh
