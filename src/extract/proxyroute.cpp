@@ -77,9 +77,8 @@ bool bypassed(const QString &bypass, const QUrl &url)
 
 ProxyRoute listedProxyRoute(const QString &proxies, const QString &bypass, const QUrl &url)
 {
-    const ProxyRoute direct{ProxyRoute::Kind::Direct, {}};
     if (bypassed(bypass, url))
-        return direct;
+        return {ProxyRoute::Kind::Direct, {}};
     const QString scheme = url.scheme().toLower();
     QString plain;
     QString forScheme;
@@ -102,7 +101,7 @@ ProxyRoute listedProxyRoute(const QString &proxies, const QString &bypass, const
         if (!proxy.isEmpty())
             return {ProxyRoute::Kind::Proxy, proxy};
     }
-    return direct;
+    return {ProxyRoute::Kind::Direct, {}};
 }
 
 bool proxyVariableSet(const QUrl &url)

@@ -14,8 +14,8 @@ namespace {
 // is the program's own (started from the Start menu), where no list belongs.
 QString firstFolder()
 {
-    const QString current = QDir::currentPath();
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString current = QDir::currentPath();
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (QFileInfo(current) != QFileInfo(QCoreApplication::applicationDirPath())
         || !QFileInfo(documents).isDir())
         return current;
@@ -38,7 +38,7 @@ QStringList runDialog(QWidget *parent, const DialogSetup &setup, QFileDialog::Ac
     }
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    const QStringList chosen = dialog.selectedFiles();
+    QStringList chosen = dialog.selectedFiles();
     if (!chosen.isEmpty())
         folder = QFileInfo(chosen.constFirst()).absolutePath();
     return chosen;
