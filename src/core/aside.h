@@ -18,6 +18,8 @@ auto runAside(UiServices &ui, Work &&work)
 {
     auto done = std::async(std::launch::async, std::forward<Work>(work));
     try {
+        // The window answers at least once, however soon the work is done.
+        ui.pumpEvents();
         while (done.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
             ui.idle(5);
     } catch (...) {

@@ -7,12 +7,14 @@
 //   ZD_FAKE_STOP        file whose appearance ends every instance
 //   ZD_FAKE_DIALOG=1    show only a message (a #32770 dialog window)
 //   ZD_FAKE_CRASH_ONCE  marker file: the first start without it crashes
+//   ZD_FAKE_FOLDER_LOG  file that gets the folder it was started in (UTF-16)
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <cstdio>
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,17 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
+    if (const std::wstring folderLog = environment(L"ZD_FAKE_FOLDER_LOG"); !folderLog.empty()) {
+        wchar_t folder[4 * MAX_PATH];
+        const DWORD length = GetCurrentDirectoryW(DWORD(std::size(folder)), folder);
+        const HANDLE file =
+            CreateFileW(folderLog.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, folder, length * sizeof(wchar_t), &written, nullptr);
+            CloseHandle(file);
+        }
+    }
     int count = 0;
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &count);
     // Every address of its command line, in order, as the real browsers take them.

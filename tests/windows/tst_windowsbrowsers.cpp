@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -21,6 +22,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 using namespace zd;
 using namespace zd::test;
@@ -158,20 +160,37 @@ void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced()
     QFETCH(QString, windowClass);
     QFETCH(QString, shown);
     Sandbox sandbox;
-    RunHarness h;
-    h.choices.select(Option(browser));
-    h.choices.select(Option(state));
+    const QString folderLog = sandbox.file(QStringLiteral("folder"));
+    qputenv("ZD_FAKE_FOLDER_LOG", QFile::encodeName(QDir::toNativeSeparators(folderLog)));
+    auto h = std::make_unique<RunHarness>();
+    h->choices.select(Option(browser));
+    h->choices.select(Option(state));
     QStringList addresses;
     for (int i = 0; i < 19; ++i)
         addresses << QStringLiteral("http://site%1.example/").arg(i);
     // One that a plain quoted command line would break in two or cut short.
     addresses.insert(7, QStringLiteral("http://a.example/x y\" --new-window \"%25^&|<>\\"));
     for (const QString &address : std::as_const(addresses))
-        h.list.appendSite(address);
-    h.run.openAll();
-    QVERIFY2(h.ui.messages.empty(), qPrintable(h.ui.messages.empty() ? QString() : h.ui.messages[0].prompt));
+        h->list.appendSite(address);
+    h->run.openAll();
+    QVERIFY2(h->ui.messages.empty(),
+             qPrintable(h->ui.messages.empty() ? QString() : h->ui.messages[0].prompt));
     QCOMPARE(readLog(sandbox.log()), addresses);
     QTRY_COMPARE(placementsOf(reinterpret_cast<const wchar_t *>(windowClass.utf16())), shown);
+    // Started in one empty folder of the program's own, which stays when the
+    // browser outlives the program: nothing is left to remove.
+    h.reset();
+    qunsetenv("ZD_FAKE_FOLDER_LOG");
+    QFile logged(folderLog);
+    QVERIFY(logged.open(QIODevice::ReadOnly));
+    const QByteArray bytes = logged.readAll();
+    const QString folder =
+        QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()), bytes.size() / 2);
+    const QString expected = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                             + QStringLiteral("/Zentavia Desk/Empty");
+    QCOMPARE(QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower(),
+             QDir::cleanPath(expected).toLower());
+    QVERIFY(QDir(expected).exists() && QDir(expected).isEmpty());
     // Held a moment: with-x-states.sh looks from the X side every 0.2 s,
     // and one start for all the addresses leaves it little time.
     QTest::qWait(600);
