@@ -110,7 +110,7 @@ public:
     bool finished() const { return m_finished; }
     /// Where the answer redirected to, as its Location header says;
     /// empty when it did not.
-    QByteArray redirect() const { return m_redirect; }
+    QByteArray redirect() const { return m_redirected ? m_location : QByteArray(); }
     /// A network, TLS or protocol error, or the inactivity timeout.
     bool failed() const { return m_result != CURLE_OK || m_timedOut; }
     bool outOfMemory() const { return m_outOfMemory; }
@@ -240,10 +240,9 @@ private:
             // the redirect's own body is not wanted.
             long status = 0;
             m_api.easyGetinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
-            if (status >= 300 && status < 400 && !m_location.isEmpty()) {
-                m_redirect = m_location;
+            m_redirected = status >= 300 && status < 400 && !m_location.isEmpty();
+            if (m_redirected)
                 return false;
-            }
         }
         return true;
     }
@@ -290,7 +289,7 @@ private:
     qint64 m_answerHeaderBytes = 0;
     QByteArray m_encoding;
     QByteArray m_location;
-    QByteArray m_redirect;
+    bool m_redirected = false;
 };
 
 void setRoute(const CurlApi &api, CURL *easy, const ProxyRoute &route)
@@ -312,7 +311,7 @@ void setRoute(const CurlApi &api, CURL *easy, const ProxyRoute &route)
 }
 
 // One address's route, asked on a thread of its own while the window's
-// event loop runs; nullopt when the user stopped first.
+// event loop runs (runAside would wait for it when the user stops).
 struct RouteQuery
 {
     std::atomic<bool> done{false};
@@ -331,6 +330,7 @@ struct NetworkDownloader::Private
     // Questions left unanswered when the user stopped: joined at the end.
     std::vector<std::thread> leftQueries;
 
+    /// nullopt when the user stopped first.
     std::optional<ProxyRoute> routeFor(const QUrl &url, DownloadMonitor *monitor)
     {
         if (!proxies)
