@@ -436,7 +436,10 @@ int Bench::progress()
     struct Monitor : RunMonitor
     {
         RunMonitor *shown = nullptr;
-        std::optional<double> confirm(int, const QString &, double delay) override { return delay; }
+        std::optional<RunChoices> confirm(int, const QString &, const RunChoices &offered) override
+        {
+            return offered;
+        }
         TimingApplication *timing = nullptr;
         void progress(const RunProgress &state) override
         {

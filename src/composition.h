@@ -75,6 +75,9 @@ int runProgram(int argc, char *argv[], const QStringList &arguments)
     dialogs.setParent(&form);
     monitor.setWindow(&form);
     form.initialize();
+    // For this session only: the stored choice stays as it was.
+    if (commandLine.privateWindow)
+        choices.setPrivateWindow(true, false);
     form.show();
     if (!commandLine.files.isEmpty() || commandLine.start)
         QTimer::singleShot(0, &form, [&] { form.loadFromCommandLine(commandLine.files, commandLine.start); });

@@ -20,7 +20,11 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &curren
                                      QStringLiteral("Show the version and end."));
     const QCommandLineOption start(QStringLiteral("start"),
                                    QStringLiteral("Start opening the sites once the files are loaded."));
-    parser.addOptions({help, version, start});
+    const QCommandLineOption privateWindow(
+        QStringLiteral("private"),
+        QStringLiteral("Open the sites in a private window of the browser. For this session only: "
+                       "the stored choice is kept."));
+    parser.addOptions({help, version, start, privateWindow});
     // Qt's own options (-platform xcb, -style fusion, ...) are Qt's to read.
     for (const char *name :
          {"platform", "platformpluginpath", "platformtheme", "plugin", "display", "style", "stylesheet",
@@ -58,6 +62,7 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &curren
         return line;
     }
     line.start = parser.isSet(start);
+    line.privateWindow = parser.isSet(privateWindow);
     const QDir here(currentFolder);
     for (const QString &file : parser.positionalArguments())
         line.files << QDir::cleanPath(here.absoluteFilePath(file));

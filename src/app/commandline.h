@@ -7,13 +7,16 @@
 
 namespace zd {
 
-/// What the command line asks for: zentavia-desk [--start] [FILE...].
+/// What the command line asks for: zentavia-desk [--start] [--private]
+/// [FILE...].
 struct CommandLine
 {
     /// Site-list files to load, as absolute paths.
     QStringList files;
     /// Start opening once they are loaded.
     bool start = false;
+    /// Check "Private window" for this session, without storing it.
+    bool privateWindow = false;
     /// Set when the program only prints and ends (--help, --version, a
     /// mistake): the exit status, and the text for standard output, or for
     /// standard error when the status is not 0.

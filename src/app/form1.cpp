@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QCoreApplication>
@@ -208,6 +209,17 @@ void Form1::buildControls()
         option->setFont(fontFitting(font(), option->text(), option->width() - indicator));
         m_options[size_t(control.number - 1)] = option;
     }
+    // Right of the window-state options, level with "Minimized": the room
+    // the long "Default (...)" caption leaves free.
+    m_private = new QCheckBox(QStringLiteral("Private window"), m_frame2);
+    m_private->setObjectName(QStringLiteral("Private"));
+    m_private->setGeometry(twipsRect(5625, 650, 1935, 225, m_scale));
+    m_private->setAutoFillBackground(false);
+    m_private->setToolTip(QStringLiteral("Open the sites in a private window of the browser, which keeps "
+                                         "no history of them."));
+    const int box = m_private->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, m_private)
+                    + m_private->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, m_private);
+    m_private->setFont(fontFitting(font(), m_private->text(), m_private->width() - box));
     placeControls();
     setMouseTracking(true);
     installEventFilter(this);
@@ -218,7 +230,7 @@ void Form1::buildControls()
     // syncOptionButtons), arrows move within it.
     QWidget *const order[] = {button(9), m_list,    button(6), button(3),  button(1), button(2),
                               button(7), button(8), button(5), button(10), option(1), option(2),
-                              option(3), option(4), option(5), option(6),  button(4)};
+                              option(3), option(4), option(5), option(6),  m_private, button(4)};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     m_list->setFocus();
@@ -270,6 +282,9 @@ void Form1::connectHandlers()
             syncOptionButtons();
         });
     }
+    // clicked: the user's own change, which is remembered.
+    connect(m_private, &QCheckBox::clicked, this,
+            [this](bool checked) { m_choices.setPrivateWindow(checked); });
     connect(&m_choices, &OptionChoices::changed, this, &Form1::syncOptionButtons);
     addListActions();
     connect(m_list, &SiteListView::removeRequested, this, &Form1::removeSelectedSite);
@@ -330,6 +345,7 @@ void Form1::syncOptionButtons()
 {
     for (size_t i = 0; i < kAllOptions.size(); ++i)
         m_options[i]->setChecked(m_choices.isSelected(kAllOptions[i]));
+    m_private->setChecked(m_choices.privateWindow());
     // Tab stops at one button of a group: the selected one, else its first.
     for (size_t first : {size_t(0), size_t(3)}) {
         size_t stop = first;

@@ -6,6 +6,7 @@
 
 #include <array>
 
+class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
@@ -114,6 +115,7 @@ private:
     std::array<QRadioButton *, 6> m_options{};
     QGroupBox *m_frame1 = nullptr;
     QGroupBox *m_frame2 = nullptr;
+    QCheckBox *m_private = nullptr;
     QPointer<QScreen> m_followedScreen;
     bool m_watchingWindow = false;
 };

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace zd {
@@ -36,6 +37,7 @@ int textWidth(const QFontMetrics &metrics)
         QStringLiteral("Opening 10,000,000 of 10,000,000 in the default browser"),
         QStringLiteral("Skipped: 10,000,000   Not confirmed: 10,000,000   Delay between sites: 60 s"),
         QStringLiteral("waiting for the default browser, 30 s"),
+        QStringLiteral("Paused after 10,000,000 of 10,000,000 sites."),
     };
     int width = metrics.averageCharWidth() * 50;
     for (const QString &text : widest)
@@ -72,7 +74,7 @@ void QtRunMonitor::setControls(std::function<void()> stop, std::function<void(bo
     m_pause = std::move(pause);
 }
 
-std::optional<double> QtRunMonitor::confirm(int count, const QString &browser, double delaySeconds)
+std::optional<RunChoices> QtRunMonitor::confirm(int count, const QString &browser, const RunChoices &offered)
 {
     QDialog dialog(m_window);
     dialog.setObjectName(QStringLiteral("ConfirmRun"));
@@ -87,8 +89,18 @@ std::optional<double> QtRunMonitor::confirm(int count, const QString &browser, d
     delay->setDecimals(1);
     delay->setSingleStep(0.5);
     delay->setSuffix(QStringLiteral(" s"));
-    delay->setValue(delaySeconds);
+    delay->setValue(offered.delaySeconds);
     form->addRow(QStringLiteral("Delay between sites:"), delay);
+    // Reads as one sentence: "Pause after every [20 sites]", or "[never]".
+    auto *pause = new QSpinBox;
+    pause->setObjectName(QStringLiteral("PauseEvery"));
+    pause->setRange(0, kMaxPauseEvery);
+    pause->setSpecialValueText(QStringLiteral("never"));
+    pause->setSuffix(QStringLiteral(" sites"));
+    pause->setValue(offered.pauseEvery);
+    pause->setAccessibleName(QStringLiteral("Pause after every N sites"));
+    pause->setToolTip(QStringLiteral("The run waits for you after this many sites; 0: never."));
+    form->addRow(QStringLiteral("Pause after every"), pause);
     layout->addLayout(form);
     auto *buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Open"), QDialogButtonBox::AcceptRole)->setDefault(true);
@@ -98,7 +110,7 @@ std::optional<double> QtRunMonitor::confirm(int count, const QString &browser, d
     layout->addWidget(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return delay->value();
+    return RunChoices{delay->value(), pause->value()};
 }
 
 void QtRunMonitor::build()
@@ -135,6 +147,15 @@ void QtRunMonitor::build()
         if (m_pause)
             m_pause(m_paused);
     });
+    // Enter goes on from a pause, never makes one: the user may have come
+    // to the window for Stop.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto *goOn = new QShortcut(QKeySequence(key), window);
+        QObject::connect(goOn, &QShortcut::activated, m_pauseButton, [this] {
+            if (m_paused)
+                m_pauseButton->click();
+        });
+    }
     QObject::connect(stop, &QPushButton::clicked, window, [this] {
         if (m_downloading)
             m_downloadStopRequested = true;
@@ -153,13 +174,13 @@ void QtRunMonitor::build()
     m_progress = window;
 }
 
-bool QtRunMonitor::due()
+bool QtRunMonitor::due(bool atOnce)
 {
     const qint64 now = m_clock.nowMs();
     if (m_startedAt < 0)
         m_startedAt = now;
     // A fast run never shows a window; a shown one changes a few times a second.
-    if (now - m_startedAt < kShowAfterMs || (m_shownAt >= 0 && now - m_shownAt < kUpdateMs))
+    if (!atOnce && (now - m_startedAt < kShowAfterMs || (m_shownAt >= 0 && now - m_shownAt < kUpdateMs)))
         return false;
     m_shownAt = now;
     if (!m_progress) {
@@ -178,11 +199,15 @@ bool QtRunMonitor::due()
 
 void QtRunMonitor::progress(const RunProgress &state)
 {
-    const bool first = !m_progress;
-    if (!due())
+    // A pause of the run's own is shown at once, however short the run so far.
+    if (!due(state.pausedAfter > 0 && state.pausedAfter != m_shownPausedAfter))
         return;
-    if (first)
-        m_paused = state.paused;
+    m_shownPausedAfter = state.pausedAfter;
+    m_paused = state.paused;
+    if (state.paused)
+        m_pauseButton->setText(state.pausedAfter > 0 ? QStringLiteral("Continue") : QStringLiteral("Resume"));
+    else
+        m_pauseButton->setText(QStringLiteral("Pause"));
     show(state);
     // A browser that opened a page since may have come up over it.
     m_progress->raise();
@@ -240,12 +265,19 @@ void QtRunMonitor::show(const RunProgress &state)
         state.last > state.index
             ? QStringLiteral("%1 to %2").arg(groupedNumber(state.index), groupedNumber(state.last))
             : groupedNumber(state.index);
-    setTextIfNew(
-        m_heading,
-        QStringLiteral("Opening %1 of %2 in %3").arg(which, groupedNumber(state.count), state.browser));
+    if (state.pausedAfter > 0)
+        setTextIfNew(m_heading, QStringLiteral("Paused after %1 of %2 sites.")
+                                    .arg(groupedNumber(state.pausedAfter), groupedNumber(state.count)));
+    else
+        setTextIfNew(
+            m_heading,
+            QStringLiteral("Opening %1 of %2 in %3").arg(which, groupedNumber(state.count), state.browser));
     m_address->setText(
         m_address->fontMetrics().elidedText(state.address, Qt::ElideMiddle, m_address->width()));
-    if (state.paused)
+    if (state.pausedAfter > 0)
+        m_waiting->setText(QStringLiteral("Continue opens the next %1.")
+                               .arg(qMin(state.pauseEvery, state.count - state.pausedAfter)));
+    else if (state.paused)
         m_waiting->setText(QStringLiteral("Paused for %1 s").arg(state.waitedMs / 1000));
     else if (state.waitingFor.isEmpty())
         m_waiting->clear();
@@ -268,6 +300,7 @@ void QtRunMonitor::finished()
     m_startedAt = -1;
     m_shownAt = -1;
     m_paused = false;
+    m_shownPausedAfter = 0;
     delete m_progress;
 }
 

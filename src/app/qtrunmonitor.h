@@ -18,7 +18,8 @@ class Clock;
 
 /// The run's progress window: a small modeless window beside the main
 /// window, shown once a run has lasted a second, updated a few times a
-/// second, with Pause/Resume and Stop. The large-run question is a dialog
+/// second, with Pause/Resume and Stop; a pause of the run's own shows it at
+/// once, its button reading Continue. The large-run question is a dialog
 /// with the delay between sites. A download that lasts a second shows the
 /// same window with the bytes received and Stop.
 class QtRunMonitor final : public RunMonitor, public DownloadMonitor
@@ -39,7 +40,7 @@ public:
     /// browsers' (true once done), where its stay-on-top hint is not enough.
     void setKeepAbove(std::function<bool(QWidget *)> keepAbove) { m_keepAbove = std::move(keepAbove); }
 
-    std::optional<double> confirm(int count, const QString &browser, double delaySeconds) override;
+    std::optional<RunChoices> confirm(int count, const QString &browser, const RunChoices &offered) override;
     void progress(const RunProgress &state) override;
     void finished() override;
 
@@ -51,7 +52,9 @@ public:
     QWidget *progressWindow() const { return m_progress; }
 
 private:
-    bool due();
+    /// Whether to show now: a second into a run, then every kUpdateMs;
+    /// always when \a atOnce is set.
+    bool due(bool atOnce = false);
     void build();
     void place();
     void show(const RunProgress &state);
@@ -73,6 +76,7 @@ private:
     QProgressBar *m_bar = nullptr;
     QPushButton *m_pauseButton = nullptr;
     bool m_paused = false;
+    int m_shownPausedAfter = 0;
     bool m_downloading = false;
     bool m_downloadStopRequested = false;
 };

@@ -81,6 +81,30 @@ void OptionChoices::setDelaySeconds(double seconds)
         warnOnceAboutWrite();
 }
 
+void OptionChoices::setPrivateWindow(bool on, bool remember)
+{
+    if (on != m_private) {
+        m_private = on;
+        Q_EMIT changed();
+    }
+    if (remember && !m_store.setValue(privateKey(), on ? QStringLiteral("True") : QStringLiteral("False")))
+        warnOnceAboutWrite();
+}
+
+int OptionChoices::pauseEvery() const
+{
+    const QString stored = m_store.value(pauseEveryKey()).value_or(QString()).trimmed();
+    bool ok = false;
+    const int sites = stored.toInt(&ok);
+    return ok && sites > 0 && sites <= kMaxPauseEvery ? sites : 0;
+}
+
+void OptionChoices::setPauseEvery(int sites)
+{
+    if (!m_store.setValue(pauseEveryKey(), QString::number(qBound(0, sites, kMaxPauseEvery))))
+        warnOnceAboutWrite();
+}
+
 bool OptionChoices::isSelected(Option option) const
 {
     return m_selected[slotOf(option)];
@@ -139,6 +163,9 @@ void OptionChoices::restore(Procedure &procedure)
             setSelected(option, *selected);
         });
     }
+    // Anything but a stored true leaves it unchecked, and nothing is written.
+    const std::optional<QString> stored = m_store.value(privateKey());
+    setPrivateWindow(stored && parseStoredBool(*stored).value_or(false), false);
 }
 
 } // namespace zd

@@ -29,10 +29,18 @@ public:
     /// stored (the run then uses its own).
     virtual std::optional<double> delaySeconds() const = 0;
     virtual void setDelaySeconds(double seconds) = 0;
+    /// Whether every address of a run opens in a private window.
+    virtual bool privateWindow() const = 0;
+    /// After how many sites a run pauses itself until the user goes on; 0:
+    /// never.
+    virtual int pauseEvery() const = 0;
+    virtual void setPauseEvery(int sites) = 0;
 };
 
 /// The delay between sites a user may choose, in seconds.
 inline constexpr double kMaxDelaySeconds = 60.0;
+/// The most sites between two pauses a user may choose.
+inline constexpr int kMaxPauseEvery = 1'000'000;
 
 /// The six option buttons' state, kept in step with the settings store:
 /// two groups of three (browser 1-3, window state 4-6), at most one selected
@@ -47,11 +55,20 @@ public:
     std::optional<double> delaySeconds() const override;
     void setDelaySeconds(double seconds) override;
     static QString delayKey() { return QStringLiteral("Delay"); }
+    bool privateWindow() const override { return m_private; }
+    /// Checks or unchecks "Private window"; written to the store only when
+    /// \a remember is set (not for a command line's --private).
+    void setPrivateWindow(bool on, bool remember = true);
+    static QString privateKey() { return QStringLiteral("Private"); }
+    int pauseEvery() const override;
+    void setPauseEvery(int sites) override;
+    static QString pauseEveryKey() { return QStringLiteral("PauseEvery"); }
     /// Selects \a option, unselects the others of its group and saves the group.
     void select(Option option);
     /// Sets a button from code: true selects as above, false only clears it.
     void setSelected(Option option, bool selected);
-    /// The six start-up steps, labelled 132 to 142.
+    /// The six start-up steps, labelled 132 to 142; then "Private window",
+    /// unchecked unless stored as true.
     void restore(Procedure &procedure);
 
     static QString keyFor(Option option);
@@ -68,6 +85,7 @@ private:
     UiServices &m_ui;
     std::array<bool, 6> m_selected{};
     bool m_warnedAboutWrite = false;
+    bool m_private = false;
 };
 
 /// The stored text as a Boolean: True/False in any case, or a number (0 is

@@ -68,6 +68,48 @@ bool takesSeveralAddresses(const QString &executableName)
                   == 0;
 }
 
+QString privateWindowFlag(const QString &executableName)
+{
+    const QString name = QFileInfo(executableName).completeBaseName().toLower();
+    const auto is = [&](const char *prefix) { return name.startsWith(QLatin1String(prefix)); };
+    if (is("firefox"))
+        return QStringLiteral("-private-window");
+    if (is("chrome") || is("google-chrome") || is("chromium") || is("brave") || is("vivaldi"))
+        return QStringLiteral("--incognito");
+    if (is("msedge") || is("microsoft-edge"))
+        return QStringLiteral("-inprivate");
+    if (is("opera"))
+        return QStringLiteral("--private");
+    if (is("iexplore"))
+        return QStringLiteral("-private");
+    return {};
+}
+
+QString noPrivateWindowMessage(const QString &program)
+{
+    return QStringLiteral("%1 has no private window that Zentavia Desk knows how to open, so no site was "
+                          "opened.\r\nUncheck \"Private window\" to open the sites in a normal window.")
+        .arg(QFileInfo(program).fileName());
+}
+
+ResolvedBrowser BrowserLauncher::inPrivateWindow(ResolvedBrowser browser) const
+{
+    const QString flag = privateWindowFlag(browser.program);
+    if (flag.isEmpty()) {
+        if (browser.refusal.isEmpty())
+            browser.refusal = noPrivateWindowMessage(browser.program);
+        return browser;
+    }
+    // Last before the addresses: Firefox's flag takes the one after it.
+    browser.argumentsBefore << flag;
+    // Firefox opens only the address after its flag in the private window,
+    // and any further ones of the same start in a normal window, where they
+    // stay in its history: one start per address there.
+    if (flag == QLatin1String("-private-window"))
+        browser.takesSeveral = false;
+    return browser;
+}
+
 QStringList splitDesktopExec(const QString &exec, bool *takesSeveral)
 {
     if (takesSeveral)

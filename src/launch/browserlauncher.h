@@ -42,6 +42,9 @@ struct ResolvedBrowser
     /// runs through its command interpreter); the run stops before it with
     /// this message. Empty for a browser program.
     QString refusal = QString();
+    /// The desktop entry it was found by, whose actions may name a private
+    /// window; empty when none.
+    QString desktopEntry = QString();
 };
 
 /// How a started process that no longer runs ended.
@@ -91,7 +94,16 @@ public:
     /// Why the last start() failed when the program itself cannot run (the
     /// system's own words); empty when it was the addresses' fault.
     virtual QString startError() const { return {}; }
+    /// \a browser made to open its addresses in a private window, by the
+    /// flag its program takes; its refusal says so when it has none.
+    virtual ResolvedBrowser inPrivateWindow(ResolvedBrowser browser) const;
 };
+
+/// The argument with which the named executable opens its addresses in a
+/// private window ("-private-window", "--incognito"); empty when unknown.
+QString privateWindowFlag(const QString &executableName);
+/// The refusal of a browser that has no private window.
+QString noPrivateWindowMessage(const QString &program);
 
 /// The word the named executable writes in its window titles.
 QString titleWordFor(const QString &executableName);

@@ -103,14 +103,19 @@ void LaunchRun::openEach(Procedure &procedure, int first)
     m_run.progress.count = count;
     m_run.progress.browser = browserChoiceName(browser);
     m_run.progress.delaySeconds = delayFor(browser);
+    m_run.privateWindow = m_options.privateWindow();
     // A thousand browser windows are no click's intent: ask first.
     if (count - first + 1 > kConfirmAbove && !confirmLargeRun(browser, count - first + 1))
         return;
+    m_run.progress.pauseEvery = m_options.pauseEvery();
+    if (m_run.progress.pauseEvery > 0)
+        m_run.pauseAfter = first - 1 + m_run.progress.pauseEvery;
     for (int index = first; index <= count && !m_run.halted;) {
         const int taken = openFrom(procedure, index);
         if (taken == 0)
             break;
         index += taken;
+        pauseAtStretchEnd(index);
     }
     if (m_run.finalPlacement) {
         m_waits.idleFor(RunWaits::kSettleMs);
@@ -121,18 +126,37 @@ void LaunchRun::openEach(Procedure &procedure, int first)
 bool LaunchRun::confirmLargeRun(Browser browser, int count)
 {
     const double delay = delayFor(browser);
-    const std::optional<double> chosen = m_monitor.confirm(count, m_run.progress.browser, delay);
+    const int pauseEvery = m_options.pauseEvery();
+    const std::optional<RunChoices> chosen =
+        m_monitor.confirm(count, m_run.progress.browser, RunChoices{delay, pauseEvery});
     if (!chosen)
         return false;
-    if (!qFuzzyCompare(*chosen + 1.0, delay + 1.0))
-        m_options.setDelaySeconds(*chosen);
+    if (!qFuzzyCompare(chosen->delaySeconds + 1.0, delay + 1.0))
+        m_options.setDelaySeconds(chosen->delaySeconds);
+    if (chosen->pauseEvery != pauseEvery)
+        m_options.setPauseEvery(chosen->pauseEvery);
     m_run.progress.delaySeconds = delayFor(browser);
     return true;
+}
+
+void LaunchRun::pauseAtStretchEnd(int next)
+{
+    // Batches end at a stretch's end, so every stretch ends on an item.
+    if (m_run.pauseAfter == 0 || next - 1 < m_run.pauseAfter)
+        return;
+    m_run.pauseAfter += m_run.progress.pauseEvery;
+    // Nothing is left to go on to, or the run is ending anyway.
+    if (next > m_run.tally.count || m_run.halted || m_run.stopRequested)
+        return;
+    m_run.paused = true;
+    m_run.progress.pausedAfter = next - 1;
+    report();
 }
 
 int LaunchRun::openFrom(Procedure &procedure, int index)
 {
     m_waits.whilePaused(m_run.paused);
+    m_run.progress.pausedAfter = 0;
     if (m_run.stopRequested) {
         noteStop(index, decodeBytes(m_list.bytes(index).joined()));
         return 0;
@@ -228,8 +252,9 @@ void LaunchRun::extend(Batch &batch, const ResolvedBrowser &resolved, Browser br
     // With a delay, each address has its own start, as the user asked.
     if (!resolved.takesSeveral || delayFor(browser) > 0)
         return;
-    const int count = m_list.count();
-    for (int index = batch.first + int(batch.bytes.size()); index <= count && batch.bytes.size() < kBatchSize;
+    // A batch ends where the run pauses itself.
+    const int last = m_run.pauseAfter > 0 ? qMin(m_list.count(), m_run.pauseAfter) : m_list.count();
+    for (int index = batch.first + int(batch.bytes.size()); index <= last && batch.bytes.size() < kBatchSize;
          ++index) {
         const QByteArray bytes = m_list.bytes(index).toByteArray();
         const QString address = decodeBytes(bytes);
@@ -252,9 +277,13 @@ void LaunchRun::extend(Batch &batch, const ResolvedBrowser &resolved, Browser br
 const ResolvedBrowser *LaunchRun::resolvedBrowser(Browser browser)
 {
     if (!m_run.resolved.contains(browser)) {
-        m_run.resolved.insert(browser, m_launcher.resolve(browser));
-        if (const auto &found = m_run.resolved[browser])
+        std::optional<ResolvedBrowser> found = m_launcher.resolve(browser);
+        if (found) {
+            if (m_run.privateWindow)
+                found = m_launcher.inPrivateWindow(*std::move(found));
             m_run.tally.browserNote = found->note;
+        }
+        m_run.resolved[browser] = std::move(found);
     }
     const std::optional<ResolvedBrowser> &resolved = m_run.resolved[browser];
     if (!resolved || !resolved->refusal.isEmpty()) {
@@ -269,12 +298,19 @@ const ResolvedBrowser *LaunchRun::resolvedBrowser(Browser browser)
 bool LaunchRun::start(const ResolvedBrowser &resolved, const Batch &batch, const BrowserWindows &windows,
                       Started *started)
 {
+    // A running browser opens its private window only after the start that
+    // asked for it has ended; what comes sooner Firefox puts in that window
+    // out of order, or loses: the first private start waits for the window.
+    const bool opensPrivateWindow = m_run.privateWindow && !m_run.privateWindowUp;
+    const std::vector<WindowId> before =
+        opensPrivateWindow ? m_waits.windowsOf(windows) : std::vector<WindowId>{};
     std::optional<qint64> pid = m_launcher.start(resolved, batch.bytes);
     if (!pid)
         return false;
     started->pid = *pid;
     started->delivery =
         m_waits.delivery(*pid, resolved, windows, m_run.progress.browser, &started->dialogTitle);
+
     // A failure is seldom the address's fault (Firefox's crash handler
     // ends it with a status): the browser gets it once more.
     if (started->delivery == RunWaits::Delivery::Failed && !m_run.stopRequested) {
@@ -288,6 +324,13 @@ bool LaunchRun::start(const ResolvedBrowser &resolved, const Batch &batch, const
             m_run.tally.restarted << batch.addresses;
             m_run.tally.restartedProgram = QFileInfo(resolved.program).fileName();
         }
+    }
+    if (opensPrivateWindow) {
+        if (started->delivery == RunWaits::Delivery::HandedOver)
+            m_waits.newWindow(windows, before, m_run.progress.browser);
+        m_run.privateWindowUp = started->delivery == RunWaits::Delivery::HandedOver
+                                || started->delivery == RunWaits::Delivery::WindowUp
+                                || started->delivery == RunWaits::Delivery::Ready;
     }
     return true;
 }

@@ -79,11 +79,22 @@ private:
         bool halted = false;
         bool stopRequested = false;
         bool paused = false;
+        /// Read when the run starts, so that a box ticked or cleared under it
+        /// never mixes private and normal windows in one run.
+        bool privateWindow = false;
+        /// The private window is up: later starts go to it.
+        bool privateWindowUp = false;
+        /// The last item of the stretch before the run's next pause of its
+        /// own; 0 when it makes none.
+        int pauseAfter = 0;
     };
     enum class Launched { HandedOver, WindowUp, Skipped, Halted, NotConfirmed };
 
     void openEach(Procedure &procedure, int first);
     bool confirmLargeRun(Browser browser, int count);
+    /// After the item before \a next, the run pauses itself when a stretch
+    /// of the user's chosen length has ended there.
+    void pauseAtStretchEnd(int next);
     void noteStop(int index, const QString &address);
     /// Opens item \a index, with the items after it that go in the same
     /// start; how many items it took, 0 when the run ends before it.

@@ -26,6 +26,19 @@ struct RunProgress
     qsizetype skipped = 0;
     qsizetype notConfirmed = 0;
     bool paused = false;
+    /// Set while the run has paused itself after this item (the user's
+    /// own pause leaves it 0); it goes on for pauseEvery more.
+    int pausedAfter = 0;
+    int pauseEvery = 0;
+};
+
+/// What the user may change when a large run is confirmed.
+struct RunChoices
+{
+    double delaySeconds = 0;
+    /// After how many sites the run pauses itself; 0: never.
+    int pauseEvery = 0;
+    bool operator==(const RunChoices &) const = default;
 };
 
 /// What a run shows while it goes, and the user's say in it.
@@ -33,9 +46,10 @@ class RunMonitor
 {
 public:
     virtual ~RunMonitor() = default;
-    /// Asked once before a large run: the delay between sites to use, or
-    /// nullopt when the user cancels.
-    virtual std::optional<double> confirm(int count, const QString &browser, double delaySeconds) = 0;
+    /// Asked once before a large run, with the choices it would use: those
+    /// to use, or nullopt when the user cancels.
+    virtual std::optional<RunChoices> confirm(int count, const QString &browser,
+                                              const RunChoices &offered) = 0;
     /// Called at every step of a run; cheap, shows what it will.
     virtual void progress(const RunProgress &state) = 0;
     /// The run has ended, however.

@@ -173,4 +173,38 @@ bool RunWaits::hasWindowHere(const BrowserWindows &windows)
     return std::any_of(all.begin(), all.end(), [&](const TopLevelWindow &w) { return windows.hasClass(w); });
 }
 
+std::vector<WindowId> RunWaits::windowsOf(const BrowserWindows &windows)
+{
+    std::vector<WindowId> ids;
+    if (!m_windows.capabilities().list)
+        return ids;
+    for (const TopLevelWindow &window : m_windows.topLevelWindows()) {
+        if (windows.hasClass(window))
+            ids.push_back(window.id);
+    }
+    return ids;
+}
+
+void RunWaits::newWindow(const BrowserWindows &windows, const std::vector<WindowId> &before,
+                         const QString &browserName)
+{
+    if (!m_windows.capabilities().list) {
+        idleFor(kSignSettleMs);
+        return;
+    }
+    const QString what = QStringLiteral("the private window of %1").arg(browserName);
+    const qint64 start = m_clock.nowMs();
+    for (qint64 waited = 0; waited < kSignWindowMs && !m_stopRequested; waited = m_clock.nowMs() - start) {
+        for (const WindowId id : windowsOf(windows)) {
+            if (std::find(before.begin(), before.end(), id) == before.end()) {
+                // Up, but not yet taking tabs in order at once.
+                idleFor(kSettleMs);
+                return;
+            }
+        }
+        m_report(what, waited, -1);
+        m_ui.idle(kPollMs);
+    }
+}
+
 } // namespace zd

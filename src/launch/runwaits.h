@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace zd {
 
@@ -85,6 +86,12 @@ public:
     void whilePaused(const bool &paused);
     /// Whether any window of the browser's class is on this display.
     bool hasWindowHere(const BrowserWindows &windows);
+    /// The browser's windows now, to tell a new one by.
+    std::vector<WindowId> windowsOf(const BrowserWindows &windows);
+    /// Until a window of the browser's class not among \a before is up,
+    /// kSignWindowMs at most; kSignSettleMs where the desktop lists none.
+    void newWindow(const BrowserWindows &windows, const std::vector<WindowId> &before,
+                   const QString &browserName);
 
 private:
     /// A started program that ended handed its address to a running

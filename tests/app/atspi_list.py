@@ -65,8 +65,13 @@ def main():
         if frame is None:
             fail("no group named %r" % group)
         groups[group] = [frame.getChildAtIndex(i) for i in range(frame.childCount)]
-        if [child.getRole() for child in groups[group]] != [pyatspi.ROLE_RADIO_BUTTON] * 3:
+        # "Open Browser As" holds the "Private window" check box too.
+        roles = [pyatspi.ROLE_RADIO_BUTTON] * 3 + ([pyatspi.ROLE_CHECK_BOX] if group == "Open Browser As" else [])
+        if [child.getRole() for child in groups[group]] != roles:
             fail("the options of %r are %r" % (group, [c.getRoleName() for c in groups[group]]))
+    private = groups["Open Browser As"].pop()
+    if private.name != "Private window" or private.getState().contains(pyatspi.STATE_CHECKED):
+        fail("the check box reads %r, checked: %r" % (private.name, private.getState().contains(pyatspi.STATE_CHECKED)))
     # Each option is named by its caption; the group's title is the group's.
     names = [child.name for group in groups.values() for child in group]
     if names != ["Internet Explorer", "Chrome", "Firefox",
@@ -98,7 +103,7 @@ def main():
     state = rows[1].getState()
     if not state.contains(pyatspi.STATE_SELECTED):
         fail("the second row is not selected")
-    print("PASS: %d rows read, option groups and options named, focus heard: %r" % (len(rows), heard))
+    print("PASS: %d rows read, option groups, options and check box named, focus heard: %r" % (len(rows), heard))
 
 
 main()

@@ -36,6 +36,10 @@ void TestCommandLine::parse_data()
         << QStringList{rooted("home/u/a.txt"), rooted("home/b.txt"), rooted("c/d.txt")} << false << -1 << "";
     QTest::newRow("start") << QStringList{"--start", "a.txt"} << QStringList{rooted("home/u/a.txt")} << true
                            << -1 << "";
+    QTest::newRow("private") << QStringList{"--private", "--start", "a.txt"}
+                             << QStringList{rooted("home/u/a.txt")} << true << -1 << "";
+    QTest::newRow("help tells of --private") << QStringList{"--help"} << QStringList{} << false << 0
+                                             << "--private      Open the sites in a private window";
     QTest::newRow("a file named like an option, after --")
         << QStringList{"--", "--start"} << QStringList{rooted("home/u/--start")} << false << -1 << "";
     QTest::newRow("Qt's own options") << QStringList{"-platform", "offscreen", "-reverse", "a.txt"}
@@ -58,6 +62,7 @@ void TestCommandLine::parse()
         parseCommandLine(QStringList{QStringLiteral("zentavia-desk")} + arguments, rooted("home/u"));
     QCOMPARE(line.files, files);
     QCOMPARE(line.start, start);
+    QCOMPARE(line.privateWindow, arguments.mid(0, 1) == QStringList{QStringLiteral("--private")});
     QCOMPARE(line.exitCode.value_or(-1), exitCode);
     QVERIFY2(line.text.contains(textHolds), qPrintable(line.text));
     if (exitCode == 2)

@@ -15,6 +15,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QDir>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QMimeData>
@@ -98,6 +99,7 @@ void TestForm1::layout_data()
     row("Option4", "Default (same state/size as when it was last opened)", 240, 300, 5295, 225);
     row("Option5", "Minimized", 240, 650, 1935, 225);
     row("Option6", "Maximized", 240, 1000, 1935, 225);
+    row("Private", "Private window", 5625, 650, 1935, 225);
     row("PushButton4", "Start Opening", 120, 8145, 7800, 405);
 }
 
@@ -115,8 +117,8 @@ void TestForm1::layout()
         QCOMPARE(button->text(), caption);
     if (auto *frame = qobject_cast<QGroupBox *>(widget))
         QCOMPARE(frame->title(), caption);
-    if (name.startsWith(QLatin1String("Option"))) {
-        const int k = name.mid(6).toInt();
+    if (name.startsWith(QLatin1String("Option")) || name == QLatin1String("Private")) {
+        const int k = name == QLatin1String("Private") ? 7 : name.mid(6).toInt();
         QCOMPARE(widget->parentWidget()->objectName(),
                  k <= 3 ? QStringLiteral("Frame1") : QStringLiteral("Frame2"));
     }
@@ -161,7 +163,7 @@ void TestForm1::tabOrder()
     };
     QCOMPARE(tabs(14), (QStringList{"ListView1", "PushButton6", "PushButton3", "PushButton1", "PushButton2",
                                     "PushButton7", "PushButton8", "PushButton5", "PushButton10", "Option1",
-                                    "Option4", "PushButton4", "PushButton9", "ListView1"}));
+                                    "Option4", "Private", "PushButton4", "PushButton9"}));
     // Down in the first group chooses Chrome; Tab then stops there.
     h.control("Option1")->setFocus();
     QTest::keyClick(h.control("Option1"), Qt::Key_Down);
@@ -169,7 +171,12 @@ void TestForm1::tabOrder()
     QVERIFY(h.control<QRadioButton>("Option2")->isChecked());
     QVERIFY(!h.control<QRadioButton>("Option1")->isChecked());
     h.control("PushButton10")->setFocus();
-    QCOMPARE(tabs(3), (QStringList{"PushButton10", "Option2", "Option4"}));
+    QCOMPARE(tabs(4), (QStringList{"PushButton10", "Option2", "Option4", "Private"}));
+    // Space there checks "Private window", as a click does.
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("PushButton4"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(h.choices.privateWindow());
     // A group with nothing selected stops at its first button.
     h.choices.setSelected(Option::SameState, false);
     h.control("Option2")->setFocus();
@@ -472,6 +479,33 @@ void TestForm1::optionButtonsSaveTheirGroup()
     QTest::mouseClick(h.control<QRadioButton>("Option6"), Qt::LeftButton);
     QVERIFY(h.control<QRadioButton>("Option6")->isChecked());
     QVERIFY(h.choices.isSelected(Option::Maximized));
+
+    // "Private window": nothing is written until it is clicked, then its
+    // own key alone, and the next start shows it as left.
+    QVERIFY(!h.settings.values.contains(OptionChoices::privateKey()));
+    QVERIFY(!h.control<QCheckBox>("Private")->isChecked());
+    const auto before = h.settings.values;
+    QTest::mouseClick(h.control<QCheckBox>("Private"), Qt::LeftButton);
+    QVERIFY(h.choices.privateWindow());
+    auto after = h.settings.values;
+    QCOMPARE(after.take(OptionChoices::privateKey()), QStringLiteral("True"));
+    QCOMPARE(after, before);
+    for (const char *stored : {"True", "true", "1", "False", "", "maybe"}) {
+        Harness next;
+        next.settings.values = h.settings.values;
+        next.settings.values.insert(OptionChoices::privateKey(), QString::fromLatin1(stored));
+        next.form.initialize();
+        const bool checked = parseStoredBool(QString::fromLatin1(stored)).value_or(false);
+        QVERIFY2(next.control<QCheckBox>("Private")->isChecked() == checked, stored);
+        QVERIFY2(next.ui.messages.empty(), stored);
+        QCOMPARE(next.settings.values.value(OptionChoices::privateKey()), QString::fromLatin1(stored));
+    }
+    QTest::mouseClick(h.control<QCheckBox>("Private"), Qt::LeftButton);
+    QCOMPARE(h.settings.values.value(OptionChoices::privateKey()), QStringLiteral("False"));
+    // The command line's --private checks it for the session, unwritten.
+    h.choices.setPrivateWindow(true, false);
+    QVERIFY(h.control<QCheckBox>("Private")->isChecked());
+    QCOMPARE(h.settings.values.value(OptionChoices::privateKey()), QStringLiteral("False"));
 }
 
 void TestForm1::buttonsReachTheirHandlers()
@@ -771,6 +805,10 @@ void TestForm1::accessibleTree()
         QCOMPARE(group->text(QAccessible::Name),
                  n <= 3 ? QStringLiteral("Which Browser?") : QStringLiteral("Open Browser As"));
     }
+    QAccessibleInterface *privateBox = QAccessible::queryAccessibleInterface(h.control("Private"));
+    QCOMPARE(privateBox->role(), QAccessible::CheckBox);
+    QCOMPARE(privateBox->text(QAccessible::Name), QStringLiteral("Private window"));
+    QCOMPARE(privateBox->parent()->text(QAccessible::Name), QStringLiteral("Open Browser As"));
     for (QWidget *control : h.form.findChildren<QWidget *>()) {
         if (!control->isVisible() || control->focusPolicy() == Qt::NoFocus)
             continue;

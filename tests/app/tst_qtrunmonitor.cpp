@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QSpinBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -130,6 +131,32 @@ void TestQtRunMonitor::buttonsStopAndPause()
         texts << label->text();
     QVERIFY2(texts.contains(QStringLiteral("waiting for the delay between sites, 1 s left")),
              qPrintable(texts.join(QLatin1Char('|'))));
+    monitor.finished();
+
+    // A pause of the run's own shows at once, even in a run's first second;
+    // Continue, or Enter in the window, goes on; Enter unpaused does nothing.
+    pauses.clear();
+    RunProgress own = at(20);
+    own.paused = true;
+    own.pausedAfter = 20;
+    own.pauseEvery = 20;
+    monitor.progress(own);
+    QVERIFY(monitor.progressWindow());
+    texts.clear();
+    for (const QLabel *label : monitor.progressWindow()->findChildren<QLabel *>())
+        texts << label->text();
+    QVERIFY2(texts.contains(QStringLiteral("Paused after 20 of 1,000 sites."))
+                 && texts.contains(QStringLiteral("Continue opens the next 20.")),
+             qPrintable(texts.join(QLatin1Char('|'))));
+    pause = monitor.progressWindow()->findChild<QPushButton *>(QStringLiteral("Pause"));
+    QCOMPARE(pause->text(), QStringLiteral("Continue"));
+    monitor.progressWindow()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(monitor.progressWindow()));
+    QTest::keyClick(monitor.progressWindow(), Qt::Key_Return);
+    QCOMPARE(pauses, QList<bool>{false});
+    QCOMPARE(pause->text(), QStringLiteral("Pause"));
+    QTest::keyClick(monitor.progressWindow(), Qt::Key_Enter);
+    QCOMPARE(pauses, QList<bool>{false});
 }
 
 void TestQtRunMonitor::slowDownloadShowsItsBytesAndStops()
@@ -177,7 +204,8 @@ void TestQtRunMonitor::confirmationOffersTheDelay()
     FakeClock clock;
     QtRunMonitor monitor(clock);
     QString question;
-    double offered = -1;
+    RunChoices offered{-1, -1};
+    QString pauseShown;
     const auto answer = [&](bool open) {
         QTimer::singleShot(0, [&, open] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
@@ -187,8 +215,11 @@ void TestQtRunMonitor::confirmationOffersTheDelay()
                     question = label->text();
             }
             auto *delay = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("Delay"));
-            offered = delay->value();
+            auto *pause = dialog->findChild<QSpinBox *>(QStringLiteral("PauseEvery"));
+            offered = RunChoices{delay->value(), pause->value()};
+            pauseShown = pause->text();
             delay->setValue(2.5);
+            pause->setValue(20);
             if (open)
                 dialog->accept();
             else
@@ -196,11 +227,14 @@ void TestQtRunMonitor::confirmationOffersTheDelay()
         });
     };
     answer(true);
-    QCOMPARE(monitor.confirm(1000, QStringLiteral("Firefox"), 0.5), std::optional<double>(2.5));
+    QCOMPARE(monitor.confirm(1000, QStringLiteral("Firefox"), RunChoices{0.5, 0}), (RunChoices{2.5, 20}));
     QCOMPARE(question, QStringLiteral("Open 1,000 sites in Firefox?"));
-    QCOMPARE(offered, 0.5);
+    QCOMPARE(offered, (RunChoices{0.5, 0}));
+    QCOMPARE(pauseShown, QStringLiteral("never"));
     answer(false);
-    QCOMPARE(monitor.confirm(21, QStringLiteral("Chrome"), 0.5), std::optional<double>());
+    QCOMPARE(monitor.confirm(21, QStringLiteral("Chrome"), RunChoices{0.5, 7}), std::optional<RunChoices>());
+    QCOMPARE(offered, (RunChoices{0.5, 7}));
+    QCOMPARE(pauseShown, QStringLiteral("7 sites"));
 }
 
 QTEST_MAIN(TestQtRunMonitor)

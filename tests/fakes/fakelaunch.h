@@ -29,9 +29,10 @@ public:
         Browser browser;
         QString address; // the first, as UTF-8, for comparing with texts
         qint64 pid;
-        QByteArray bytes;  // what a real browser would receive
-        ProcessExit exit;  // once it has ended
-        QStringList batch; // every address of the start
+        QByteArray bytes;      // what a real browser would receive
+        ProcessExit exit;      // once it has ended
+        QStringList batch;     // every address of the start
+        QStringList arguments; // the browser's own, before the addresses
     };
     /// How the starts of an address end, one after another; Success when
     /// none is left.
@@ -88,7 +89,8 @@ public:
         ProcessExit exit{ProcessExit::Kind::Success, 0};
         if (!endings.value(address).isEmpty())
             exit = endings[address].takeFirst();
-        launches.push_back({*chosen, address, 1000 + qint64(launches.size()), bytes, exit, batch});
+        launches.push_back(
+            {*chosen, address, 1000 + qint64(launches.size()), bytes, exit, batch, browser.argumentsBefore});
         if (onLaunch)
             onLaunch(launches.back());
         return launches.back().pid;
@@ -154,7 +156,7 @@ public:
     }
 };
 
-/// Answers the confirmation from a queue (Open with the offered delay when
+/// Answers the confirmation from a queue (Open with what is offered when
 /// empty) and records what the run shows.
 class FakeRunMonitor final : public RunMonitor
 {
@@ -164,19 +166,21 @@ public:
         int count;
         QString browser;
         double delaySeconds;
+        int pauseEvery;
     };
     std::vector<Asked> asked;
-    std::deque<std::optional<double>> answers;
+    /// A delay alone keeps the offered pause.
+    std::deque<std::optional<RunChoices>> answers;
     std::vector<RunProgress> shown;
     int finishedCalls = 0;
     std::function<void(const RunProgress &)> onProgress;
 
-    std::optional<double> confirm(int count, const QString &browser, double delaySeconds) override
+    std::optional<RunChoices> confirm(int count, const QString &browser, const RunChoices &offered) override
     {
-        asked.push_back({count, browser, delaySeconds});
+        asked.push_back({count, browser, offered.delaySeconds, offered.pauseEvery});
         if (answers.empty())
-            return delaySeconds;
-        const std::optional<double> answer = answers.front();
+            return offered;
+        const std::optional<RunChoices> answer = answers.front();
         answers.pop_front();
         return answer;
     }

@@ -139,6 +139,8 @@ private Q_SLOTS:
     void defaultBrowserFromDesktopEntry();
     void onlyAWebBrowserIsTheDefault_data();
     void onlyAWebBrowserIsTheDefault();
+    void privateWindowOfTheDefaultBrowser_data();
+    void privateWindowOfTheDefaultBrowser();
     void hostileAddressesArriveAsOneArgument();
     void browserInheritsNothingOfOurs();
     void howAStartedProgramEnded_data();
@@ -302,6 +304,59 @@ void TestBrowsers::onlyAWebBrowserIsTheDefault()
     QTRY_COMPARE(readLog(sandbox.log()).size(), 1);
     QCOMPARE(readLog(sandbox.log()).first().last(), QStringLiteral("www.site.org"));
     QCOMPARE(h.ui.plainMessages(), note.isEmpty() ? QStringList() : QStringList{note});
+}
+
+void TestBrowsers::privateWindowOfTheDefaultBrowser_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QByteArray>("actions"); // the Actions key and its groups
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments"); // what the browser is given; empty: refused
+    QTest::newRow("its private action")
+        << "fakeweb %u"
+        << QByteArray("Actions=New;new-private-window;\n[Desktop Action new-private-window]\nExec=fakeweb "
+                      "--private-window %U --after\n")
+        << "fakeweb" << QStringList{"--private-window", "www.site.org", "--after"};
+    QTest::newRow("an incognito action without a field code")
+        << "fakeweb %U"
+        << QByteArray("Actions=incognito;\n[Desktop Action incognito]\nExec=fakeweb --incognito\n")
+        << "fakeweb" << QStringList{"--incognito", "www.site.org"};
+    QTest::newRow("an action named otherwise, told by its flag")
+        << "fakeweb %u"
+        << QByteArray("Actions=secret;\n[Desktop Action secret]\nExec=firefox -inprivate %u\n") << "firefox"
+        << QStringList{"-inprivate", "www.site.org"};
+    QTest::newRow("no private action, a browser we know")
+        << "firefox %u" << QByteArray("Actions=New;\n") << "firefox"
+        << QStringList{"-private-window", "www.site.org"};
+    QTest::newRow("no private action, a browser we do not know")
+        << "fakeweb %u" << QByteArray("Actions=New;\n") << "fakeweb" << QStringList{};
+}
+
+// The default browser's private window: the action its desktop entry
+// declares for it, else the flag of a browser we know, else none.
+void TestBrowsers::privateWindowOfTheDefaultBrowser()
+{
+    QFETCH(QString, exec);
+    QFETCH(QByteArray, actions);
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    Sandbox sandbox;
+    sandbox.install(QStringLiteral("fakeweb"));
+    sandbox.install(QStringLiteral("firefox"));
+    sandbox.installDefaultBrowser(exec, "Categories=Network;WebBrowser;\n" + actions);
+    ProcessBrowserLauncher launcher;
+    const std::optional<ResolvedBrowser> found = launcher.resolve(Browser::Default);
+    QVERIFY(found);
+    const ResolvedBrowser browser = launcher.inPrivateWindow(*found);
+    QCOMPARE(QFileInfo(browser.program).fileName(), program);
+    if (arguments.isEmpty()) {
+        QCOMPARE(browser.refusal, noPrivateWindowMessage(browser.program));
+        return;
+    }
+    QVERIFY(browser.refusal.isEmpty());
+    QVERIFY(launcher.start(browser, QByteArrayLiteral("www.site.org")));
+    QTRY_COMPARE(readLog(sandbox.log()).size(), 1);
+    QCOMPARE(readLog(sandbox.log()).first(), arguments);
 }
 
 void TestBrowsers::hostileAddressesArriveAsOneArgument()

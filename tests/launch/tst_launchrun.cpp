@@ -123,6 +123,11 @@ private Q_SLOTS:
     void stopDuringADeliveryIsAStopAndTheRunGoesOnFromThere();
     void aStopWaitsForTheHandOverInFlight();
     void pauseHoldsTheRunUntilResumed();
+    void runPausesItselfAfterEveryFew_data();
+    void runPausesItselfAfterEveryFew();
+    void privateWindowForEveryStart_data();
+    void privateWindowForEveryStart();
+    void firstPrivateStartWaitsForItsWindow();
 };
 
 void TestLaunchRun::emptyListSaysSo()
@@ -875,7 +880,7 @@ void TestLaunchRun::chosenDelayIsStoredAndUsed()
     h.choose(2, 4);
     for (int i = 0; i < 21; ++i)
         h.list.appendSite(QStringLiteral("s%1").arg(i));
-    h.monitor.answers.push_back(2.0);
+    h.monitor.answers.push_back(RunChoices{2.0, 0});
     h.run.openAll();
     QCOMPARE(h.settings.values.value(OptionChoices::delayKey()), QStringLiteral("2"));
     QCOMPARE(h.ui.idledMs, 21 * 2000);
@@ -1030,6 +1035,209 @@ void TestLaunchRun::pauseHoldsTheRunUntilResumed()
     QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b"}));
     QVERIFY(std::any_of(h.monitor.shown.begin(), h.monitor.shown.end(),
                         [](const RunProgress &state) { return state.paused; }));
+}
+
+void TestLaunchRun::runPausesItselfAfterEveryFew_data()
+{
+    QTest::addColumn<QString>("delay"); // as stored; empty: none stored
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("first"); // Open From Here
+    QTest::addColumn<int>("pauseEvery");
+    QTest::addColumn<bool>("chosenWhenAsked"); // else stored before
+    QTest::addColumn<bool>("stopWhilePaused");
+    QTest::addColumn<QList<int>>("startSizes");
+    QTest::addColumn<QList<int>>("pausedAfter");
+    QTest::addColumn<QString>("said");
+    const QString none;
+    QTest::newRow("batches end at each pause")
+        << "0" << 53 << 1 << 20 << true << false << QList<int>{20, 20, 13} << QList<int>{20, 40} << none;
+    QTest::newRow("a batch of the most, then the rest of the stretch")
+        << "0" << 60 << 1 << 30 << false << false << QList<int>{25, 5, 25, 5} << QList<int>{30} << none;
+    QTest::newRow("one address a start")
+        << "" << 5 << 1 << 2 << false << false << QList<int>{1, 1, 1, 1, 1} << QList<int>{2, 4} << none;
+    QTest::newRow("from here, counted from there")
+        << "" << 7 << 3 << 2 << false << false << QList<int>{1, 1, 1, 1, 1} << QList<int>{4, 6} << none;
+    QTest::newRow("the list's length: no pause at its end")
+        << "0" << 4 << 1 << 4 << false << false << QList<int>{4} << QList<int>{} << none;
+    QTest::newRow("more than the list")
+        << "0" << 5 << 1 << 10 << false << false << QList<int>{5} << QList<int>{} << none;
+    QTest::newRow("never") << "0" << 53 << 1 << 0 << false << false << QList<int>{25, 25, 3} << QList<int>{}
+                           << none;
+    QTest::newRow("stopped while paused")
+        << "0" << 53 << 1 << 20 << false << true << QList<int>{20} << QList<int>{20}
+        << "You stopped the run at item 21 of 53, which was not opened:\ns21\nTo go on, select it and "
+           "choose Open From Here.";
+}
+
+// The run's own pause lands after every few items, batches end there, and
+// nothing else of the run changes: its starts in order, its last word.
+void TestLaunchRun::runPausesItselfAfterEveryFew()
+{
+    QFETCH(QString, delay);
+    QFETCH(int, count);
+    QFETCH(int, first);
+    QFETCH(int, pauseEvery);
+    QFETCH(bool, chosenWhenAsked);
+    QFETCH(bool, stopWhilePaused);
+    QFETCH(QList<int>, startSizes);
+    QFETCH(QList<int>, pausedAfter);
+    QFETCH(QString, said);
+    Harness h;
+    if (!delay.isEmpty())
+        h.settings.setValue(OptionChoices::delayKey(), delay);
+    if (chosenWhenAsked)
+        h.monitor.answers.push_back(RunChoices{0, pauseEvery});
+    else if (pauseEvery > 0)
+        h.settings.setValue(OptionChoices::pauseEveryKey(), QString::number(pauseEvery));
+    h.launcher.takesSeveral = true;
+    h.choose(3, 4);
+    QStringList items;
+    for (int i = 1; i <= count; ++i)
+        items << QStringLiteral("s%1").arg(i);
+    for (const QString &item : std::as_const(items))
+        h.list.appendSite(item);
+    // Every pause the window is told of, and what was started by then.
+    QList<int> pauses;
+    QList<qsizetype> startsAtPause;
+    h.monitor.onProgress = [&](const RunProgress &state) {
+        if (state.pausedAfter > 0 && (pauses.isEmpty() || pauses.constLast() != state.pausedAfter)) {
+            pauses << state.pausedAfter;
+            startsAtPause << qsizetype(h.launcher.launches.size());
+            QVERIFY(state.paused);
+            QCOMPARE(state.pauseEvery, pauseEvery);
+        }
+        // Going on, the window no longer says it is paused.
+        if (!state.paused)
+            QCOMPARE(state.pausedAfter, 0);
+    };
+    h.ui.onIdle = [&](int ms) {
+        h.clock.now += ms;
+        if (h.monitor.shown.back().pausedAfter == 0)
+            return;
+        if (stopWhilePaused)
+            h.run.requestStop();
+        else
+            h.run.setPaused(false);
+    };
+    h.run.openAll(first);
+    QList<int> sizes;
+    QStringList opened;
+    for (const auto &launch : h.launcher.launches) {
+        sizes << int(launch.batch.size());
+        opened << launch.batch;
+    }
+    QCOMPARE(sizes, startSizes);
+    QCOMPARE(pauses, pausedAfter);
+    // Each pause came after its stretch, with nothing of the next started.
+    for (qsizetype i = 0; i < pauses.size(); ++i) {
+        const qsizetype upTo = startsAtPause[i];
+        QCOMPARE(h.launcher.launches[size_t(upTo - 1)].batch.constLast(), items[pauses[i] - 1]);
+    }
+    const int end = stopWhilePaused ? pausedAfter.value(0) : count;
+    QCOMPARE(opened, items.mid(first - 1, end - first + 1));
+    QCOMPARE(h.ui.plainMessages().value(0), said);
+    QCOMPARE(h.run.resumeAt(), stopWhilePaused ? pausedAfter.value(0) + 1 : 0);
+    if (chosenWhenAsked)
+        QCOMPARE(h.settings.values.value(OptionChoices::pauseEveryKey()), QString::number(pauseEvery));
+    else
+        QCOMPARE(h.settings.values.contains(OptionChoices::pauseEveryKey()), pauseEvery > 0);
+}
+
+void TestLaunchRun::privateWindowForEveryStart_data()
+{
+    QTest::addColumn<int>("browser");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<bool>("toggledDuringRun");
+    QTest::addColumn<QList<QStringList>>("starts");
+    QTest::addColumn<QStringList>("flags"); // each start's own arguments, joined
+    QTest::addColumn<QString>("said");
+    const QStringList abc{"a", "b", "c"};
+    const QString none;
+    QTest::newRow("chrome: one start, incognito")
+        << 2 << true << false << QList<QStringList>{abc} << QStringList{"--incognito"} << none;
+    // Firefox opens only the address after its flag privately.
+    QTest::newRow("firefox: a start each")
+        << 3 << true << false << QList<QStringList>{{"a"}, {"b"}, {"c"}}
+        << QStringList{"-private-window", "-private-window", "-private-window"} << none;
+    QTest::newRow("unchecked: as ever")
+        << 2 << false << false << QList<QStringList>{abc} << QStringList{""} << none;
+    QTest::newRow("unchecked under the run: still private")
+        << 3 << true << true << QList<QStringList>{{"a"}, {"b"}, {"c"}}
+        << QStringList{"-private-window", "-private-window", "-private-window"} << none;
+    QTest::newRow("checked under the run: still normal")
+        << 2 << false << true << QList<QStringList>{abc} << QStringList{""} << none;
+    QTest::newRow("a default browser without a private window")
+        << 1 << true << false << QList<QStringList>{} << QStringList{}
+        << noPrivateWindowMessage(browserChoiceName(Browser::Default));
+}
+
+void TestLaunchRun::privateWindowForEveryStart()
+{
+    QFETCH(int, browser);
+    QFETCH(bool, checked);
+    QFETCH(bool, toggledDuringRun);
+    QFETCH(QList<QStringList>, starts);
+    QFETCH(QStringList, flags);
+    QFETCH(QString, said);
+    Harness h;
+    h.settings.setValue(OptionChoices::delayKey(), QStringLiteral("0"));
+    h.launcher.takesSeveral = true;
+    h.choose(browser, 4);
+    h.choices.setPrivateWindow(checked);
+    if (toggledDuringRun)
+        h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &) {
+            h.choices.setPrivateWindow(!checked);
+        };
+    for (const char *address : {"a", "b", "c"})
+        h.list.appendSite(QString::fromLatin1(address));
+    h.run.openAll();
+    QList<QStringList> started;
+    QStringList arguments;
+    for (const auto &launch : h.launcher.launches) {
+        started << launch.batch;
+        arguments << launch.arguments.join(QLatin1Char(' '));
+    }
+    QCOMPARE(started, starts);
+    QCOMPARE(arguments, flags);
+    QCOMPARE(h.ui.plainMessages().value(0), said);
+}
+
+// A running browser opens the private window after the start that asked
+// for it has ended: the next start waits for that window, once a run.
+void TestLaunchRun::firstPrivateStartWaitsForItsWindow()
+{
+    for (const qint64 windowAfter : {qint64(1200), qint64(-1)}) {
+        Harness h;
+        h.choose(3, 4);
+        h.settings.setValue(OptionChoices::delayKey(), QStringLiteral("0"));
+        h.choices.setPrivateWindow(true);
+        // The browser's normal window, up before the run.
+        h.windows.windows = {TopLevelWindow{5, QStringLiteral("x - Firefox"), true, false,
+                                            QStringLiteral("browser"), QStringLiteral("browser"), 1}};
+        QList<qint64> startedAt;
+        h.launcher.onLaunch = [&](const FakeBrowserLauncher::Launch &) { startedAt << h.clock.now; };
+        h.ui.onIdle = [&](int ms) {
+            h.clock.now += ms;
+            if (windowAfter >= 0 && h.windows.windows.size() == 1
+                && h.clock.now >= startedAt.value(0) + windowAfter)
+                h.windows.windows.push_back(TopLevelWindow{6, QStringLiteral("x - Firefox Private Browsing"),
+                                                           true, false, QStringLiteral("browser"),
+                                                           QStringLiteral("browser"), 1});
+        };
+        for (const char *address : {"a", "b", "c"})
+            h.list.appendSite(QString::fromLatin1(address));
+        h.run.openAll();
+        QCOMPARE(h.launchedAddresses(), (QStringList{"a", "b", "c"}));
+        const qint64 second = startedAt[1] - startedAt[0];
+        if (windowAfter >= 0)
+            QVERIFY2(second >= windowAfter + RunWaits::kSettleMs && second < RunWaits::kSignWindowMs,
+                     qPrintable(QString::number(second)));
+        else
+            QVERIFY2(second >= RunWaits::kSignWindowMs, qPrintable(QString::number(second)));
+        QVERIFY2(startedAt[2] - startedAt[1] < RunWaits::kSettleMs,
+                 qPrintable(QString::number(startedAt[2] - startedAt[1])));
+        QVERIFY(h.ui.plainMessages().isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLaunchRun)

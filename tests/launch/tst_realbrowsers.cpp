@@ -33,6 +33,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <optional>
 #include <unistd.h>
 
 using namespace zd;
@@ -181,6 +182,44 @@ QStringList sorted(QStringList list)
     return list;
 }
 
+// The accessibility bus for one row, and browsers told to use it, so that
+// their windows and tabs can be read as a screen reader reads them.
+class AccessibilityBus
+{
+public:
+    AccessibilityBus()
+    {
+        m_launcher.setProgram(QStringLiteral("/usr/libexec/at-spi-bus-launcher"));
+        m_launcher.setArguments({QStringLiteral("--launch-immediately")});
+        m_launcher.setStandardOutputFile(QProcess::nullDevice());
+        m_launcher.setStandardErrorFile(QProcess::nullDevice());
+        m_launcher.start();
+        qputenv("GNOME_ACCESSIBILITY", "1");
+    }
+    ~AccessibilityBus()
+    {
+        qunsetenv("GNOME_ACCESSIBILITY");
+        m_launcher.terminate();
+        m_launcher.waitForFinished(5000);
+    }
+    AccessibilityBus(const AccessibilityBus &) = delete;
+    AccessibilityBus &operator=(const AccessibilityBus &) = delete;
+    bool ok() { return m_launcher.waitForStarted(); }
+
+    /// The windows ("frame\tNAME") and tabs ("tab\tNAME") of the browser
+    /// whose accessible name holds \a word, in tab-strip order.
+    static QStringList read(const QString &word)
+    {
+        QProcess reader;
+        reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(ZD_BROWSER_TABS), word});
+        reader.waitForFinished(30'000);
+        return QString::fromUtf8(reader.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private:
+    QProcess m_launcher;
+};
+
 // The real launcher, noting every process it starts, so that the row ends
 // exactly those.
 class RecordingLauncher final : public BrowserLauncher
@@ -191,10 +230,23 @@ public:
     std::optional<qint64> start(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) override
     {
         const std::optional<qint64> pid = m_real.start(browser, addresses);
-        if (pid)
+        if (pid) {
             m_started << *pid;
+            handed << Handed{browser.argumentsBefore, addresses};
+        }
         return pid;
     }
+    ResolvedBrowser inPrivateWindow(ResolvedBrowser browser) const override
+    {
+        return m_real.inPrivateWindow(std::move(browser));
+    }
+    /// What each start was given: the browser's own arguments, the addresses.
+    struct Handed
+    {
+        QStringList arguments;
+        QList<QByteArray> addresses;
+    };
+    QList<Handed> handed;
     bool fitsOneStart(const ResolvedBrowser &browser, const QList<QByteArray> &addresses) const override
     {
         return m_real.fitsOneStart(browser, addresses);
@@ -259,6 +311,9 @@ private Q_SLOTS:
     void programRunsAsAWaylandProgram();
 
 private:
+    void openedInPrivate(const BrowserHome &home, const RecordingLauncher &launcher,
+                         const HttpTestServer &server, const QString &log, bool firefox,
+                         const QStringList &expected, const QStringList &normalTabs);
     QTemporaryDir m_logs;
 };
 
@@ -282,25 +337,34 @@ void TestRealBrowsers::everyAddressOnceInOrder_data()
     QTest::addColumn<QString>("delay"); // stored; empty: the default
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("starts"); // how many starts the run makes; 0: one per address
+    QTest::addColumn<bool>("privateWindow");
+    QTest::addColumn<int>("pauseEvery");
     const QStringList firefox{QStringLiteral("firefox-esr")};
     const QStringList chromium{QStringLiteral("chromium")};
     QTest::newRow("firefox, cold start")
-        << 3 << QString() << false << 4 << "Firefox" << firefox << QString() << kAddresses << 0;
+        << 3 << QString() << false << 4 << "Firefox" << firefox << QString() << kAddresses << 0 << false << 0;
     QTest::newRow("firefox, already running, maximized")
-        << 3 << QString() << true << 6 << "Firefox" << firefox << QString() << kAddresses << 0;
-    QTest::newRow("chromium, cold start, minimized")
-        << 2 << QString() << false << 5 << "Chromium" << chromium << QString() << kAddresses << 0;
+        << 3 << QString() << true << 6 << "Firefox" << firefox << QString() << kAddresses << 0 << false << 0;
+    QTest::newRow("chromium, cold start, minimized") << 2 << QString() << false << 5 << "Chromium" << chromium
+                                                     << QString() << kAddresses << 0 << false << 0;
     // Debian's firefox-esr entry takes one address (%u), chromium's several (%U).
-    QTest::newRow("default firefox, maximized")
-        << 1 << "firefox-esr" << false << 6 << "Firefox" << firefox << QString() << kAddresses << 0;
-    QTest::newRow("default chromium, minimized")
-        << 1 << "chromium" << false << 5 << "Chromium" << chromium << QString() << kAddresses << 1;
+    QTest::newRow("default firefox, maximized") << 1 << "firefox-esr" << false << 6 << "Firefox" << firefox
+                                                << QString() << kAddresses << 0 << false << 0;
+    QTest::newRow("default chromium, minimized") << 1 << "chromium" << false << 5 << "Chromium" << chromium
+                                                 << QString() << kAddresses << 1 << false << 0;
     // At delay 0, several addresses to a start: three starts for 53.
     const int batched = 2 * LaunchRun::kBatchSize + 3;
     QTest::newRow("firefox, delay 0, cold start")
-        << 3 << QString() << false << 4 << "Firefox" << firefox << "0" << batched << 3;
+        << 3 << QString() << false << 4 << "Firefox" << firefox << "0" << batched << 3 << false << 0;
     QTest::newRow("chromium, delay 0, already running")
-        << 2 << QString() << true << 4 << "Chromium" << chromium << "0" << batched << 3;
+        << 2 << QString() << true << 4 << "Chromium" << chromium << "0" << batched << 3 << false << 0;
+    // Private windows beside a normal one, which keeps the history the
+    // private ones must not add to. Firefox takes one address a start there,
+    // and this run pauses itself after every 4.
+    QTest::newRow("firefox, private, delay 0, pause every 4, already running")
+        << 3 << QString() << true << 4 << "Firefox" << firefox << "0" << kAddresses << 0 << true << 4;
+    QTest::newRow("chromium, private, delay 0, already running")
+        << 2 << QString() << true << 4 << "Chromium" << chromium << "0" << batched << 3 << true << 0;
 }
 
 void TestRealBrowsers::everyAddressOnceInOrder()
@@ -314,6 +378,13 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     QFETCH(QString, delay);
     QFETCH(int, count);
     QFETCH(int, starts);
+    QFETCH(bool, privateWindow);
+    QFETCH(int, pauseEvery);
+    std::optional<AccessibilityBus> accessibility;
+    if (privateWindow) {
+        accessibility.emplace();
+        QVERIFY(accessibility->ok());
+    }
     BrowserHome home(defaultBrowser);
     QVERIFY(home.ok());
     const QString log =
@@ -353,14 +424,39 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     LaunchRun run(ui, clock, launcher, windows, choices, list, monitor);
     choices.select(Option(browser));
     choices.select(Option(state));
+    choices.setPrivateWindow(privateWindow);
+    if (pauseEvery > 0)
+        settings.setValue(OptionChoices::pauseEveryKey(), QString::number(pauseEvery));
+    // At each pause of its own the run has opened what came before, and
+    // nothing more comes until it goes on.
+    QList<int> pauses;
+    monitor.onProgress = [&](const RunProgress &shown) {
+        if (shown.pausedAfter == 0 || pauses.contains(shown.pausedAfter))
+            return;
+        pauses << shown.pausedAfter;
+        // Goes on even when a check below fails, or the run would wait for ever.
+        const auto goOn = qScopeGuard([&] { run.setPaused(false); });
+        const auto visited = [&] { return visits(log).size(); };
+        QVERIFY(QTest::qWaitFor([&] { return visited() >= shown.pausedAfter; }, 30'000));
+        QTest::qWait(1000);
+        QCOMPARE(visited(), qsizetype(shown.pausedAfter));
+    };
     const QStringList expected = appendVisits(list, server, count);
     const qsizetype startedBefore = home.started.size();
     run.openAll();
     QVERIFY2(ui.messages.empty(), qPrintable(ui.messages.empty() ? QString() : ui.messages[0].prompt));
     QCOMPARE(home.started.size() - startedBefore, starts == 0 ? count : starts);
+    QList<int> pausesDue;
+    for (int after = pauseEvery; pauseEvery > 0 && after < count; after += pauseEvery)
+        pausesDue << after;
+    QCOMPARE(pauses, pausesDue);
+    const bool firefox = classes.first() == QLatin1String("firefox-esr");
+    if (privateWindow) {
+        openedInPrivate(home, launcher, server, log, firefox, expected, expectedTabs);
+        return;
+    }
     // The browser shows every address once, in the list's order.
     expectedTabs << expected;
-    const bool firefox = classes.first() == QLatin1String("firefox-esr");
     const auto tabs = [&] { return browserTabs(home, firefox, server); };
     QTRY_COMPARE_WITH_TIMEOUT(tabs(), expectedTabs, 30'000);
     // And asked the server for each once.
@@ -388,6 +484,62 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     QVERIFY(placed >= 1);
     QCOMPARE(x.wmState(decoy), 1u);
     QVERIFY(!x.maximized(decoy));
+}
+
+// A private run: every address was handed over in order with the private
+// flag and asked for once; none is among the normal windows' tabs, which the
+// browser records, nor in the profile's history, which holds the normal
+// window's page; Firefox names its private window so.
+void TestRealBrowsers::openedInPrivate(const BrowserHome &home, const RecordingLauncher &launcher,
+                                       const HttpTestServer &server, const QString &log, bool firefox,
+                                       const QStringList &expected, const QStringList &normalTabs)
+{
+    const QString flag = firefox ? QStringLiteral("-private-window") : QStringLiteral("--incognito");
+    QStringList handed;
+    for (const RecordingLauncher::Handed &start : launcher.handed) {
+        QCOMPARE(start.arguments.value(start.arguments.size() - 1), flag);
+        for (const QByteArray &address : start.addresses)
+            handed << QString::fromUtf8(address).mid(server.url(QStringLiteral("/visit/")).size());
+    }
+    QCOMPARE(handed, expected);
+    QTRY_COMPARE_WITH_TIMEOUT(sorted(visits(log)), sorted(expected), 30'000);
+    // One start at a time, each taken before the next: asked for in order.
+    if (firefox)
+        QCOMPARE(visits(log), expected);
+    const QString history = firefox ? home.firefoxProfile() + QStringLiteral("/places.sqlite")
+                                    : home.chromiumData() + QStringLiteral("/Default/History");
+    const QString table = firefox ? QStringLiteral("moz_places") : QStringLiteral("urls");
+    const QString warmUp = server.url(QStringLiteral("/visit/warm-up"));
+    QTRY_VERIFY_WITH_TIMEOUT(historyAddresses(history, table).contains(warmUp), 60'000);
+    QTest::qWait(3000); // the browsers write their records a moment after a change
+    const QStringList kept = historyAddresses(history, table);
+    const QString visitBase = server.url(QStringLiteral("/visit/"));
+    for (const QString &address : kept)
+        QVERIFY2(!address.startsWith(visitBase) || address == warmUp, qPrintable(address));
+    QCOMPARE(browserTabs(home, firefox, server), normalTabs);
+    // The browser's own account, read over AT-SPI: one private window, its
+    // tabs (Firefox tells them) the addresses in order.
+    const auto privateWindows = [&] {
+        QList<QStringList> windows;
+        bool inPrivate = false;
+        for (const QString &line :
+             AccessibilityBus::read(firefox ? QStringLiteral("Firefox") : QStringLiteral("Chromium"))) {
+            if (line.startsWith(QLatin1String("frame\t"))) {
+                inPrivate =
+                    line.endsWith(firefox ? QLatin1String("Private Browsing") : QLatin1String("(Incognito)"));
+                if (inPrivate)
+                    windows << QStringList();
+            } else if (inPrivate) {
+                windows.last() << line.mid(4);
+            }
+        }
+        return windows;
+    };
+    QStringList titles;
+    for (const QString &name : expected)
+        titles << QStringLiteral("visit ") + name;
+    const QList<QStringList> expectedWindows{firefox ? titles : QStringList()};
+    QTRY_COMPARE_WITH_TIMEOUT(privateWindows(), expectedWindows, 30'000);
 }
 
 // The user's click on Stop goes through the X server to whichever window is

@@ -51,7 +51,8 @@ if(NOT ZD_SANITIZE)
   add_executable(tst_realbrowsers launch/tst_realbrowsers.cpp)
   target_link_libraries(tst_realbrowsers PRIVATE zd_app zd_platform zd_testsupport PkgConfig::XCB Qt6::Test
                         project_options)
-  target_compile_definitions(tst_realbrowsers PRIVATE ZD_PROGRAM="$<TARGET_FILE:zentavia-desk>")
+  target_compile_definitions(tst_realbrowsers PRIVATE ZD_PROGRAM="$<TARGET_FILE:zentavia-desk>"
+                             ZD_BROWSER_TABS="${CMAKE_CURRENT_SOURCE_DIR}/launch/browser_tabs.py")
   add_dependencies(tst_realbrowsers zentavia-desk)
   add_test(NAME tst_realbrowsers
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/launch/run_isolated.sh $<TARGET_FILE:tst_realbrowsers>)

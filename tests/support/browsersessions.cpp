@@ -1,6 +1,8 @@
 #include "support/browsersessions.h"
 
 #include <QDir>
+#include <QTemporaryDir>
+#include <QProcess>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -147,6 +149,27 @@ QList<QStringList> chromiumSessionTabs(const QString &userDataFolder)
     for (const auto &window : std::as_const(windows))
         result << window.values();
     return result;
+}
+
+QStringList historyAddresses(const QString &database, const QString &table)
+{
+    QTemporaryDir copy;
+    const QString copied = copy.filePath(QStringLiteral("history"));
+    if (!QFile::copy(database, copied))
+        return {};
+    QFile::copy(database + QStringLiteral("-wal"), copied + QStringLiteral("-wal"));
+    // Python's sqlite3, which the test server's Python has anyway.
+    QProcess query;
+    query.start(QStringLiteral("python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sqlite3, sys\n"
+                                "for (url,) in sqlite3.connect(sys.argv[1]).execute("
+                                "'select url from ' + sys.argv[2]):\n"
+                                "    print(url)\n"),
+                 copied, table});
+    if (!query.waitForFinished(30'000) || query.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(query.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 } // namespace zd::test

@@ -21,4 +21,9 @@ QList<QStringList> firefoxSessionTabs(const QString &profileFolder);
 /// window: exact for tabs opened and never moved or closed.
 QList<QStringList> chromiumSessionTabs(const QString &userDataFolder);
 
+/// The addresses in a browser's history database: Firefox's places.sqlite
+/// (\a table "moz_places"), Chromium's History ("urls"). Read from a copy,
+/// its write-ahead log included, while the browser may hold it.
+QStringList historyAddresses(const QString &database, const QString &table);
+
 } // namespace zd::test

@@ -14,8 +14,9 @@ by --page), /utf16 (the three links in UTF-16, told only by the charset), /heade
 server as the proxy for the host via-proxy.invalid, direct for any other).
 Asked as a proxy ("GET http://any.host/links.html"), it answers as for its own path.
 With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
-small page and appends NAME to FILE, one line per request.
+small page titled "visit NAME" and appends NAME to FILE, one line per request.
 """
+import html
 import http.server
 import socketserver
 import ssl
@@ -53,7 +54,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             # One line per request, in the order they came: what a browser asked for.
             with open(visit_log, "a") as log:
                 log.write(path[len("/visit/"):] + "\n")
-            self.send_body(b"<html><head><title>visit</title></head><body>ok</body></html>")
+            # Titled by its name, so that a tab strip read over AT-SPI shows which it is.
+            name = html.escape(urllib.parse.unquote(path[len("/visit/"):]))
+            self.send_body(("<html><head><title>visit %s</title></head><body>ok</body></html>" % name).encode())
             return
         if path in ("/links.html", "/dir/links.html"):
             self.send_body(LINKS)

@@ -55,7 +55,8 @@ QStringList readLog(const QString &path)
 class Sandbox
 {
 public:
-    const QStringList kNames{QStringLiteral("firefox.exe"), QStringLiteral("chrome.exe")};
+    const QStringList kNames{QStringLiteral("firefox.exe"), QStringLiteral("chrome.exe"),
+                             QStringLiteral("msedge.exe")};
 
     Sandbox()
     {
@@ -85,7 +86,7 @@ public:
                 break;
             QThread::msleep(100);
         }
-        for (const wchar_t *name : {L"firefox.exe", L"chrome.exe"})
+        for (const wchar_t *name : {L"firefox.exe", L"chrome.exe", L"msedge.exe"})
             RegDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + name).c_str());
         qunsetenv("ZD_FAKE_DIALOG");
         qunsetenv("ZD_FAKE_CRASH_ONCE");
@@ -147,10 +148,21 @@ void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("windowClass");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("Firefox, maximized") << int(Option::Firefox) << int(Option::Maximized)
-                                        << QStringLiteral("MozillaWindowClass") << QStringLiteral("M");
-    QTest::newRow("Chrome, minimized") << int(Option::Chrome) << int(Option::Minimized)
-                                       << QStringLiteral("Chrome_WidgetWin_1") << QStringLiteral("m");
+    QTest::addColumn<QString>("privateFlag"); // empty: a normal window
+    QTest::newRow("Firefox, maximized")
+        << int(Option::Firefox) << int(Option::Maximized) << QStringLiteral("MozillaWindowClass")
+        << QStringLiteral("M") << QString();
+    QTest::newRow("Chrome, minimized")
+        << int(Option::Chrome) << int(Option::Minimized) << QStringLiteral("Chrome_WidgetWin_1")
+        << QStringLiteral("m") << QString();
+    // Firefox's flag takes the one address after it: a start each, to the
+    // one window of the browser that is up.
+    QTest::newRow("Firefox, private, maximized")
+        << int(Option::Firefox) << int(Option::Maximized) << QStringLiteral("MozillaWindowClass")
+        << QStringLiteral("M") << QStringLiteral("-private-window");
+    QTest::newRow("Chrome, private, minimized")
+        << int(Option::Chrome) << int(Option::Minimized) << QStringLiteral("Chrome_WidgetWin_1")
+        << QStringLiteral("m") << QStringLiteral("--incognito");
 }
 
 void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced()
@@ -159,12 +171,14 @@ void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced()
     QFETCH(int, state);
     QFETCH(QString, windowClass);
     QFETCH(QString, shown);
+    QFETCH(QString, privateFlag);
     Sandbox sandbox;
     const QString folderLog = sandbox.file(QStringLiteral("folder"));
     qputenv("ZD_FAKE_FOLDER_LOG", QFile::encodeName(QDir::toNativeSeparators(folderLog)));
     auto h = std::make_unique<RunHarness>();
     h->choices.select(Option(browser));
     h->choices.select(Option(state));
+    h->choices.setPrivateWindow(!privateFlag.isEmpty());
     QStringList addresses;
     for (int i = 0; i < 19; ++i)
         addresses << QStringLiteral("http://site%1.example/").arg(i);
@@ -175,7 +189,17 @@ void TestWindowsBrowsers::addressesArriveOnceInOrderAndWindowsArePlaced()
     h->run.openAll();
     QVERIFY2(h->ui.messages.empty(),
              qPrintable(h->ui.messages.empty() ? QString() : h->ui.messages[0].prompt));
-    QCOMPARE(readLog(sandbox.log()), addresses);
+    // What the fakes were given: the private flag before each start's
+    // addresses (one start for Chrome's twenty at delay 0).
+    QStringList given = addresses;
+    if (privateFlag == QLatin1String("--incognito")) {
+        given.prepend(privateFlag);
+    } else if (!privateFlag.isEmpty()) {
+        given.clear();
+        for (const QString &address : std::as_const(addresses))
+            given << privateFlag << address;
+    }
+    QCOMPARE(readLog(sandbox.log()), given);
     QTRY_COMPARE(placementsOf(reinterpret_cast<const wchar_t *>(windowClass.utf16())), shown);
     // Started in one empty folder of the program's own, which stays when the
     // browser outlives the program: nothing is left to remove.
@@ -304,10 +328,11 @@ void TestWindowsBrowsers::onlyAProgramFileGetsAddresses()
 void TestWindowsBrowsers::internetExplorerMeansTheDefaultWebBrowser()
 {
     Sandbox sandbox;
-    const auto run = [] {
+    const auto run = [](bool privateWindow = false) {
         RunHarness h;
         h.choices.select(Option::InternetExplorer);
         h.choices.select(Option::SameState);
+        h.choices.setPrivateWindow(privateWindow);
         h.list.appendSite(QStringLiteral("http://a.example/"));
         h.run.openAll();
         return h.ui.plainMessages().join(QLatin1Char('|'));
@@ -337,15 +362,27 @@ void TestWindowsBrowsers::internetExplorerMeansTheDefaultWebBrowser()
               command);
     setString(HKEY_LOCAL_MACHINE, httpCommand, command);
     said = run();
+    // Private, the default browser gets its own flag: Edge's, once it is the one.
+    const QString saidPrivate = run(true);
+    const std::wstring edge = QDir::toNativeSeparators(sandbox.file(QStringLiteral("msedge.exe"))).toStdWString();
+    const std::wstring edgeCommand = L"\"" + edge + L"\" \"%1\"";
+    setString(HKEY_CURRENT_USER, L"Software\\Clients\\StartMenuInternet\\FakeEdge\\shell\\open\\command",
+              edgeCommand);
+    setString(HKEY_LOCAL_MACHINE, httpCommand, edgeCommand);
+    const QString saidEdge = run(true);
     setString(HKEY_LOCAL_MACHINE, httpCommand, before);
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Clients\\StartMenuInternet\\FakeFox");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Clients\\StartMenuInternet\\FakeEdge");
+    QVERIFY2(saidPrivate.contains(QStringLiteral("went to Firefox")), qPrintable(saidPrivate));
+    QVERIFY2(saidEdge.contains(QStringLiteral("went to Edge")), qPrintable(saidEdge));
     QVERIFY2(!said.contains(QStringLiteral("passed over")), qPrintable(said));
     QVERIFY2(
         said.contains(QStringLiteral("Internet Explorer is retired on this version of Windows, so the sites "
                                      "went to Firefox.")),
         qPrintable(said));
     QCOMPARE(readLog(sandbox.log()),
-             (QStringList{QStringLiteral("http://a.example/"), QStringLiteral("http://a.example/")}));
+             (QStringList{"http://a.example/", "http://a.example/", "-private-window", "http://a.example/",
+                          "-inprivate", "http://a.example/"}));
 }
 
 QTEST_GUILESS_MAIN(TestWindowsBrowsers)

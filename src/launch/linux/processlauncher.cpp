@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -116,8 +117,10 @@ QString findDesktopEntry(const QString &id)
     return QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
 }
 
-// A key of a desktop entry's main group ("Exec", "StartupWMClass").
-QString desktopEntryValue(const QString &desktopFile, const QString &key)
+// A key of a desktop entry's main group ("Exec", "StartupWMClass"), or of
+// another group ("Desktop Action new-private-window").
+QString desktopEntryValue(const QString &desktopFile, const QString &key,
+                          QLatin1String group = QLatin1String("Desktop Entry"))
 {
     if (desktopFile.isEmpty())
         return {};
@@ -130,7 +133,7 @@ QString desktopEntryValue(const QString &desktopFile, const QString &key)
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         if (line.startsWith(QLatin1Char('[')))
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            inMainGroup = line.size() == group.size() + 2 && line.mid(1, group.size()) == group;
         else if (inMainGroup && line.startsWith(prefix))
             return line.mid(prefix.size());
     }
@@ -190,6 +193,41 @@ QString notABrowser(const QString &entry)
     return {};
 }
 
+namespace {
+
+// The arguments of a desktop entry's split Exec line (the program taken
+// off), around the empty element where the addresses go.
+void setArguments(ResolvedBrowser &browser, const QStringList &exec, bool takesSeveral)
+{
+    browser.takesSeveral = takesSeveral;
+    const qsizetype slot = exec.indexOf(QString());
+    if (slot < 0) {
+        browser.argumentsBefore = exec;
+    } else {
+        browser.argumentsBefore = exec.mid(0, slot);
+        browser.argumentsAfter = exec.mid(slot + 1);
+        browser.argumentsAfter.removeAll(QString());
+    }
+}
+
+// Whether a desktop action opens a private window: by its name
+// ("new-private-window", "incognito") or by the flag it passes.
+bool isPrivateAction(const QString &name, const QString &exec)
+{
+    for (const char *word : {"private", "incognito"}) {
+        if (name.contains(QLatin1String(word), Qt::CaseInsensitive))
+            return true;
+    }
+    const QStringList arguments = splitDesktopExec(exec);
+    return std::any_of(arguments.begin(), arguments.end(), [](const QString &argument) {
+        return argument == QLatin1String("--private-window") || argument == QLatin1String("-private-window")
+               || argument == QLatin1String("--incognito") || argument == QLatin1String("-inprivate")
+               || argument == QLatin1String("--inprivate");
+    });
+}
+
+} // namespace
+
 std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser(QString *passedOver)
 {
     const QString xdgSettings = QStandardPaths::findExecutable(QStringLiteral("xdg-settings"));
@@ -216,16 +254,42 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser(QString *p
     if (program.isEmpty())
         return std::nullopt;
     ResolvedBrowser browser{program, {}, {}, titleWordFor(program), windowClassesOf(program, entry), {}};
-    browser.takesSeveral = takesSeveral;
-    const qsizetype slot = exec.indexOf(QString());
-    if (slot < 0) {
-        browser.argumentsBefore = exec;
-    } else {
-        browser.argumentsBefore = exec.mid(0, slot);
-        browser.argumentsAfter = exec.mid(slot + 1);
-        browser.argumentsAfter.removeAll(QString());
-    }
+    browser.desktopEntry = entry;
+    setArguments(browser, exec, takesSeveral);
     return browser;
+}
+
+ResolvedBrowser ProcessBrowserLauncher::inPrivateWindow(ResolvedBrowser browser) const
+{
+    // The desktop's default names its private window among its entry's
+    // actions, where it has one; else the flag of a browser we know.
+    const QStringList actions =
+        desktopEntryValue(browser.desktopEntry, QStringLiteral("Actions")).split(QLatin1Char(';'));
+    for (const QString &action : actions) {
+        if (action.trimmed().isEmpty())
+            continue;
+        const QByteArray group = "Desktop Action " + action.trimmed().toUtf8();
+        const QString exec = desktopEntryValue(browser.desktopEntry, QStringLiteral("Exec"),
+                                               QLatin1String(group.constData(), group.size()));
+        if (!isPrivateAction(action, exec))
+            continue;
+        bool takesSeveral = false;
+        QStringList split = splitDesktopExec(exec, &takesSeveral);
+        const QString program =
+            split.isEmpty() ? QString() : QStandardPaths::findExecutable(split.takeFirst());
+        if (program.isEmpty())
+            continue;
+        browser.program = program;
+        browser.argumentsBefore.clear();
+        browser.argumentsAfter.clear();
+        setArguments(browser, split, takesSeveral);
+        // Firefox's action, like its flag, takes one address.
+        if (split.contains(QStringLiteral("-private-window"))
+            || split.contains(QStringLiteral("--private-window")))
+            browser.takesSeveral = false;
+        return browser;
+    }
+    return BrowserLauncher::inPrivateWindow(std::move(browser));
 }
 
 std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(Browser browser)

@@ -38,6 +38,8 @@ public:
     bool running(qint64 pid) override;
     ProcessExit exitOf(qint64 pid) override;
     std::optional<bool> ready(const ResolvedBrowser &browser, qint64 pid) override;
+    /// The default browser's private action where its desktop entry has one.
+    ResolvedBrowser inPrivateWindow(ResolvedBrowser browser) const override;
 
 private:
     std::optional<ResolvedBrowser> defaultBrowser(QString *passedOver);
