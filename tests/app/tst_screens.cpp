@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QCheckBox>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
@@ -80,8 +81,26 @@ bool settled(QWidget *window)
 {
     if (!QTest::qWaitForWindowExposed(window))
         return false;
-    QTest::qWait(300);
-    return true;
+    // Drawn and still: two grabs alike 200 ms apart, the window's area not of
+    // one colour. A loaded machine, or Wine, paints well after the exposure.
+    QImage last;
+    for (int i = 0; i < 50; ++i) {
+        QTest::qWait(200);
+        const QImage shot = window->screen()->grabWindow(0).toImage();
+        const QRect area = QRect(window->mapToGlobal(QPoint()) - window->screen()->geometry().topLeft(),
+                                 window->size() * shot.devicePixelRatio())
+                               .intersected(shot.rect());
+        const QImage part = shot.copy(area);
+        bool drawn = false;
+        for (int y = 0; y < part.height() && !drawn; y += 4) {
+            for (int x = 0; x < part.width() && !drawn; x += 4)
+                drawn = part.pixel(x, y) != part.pixel(0, 0);
+        }
+        if (drawn && part == last)
+            return true;
+        last = part;
+    }
+    return true; // still changing: the checks will tell
 }
 
 QString describe(const QRect &rect)
@@ -197,6 +216,18 @@ void TestScreens::mainWindowFitsAndReads()
         const QRect caption = globalRect(option).adjusted(indicator + 4, 0, 0, 0);
         const double ratioFound = textContrast(shot, inShot(caption));
         QVERIFY2(ratioFound >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(option->text()).arg(ratioFound)));
+    }
+    // "Private window" reads as well, beside the options, not over them.
+    auto *privateBox = h.control<QCheckBox>("Private");
+    const int box = privateBox->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, privateBox);
+    const double boxRatio = textContrast(shot, inShot(globalRect(privateBox).adjusted(box + 4, 0, 0, 0)));
+    QVERIFY2(boxRatio >= 4.5, qPrintable(QString::number(boxRatio)));
+    QVERIFY2(
+        privateBox->sizeHint().width() <= privateBox->width(),
+        qPrintable(QStringLiteral("%1 > %2").arg(privateBox->sizeHint().width()).arg(privateBox->width())));
+    for (QRadioButton *option : h.form.findChildren<QRadioButton *>()) {
+        const QRect caption(option->mapToGlobal(QPoint()), option->sizeHint().boundedTo(option->size()));
+        QVERIFY2(!caption.intersects(globalRect(privateBox)), qPrintable(option->text()));
     }
     // A checked option is told from an unchecked one at a glance: the middle
     // of its indicator (the dot) stands 3:1 or more from the unchecked one's.
