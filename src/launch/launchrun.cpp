@@ -310,7 +310,6 @@ bool LaunchRun::start(const ResolvedBrowser &resolved, const Batch &batch, const
     started->pid = *pid;
     started->delivery =
         m_waits.delivery(*pid, resolved, windows, m_run.progress.browser, &started->dialogTitle);
-
     // A failure is seldom the address's fault (Firefox's crash handler
     // ends it with a status): the browser gets it once more.
     if (started->delivery == RunWaits::Delivery::Failed && !m_run.stopRequested) {

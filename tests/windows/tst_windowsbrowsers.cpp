@@ -364,7 +364,8 @@ void TestWindowsBrowsers::internetExplorerMeansTheDefaultWebBrowser()
     said = run();
     // Private, the default browser gets its own flag: Edge's, once it is the one.
     const QString saidPrivate = run(true);
-    const std::wstring edge = QDir::toNativeSeparators(sandbox.file(QStringLiteral("msedge.exe"))).toStdWString();
+    const std::wstring edge =
+        QDir::toNativeSeparators(sandbox.file(QStringLiteral("msedge.exe"))).toStdWString();
     const std::wstring edgeCommand = L"\"" + edge + L"\" \"%1\"";
     setString(HKEY_CURRENT_USER, L"Software\\Clients\\StartMenuInternet\\FakeEdge\\shell\\open\\command",
               edgeCommand);
@@ -380,9 +381,8 @@ void TestWindowsBrowsers::internetExplorerMeansTheDefaultWebBrowser()
         said.contains(QStringLiteral("Internet Explorer is retired on this version of Windows, so the sites "
                                      "went to Firefox.")),
         qPrintable(said));
-    QCOMPARE(readLog(sandbox.log()),
-             (QStringList{"http://a.example/", "http://a.example/", "-private-window", "http://a.example/",
-                          "-inprivate", "http://a.example/"}));
+    QCOMPARE(readLog(sandbox.log()), (QStringList{"http://a.example/", "http://a.example/", "-private-window",
+                                                  "http://a.example/", "-inprivate", "http://a.example/"}));
 }
 
 QTEST_GUILESS_MAIN(TestWindowsBrowsers)
