@@ -119,7 +119,7 @@ void LaunchRun::openEach(Procedure &procedure, int first)
     }
     if (m_run.finalPlacement) {
         m_waits.idleFor(RunWaits::kSettleMs);
-        placeDefaultBrowserWindows(m_run.finalPlacement->first, m_run.finalPlacement->second);
+        placeBrowserWindows(m_run.finalPlacement->first, m_run.finalPlacement->second);
     }
 }
 
@@ -415,10 +415,15 @@ void LaunchRun::openInPlacedBrowser(Procedure &procedure, int first, Browser bro
         return;
     }
     const int label = minimize ? first + 8 : first + 14;
-    if (m_waits.placement(procedure, label, place, m_run.progress.browser) == RunWaits::Placement::TimedOut)
+    const RunWaits::Placement placed = m_waits.placement(procedure, label, place, m_run.progress.browser);
+    if (placed == RunWaits::Placement::TimedOut)
         m_run.tally.notPlaced << batch.addresses;
     else if (refused)
         m_run.tally.desktopCannotPlace = true;
+    // Chromium shows its window again as it opens the tabs of a batch, a
+    // moment after it took them: placed once more when the run ends.
+    if (placed == RunWaits::Placement::Placed && !refused && batch.addresses.size() > 1)
+        m_run.finalPlacement = {windows, minimize ? ShowState::Minimized : ShowState::Maximized};
 }
 
 void LaunchRun::openInDefaultBrowser(Procedure &procedure, Batch &batch)
@@ -444,13 +449,13 @@ void LaunchRun::openInDefaultBrowser(Procedure &procedure, Batch &batch)
     // found by class alone, get it once the address is delivered. No wait
     // for a window beyond that, as for this choice there never was one.
     windows.titleWord.clear();
-    placeDefaultBrowserWindows(windows, *state);
+    placeBrowserWindows(windows, *state);
     // A browser raises its window when it opens the page, a moment after it
     // took the address: place once more when the run ends.
     m_run.finalPlacement = {windows, *state};
 }
 
-void LaunchRun::placeDefaultBrowserWindows(const BrowserWindows &windows, ShowState state)
+void LaunchRun::placeBrowserWindows(const BrowserWindows &windows, ShowState state)
 {
     bool refused = false;
     const bool found = state == ShowState::Minimized ? minimizeMatchingWindows(m_windows, windows, &refused)

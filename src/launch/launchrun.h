@@ -72,7 +72,8 @@ private:
         RunTally tally;
         RunProgress progress;
         QMap<Browser, std::optional<ResolvedBrowser>> resolved;
-        /// The default browser's windows, placed once more at the end.
+        /// The browser's windows, placed once more at the end: the default
+        /// browser's, and those a batch went to.
         std::optional<std::pair<BrowserWindows, ShowState>> finalPlacement;
         /// The chosen browser is not installed, or shows only a message:
         /// nothing more is started.
@@ -125,7 +126,7 @@ private:
     std::optional<Launched> refuse(const QString &address, const QByteArray &bytes);
     void openInPlacedBrowser(Procedure &procedure, int firstLabel, Browser browser, Batch &batch);
     void openInDefaultBrowser(Procedure &procedure, Batch &batch);
-    void placeDefaultBrowserWindows(const BrowserWindows &windows, ShowState state);
+    void placeBrowserWindows(const BrowserWindows &windows, ShowState state);
     void waitBetweenSites(Browser browser, qint64 launchedAt);
     bool browserChosen() const;
     Browser chosenBrowser() const;

@@ -128,6 +128,7 @@ private Q_SLOTS:
     void privateWindowForEveryStart_data();
     void privateWindowForEveryStart();
     void firstPrivateStartWaitsForItsWindow();
+    void aBatchsWindowsArePlacedOnceMoreAtTheEnd();
 };
 
 void TestLaunchRun::emptyListSaysSo()
@@ -1236,6 +1237,27 @@ void TestLaunchRun::firstPrivateStartWaitsForItsWindow()
             QVERIFY2(second >= RunWaits::kSignWindowMs, qPrintable(QString::number(second)));
         QVERIFY2(startedAt[2] - startedAt[1] < RunWaits::kSettleMs,
                  qPrintable(QString::number(startedAt[2] - startedAt[1])));
+        QVERIFY(h.ui.plainMessages().isEmpty());
+    }
+}
+
+// Chromium shows its window again as it opens a batch's tabs, after the run
+// placed it: a run that started batches places their windows once more.
+void TestLaunchRun::aBatchsWindowsArePlacedOnceMoreAtTheEnd()
+{
+    for (const int count : {1, 3}) {
+        Harness h;
+        h.settings.setValue(OptionChoices::delayKey(), QStringLiteral("0"));
+        h.launcher.takesSeveral = true;
+        h.choose(2, 5);
+        h.windows.windows = {TopLevelWindow{5, QStringLiteral("a - Chrome"), true, false,
+                                            QStringLiteral("browser"), QStringLiteral("browser"), 1}};
+        for (int i = 1; i <= count; ++i)
+            h.list.appendSite(QStringLiteral("s%1").arg(i));
+        h.run.openAll();
+        QCOMPARE(h.launcher.launches.size(), size_t(1));
+        const std::pair<WindowId, ShowState> minimized{5, ShowState::Minimized};
+        QCOMPARE(h.windows.placed, std::vector(count > 1 ? 2 : 1, minimized));
         QVERIFY(h.ui.plainMessages().isEmpty());
     }
 }

@@ -363,6 +363,11 @@ void TestRealBrowsers::everyAddressOnceInOrder_data()
     // and this run pauses itself after every 4.
     QTest::newRow("firefox, private, delay 0, pause every 4, already running")
         << 3 << QString() << true << 4 << "Firefox" << firefox << "0" << kAddresses << 0 << true << 4;
+    // And from a cold start, placed as chosen: nothing to keep in history.
+    QTest::newRow("firefox, private, delay 0, cold start, maximized")
+        << 3 << QString() << false << 6 << "Firefox" << firefox << "0" << kAddresses << 0 << true << 0;
+    QTest::newRow("chromium, private, delay 0, cold start, minimized")
+        << 2 << QString() << false << 5 << "Chromium" << chromium << "0" << batched << 3 << true << 0;
     QTest::newRow("chromium, private, delay 0, already running")
         << 2 << QString() << true << 4 << "Chromium" << chromium << "0" << batched << 3 << true << 0;
 }
@@ -453,17 +458,19 @@ void TestRealBrowsers::everyAddressOnceInOrder()
     const bool firefox = classes.first() == QLatin1String("firefox-esr");
     if (privateWindow) {
         openedInPrivate(home, launcher, server, log, firefox, expected, expectedTabs);
-        return;
+        if (QTest::currentTestFailed())
+            return;
+    } else {
+        // The browser shows every address once, in the list's order.
+        expectedTabs << expected;
+        const auto tabs = [&] { return browserTabs(home, firefox, server); };
+        QTRY_COMPARE_WITH_TIMEOUT(tabs(), expectedTabs, 30'000);
+        // And asked the server for each once.
+        QTRY_COMPARE_WITH_TIMEOUT(sorted(visits(log)), sorted(expected), 30'000);
+        QTest::qWait(1000); // nothing more comes
+        QCOMPARE(sorted(visits(log)), sorted(expected));
+        QCOMPARE(tabs(), expectedTabs);
     }
-    // The browser shows every address once, in the list's order.
-    expectedTabs << expected;
-    const auto tabs = [&] { return browserTabs(home, firefox, server); };
-    QTRY_COMPARE_WITH_TIMEOUT(tabs(), expectedTabs, 30'000);
-    // And asked the server for each once.
-    QTRY_COMPARE_WITH_TIMEOUT(sorted(visits(log)), sorted(expected), 30'000);
-    QTest::qWait(1000); // nothing more comes
-    QCOMPARE(sorted(visits(log)), sorted(expected));
-    QCOMPARE(tabs(), expectedTabs);
     if (firefox) {
         // The profile of the test is the one Firefox uses.
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -488,8 +495,9 @@ void TestRealBrowsers::everyAddressOnceInOrder()
 
 // A private run: every address was handed over in order with the private
 // flag and asked for once; none is among the normal windows' tabs, which the
-// browser records, nor in the profile's history, which holds the normal
-// window's page; Firefox names its private window so.
+// browser records, nor in the profile's history (which holds a running
+// browser's normal page); over AT-SPI there is one private window, and
+// Firefox's tabs are the addresses in order.
 void TestRealBrowsers::openedInPrivate(const BrowserHome &home, const RecordingLauncher &launcher,
                                        const HttpTestServer &server, const QString &log, bool firefox,
                                        const QStringList &expected, const QStringList &normalTabs)
@@ -510,7 +518,9 @@ void TestRealBrowsers::openedInPrivate(const BrowserHome &home, const RecordingL
                                     : home.chromiumData() + QStringLiteral("/Default/History");
     const QString table = firefox ? QStringLiteral("moz_places") : QStringLiteral("urls");
     const QString warmUp = server.url(QStringLiteral("/visit/warm-up"));
-    QTRY_VERIFY_WITH_TIMEOUT(historyAddresses(history, table).contains(warmUp), 60'000);
+    // A running browser's normal window shows that the history is written.
+    if (!normalTabs.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(historyAddresses(history, table).contains(warmUp), 60'000);
     QTest::qWait(3000); // the browsers write their records a moment after a change
     const QStringList kept = historyAddresses(history, table);
     const QString visitBase = server.url(QStringLiteral("/visit/"));
