@@ -127,8 +127,11 @@ bool LaunchRun::confirmLargeRun(Browser browser, int count)
 {
     const double delay = delayFor(browser);
     const int pauseEvery = m_options.pauseEvery();
-    const std::optional<RunChoices> chosen =
-        m_monitor.confirm(count, m_run.progress.browser, RunChoices{delay, pauseEvery});
+    // "Open 1,000 sites in a private window of Firefox?": said before it starts.
+    const QString where = m_run.privateWindow
+                              ? QStringLiteral("a private window of %1").arg(m_run.progress.browser)
+                              : m_run.progress.browser;
+    const std::optional<RunChoices> chosen = m_monitor.confirm(count, where, RunChoices{delay, pauseEvery});
     if (!chosen)
         return false;
     if (!qFuzzyCompare(chosen->delaySeconds + 1.0, delay + 1.0))

@@ -1201,6 +1201,16 @@ void TestLaunchRun::privateWindowForEveryStart()
     QCOMPARE(started, starts);
     QCOMPARE(arguments, flags);
     QCOMPARE(h.ui.plainMessages().value(0), said);
+    QVERIFY(h.monitor.asked.empty()); // three: not asked
+    // A large run says before it starts where the sites will go.
+    for (int i = 0; i < 20; ++i)
+        h.list.appendSite(QStringLiteral("x%1").arg(i));
+    h.monitor.answers.push_back(std::nullopt);
+    h.run.openAll();
+    QCOMPARE(h.monitor.asked.size(), size_t(1));
+    const QString name = browserChoiceName(Browser(browser - 1));
+    QCOMPARE(h.monitor.asked[0].browser,
+             h.choices.privateWindow() ? QStringLiteral("a private window of %1").arg(name) : name);
 }
 
 // A running browser opens the private window after the start that asked
