@@ -283,18 +283,30 @@ void TestScreens::progressWindowFits()
     monitor.progress(state);
     h.clock.now += 2000;
     monitor.progress(state);
-    QWidget *window = monitor.progressWindow();
-    QVERIFY(window);
-    QVERIFY(settled(window));
-    QVERIFY2(m_room.contains(window->frameGeometry()),
-             qPrintable(describe(window->frameGeometry()) + QStringLiteral(" in ") + describe(m_room)));
-    for (QLabel *label : window->findChildren<QLabel *>()) {
-        // Each text has the room it asks for.
-        QVERIFY2(label->sizeHint().width() <= label->width() && label->sizeHint().height() <= label->height(),
-                 qPrintable(label->text()));
+    // Going, then paused by the run itself ("Paused after ...", Continue).
+    for (const bool paused : {false, true}) {
+        if (paused) {
+            state.paused = true;
+            state.pausedAfter = 9'999'999;
+            state.pauseEvery = 1'000'000;
+            monitor.progress(state);
+        }
+        QWidget *window = monitor.progressWindow();
+        QVERIFY(window);
+        QVERIFY(settled(window));
+        QVERIFY2(m_room.contains(window->frameGeometry()),
+                 qPrintable(describe(window->frameGeometry()) + QStringLiteral(" in ") + describe(m_room)));
+        for (QLabel *label : window->findChildren<QLabel *>()) {
+            // Each text has the room it asks for.
+            QVERIFY2(label->sizeHint().width() <= label->width()
+                         && label->sizeHint().height() <= label->height(),
+                     qPrintable(label->text()));
+        }
+        for (QPushButton *button : window->findChildren<QPushButton *>()) {
+            QVERIFY2(m_room.contains(globalRect(button)), qPrintable(button->text()));
+            QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->text()));
+        }
     }
-    for (QPushButton *button : window->findChildren<QPushButton *>())
-        QVERIFY2(m_room.contains(globalRect(button)), qPrintable(button->text()));
     monitor.finished();
 }
 
