@@ -193,18 +193,37 @@ public:
         m_launcher.setArguments({QStringLiteral("--launch-immediately")});
         m_launcher.setStandardOutputFile(QProcess::nullDevice());
         m_launcher.setStandardErrorFile(QProcess::nullDevice());
+        // A group of its own: the bus daemon and registry it starts end with it.
+        m_launcher.setChildProcessModifier([] { ::setsid(); });
         m_launcher.start();
         qputenv("GNOME_ACCESSIBILITY", "1");
     }
     ~AccessibilityBus()
     {
         qunsetenv("GNOME_ACCESSIBILITY");
-        m_launcher.terminate();
+        if (const qint64 pid = m_launcher.processId(); pid > 0)
+            ::kill(-pid_t(pid), SIGTERM);
         m_launcher.waitForFinished(5000);
     }
     AccessibilityBus(const AccessibilityBus &) = delete;
     AccessibilityBus &operator=(const AccessibilityBus &) = delete;
-    bool ok() { return m_launcher.waitForStarted(); }
+    /// Once the bus answers: a browser started before it would never join it.
+    bool ok()
+    {
+        if (!m_launcher.waitForStarted())
+            return false;
+        return QTest::qWaitFor(
+            [] {
+                QProcess ask;
+                ask.start(QStringLiteral("dbus-send"),
+                          {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                           QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                           QStringLiteral("org.a11y.Bus.GetAddress")});
+                return ask.waitForFinished(5000) && ask.exitCode() == 0
+                       && ask.readAllStandardOutput().contains("unix:");
+            },
+            10'000);
+    }
 
     /// The windows ("frame\tNAME") and tabs ("tab\tNAME") of the browser
     /// whose accessible name holds \a word, in tab-strip order.
