@@ -120,7 +120,7 @@ QString findDesktopEntry(const QString &id)
 // A key of a desktop entry's main group ("Exec", "StartupWMClass"), or of
 // another group ("Desktop Action new-private-window").
 QString desktopEntryValue(const QString &desktopFile, const QString &key,
-                          QLatin1String group = QLatin1String("Desktop Entry"))
+                          const QString &group = QStringLiteral("Desktop Entry"))
 {
     if (desktopFile.isEmpty())
         return {};
@@ -128,13 +128,13 @@ QString desktopEntryValue(const QString &desktopFile, const QString &key,
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
     QTextStream in(&file);
-    bool inMainGroup = false;
+    bool inGroup = false;
     const QString prefix = key + QLatin1Char('=');
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         if (line.startsWith(QLatin1Char('[')))
-            inMainGroup = line.size() == group.size() + 2 && line.mid(1, group.size()) == group;
-        else if (inMainGroup && line.startsWith(prefix))
+            inGroup = line.size() == group.size() + 2 && line.mid(1, group.size()) == group;
+        else if (inGroup && line.startsWith(prefix))
             return line.mid(prefix.size());
     }
     return {};
@@ -268,9 +268,8 @@ ResolvedBrowser ProcessBrowserLauncher::inPrivateWindow(ResolvedBrowser browser)
     for (const QString &action : actions) {
         if (action.trimmed().isEmpty())
             continue;
-        const QByteArray group = "Desktop Action " + action.trimmed().toUtf8();
         const QString exec = desktopEntryValue(browser.desktopEntry, QStringLiteral("Exec"),
-                                               QLatin1String(group.constData(), group.size()));
+                                               QStringLiteral("Desktop Action ") + action.trimmed());
         if (!isPrivateAction(action, exec))
             continue;
         bool takesSeveral = false;
