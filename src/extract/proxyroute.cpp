@@ -1,15 +1,30 @@
 #include "extract/proxyroute.h"
 
-#include <QRegularExpression>
+#include <algorithm>
+#include <utility>
 
 namespace zd {
 
 namespace {
 
+// No QRegularExpression here: routes are asked on a std::thread, and on
+// Windows such a thread that used one crashed as it ended, in Qt's freeing of
+// its PCRE2 JIT stack (seen under Wine, most runs of the proxy rows).
 QStringList entries(const QString &list)
 {
-    static const QRegularExpression separators(QStringLiteral("[;,\\s]+"));
-    return list.split(separators, Qt::SkipEmptyParts);
+    QStringList found;
+    QString entry;
+    for (const QChar c : list) {
+        if (c == QLatin1Char(';') || c == QLatin1Char(',') || c.isSpace()) {
+            if (!entry.isEmpty())
+                found << std::exchange(entry, QString());
+        } else {
+            entry += c;
+        }
+    }
+    if (!entry.isEmpty())
+        found << entry;
+    return found;
 }
 
 // '*' and '?' as Windows' bypass list has them; anything else as itself.
@@ -39,11 +54,23 @@ bool wildcardMatch(QStringView pattern, QStringView text)
     return p == pattern.size();
 }
 
+// 127.x.y.z: four parts of one to three digits, the first 127.
+bool loopbackIpv4(const QString &host)
+{
+    const QStringList parts = host.split(QLatin1Char('.'));
+    return parts.size() == 4 && parts.first() == QLatin1String("127")
+           && std::all_of(parts.begin(), parts.end(), [](const QString &part) {
+                  return !part.isEmpty() && part.size() <= 3
+                         && std::all_of(part.begin(), part.end(), [](QChar c) {
+                                return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+                            });
+              });
+}
+
 bool loopback(const QString &host)
 {
-    static const QRegularExpression ipv4(QStringLiteral("^127(\\.[0-9]{1,3}){3}$"));
     return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || host == QLatin1String("::1")
-           || ipv4.match(host).hasMatch();
+           || loopbackIpv4(host);
 }
 
 bool bypassed(const QString &bypass, const QUrl &url)
