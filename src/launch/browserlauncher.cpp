@@ -92,6 +92,27 @@ QString noPrivateWindowMessage(const QString &program)
         .arg(QFileInfo(program).fileName());
 }
 
+bool isPrivateWindowFlag(const QString &argument)
+{
+    // Each with one dash or two, as the browsers read them.
+    QStringView flag(argument);
+    if (flag.startsWith(QLatin1String("--")))
+        flag = flag.mid(1);
+    return flag == QLatin1String("-private-window") || flag == QLatin1String("-incognito")
+           || flag == QLatin1String("-inprivate") || flag == QLatin1String("-private");
+}
+
+void takeOneAddressIfFirefoxPrivate(ResolvedBrowser &browser)
+{
+    // Firefox opens only the address after its flag in the private window,
+    // and any further ones of the same start in a normal window, where they
+    // stay in its history: one start per address there.
+    for (const QString &argument : std::as_const(browser.argumentsBefore)) {
+        if (argument == QLatin1String("-private-window") || argument == QLatin1String("--private-window"))
+            browser.takesSeveral = false;
+    }
+}
+
 ResolvedBrowser BrowserLauncher::inPrivateWindow(ResolvedBrowser browser) const
 {
     const QString flag = privateWindowFlag(browser.program);
@@ -102,11 +123,7 @@ ResolvedBrowser BrowserLauncher::inPrivateWindow(ResolvedBrowser browser) const
     }
     // Last before the addresses: Firefox's flag takes the one after it.
     browser.argumentsBefore << flag;
-    // Firefox opens only the address after its flag in the private window,
-    // and any further ones of the same start in a normal window, where they
-    // stay in its history: one start per address there.
-    if (flag == QLatin1String("-private-window"))
-        browser.takesSeveral = false;
+    takeOneAddressIfFirefoxPrivate(browser);
     return browser;
 }
 

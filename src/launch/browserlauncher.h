@@ -102,6 +102,10 @@ public:
 /// The argument with which the named executable opens its addresses in a
 /// private window ("-private-window", "--incognito"); empty when unknown.
 QString privateWindowFlag(const QString &executableName);
+/// Whether \a argument asks a browser for a private window ("--incognito").
+bool isPrivateWindowFlag(const QString &argument);
+/// A Firefox started with its private flag takes one address a start.
+void takeOneAddressIfFirefoxPrivate(ResolvedBrowser &browser);
 /// The refusal of a browser that has no private window.
 QString noPrivateWindowMessage(const QString &program);
 

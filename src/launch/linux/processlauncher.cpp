@@ -219,11 +219,7 @@ bool isPrivateAction(const QString &name, const QString &exec)
             return true;
     }
     const QStringList arguments = splitDesktopExec(exec);
-    return std::any_of(arguments.begin(), arguments.end(), [](const QString &argument) {
-        return argument == QLatin1String("--private-window") || argument == QLatin1String("-private-window")
-               || argument == QLatin1String("--incognito") || argument == QLatin1String("-inprivate")
-               || argument == QLatin1String("--inprivate");
-    });
+    return std::any_of(arguments.begin(), arguments.end(), isPrivateWindowFlag);
 }
 
 } // namespace
@@ -282,10 +278,7 @@ ResolvedBrowser ProcessBrowserLauncher::inPrivateWindow(ResolvedBrowser browser)
         browser.argumentsBefore.clear();
         browser.argumentsAfter.clear();
         setArguments(browser, split, takesSeveral);
-        // Firefox's action, like its flag, takes one address.
-        if (split.contains(QStringLiteral("-private-window"))
-            || split.contains(QStringLiteral("--private-window")))
-            browser.takesSeveral = false;
+        takeOneAddressIfFirefoxPrivate(browser);
         return browser;
     }
     return BrowserLauncher::inPrivateWindow(std::move(browser));
