@@ -18,6 +18,7 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace zd {
 
@@ -247,7 +248,10 @@ void QtRunMonitor::place()
 {
     // Beside the main window, not over it, or below it where there is no
     // room beside it; always wholly inside the screen.
-    const QRect main = m_window->frameGeometry();
+    // The native window's frame: QWidget's copy of it can stay empty when
+    // the window manager framed the window late (seen under openbox).
+    const QRect main =
+        m_window->windowHandle() ? m_window->windowHandle()->frameGeometry() : m_window->frameGeometry();
     const QSize size = m_progress->size() + kFrameGuess;
     QRect frame(QPoint(main.right() + kGap, main.top()), size);
     if (const QScreen *screen = m_window->screen()) {
