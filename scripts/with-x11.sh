@@ -28,4 +28,20 @@ for attempt in 1 2 3; do
   kill "$wm_pid" 2>/dev/null || true
 done
 wm_up || { echo "no window manager on $display" >&2; exit 1; }
+
+# A window mapped while openbox is still starting was seen never managed
+# (under load: not framed, never shown), so the command starts once openbox
+# has framed a window of ours.
+probe_framed() { DISPLAY="$display" xprop -name zd-wm-probe WM_STATE 2>/dev/null | grep -q "window state"; }
+framed=""
+for attempt in 1 2 3 4; do
+  DISPLAY="$display" xmessage -title zd-wm-probe -geometry +0+0 probe >/dev/null 2>&1 &
+  probe_pid=$!
+  for _ in $(seq 1 100); do probe_framed && framed=yes && break; sleep 0.05; done
+  kill "$probe_pid" 2>/dev/null || true
+  wait "$probe_pid" 2>/dev/null || true
+  [[ -n "$framed" ]] && break
+  echo "openbox did not frame a window (attempt $attempt)" >&2
+done
+[[ -n "$framed" ]] || { echo "openbox on $display frames no window" >&2; exit 1; }
 DISPLAY="$display" "$@"

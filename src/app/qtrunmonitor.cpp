@@ -248,8 +248,8 @@ void QtRunMonitor::place()
 {
     // Beside the main window, not over it, or below it where there is no
     // room beside it; always wholly inside the screen.
-    // The native window's frame: QWidget's copy of it can stay empty when
-    // the window manager framed the window late (seen under openbox).
+    // The native window's frame: QWidget's copy of it was seen empty for good
+    // under load (openbox) while the native window's was right.
     const QRect main =
         m_window->windowHandle() ? m_window->windowHandle()->frameGeometry() : m_window->frameGeometry();
     const QSize size = m_progress->size() + kFrameGuess;

@@ -76,8 +76,9 @@ QRect globalRect(const QWidget *widget)
     return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
 }
 
-// The frame as the native window has it: QWidget's own copy was seen empty
-// (0x0 at the window's corner) for good when openbox framed a window late.
+// The frame as the native window has it: under load, QWidget's own copy was
+// seen empty (0x0 at the window's corner) for good while the native
+// window's margins were right.
 QRect frameOf(const QWidget *window)
 {
     return window->windowHandle() ? window->windowHandle()->frameGeometry() : window->frameGeometry();
