@@ -185,10 +185,7 @@ bool QtRunMonitor::due(bool atOnce)
         return false;
     m_shownAt = now;
     if (!m_progress) {
-        build();
-        if (m_window)
-            place();
-        m_progress->show();
+        build(); // shown by revealIfNew once its texts are in
         m_keepAboveTries = m_keepAbove ? 10 : 0;
     } else if (m_keepAboveTries > 0 && m_keepAbove(m_progress)) {
         m_keepAboveTries = 0;
@@ -210,8 +207,22 @@ void QtRunMonitor::progress(const RunProgress &state)
     else
         m_pauseButton->setText(QStringLiteral("Pause"));
     show(state);
+    revealIfNew();
     // A browser that opened a page since may have come up over it.
     m_progress->raise();
+}
+
+void QtRunMonitor::revealIfNew()
+{
+    if (m_progress->isVisible())
+        return;
+    // Placed at the size its first texts give it: a window whose size still
+    // changed once shown took the point as its own corner, not its frame's,
+    // and put its title bar above it (seen under the GTK theme).
+    m_progress->adjustSize();
+    if (m_window)
+        place();
+    m_progress->show();
 }
 
 void QtRunMonitor::downloadProgress(const QString &url, qint64 received, qint64 expected)
@@ -235,6 +246,7 @@ void QtRunMonitor::downloadProgress(const QString &url, qint64 received, qint64 
     } else {
         m_bar->setRange(0, 0); // busy: no end known
     }
+    revealIfNew();
 }
 
 void QtRunMonitor::downloadFinished()

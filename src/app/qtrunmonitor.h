@@ -56,6 +56,8 @@ private:
     /// always when \a atOnce is set.
     bool due(bool atOnce = false);
     void build();
+    /// Places and shows a window just built, once it holds its texts.
+    void revealIfNew();
     void place();
     void show(const RunProgress &state);
 

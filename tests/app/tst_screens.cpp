@@ -307,6 +307,13 @@ void TestScreens::progressWindowFits()
         QVERIFY(settled(window));
         QVERIFY2(m_room.contains(frameOf(window)),
                  qPrintable(describe(frameOf(window)) + QStringLiteral(" in ") + describe(m_room)));
+        // Beside the main window or below it, never over it where the screen
+        // has room for both.
+        const QRect main = frameOf(&h.form);
+        if (frameOf(window).width() < m_room.right() - main.right()
+            || frameOf(window).height() < m_room.bottom() - main.bottom())
+            QVERIFY2(!frameOf(window).intersects(main),
+                     qPrintable(describe(frameOf(window)) + QStringLiteral(" over ") + describe(main)));
         for (QLabel *label : window->findChildren<QLabel *>()) {
             // Each text has the room it asks for.
             QVERIFY2(label->sizeHint().width() <= label->width()
