@@ -20,6 +20,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <utility>
+
 namespace zd {
 
 namespace {
@@ -186,6 +188,7 @@ bool QtRunMonitor::due(bool atOnce)
     m_shownAt = now;
     if (!m_progress) {
         build(); // shown by revealIfNew once its texts are in
+        m_revealPending = true;
         m_keepAboveTries = m_keepAbove ? 10 : 0;
     } else if (m_keepAboveTries > 0 && m_keepAbove(m_progress)) {
         m_keepAboveTries = 0;
@@ -214,7 +217,8 @@ void QtRunMonitor::progress(const RunProgress &state)
 
 void QtRunMonitor::revealIfNew()
 {
-    if (m_progress->isVisible())
+    // Only a window just built: one the user closed stays closed.
+    if (!std::exchange(m_revealPending, false))
         return;
     // Placed at the size its first texts give it: a window whose size still
     // changed once shown took the point as its own corner, not its frame's,

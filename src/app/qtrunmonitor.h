@@ -68,6 +68,7 @@ private:
     std::function<bool(QWidget *)> m_keepAbove;
     // Asked again at each update until the desktop has the window.
     int m_keepAboveTries = 0;
+    bool m_revealPending = false;
     qint64 m_startedAt = -1;
     qint64 m_shownAt = -1;
     QPointer<QWidget> m_progress;

@@ -79,6 +79,11 @@ void TestQtRunMonitor::slowRunShowsProgressAFewTimesASecond()
     clock.now += QtRunMonitor::kUpdateMs;
     monitor.progress(at(39));
     QCOMPARE(heading(window), QStringLiteral("Opening 39 of 1,000 in Firefox"));
+    // Closed by the user, it stays closed for the rest of the run.
+    window->close();
+    clock.now += QtRunMonitor::kUpdateMs;
+    monitor.progress(at(40));
+    QVERIFY(!window->isVisible());
     monitor.finished();
     QVERIFY(!monitor.progressWindow());
 }
