@@ -11,10 +11,12 @@
 #include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QCloseEvent>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -63,6 +65,41 @@ QPoint insideRoom(QRect frame, const QRect &room)
     frame.moveTop(qMax(frame.top(), room.top()));
     return frame.topLeft();
 }
+
+// Esc and its close button stop what it shows, as its Stop button does.
+// Esc is claimed before Qt looks for shortcuts: the main window's, which
+// Qt also offers while this tool window of it is active, would make the
+// key ambiguous, and neither would fire.
+class ProgressWindow final : public QWidget
+{
+public:
+    explicit ProgressWindow(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {}
+    void setStopButton(QPushButton *stop) { m_stop = stop; }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        const bool escape = (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
+                            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape;
+        if (!escape)
+            return QWidget::event(event);
+        if (event->type() == QEvent::KeyPress && m_stop)
+            m_stop->click();
+        event->accept();
+        return true;
+    }
+    // It goes when what it shows has ended: a run stops after the address
+    // in flight, and the window says so until then.
+    void closeEvent(QCloseEvent *event) override
+    {
+        event->ignore();
+        if (m_stop)
+            m_stop->click();
+    }
+
+private:
+    QPushButton *m_stop = nullptr;
+};
 
 } // namespace
 
@@ -120,7 +157,7 @@ void QtRunMonitor::build()
 {
     // Above the browsers' windows, so that Stop stays in reach, without
     // taking the keyboard from the browser when it shows.
-    auto *window = new QWidget(m_window, Qt::Tool | Qt::WindowStaysOnTopHint);
+    auto *window = new ProgressWindow(m_window);
     window->setAttribute(Qt::WA_ShowWithoutActivating);
     window->setObjectName(QStringLiteral("RunProgress"));
     window->setWindowTitle(QStringLiteral("Opening sites"));
@@ -140,6 +177,7 @@ void QtRunMonitor::build()
     m_pauseButton->setObjectName(QStringLiteral("Pause"));
     auto *stop = new QPushButton(QStringLiteral("Stop"));
     stop->setObjectName(QStringLiteral("Stop"));
+    window->setStopButton(stop);
     buttons->addStretch();
     buttons->addWidget(m_pauseButton);
     buttons->addWidget(stop);
@@ -165,9 +203,6 @@ void QtRunMonitor::build()
         else if (m_stop)
             m_stop();
     });
-    // Esc stops here too, as in the main window.
-    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
-    QObject::connect(escape, &QShortcut::activated, stop, &QPushButton::click);
     const int width = textWidth(window->fontMetrics());
     for (QLabel *label : {m_heading, m_address, m_waiting, m_counts})
         label->setFixedWidth(width);

@@ -85,11 +85,11 @@ QString privateWindowFlag(const QString &executableName)
     return {};
 }
 
-QString noPrivateWindowMessage(const QString &program)
+QString noPrivateWindowMessage(const QString &name)
 {
     return QStringLiteral("%1 has no private window that Zentavia Desk knows how to open, so no site was "
                           "opened.\r\nUncheck \"Private window\" to open the sites in a normal window.")
-        .arg(QFileInfo(program).fileName());
+        .arg(name);
 }
 
 bool isPrivateWindowFlag(const QString &argument)
@@ -118,7 +118,8 @@ ResolvedBrowser BrowserLauncher::inPrivateWindow(ResolvedBrowser browser) const
     const QString flag = privateWindowFlag(browser.program);
     if (flag.isEmpty()) {
         if (browser.refusal.isEmpty())
-            browser.refusal = noPrivateWindowMessage(browser.program);
+            browser.refusal = noPrivateWindowMessage(browser.name.isEmpty() ? QFileInfo(browser.program).fileName()
+                                                                            : browser.name);
         return browser;
     }
     // Last before the addresses: Firefox's flag takes the one after it.

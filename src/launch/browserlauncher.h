@@ -45,6 +45,9 @@ struct ResolvedBrowser
     /// The desktop entry it was found by, whose actions may name a private
     /// window; empty when none.
     QString desktopEntry = QString();
+    /// What the user knows it by: its desktop entry's Name; empty when it
+    /// was found otherwise.
+    QString name = QString();
 };
 
 /// How a started process that no longer runs ended.
@@ -107,7 +110,7 @@ bool isPrivateWindowFlag(const QString &argument);
 /// A Firefox started with its private flag takes one address a start.
 void takeOneAddressIfFirefoxPrivate(ResolvedBrowser &browser);
 /// The refusal of a browser that has no private window.
-QString noPrivateWindowMessage(const QString &program);
+QString noPrivateWindowMessage(const QString &name);
 
 /// The word the named executable writes in its window titles.
 QString titleWordFor(const QString &executableName);

@@ -104,10 +104,14 @@ void LaunchRun::openEach(Procedure &procedure, int first)
     m_run.progress.browser = browserChoiceName(browser);
     m_run.progress.delaySeconds = delayFor(browser);
     m_run.privateWindow = m_options.privateWindow();
-    // A thousand browser windows are no click's intent: ask first.
-    if (count - first + 1 > kConfirmAbove && !confirmLargeRun(browser, count - first + 1))
-        return;
-    m_run.progress.pauseEvery = m_options.pauseEvery();
+    // A thousand browser windows are no click's intent: ask first. Only a
+    // run whose question showed the pause after every few sites makes one.
+    if (count - first + 1 > kConfirmAbove) {
+        const std::optional<int> pauseEvery = confirmLargeRun(browser, count - first + 1);
+        if (!pauseEvery)
+            return;
+        m_run.progress.pauseEvery = *pauseEvery;
+    }
     if (m_run.progress.pauseEvery > 0)
         m_run.pauseAfter = first - 1 + m_run.progress.pauseEvery;
     for (int index = first; index <= count && !m_run.halted;) {
@@ -123,7 +127,7 @@ void LaunchRun::openEach(Procedure &procedure, int first)
     }
 }
 
-bool LaunchRun::confirmLargeRun(Browser browser, int count)
+std::optional<int> LaunchRun::confirmLargeRun(Browser browser, int count)
 {
     const double delay = delayFor(browser);
     const int pauseEvery = m_options.pauseEvery();
@@ -133,13 +137,13 @@ bool LaunchRun::confirmLargeRun(Browser browser, int count)
                               : m_run.progress.browser;
     const std::optional<RunChoices> chosen = m_monitor.confirm(count, where, RunChoices{delay, pauseEvery});
     if (!chosen)
-        return false;
+        return std::nullopt;
     if (!qFuzzyCompare(chosen->delaySeconds + 1.0, delay + 1.0))
         m_options.setDelaySeconds(chosen->delaySeconds);
     if (chosen->pauseEvery != pauseEvery)
         m_options.setPauseEvery(chosen->pauseEvery);
     m_run.progress.delaySeconds = delayFor(browser);
-    return true;
+    return chosen->pauseEvery;
 }
 
 void LaunchRun::pauseAtStretchEnd(int next)
@@ -190,6 +194,8 @@ int LaunchRun::openFrom(Procedure &procedure, int index)
         openInPlacedBrowser(procedure, 128, Browser::Chrome, batch);
     else if (m_options.isSelected(Option::Firefox))
         openInPlacedBrowser(procedure, 148, Browser::Firefox, batch);
+    // A pause after the batch shows the last address it opened.
+    m_run.progress.address = batch.addresses.constLast();
     // Even the launch-only path keeps the window alive on long lists.
     m_ui.pumpEvents();
     return int(batch.addresses.size());

@@ -92,7 +92,9 @@ private:
     enum class Launched { HandedOver, WindowUp, Skipped, Halted, NotConfirmed };
 
     void openEach(Procedure &procedure, int first);
-    bool confirmLargeRun(Browser browser, int count);
+    /// Asks before a large run: after how many sites it pauses itself (0:
+    /// never), or nullopt when the user cancelled.
+    std::optional<int> confirmLargeRun(Browser browser, int count);
     /// After the item before \a next, the run pauses itself when a stretch
     /// of the user's chosen length has ended there.
     void pauseAtStretchEnd(int next);

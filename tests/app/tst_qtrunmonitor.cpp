@@ -1,5 +1,6 @@
 #include "app/qtrunmonitor.h"
 #include "fakes/fakelaunch.h"
+#include "fakes/formharness.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -7,6 +8,8 @@
 #include <QSpinBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
@@ -45,6 +48,8 @@ private Q_SLOTS:
     void buttonsStopAndPause();
     void confirmationOffersTheDelay();
     void slowDownloadShowsItsBytesAndStops();
+    void escAndCloseStopBesideTheMainWindow_data();
+    void escAndCloseStopBesideTheMainWindow();
 };
 
 void TestQtRunMonitor::fastRunShowsNothing()
@@ -79,11 +84,15 @@ void TestQtRunMonitor::slowRunShowsProgressAFewTimesASecond()
     clock.now += QtRunMonitor::kUpdateMs;
     monitor.progress(at(39));
     QCOMPARE(heading(window), QStringLiteral("Opening 39 of 1,000 in Firefox"));
-    // Closed by the user, it stays closed for the rest of the run.
-    window->close();
+    // Closed by the user, it stops the run as Stop does, and stays until
+    // the run has ended after the address in flight.
+    int stops = 0;
+    monitor.setControls([&] { ++stops; }, [](bool) {});
+    QVERIFY(!window->close());
+    QCOMPARE(stops, 1);
     clock.now += QtRunMonitor::kUpdateMs;
     monitor.progress(at(40));
-    QVERIFY(!window->isVisible());
+    QVERIFY(window->isVisible());
     monitor.finished();
     QVERIFY(!monitor.progressWindow());
 }
@@ -240,6 +249,72 @@ void TestQtRunMonitor::confirmationOffersTheDelay()
     QCOMPARE(monitor.confirm(21, QStringLiteral("Chrome"), RunChoices{0.5, 7}), std::optional<RunChoices>());
     QCOMPARE(offered, (RunChoices{0.5, 7}));
     QCOMPARE(pauseShown, QStringLiteral("7 sites"));
+}
+
+void TestQtRunMonitor::escAndCloseStopBesideTheMainWindow_data()
+{
+    QTest::addColumn<bool>("download");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<QString>("how"); // "esc", "close", "esc in main"
+    QTest::newRow("run: Esc") << false << false << "esc";
+    QTest::newRow("run paused by itself: Esc") << false << true << "esc";
+    QTest::newRow("run: closed") << false << false << "close";
+    QTest::newRow("run paused by itself: closed") << false << true << "close";
+    QTest::newRow("download: Esc") << true << false << "esc";
+    QTest::newRow("download: closed") << true << false << "close";
+    QTest::newRow("run: Esc in the main window") << false << false << "esc in main";
+}
+
+// The progress window is a tool window of the real main window, which has
+// an Esc of its own: each window's Esc fires, never neither.
+void TestQtRunMonitor::escAndCloseStopBesideTheMainWindow()
+{
+    QFETCH(bool, download);
+    QFETCH(bool, paused);
+    QFETCH(QString, how);
+    zd::test::Harness h;
+    h.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.form));
+    auto *mainEsc = h.form.findChild<QShortcut *>();
+    QVERIFY(mainEsc && mainEsc->key() == QKeySequence(Qt::Key_Escape));
+    QSignalSpy mainStops(mainEsc, &QShortcut::activated);
+    FakeClock clock;
+    QtRunMonitor monitor(clock);
+    monitor.setWindow(&h.form);
+    int stops = 0;
+    monitor.setControls([&] { ++stops; }, [](bool) {});
+    if (download) {
+        monitor.downloadProgress(QStringLiteral("http://example.com/"), 0, -1);
+        clock.now += 2000;
+        monitor.downloadProgress(QStringLiteral("http://example.com/"), 10, -1);
+    } else {
+        RunProgress state = at(20);
+        state.paused = paused;
+        state.pausedAfter = paused ? 20 : 0;
+        state.pauseEvery = 20;
+        monitor.progress(state);
+        clock.now += 2000;
+        monitor.progress(state);
+    }
+    QWidget *window = monitor.progressWindow();
+    QVERIFY(window && window->parentWidget() == &h.form);
+    QWidget *active = how == QLatin1String("esc in main") ? &h.form : window;
+    active->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(active));
+    if (how == QLatin1String("close"))
+        QVERIFY(!window->close());
+    else
+        QTest::keyClick(active, Qt::Key_Escape);
+    const int expected = how == QLatin1String("esc in main") ? 0 : 1;
+    QCOMPARE(download ? int(monitor.downloadStopRequested()) : stops, expected);
+    QCOMPARE(int(mainStops.size()), 1 - expected);
+    // Stopping, it stays until what it shows has ended.
+    QVERIFY(window->isVisible());
+    if (download)
+        monitor.downloadFinished();
+    else
+        monitor.finished();
+    QVERIFY(!monitor.progressWindow());
 }
 
 QTEST_MAIN(TestQtRunMonitor)

@@ -350,7 +350,9 @@ void TestBrowsers::privateWindowOfTheDefaultBrowser()
     const ResolvedBrowser browser = launcher.inPrivateWindow(*found);
     QCOMPARE(QFileInfo(browser.program).fileName(), program);
     if (arguments.isEmpty()) {
-        QCOMPARE(browser.refusal, noPrivateWindowMessage(browser.program));
+        // Named as the desktop's menu names it, not by its program file.
+        QVERIFY2(browser.refusal.startsWith(QLatin1String("Fake Web has no private window")),
+                 qPrintable(browser.refusal));
         return;
     }
     QVERIFY(browser.refusal.isEmpty());

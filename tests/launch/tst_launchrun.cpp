@@ -1054,14 +1054,20 @@ void TestLaunchRun::runPausesItselfAfterEveryFew_data()
         << "0" << 53 << 1 << 20 << true << false << QList<int>{20, 20, 13} << QList<int>{20, 40} << none;
     QTest::newRow("a batch of the most, then the rest of the stretch")
         << "0" << 60 << 1 << 30 << false << false << QList<int>{25, 5, 25, 5} << QList<int>{30} << none;
+    const QList<int> ones(21, 1);
     QTest::newRow("one address a start")
-        << "" << 5 << 1 << 2 << false << false << QList<int>{1, 1, 1, 1, 1} << QList<int>{2, 4} << none;
+        << "" << 21 << 1 << 8 << false << false << ones << QList<int>{8, 16} << none;
     QTest::newRow("from here, counted from there")
-        << "" << 7 << 3 << 2 << false << false << QList<int>{1, 1, 1, 1, 1} << QList<int>{4, 6} << none;
+        << "" << 23 << 3 << 8 << false << false << ones << QList<int>{10, 18} << none;
     QTest::newRow("the list's length: no pause at its end")
-        << "0" << 4 << 1 << 4 << false << false << QList<int>{4} << QList<int>{} << none;
+        << "0" << 21 << 1 << 21 << false << false << QList<int>{21} << QList<int>{} << none;
     QTest::newRow("more than the list")
-        << "0" << 5 << 1 << 10 << false << false << QList<int>{5} << QList<int>{} << none;
+        << "0" << 21 << 1 << 30 << false << false << QList<int>{21} << QList<int>{} << none;
+    // The question never showed the choice: the stored one is not used.
+    QTest::newRow("a run too short to be asked about")
+        << "" << 20 << 1 << 2 << false << false << QList<int>(20, 1) << QList<int>{} << none;
+    QTest::newRow("from here, too few left to be asked about")
+        << "0" << 53 << 34 << 10 << false << false << QList<int>{20} << QList<int>{} << none;
     QTest::newRow("never") << "0" << 53 << 1 << 0 << false << false << QList<int>{25, 25, 3} << QList<int>{}
                            << none;
     QTest::newRow("stopped while paused")
@@ -1106,6 +1112,8 @@ void TestLaunchRun::runPausesItselfAfterEveryFew()
             startsAtPause << qsizetype(h.launcher.launches.size());
             QVERIFY(state.paused);
             QCOMPARE(state.pauseEvery, pauseEvery);
+            // It shows the last address opened, not its batch's first.
+            QCOMPARE(state.address, items[state.pausedAfter - 1]);
         }
         // Going on, the window no longer says it is paused.
         if (!state.paused)

@@ -251,6 +251,7 @@ std::optional<ResolvedBrowser> ProcessBrowserLauncher::defaultBrowser(QString *p
         return std::nullopt;
     ResolvedBrowser browser{program, {}, {}, titleWordFor(program), windowClassesOf(program, entry), {}};
     browser.desktopEntry = entry;
+    browser.name = desktopEntryValue(entry, QStringLiteral("Name"));
     setArguments(browser, exec, takesSeveral);
     return browser;
 }
