@@ -118,8 +118,8 @@ ResolvedBrowser BrowserLauncher::inPrivateWindow(ResolvedBrowser browser) const
     const QString flag = privateWindowFlag(browser.program);
     if (flag.isEmpty()) {
         if (browser.refusal.isEmpty())
-            browser.refusal = noPrivateWindowMessage(browser.name.isEmpty() ? QFileInfo(browser.program).fileName()
-                                                                            : browser.name);
+            browser.refusal = noPrivateWindowMessage(
+                browser.name.isEmpty() ? QFileInfo(browser.program).fileName() : browser.name);
         return browser;
     }
     // Last before the addresses: Firefox's flag takes the one after it.
