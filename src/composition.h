@@ -50,8 +50,7 @@ int runProgram(int argc, char *argv[], const QStringList &arguments)
     Settings settings(kSettingsApplication, kSettingsSection);
     QtFileDialogs dialogs;
     SystemClipboard clipboard;
-    const Proxies proxies{};
-    NetworkDownloader downloader(30'000, 10 * 60'000, kMaxPageBytes, &proxies);
+    NetworkDownloader downloader(30'000, 10 * 60'000, kMaxPageBytes, std::make_shared<const Proxies>());
     Launcher launcher;
     Windows windows;
     SteadyClock clock;

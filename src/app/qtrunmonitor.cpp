@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -293,6 +294,36 @@ void QtRunMonitor::downloadFinished()
     m_downloading = false;
     m_downloadStopRequested = false;
     finished();
+}
+
+std::optional<ProxyCredentials> QtRunMonitor::proxyCredentials(const QString &proxy)
+{
+    QDialog dialog(m_window);
+    dialog.setObjectName(QStringLiteral("ProxySignIn"));
+    dialog.setWindowTitle(applicationTitleFor(kProductName));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *question = new QLabel(
+        QStringLiteral("The proxy %1 asks for a user name and password.\nThey are kept until Zentavia Desk "
+                       "ends, and never stored.")
+            .arg(proxy));
+    question->setWordWrap(true);
+    layout->addWidget(question);
+    auto *form = new QFormLayout;
+    auto *user = new QLineEdit;
+    user->setObjectName(QStringLiteral("User"));
+    auto *password = new QLineEdit;
+    password->setObjectName(QStringLiteral("Password"));
+    password->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("&User name:"), user);
+    form->addRow(QStringLiteral("&Password:"), password);
+    layout->addLayout(form);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return ProxyCredentials{user->text(), password->text()};
 }
 
 void QtRunMonitor::place()

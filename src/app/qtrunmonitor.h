@@ -47,6 +47,8 @@ public:
     void downloadProgress(const QString &url, qint64 received, qint64 expected) override;
     bool downloadStopRequested() const override { return m_downloadStopRequested; }
     void downloadFinished() override;
+    /// A sign-in box, as browsers show for a proxy.
+    std::optional<ProxyCredentials> proxyCredentials(const QString &proxy) override;
 
     /// The progress window while it exists (tests look at it).
     QWidget *progressWindow() const { return m_progress; }

@@ -106,6 +106,13 @@ private:
     std::unique_ptr<Inflater> m_inflater;
 };
 
+/// A user name and password that a proxy asked for.
+struct ProxyCredentials
+{
+    QString user;
+    QString password;
+};
+
 /// What a download shows while it goes, and the user's say in it.
 class DownloadMonitor
 {
@@ -118,6 +125,13 @@ public:
     virtual bool downloadStopRequested() const = 0;
     /// The download has ended, however.
     virtual void downloadFinished() = 0;
+    /// Asked when the proxy \a proxy wants a user name and password that
+    /// the system's own sign-in did not give; nullopt when the user cancels.
+    virtual std::optional<ProxyCredentials> proxyCredentials(const QString &proxy)
+    {
+        Q_UNUSED(proxy);
+        return std::nullopt;
+    }
 };
 
 /// Synchronous download of an address; the window keeps working meanwhile.
@@ -133,6 +147,9 @@ public:
                                     DownloadMonitor *monitor = nullptr) = 0;
     /// The answer's Content-Type, once its headers are in; empty before.
     virtual QByteArray contentType() const = 0;
+    /// Why the last download found nothing, where more is known than "not
+    /// found" (the proxy's part in it); empty otherwise.
+    virtual QString failureReason() const { return {}; }
 };
 
 } // namespace zd

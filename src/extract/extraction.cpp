@@ -188,6 +188,10 @@ public:
         if (m_shown)
             m_shown->downloadFinished();
     }
+    std::optional<ProxyCredentials> proxyCredentials(const QString &proxy) override
+    {
+        return m_shown ? m_shown->proxyCredentials(proxy) : std::nullopt;
+    }
 
 private:
     DownloadMonitor *m_shown;
@@ -263,7 +267,14 @@ bool Extraction::getUrls(const QString &typed)
         });
         return downloaded;
     }
-    procedure.step(126, [&] { m_ui.messageBox(downloadFailureMessage(status, page)); });
+    procedure.step(126, [&] {
+        QString message = downloadFailureMessage(status, page);
+        // Where the proxy is known to be the cause, the second line says so.
+        if (const QString why = m_downloader.failureReason();
+            status == DownloadStatus::NotFound && !why.isEmpty())
+            message += QStringLiteral("\r\n") + why;
+        m_ui.messageBox(message);
+    });
     return false;
 }
 

@@ -1,6 +1,5 @@
 #include "extract/proxyroute.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace zd {
@@ -131,16 +130,23 @@ ProxyRoute listedProxyRoute(const QString &proxies, const QString &bypass, const
     return {ProxyRoute::Kind::Direct, {}};
 }
 
-bool proxyVariableSet(const QUrl &url)
+QString proxyVariable(const QUrl &url)
 {
     const QByteArray scheme = url.scheme().toLower().toLatin1();
     // libcurl takes http_proxy in lower case only; the others in either.
     const QByteArrayList names{scheme + "_proxy",
                                scheme == "http" ? QByteArray() : scheme.toUpper() + "_PROXY", "all_proxy",
                                "ALL_PROXY"};
-    return std::any_of(names.begin(), names.end(), [](const QByteArray &name) {
-        return !name.isEmpty() && !qEnvironmentVariableIsEmpty(name.constData());
-    });
+    for (const QByteArray &name : names) {
+        if (!name.isEmpty() && !qEnvironmentVariableIsEmpty(name.constData()))
+            return qEnvironmentVariable(name.constData());
+    }
+    return {};
+}
+
+bool proxyVariableSet(const QUrl &url)
+{
+    return !proxyVariable(url).isEmpty();
 }
 
 } // namespace zd

@@ -15,6 +15,10 @@ struct ProxyRoute
     /// The proxy as libcurl takes it: "host:port", or with a scheme
     /// ("socks4://host:port").
     QString proxy;
+    /// Why the route is not the one the settings meant (a configuration
+    /// script that could not be fetched or run), said when the page cannot
+    /// be had; empty when nothing went wrong.
+    QString problem = QString();
     bool operator==(const ProxyRoute &) const = default;
 };
 
@@ -26,6 +30,12 @@ class ProxyResolver
 public:
     virtual ~ProxyResolver() = default;
     virtual ProxyRoute routeFor(const QUrl &url) const = 0;
+    /// What is said when a route is not known in time: "The proxy
+    /// configuration script at http://... did not answer."
+    virtual QString unansweredMessage() const
+    {
+        return QStringLiteral("The proxy settings gave no answer in time.");
+    }
 };
 
 /// Where the desktop keeps no proxy settings of its own for programs:
@@ -47,5 +57,7 @@ ProxyRoute listedProxyRoute(const QString &proxies, const QString &bypass, const
 /// Whether a proxy variable that libcurl reads for \a url is set: it wins
 /// over the desktop's own settings.
 bool proxyVariableSet(const QUrl &url);
+/// The proxy variable that libcurl reads for \a url; empty when none is set.
+QString proxyVariable(const QUrl &url);
 
 } // namespace zd

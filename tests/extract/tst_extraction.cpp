@@ -652,43 +652,103 @@ void TestExtraction::compressedBodyIsWrittenInSlices()
 
 void TestExtraction::eachAddressGoesTheWayTheProxySettingsSay_data()
 {
-    // The test server answers as a proxy too; the host resolves nowhere else.
+    // The test server answers as a proxy too; these hosts resolve nowhere
+    // else. It asks for a password for sign-in.invalid.
     const QString proxied = QStringLiteral("http://zd-proxy.invalid/links.html");
+    const QString signIn = QStringLiteral("http://sign-in.invalid/links.html");
     const QString server = QUrl(m_server->url(QStringLiteral("/"))).authority();
     const ProxyRoute viaServer{ProxyRoute::Kind::Proxy, server};
     const ProxyRoute unreachable{ProxyRoute::Kind::Proxy, QStringLiteral("127.0.0.1:1")};
+    const QString script =
+        QStringLiteral("The proxy configuration script at http://pac.invalid/ could not be "
+                       "fetched or run.");
+    const ProxyRoute scriptFailed{ProxyRoute::Kind::Direct, {}, script};
     const QString redirect = m_server->url(QStringLiteral("/redirect-to?url=") + proxied);
+    const QString notFound = QStringLiteral("URL not found");
+    const QString asked =
+        notFound + QStringLiteral("\r\nThe proxy %1 asked for a user name and password.").arg(server);
+    const QList<QStringList> noSignIn;
+    const QStringList right{QStringLiteral("user"), QStringLiteral("secret")};
+    const QStringList wrong{QStringLiteral("user"), QStringLiteral("guess")};
     QTest::addColumn<QString>("address");
-    QTest::addColumn<ProxyRoute>("route"); // of zd-proxy.invalid; any other host goes direct
+    QTest::addColumn<ProxyRoute>("route");           // of the .invalid hosts; any other goes direct
+    QTest::addColumn<int>("answerAfterMs");          // the settings' time to answer
+    QTest::addColumn<QList<QStringList>>("signIns"); // typed in turn; empty: Cancel
     QTest::addColumn<int>("links");
     QTest::addColumn<QStringList>("asked");
-    QTest::newRow("through the proxy") << proxied << viaServer << 3 << QStringList{proxied};
-    QTest::newRow("direct: not found")
-        << proxied << ProxyRoute{ProxyRoute::Kind::Direct, {}} << 0 << QStringList{proxied};
-    QTest::newRow("a proxy that cannot be reached: not found")
-        << proxied << unreachable << 0 << QStringList{proxied};
+    QTest::addColumn<QString>("said");
+    QTest::newRow("through the proxy")
+        << proxied << viaServer << 0 << noSignIn << 3 << QStringList{proxied} << "";
+    QTest::newRow("direct: not found") << proxied << ProxyRoute{ProxyRoute::Kind::Direct, {}} << 0 << noSignIn
+                                       << 0 << QStringList{proxied} << notFound;
+    QTest::newRow("a proxy that cannot be reached is named")
+        << proxied << unreachable << 0 << noSignIn << 0 << QStringList{proxied}
+        << notFound + QStringLiteral("\r\nThe proxy 127.0.0.1:1 could not be reached.");
     QTest::newRow("a redirect to another host is routed anew")
-        << redirect << viaServer << 3 << QStringList{redirect, proxied};
+        << redirect << viaServer << 0 << noSignIn << 3 << QStringList{redirect, proxied} << "";
+    QTest::newRow("a script that failed, said when the page is not had")
+        << proxied << scriptFailed << 0 << noSignIn << 0 << QStringList{proxied}
+        << notFound + "\r\n" + script;
+    QTest::newRow("settings that do not answer in time")
+        << proxied << viaServer << 5'000 << noSignIn << 0 << QStringList{proxied}
+        << notFound + QStringLiteral("\r\nThe proxy settings gave no answer in time.");
+    QTest::newRow("a password asked for and given")
+        << signIn << viaServer << 0 << QList<QStringList>{right} << 3 << QStringList{signIn, signIn} << "";
+    QTest::newRow("a wrong password, then the right one")
+        << signIn << viaServer << 0 << QList<QStringList>{wrong, right} << 3
+        << QStringList{signIn, signIn, signIn} << "";
+    QTest::newRow("a password asked for, cancelled")
+        << signIn << viaServer << 0 << QList<QStringList>{QStringList()} << 0 << QStringList{signIn} << asked;
 }
 
 void TestExtraction::eachAddressGoesTheWayTheProxySettingsSay()
 {
     QFETCH(QString, address);
     QFETCH(ProxyRoute, route);
+    QFETCH(int, answerAfterMs);
+    QFETCH(QList<QStringList>, signIns);
     QFETCH(int, links);
     QFETCH(QStringList, asked);
+    QFETCH(QString, said);
+    // Asked for a sign-in, it answers the next one typed; it shows the
+    // window with Stop while the settings are asked too.
+    struct Monitor final : DownloadMonitor
+    {
+        QList<QStringList> typed;
+        QStringList proxies;
+        int shown = 0;
+        void downloadProgress(const QString &, qint64, qint64) override { ++shown; }
+        bool downloadStopRequested() const override { return false; }
+        void downloadFinished() override {}
+        std::optional<ProxyCredentials> proxyCredentials(const QString &proxy) override
+        {
+            proxies << proxy;
+            const QStringList next = typed.isEmpty() ? QStringList() : typed.takeFirst();
+            if (next.isEmpty())
+                return std::nullopt;
+            return ProxyCredentials{next[0], next[1]};
+        }
+    };
     Run run;
-    ScriptedProxies proxies;
-    proxies.byHost.insert(QStringLiteral("zd-proxy.invalid"), route);
-    NetworkDownloader downloader(5'000, 20'000, kMaxPageBytes, &proxies);
+    auto proxies = std::make_shared<ScriptedProxies>();
+    for (const char *host : {"zd-proxy.invalid", "sign-in.invalid"})
+        proxies->byHost.insert(QString::fromLatin1(host), route);
+    proxies->answerAfterMs = answerAfterMs;
+    NetworkDownloader downloader(5'000, 20'000, kMaxPageBytes, proxies, 300);
+    Monitor monitor;
+    monitor.typed = signIns;
     Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    extraction.setDownloadMonitor(&monitor);
     run.ui.nextInputs.push_back(address);
     extraction.extractFromWebPage(QString());
     QCOMPARE(run.list.count(), links);
-    QCOMPARE(run.ui.plainMessages(), links ? QStringList() : QStringList{QStringLiteral("URL not found")});
+    QCOMPARE(run.ui.plainMessages(), said.isEmpty() ? QStringList() : QStringList{said});
     if (links)
         QCOMPARE(run.list.text(links), QStringLiteral("http://other.example/x"));
-    QCOMPARE(proxies.asked(), asked);
+    QCOMPARE(proxies->asked(), asked);
+    QCOMPARE(monitor.proxies.size(), signIns.size());
+    if (answerAfterMs > 0)
+        QVERIFY(monitor.shown > 0);
 }
 
 void TestExtraction::proxyListsAsWindowsKeepsThem_data()

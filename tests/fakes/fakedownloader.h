@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QMutex>
 #include <QStringList>
+#include <QThread>
 #include <functional>
 
 namespace zd::test {
@@ -17,11 +18,16 @@ class ScriptedProxies final : public ProxyResolver
 {
 public:
     QHash<QString, ProxyRoute> byHost;
+    /// As a configuration script that takes its time.
+    int answerAfterMs = 0;
 
     ProxyRoute routeFor(const QUrl &url) const override
     {
-        const QMutexLocker lock(&m_mutex);
-        m_asked << url.toString();
+        {
+            const QMutexLocker lock(&m_mutex);
+            m_asked << url.toString();
+        }
+        QThread::msleep(static_cast<unsigned long>(answerAfterMs));
         return byHost.value(url.host(), ProxyRoute{ProxyRoute::Kind::Direct, {}});
     }
     QStringList asked() const

@@ -12,7 +12,8 @@ by --page), /utf16 (the three links in UTF-16, told only by the charset), /heade
 (header lines without end, bounded like /endless), /stall-body (headers, a little, then nothing),
 /redirect-to?url=U (a redirect to U), /proxy.pac (an automatic proxy configuration script: this
 server as the proxy for the host via-proxy.invalid, direct for any other).
-Asked as a proxy ("GET http://any.host/links.html"), it answers as for its own path.
+Asked as a proxy ("GET http://any.host/links.html"), it answers as for its own path;
+for the host sign-in.invalid only with Basic credentials "user:secret", else 407.
 With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
 small page titled "visit NAME" and appends NAME to FILE, one line per request.
 """
@@ -47,6 +48,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
+        if url.hostname == "sign-in.invalid" and \
+                self.headers.get("Proxy-Authorization") != "Basic dXNlcjpzZWNyZXQ=":
+            body = b"<a href='refused.html'>sign in</a>"
+            self.send_response(407)
+            self.send_header("Proxy-Authenticate", 'Basic realm="zd"')
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
         query = urllib.parse.parse_qs(url.query)
         # Typed addresses get a trailing "/" unless they end in htm or tml.
         path = url.path.rstrip("/") or "/"

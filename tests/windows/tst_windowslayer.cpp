@@ -329,12 +329,12 @@ void TestWindowsLayer::pagesComeThroughTheUsersProxy()
         setUserProxySettings(1, {}, {}, {});
         qunsetenv("https_proxy");
     });
-    const WinHttpProxies proxies;
-    const ProxyRoute asked = proxies.routeFor(QUrl(address));
+    const auto proxies = std::make_shared<const WinHttpProxies>();
+    const ProxyRoute asked = proxies->routeFor(QUrl(address));
     QCOMPARE(int(asked.kind), route);
     if (route == int(ProxyRoute::Kind::Proxy))
         QCOMPARE(asked.proxy, QString::fromLatin1(at));
-    NetworkDownloader downloader(5'000, 30'000, kMaxPageBytes, &proxies);
+    NetworkDownloader downloader(5'000, 30'000, kMaxPageBytes, proxies);
     QBuffer page;
     page.open(QIODevice::WriteOnly);
     const DownloadStatus status = downloader.download(address, page);

@@ -114,6 +114,7 @@ public:
     /// A network, TLS or protocol error, or the inactivity timeout.
     bool failed() const { return m_result != CURLE_OK || m_timedOut; }
     bool outOfMemory() const { return m_outOfMemory; }
+    CURLcode result() const { return m_result; }
 
 private:
     struct Watch
@@ -241,6 +242,8 @@ private:
             long status = 0;
             m_api.easyGetinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
             m_redirected = status >= 300 && status < 400 && !m_location.isEmpty();
+            // A proxy's refusal is no page; curl may still sign in and ask again.
+            m_discarding = status == 407;
             if (m_redirected)
                 return false;
         }
@@ -257,6 +260,8 @@ private:
             return CURL_WRITEFUNC_PAUSE;
         }
         transfer->heard();
+        if (transfer->m_discarding)
+            return bytes;
         // No exception may cross curl's C code.
         try {
             if (!transfer->m_body.take(QByteArrayView(data, qsizetype(bytes)), transfer->m_encoding))
@@ -290,9 +295,25 @@ private:
     QByteArray m_encoding;
     QByteArray m_location;
     bool m_redirected = false;
+    bool m_discarding = false;
 };
 
-void setRoute(const CurlApi &api, CURL *easy, const ProxyRoute &route)
+// The proxy a route goes through, as the messages name it; empty when none.
+QString proxyOf(const ProxyRoute &route, const QUrl &url)
+{
+    switch (route.kind) {
+    case ProxyRoute::Kind::Default:
+        return proxyVariable(url);
+    case ProxyRoute::Kind::Direct:
+        return {};
+    case ProxyRoute::Kind::Proxy:
+        return route.proxy;
+    }
+    return {};
+}
+
+void setRoute(const CurlApi &api, CURL *easy, const ProxyRoute &route,
+              const std::optional<ProxyCredentials> &signIn)
 {
     switch (route.kind) {
     case ProxyRoute::Kind::Default:
@@ -303,20 +324,44 @@ void setRoute(const CurlApi &api, CURL *easy, const ProxyRoute &route)
         break;
     case ProxyRoute::Kind::Proxy:
         api.easySetopt(easy, CURLOPT_PROXY, route.proxy.toUtf8().constData());
+        break;
+    }
+    if (signIn) {
+        // What the user typed, in whatever scheme the proxy asks for.
+        api.easySetopt(easy, CURLOPT_PROXYAUTH, long(CURLAUTH_ANY));
+        api.easySetopt(easy, CURLOPT_PROXYUSERNAME, signIn->user.toUtf8().constData());
+        api.easySetopt(easy, CURLOPT_PROXYPASSWORD, signIn->password.toUtf8().constData());
+    } else if (route.kind == ProxyRoute::Kind::Proxy) {
         // A proxy that asks who the user is hears the Windows sign-in (SSPI).
         api.easySetopt(easy, CURLOPT_PROXYAUTH, long(CURLAUTH_NTLM | CURLAUTH_NEGOTIATE));
         api.easySetopt(easy, CURLOPT_PROXYUSERPWD, ":");
-        break;
     }
 }
 
+void configure(const CurlApi &api, CURL *easy, curl_slist *headers)
+{
+    api.easySetopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    api.easySetopt(easy, CURLOPT_HTTPHEADER, headers);
+    // The body comes as it was sent: the inflating, with its bounds, is ours.
+    api.easySetopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    api.easySetopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+    api.easySetopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // A download stopped while the name is still being looked up ends at
+    // once: the lookup's thread is left to finish alone instead of waited for.
+    api.easySetopt(easy, CURLOPT_QUICK_EXIT, 1L);
+}
+
 // One address's route, asked on a thread of its own while the window's
-// event loop runs (runAside would wait for it when the user stops).
+// event loop runs. The thread is never waited for: a script that does not
+// answer must hold up neither a stop nor the program's end.
 struct RouteQuery
 {
     std::atomic<bool> done{false};
     ProxyRoute route;
 };
+
+// Where one answer of a download leaves it.
+enum class Step { Done, Redirected, SignIn, Stopped, Ended };
 
 } // namespace
 
@@ -325,60 +370,140 @@ struct NetworkDownloader::Private
     int inactivityMs;
     int overallMs;
     qint64 maxBytes;
-    const ProxyResolver *proxies;
+    std::shared_ptr<const ProxyResolver> proxies;
+    int lookupMs;
     QByteArray contentType;
-    // Questions left unanswered when the user stopped: joined at the end.
-    std::vector<std::thread> leftQueries;
+    QString failureReason;
+    // Typed in for a proxy, kept until the program ends, never stored.
+    std::map<QString, ProxyCredentials> signIns;
 
-    /// nullopt when the user stopped first.
-    std::optional<ProxyRoute> routeFor(const QUrl &url, DownloadMonitor *monitor)
+    /// nullopt when the user stopped first, or no answer came in time (the
+    /// reason set).
+    std::optional<ProxyRoute> routeFor(const QUrl &url, const QString &shown, DownloadMonitor *monitor)
     {
         if (!proxies)
             return ProxyRoute{};
         auto query = std::make_shared<RouteQuery>();
-        std::thread asking([query, resolver = proxies, url] {
+        std::thread([query, resolver = proxies, url] {
             query->route = resolver->routeFor(url);
             query->done.store(true);
-        });
+        }).detach();
         QEventLoop loop;
         QTimer tick;
-        bool stopped = false;
+        QElapsedTimer waited;
+        waited.start();
+        bool late = false;
         QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            stopped = !query->done.load() && monitor && monitor->downloadStopRequested();
-            if (stopped || query->done.load())
+            late = waited.elapsed() >= lookupMs;
+            if (query->done.load() || late || (monitor && monitor->downloadStopRequested()))
                 loop.quit();
+            else if (monitor) // the window with Stop shows during the lookup too
+                monitor->downloadProgress(shown, 0, -1);
         });
         tick.start(10);
         loop.exec();
-        if (stopped) {
-            leftQueries.push_back(std::move(asking));
+        // Also when the program is closing, which ends every event loop.
+        if (!query->done.load()) {
+            if (late)
+                failureReason = proxies->unansweredMessage();
             return std::nullopt;
         }
-        asking.join();
         return query->route;
     }
+
+    /// One answer for \a url by \a route: its body to \a body, or where it
+    /// leads on.
+    Step fetch(const CurlApi &api, CURL *easy, CURLM *multi, BodyWriter &body, const QString &shown,
+               DownloadMonitor *monitor, qint64 leftMs)
+    {
+        api.easySetopt(easy, CURLOPT_TIMEOUT_MS, long(qMax<qint64>(1, leftMs)));
+        Transfer transfer(api, easy, multi, body, contentType, inactivityMs);
+        if (api.multiAddHandle(multi, easy) != CURLM_OK)
+            throw std::bad_alloc();
+        bool stopped = false;
+        transfer.run([&] {
+            if (!monitor)
+                return false;
+            if (monitor->downloadStopRequested()) {
+                stopped = true;
+                return true;
+            }
+            monitor->downloadProgress(shown, body.received(), announcedBytes(api, easy));
+            return false;
+        });
+        if (stopped)
+            return Step::Stopped;
+        if (transfer.outOfMemory())
+            throw std::bad_alloc();
+        lastRedirect = transfer.redirect();
+        lastFailed = transfer.failed();
+        lastResult = transfer.result();
+        if (!lastRedirect.isEmpty())
+            return Step::Redirected;
+        if (!transfer.finished() && !transfer.failed())
+            return Step::Ended; // the loop was ended from outside (the program is closing)
+        return proxyAsked(api, easy) ? Step::SignIn : Step::Done;
+    }
+
+    static qint64 announcedBytes(const CurlApi &api, CURL *easy)
+    {
+        curl_off_t announced = -1;
+        api.easyGetinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        return announced;
+    }
+
+    static bool proxyAsked(const CurlApi &api, CURL *easy)
+    {
+        long status = 0;
+        long tunnel = 0;
+        api.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        api.easyGetinfo(easy, CURLINFO_HTTP_CONNECTCODE, &tunnel);
+        return status == 407 || tunnel == 407;
+    }
+
+    /// Why a page that went through \a proxy was not had, where the proxy
+    /// is known to be the cause.
+    QString proxyTrouble(const QString &proxy, const ProxyRoute &route, bool signInRefused) const
+    {
+        if (signInRefused && proxy.isEmpty())
+            return QStringLiteral("A proxy asked for a user name and password.");
+        if (signInRefused)
+            return QStringLiteral("The proxy %1 asked for a user name and password.").arg(proxy);
+        if (!proxy.isEmpty()
+            && (lastResult == CURLE_COULDNT_RESOLVE_PROXY || lastResult == CURLE_COULDNT_CONNECT))
+            return QStringLiteral("The proxy %1 could not be reached.").arg(proxy);
+        return route.problem;
+    }
+
+    // How the last answer ended.
+    QByteArray lastRedirect;
+    bool lastFailed = false;
+    CURLcode lastResult = CURLE_OK;
 };
 
 NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes,
-                                     const ProxyResolver *proxies)
-    : d(new Private{inactivityMs, overallMs, maxBytes, proxies, {}, {}})
+                                     std::shared_ptr<const ProxyResolver> proxies, int lookupMs)
+    : d(new Private{
+        inactivityMs, overallMs, maxBytes, std::move(proxies), lookupMs, {}, {}, {}, {}, false, CURLE_OK})
 {
 }
 
-NetworkDownloader::~NetworkDownloader()
-{
-    for (std::thread &query : d->leftQueries)
-        query.join();
-}
+NetworkDownloader::~NetworkDownloader() = default;
 
 QByteArray NetworkDownloader::contentType() const
 {
     return d->contentType;
 }
 
+QString NetworkDownloader::failureReason() const
+{
+    return d->failureReason;
+}
+
 DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target, DownloadMonitor *monitor)
 {
     d->contentType.clear();
+    d->failureReason.clear();
     const std::optional<QUrl> address = downloadableAddress(url);
     if (!address)
         return DownloadStatus::NotFound;
@@ -390,83 +515,71 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     if (!easy || !multi || !headers)
         throw std::bad_alloc();
     CURL *const e = easy.get();
-    api.easySetopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    api.easySetopt(e, CURLOPT_HTTPHEADER, headers.get());
-    // The body comes as it was sent: the inflating, with its bounds, is ours.
-    api.easySetopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-    api.easySetopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
-    api.easySetopt(e, CURLOPT_NOSIGNAL, 1L);
-    // A download stopped while the name is still being looked up ends at
-    // once: the lookup's thread is left to finish alone instead of waited for.
-    api.easySetopt(e, CURLOPT_QUICK_EXIT, 1L);
-
+    configure(api, e, headers.get());
     BodyWriter body(target, d->maxBytes);
     const auto finished = qScopeGuard([monitor] {
         if (monitor)
             monitor->downloadFinished();
     });
-    const auto announcedBytes = [&]() -> qint64 {
-        curl_off_t announced = -1;
-        api.easyGetinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-        return announced;
-    };
     QElapsedTimer overall;
     overall.start();
     QUrl next = *address;
-    bool stopped = false;
-    bool failed = false;
-    for (int redirects = 0;; ++redirects) {
-        const std::optional<ProxyRoute> route = d->routeFor(next, monitor);
-        if (!route)
-            return DownloadStatus::Stopped;
-        setRoute(api, e, *route);
+    ProxyRoute route;
+    QString proxy;
+    bool signInRefused = false;
+    for (int redirects = 0, signIns = 0;;) {
+        const std::optional<ProxyRoute> found = d->routeFor(next, url, monitor);
+        if (!found)
+            return d->failureReason.isEmpty() ? DownloadStatus::Stopped : DownloadStatus::NotFound;
+        route = *found;
+        proxy = proxyOf(route, next);
+        const auto known = d->signIns.find(proxy);
+        setRoute(api, e, route,
+                 known == d->signIns.end() ? std::nullopt : std::optional<ProxyCredentials>(known->second));
         api.easySetopt(e, CURLOPT_URL, next.toEncoded().constData());
-        api.easySetopt(e, CURLOPT_TIMEOUT_MS, long(qMax<qint64>(1, d->overallMs - overall.elapsed())));
-        Transfer transfer(api, e, multi.get(), body, d->contentType, d->inactivityMs);
-        if (api.multiAddHandle(multi.get(), e) != CURLM_OK)
-            throw std::bad_alloc();
-        transfer.run([&] {
-            if (!monitor)
-                return false;
-            if (monitor->downloadStopRequested()) {
-                stopped = true;
-                return true;
-            }
-            monitor->downloadProgress(url, body.received(), announcedBytes());
-            return false;
-        });
-        if (stopped)
+        const Step step = d->fetch(api, e, multi.get(), body, url, monitor, d->overallMs - overall.elapsed());
+        if (step == Step::Stopped)
             return DownloadStatus::Stopped;
-        if (transfer.outOfMemory())
-            throw std::bad_alloc();
-        if (!transfer.redirect().isEmpty()) {
+        if (step == Step::Ended)
+            return DownloadStatus::NotFound;
+        if (step == Step::SignIn) {
+            // Asked again after a wrong password; a few tries at most.
+            const std::optional<ProxyCredentials> typed = monitor && !proxy.isEmpty() && ++signIns <= 3
+                                                              ? monitor->proxyCredentials(proxy)
+                                                              : std::nullopt;
+            if (typed && body.received() == 0) {
+                d->signIns[proxy] = *typed;
+                continue;
+            }
+            signInRefused = true;
+        } else if (step == Step::Redirected) {
             const std::optional<QUrl> redirected = downloadableAddress(
-                next.resolved(QUrl::fromEncoded(transfer.redirect())).toString(QUrl::FullyEncoded));
+                next.resolved(QUrl::fromEncoded(d->lastRedirect)).toString(QUrl::FullyEncoded));
             // An https address never leads on to an http one.
             const bool lessSafe =
                 redirected && next.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
                 && redirected->scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
-            if (!redirected || lessSafe || redirects == kMostRedirects)
+            if (!redirected || lessSafe || ++redirects > kMostRedirects)
                 return DownloadStatus::NotFound;
             next = *redirected;
             continue;
         }
-        if (!transfer.finished() && !transfer.failed())
-            return DownloadStatus::NotFound; // the loop was ended from outside (the program is closing)
-        failed = transfer.failed();
         break;
     }
     DownloadEnd end;
     end.stopped = body.stopped();
-    end.networkError = failed;
+    end.networkError = d->lastFailed;
     long status = 0;
     api.easyGetinfo(e, CURLINFO_RESPONSE_CODE, &status);
     end.httpStatus = int(status);
-    if (const qint64 announced = announcedBytes(); announced >= 0)
+    if (const qint64 announced = Private::announcedBytes(api, e); announced >= 0)
         end.announcedBytes = announced;
     end.receivedBytes = body.received();
     end.streamEnded = !body.cutShort();
-    return downloadOutcome(end);
+    const DownloadStatus outcome = signInRefused ? DownloadStatus::NotFound : downloadOutcome(end);
+    if (outcome == DownloadStatus::NotFound)
+        d->failureReason = d->proxyTrouble(proxy, route, signInRefused);
+    return outcome;
 }
 
 } // namespace zd

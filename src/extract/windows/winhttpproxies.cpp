@@ -67,11 +67,34 @@ ProxyRoute WinHttpProxies::routeFor(const QUrl &url) const
                 return listedProxyRoute(scriptProxies, scriptBypass, url);
             return {ProxyRoute::Kind::Direct, {}};
         }
-        // No script to be had: the manual settings, as Windows falls back to.
+        // No script to be had: the manual settings, as Windows falls back to,
+        // and the reason, should the page not come that way.
+        ProxyRoute fallback = proxies.isEmpty() ? ProxyRoute{ProxyRoute::Kind::Direct, {}}
+                                                : listedProxyRoute(proxies, bypass, url);
+        if (!script.isEmpty())
+            fallback.problem =
+                QStringLiteral("The proxy configuration script at %1 could not be fetched or run.")
+                    .arg(script);
+        return fallback;
     }
     if (!proxies.isEmpty())
         return listedProxyRoute(proxies, bypass, url);
     return {ProxyRoute::Kind::Direct, {}};
+}
+
+QString WinHttpProxies::unansweredMessage() const
+{
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user = {};
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&user))
+        return ProxyResolver::unansweredMessage();
+    const QString script = taken(user.lpszAutoConfigUrl);
+    taken(user.lpszProxy);
+    taken(user.lpszProxyBypass);
+    if (!script.isEmpty())
+        return QStringLiteral("The proxy configuration script at %1 did not answer.").arg(script);
+    if (user.fAutoDetect)
+        return QStringLiteral("Automatic proxy detection did not answer.");
+    return ProxyResolver::unansweredMessage();
 }
 
 } // namespace zd

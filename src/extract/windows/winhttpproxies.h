@@ -18,6 +18,7 @@ public:
     WinHttpProxies &operator=(const WinHttpProxies &) = delete;
 
     ProxyRoute routeFor(const QUrl &url) const override;
+    QString unansweredMessage() const override;
 
 private:
     void *m_session; // for the scripts: WinHTTP keeps what it fetched
