@@ -68,6 +68,20 @@ bool takesSeveralAddresses(const QString &executableName)
                   == 0;
 }
 
+QList<QByteArray> addressArguments(const QString &program, const QList<QByteArray> &addresses)
+{
+    // Firefox opens the addresses of one start in a new window of their
+    // own, but each after -new-tab in the window it has, in their order.
+    if (addresses.size() < 2
+        || !QFileInfo(program).completeBaseName().toLower().startsWith(QLatin1String("firefox")))
+        return addresses;
+    QList<QByteArray> arguments;
+    arguments.reserve(addresses.size() * 2);
+    for (const QByteArray &address : addresses)
+        arguments << QByteArrayLiteral("-new-tab") << address;
+    return arguments;
+}
+
 QString privateWindowFlag(const QString &executableName)
 {
     const QString name = QFileInfo(executableName).completeBaseName().toLower();

@@ -117,6 +117,10 @@ QString titleWordFor(const QString &executableName);
 /// Whether the named executable opens several addresses of one command
 /// line as tabs, in order: Firefox and the Chromium family.
 bool takesSeveralAddresses(const QString &executableName);
+/// What stands in a start of \a program for \a addresses: the addresses,
+/// each after its own flag where the browser needs one to keep them in the
+/// window it has.
+QList<QByteArray> addressArguments(const QString &program, const QList<QByteArray> &addresses);
 
 /// A desktop entry's Exec value split into arguments, with field codes for
 /// the address (%u %U %f %F) marked by an empty element; other codes dropped.

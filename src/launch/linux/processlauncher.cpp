@@ -308,7 +308,7 @@ std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &brows
     QList<QByteArray> arguments{QFile::encodeName(browser.program)};
     for (const QString &argument : browser.argumentsBefore)
         arguments << QFile::encodeName(argument);
-    arguments << addresses;
+    arguments << addressArguments(browser.program, addresses);
     for (const QString &argument : browser.argumentsAfter)
         arguments << QFile::encodeName(argument);
     const QString folder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
@@ -326,8 +326,8 @@ bool ProcessBrowserLauncher::fitsOneStart(const ResolvedBrowser &browser,
     qsizetype used = browser.program.size() + 1;
     for (const QString &argument : browser.argumentsBefore + browser.argumentsAfter)
         used += argument.size() * 3 + 1 + qsizetype(sizeof(void *));
-    for (const QByteArray &address : addresses)
-        used += address.size() + 1 + qsizetype(sizeof(void *));
+    for (const QByteArray &argument : addressArguments(browser.program, addresses))
+        used += argument.size() + 1 + qsizetype(sizeof(void *));
     return used <= kRoom;
 }
 

@@ -249,8 +249,8 @@ QString WindowsBrowserLauncher::startLine(const ResolvedBrowser &browser, const 
 {
     QStringList arguments{browser.program};
     arguments << browser.argumentsBefore;
-    for (const QByteArray &address : addresses)
-        arguments << addressText(address);
+    for (const QByteArray &argument : addressArguments(browser.program, addresses))
+        arguments << addressText(argument);
     arguments << browser.argumentsAfter;
     return commandLine(arguments);
 }
