@@ -7,6 +7,7 @@
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalSpy>
@@ -249,6 +250,29 @@ void TestQtRunMonitor::confirmationOffersTheDelay()
     QCOMPARE(monitor.confirm(21, QStringLiteral("Chrome"), RunChoices{0.5, 7}), std::optional<RunChoices>());
     QCOMPARE(offered, (RunChoices{0.5, 7}));
     QCOMPARE(pauseShown, QStringLiteral("7 sites"));
+
+    // A proxy's sign-in box: what is typed, or nothing when cancelled; the
+    // password is never shown.
+    for (const bool signIn : {true, false}) {
+        QTimer::singleShot(0, [&, signIn] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QVERIFY(dialog->findChild<QLabel *>()->text().contains(QLatin1String("proxy.corp:3128")));
+            dialog->findChild<QLineEdit *>(QStringLiteral("User"))->setText(QStringLiteral("ann"));
+            auto *password = dialog->findChild<QLineEdit *>(QStringLiteral("Password"));
+            QCOMPARE(password->echoMode(), QLineEdit::Password);
+            password->setText(QStringLiteral("s3cret"));
+            if (signIn)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+        const std::optional<ProxyCredentials> typed =
+            monitor.proxyCredentials(QStringLiteral("proxy.corp:3128"));
+        QCOMPARE(typed.has_value(), signIn);
+        if (signIn)
+            QVERIFY(typed->user == QLatin1String("ann") && typed->password == QLatin1String("s3cret"));
+    }
 }
 
 void TestQtRunMonitor::escAndCloseStopBesideTheMainWindow_data()

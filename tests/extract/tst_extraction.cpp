@@ -684,6 +684,10 @@ void TestExtraction::eachAddressGoesTheWayTheProxySettingsSay_data()
     QTest::newRow("a proxy that cannot be reached is named")
         << proxied << unreachable << 0 << noSignIn << 0 << QStringList{proxied}
         << notFound + QStringLiteral("\r\nThe proxy 127.0.0.1:1 could not be reached.");
+    // libcurl's own variable, as on Linux where nothing else is set.
+    QTest::newRow("a variable's proxy that cannot be reached is named")
+        << proxied << ProxyRoute{} << 0 << noSignIn << 0 << QStringList{proxied}
+        << notFound + QStringLiteral("\r\nThe proxy 127.0.0.1:1 could not be reached.");
     QTest::newRow("a redirect to another host is routed anew")
         << redirect << viaServer << 0 << noSignIn << 3 << QStringList{redirect, proxied} << "";
     QTest::newRow("a script that failed, said when the page is not had")
@@ -734,6 +738,9 @@ void TestExtraction::eachAddressGoesTheWayTheProxySettingsSay()
     for (const char *host : {"zd-proxy.invalid", "sign-in.invalid"})
         proxies->byHost.insert(QString::fromLatin1(host), route);
     proxies->answerAfterMs = answerAfterMs;
+    if (route.kind == ProxyRoute::Kind::Default)
+        qputenv("http_proxy", "127.0.0.1:1");
+    const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
     NetworkDownloader downloader(5'000, 20'000, kMaxPageBytes, proxies, 300);
     Monitor monitor;
     monitor.typed = signIns;
