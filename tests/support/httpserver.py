@@ -11,7 +11,8 @@ end, bounded at 256 MiB or 60 s), /trickle (a slow page), /large?n=N (N links), 
 by --page), /utf16 (the three links in UTF-16, told only by the charset), /headers?kib=N (N KiB of headers before the three links), /endless-headers
 (header lines without end, bounded like /endless), /stall-body (headers, a little, then nothing),
 /redirect-to?url=U (a redirect to U), /proxy.pac (an automatic proxy configuration script: this
-server as the proxy for the host via-proxy.invalid, direct for any other).
+server as the proxy for the host via-proxy.invalid, direct for any other), /broken.pac (a
+script that does not parse).
 Asked as a proxy ("GET http://any.host/links.html"), it answers as for its own path;
 for the host sign-in.invalid only with Basic credentials "user:secret", else 407.
 With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
@@ -92,6 +93,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                       '  if (host == "via-proxy.invalid") return "PROXY 127.0.0.1:%d";\n'
                       '  return "DIRECT";\n}\n' % port)
             self.send_body(script.encode(), ctype="application/x-ns-proxy-autoconfig")
+        elif path == "/broken.pac":
+            self.send_body(b"function FindProxyForURL(url, host) { return", ctype="application/x-ns-proxy-autoconfig")
         elif path == "/loop":
             self.send_response(302)
             self.send_header("Location", "/loop")

@@ -289,58 +289,74 @@ void TestWindowsLayer::pagesComeThroughTheUsersProxy_data()
 {
     // The test server is the proxy too; these hosts resolve nowhere else.
     QTest::addColumn<int>("flags");
-    QTest::addColumn<bool>("script");      // the server's /proxy.pac
+    QTest::addColumn<QString>("script");   // the server's path of it; empty: none
     QTest::addColumn<QString>("variable"); // https_proxy, set for the row
     QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("route");
+    QTest::addColumn<int>("route"); // -1: not asked here, as it takes its time
     QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("why"); // the second line of "URL not found"; %1 the script
     const int proxy = int(ProxyRoute::Kind::Proxy);
     const int direct = int(ProxyRoute::Kind::Direct);
     const QString viaProxy = QStringLiteral("http://via-proxy.invalid/links.html");
-    QTest::newRow("manual proxy") << 3 << false << ""
-                                  << "http://zd-proxy.invalid/links.html" << proxy << true;
+    const QString none;
+    QTest::newRow("manual proxy") << 3 << none << ""
+                                  << "http://zd-proxy.invalid/links.html" << proxy << true << none;
     QTest::newRow("manual proxy, host in the bypass list")
-        << 3 << false << ""
-        << "http://bypass.invalid/links.html" << direct << false;
-    QTest::newRow("script: this host through the proxy") << 5 << true << "" << viaProxy << proxy << true;
-    QTest::newRow("script: any other direct") << 5 << true << ""
-                                              << "http://other.invalid/links.html" << direct << false;
-    QTest::newRow("nothing set: direct") << 1 << false << "" << viaProxy << direct << false;
-    QTest::newRow("a variable wins") << 3 << false << "127.0.0.1:1"
-                                     << "https://zd-proxy.invalid/" << int(ProxyRoute::Kind::Default)
-                                     << false;
+        << 3 << none << ""
+        << "http://bypass.invalid/links.html" << direct << false << none;
+    QTest::newRow("script: this host through the proxy") << 5 << "/proxy.pac"
+                                                         << "" << viaProxy << proxy << true << none;
+    QTest::newRow("script: any other direct") << 5 << "/proxy.pac"
+                                              << ""
+                                              << "http://other.invalid/links.html" << direct << false << none;
+    QTest::newRow("a script that does not parse: said")
+        << 5 << "/broken.pac"
+        << "" << viaProxy << direct << false
+        << "The proxy configuration script at %1 could not be fetched or run.";
+    // Given up by the program itself, however long Wine's fetch would wait.
+    QTest::newRow("a script that never answers: said")
+        << 5 << "/stall"
+        << "" << viaProxy << -1 << false << "The proxy configuration script at %1 did not answer.";
+    QTest::newRow("nothing set: direct") << 1 << none << "" << viaProxy << direct << false << none;
+    QTest::newRow("a variable wins") << 3 << none << "127.0.0.1:1"
+                                     << "https://zd-proxy.invalid/" << int(ProxyRoute::Kind::Default) << false
+                                     << "The proxy 127.0.0.1:1 could not be reached.";
 }
 
 void TestWindowsLayer::pagesComeThroughTheUsersProxy()
 {
     QFETCH(int, flags);
-    QFETCH(bool, script);
+    QFETCH(QString, script);
     QFETCH(QString, variable);
     QFETCH(QString, address);
     QFETCH(int, route);
     QFETCH(bool, found);
+    QFETCH(QString, why);
     test::HttpTestServer server;
     QVERIFY(server.isRunning());
     const QByteArray at = QUrl(server.url(QStringLiteral("/"))).authority().toLatin1();
-    setUserProxySettings(DWORD(flags), at, "<local>;bypass.invalid",
-                         script ? server.url(QStringLiteral("/proxy.pac")).toLatin1() : QByteArray());
+    const QString scriptUrl = script.isEmpty() ? QString() : server.url(script);
+    setUserProxySettings(DWORD(flags), at, "<local>;bypass.invalid", scriptUrl.toLatin1());
     qputenv("https_proxy", variable.toLatin1());
     const auto restore = qScopeGuard([] {
         setUserProxySettings(1, {}, {}, {});
         qunsetenv("https_proxy");
     });
     const auto proxies = std::make_shared<const WinHttpProxies>();
-    const ProxyRoute asked = proxies->routeFor(QUrl(address));
-    QCOMPARE(int(asked.kind), route);
-    if (route == int(ProxyRoute::Kind::Proxy))
-        QCOMPARE(asked.proxy, QString::fromLatin1(at));
-    NetworkDownloader downloader(5'000, 30'000, kMaxPageBytes, proxies);
+    if (route >= 0) {
+        const ProxyRoute asked = proxies->routeFor(QUrl(address));
+        QCOMPARE(int(asked.kind), route);
+        if (route == int(ProxyRoute::Kind::Proxy))
+            QCOMPARE(asked.proxy, QString::fromLatin1(at));
+    }
+    NetworkDownloader downloader(5'000, 30'000, kMaxPageBytes, proxies, 2'000);
     QBuffer page;
     page.open(QIODevice::WriteOnly);
     const DownloadStatus status = downloader.download(address, page);
     QCOMPARE(status == DownloadStatus::Complete, found);
     if (found)
         QVERIFY(page.data().contains("other.example"));
+    QCOMPARE(downloader.failureReason(), why.contains(QLatin1String("%1")) ? why.arg(scriptUrl) : why);
 }
 
 QTEST_GUILESS_MAIN(TestWindowsLayer)
