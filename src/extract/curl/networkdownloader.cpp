@@ -351,6 +351,20 @@ void configure(const CurlApi &api, CURL *easy, curl_slist *headers)
     api.easySetopt(easy, CURLOPT_QUICK_EXIT, 1L);
 }
 
+// Where a redirect from \a from leads; nullopt for nowhere a download goes
+// (an https address never leads on to an http one).
+std::optional<QUrl> redirectTarget(const QUrl &from, const QByteArray &location)
+{
+    const std::optional<QUrl> to =
+        downloadableAddress(from.resolved(QUrl::fromEncoded(location)).toString(QUrl::FullyEncoded));
+    const auto secure = [](const QUrl &url) {
+        return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    };
+    if (!to || (secure(from) && !secure(*to)))
+        return std::nullopt;
+    return to;
+}
+
 // One address's route, asked on a thread of its own while the window's
 // event loop runs. The thread is never waited for: a script that does not
 // answer must hold up neither a stop nor the program's end.
@@ -475,6 +489,40 @@ struct NetworkDownloader::Private
         return route.problem;
     }
 
+    /// Asks the user for \a proxy's user name and password, again after a
+    /// wrong one, a few times at most; true once they are typed.
+    bool signIn(DownloadMonitor *monitor, const QString &proxy, int tries)
+    {
+        if (!monitor || proxy.isEmpty() || tries > 3)
+            return false;
+        const std::optional<ProxyCredentials> typed = monitor->proxyCredentials(proxy);
+        if (typed)
+            signIns[proxy] = *typed;
+        return typed.has_value();
+    }
+
+    std::optional<ProxyCredentials> signInFor(const QString &proxy) const
+    {
+        const auto known = signIns.find(proxy);
+        return known == signIns.end() ? std::nullopt : std::optional<ProxyCredentials>(known->second);
+    }
+
+    /// How the download ended, once its last answer is in.
+    DownloadStatus outcome(const CurlApi &api, CURL *easy, const BodyWriter &body) const
+    {
+        DownloadEnd end;
+        end.stopped = body.stopped();
+        end.networkError = lastFailed;
+        long status = 0;
+        api.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        end.httpStatus = int(status);
+        if (const qint64 announced = announcedBytes(api, easy); announced >= 0)
+            end.announcedBytes = announced;
+        end.receivedBytes = body.received();
+        end.streamEnded = !body.cutShort();
+        return downloadOutcome(end);
+    }
+
     // How the last answer ended.
     QByteArray lastRedirect;
     bool lastFailed = false;
@@ -533,9 +581,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
             return d->failureReason.isEmpty() ? DownloadStatus::Stopped : DownloadStatus::NotFound;
         route = *found;
         proxy = proxyOf(route, next);
-        const auto known = d->signIns.find(proxy);
-        setRoute(api, e, route,
-                 known == d->signIns.end() ? std::nullopt : std::optional<ProxyCredentials>(known->second));
+        setRoute(api, e, route, d->signInFor(proxy));
         api.easySetopt(e, CURLOPT_URL, next.toEncoded().constData());
         const Step step = d->fetch(api, e, multi.get(), body, url, monitor, d->overallMs - overall.elapsed());
         if (step == Step::Stopped)
@@ -543,40 +589,19 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         if (step == Step::Ended)
             return DownloadStatus::NotFound;
         if (step == Step::SignIn) {
-            // Asked again after a wrong password; a few tries at most.
-            const std::optional<ProxyCredentials> typed = monitor && !proxy.isEmpty() && ++signIns <= 3
-                                                              ? monitor->proxyCredentials(proxy)
-                                                              : std::nullopt;
-            if (typed && body.received() == 0) {
-                d->signIns[proxy] = *typed;
+            if (body.received() == 0 && d->signIn(monitor, proxy, ++signIns))
                 continue;
-            }
             signInRefused = true;
         } else if (step == Step::Redirected) {
-            const std::optional<QUrl> redirected = downloadableAddress(
-                next.resolved(QUrl::fromEncoded(d->lastRedirect)).toString(QUrl::FullyEncoded));
-            // An https address never leads on to an http one.
-            const bool lessSafe =
-                redirected && next.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
-                && redirected->scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
-            if (!redirected || lessSafe || ++redirects > kMostRedirects)
+            const std::optional<QUrl> redirected = redirectTarget(next, d->lastRedirect);
+            if (!redirected || ++redirects > kMostRedirects)
                 return DownloadStatus::NotFound;
             next = *redirected;
             continue;
         }
         break;
     }
-    DownloadEnd end;
-    end.stopped = body.stopped();
-    end.networkError = d->lastFailed;
-    long status = 0;
-    api.easyGetinfo(e, CURLINFO_RESPONSE_CODE, &status);
-    end.httpStatus = int(status);
-    if (const qint64 announced = Private::announcedBytes(api, e); announced >= 0)
-        end.announcedBytes = announced;
-    end.receivedBytes = body.received();
-    end.streamEnded = !body.cutShort();
-    const DownloadStatus outcome = signInRefused ? DownloadStatus::NotFound : downloadOutcome(end);
+    const DownloadStatus outcome = signInRefused ? DownloadStatus::NotFound : d->outcome(api, e, body);
     if (outcome == DownloadStatus::NotFound)
         d->failureReason = d->proxyTrouble(proxy, route, signInRefused);
     return outcome;
