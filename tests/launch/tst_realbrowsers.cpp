@@ -381,9 +381,10 @@ void TestRealBrowsers::everyAddressOnceInOrder_data()
         << 2 << QString() << true << 4 << "Chromium" << chromium << "0" << batched << 3 << false << 0;
     // Private windows beside a normal one, which keeps the history the
     // private ones must not add to. Firefox takes one address a start there,
-    // and this run pauses itself after every 4.
-    QTest::newRow("firefox, private, delay 0, pause every 4, already running")
-        << 3 << QString() << true << 4 << "Firefox" << firefox << "0" << kAddresses << 0 << true << 4;
+    // and this run, long enough to be asked about, pauses itself after every 8.
+    QTest::newRow("firefox, private, delay 0, pause every 8, already running")
+        << 3 << QString() << true << 4 << "Firefox" << firefox << "0" << LaunchRun::kConfirmAbove + 1 << 0
+        << true << 8;
     // And from a cold start, placed as chosen: nothing to keep in history.
     QTest::newRow("firefox, private, delay 0, cold start, maximized")
         << 3 << QString() << false << 6 << "Firefox" << firefox << "0" << kAddresses << 0 << true << 0;
