@@ -355,7 +355,7 @@ void configure(const CurlApi &api, CURL *easy, curl_slist *headers)
 // (an https address never leads on to an http one).
 std::optional<QUrl> redirectTarget(const QUrl &from, const QByteArray &location)
 {
-    const std::optional<QUrl> to =
+    std::optional<QUrl> to =
         downloadableAddress(from.resolved(QUrl::fromEncoded(location)).toString(QUrl::FullyEncoded));
     const auto secure = [](const QUrl &url) {
         return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
