@@ -12,8 +12,8 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -96,7 +96,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &count);
     // Every address of its command line, in order, as the real browsers take them.
     std::vector<std::wstring> addresses(argv + std::min(count, 1), argv + count);
-    const std::wstring address = addresses.empty() ? L"" : addresses.front();
+    // Its title names the first page, not a flag before it (-new-tab).
+    const auto page = std::find_if(addresses.begin(), addresses.end(),
+                                   [](const std::wstring &one) { return one.empty() || one[0] != L'-'; });
+    const std::wstring address = page == addresses.end() ? L"" : *page;
     std::wstring program = argv[0];
     program = program.substr(program.find_last_of(L"\\/") + 1);
     const bool firefox = _wcsnicmp(program.c_str(), L"firefox", 7) == 0;
