@@ -1,4 +1,5 @@
 #include "core/filehelpers.h"
+#include "core/windows/systemerror.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,7 +15,7 @@ namespace {
 
 QString systemReason(DWORD code)
 {
-    return qt_error_string(int(code));
+    return sys::systemErrorText(code);
 }
 
 // A path for the wide calls; a long one in the form that lifts their

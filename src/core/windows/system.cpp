@@ -1,4 +1,5 @@
 #include "core/system.h"
+#include "core/windows/systemerror.h"
 
 #include <new>
 
@@ -38,6 +39,30 @@ void populatePages(void *, std::size_t)
 void loadFontConfiguration()
 {
     // The system's fonts need no configuration loaded: GDI has them ready.
+}
+
+QString systemErrorText(unsigned long code, const QString &subject)
+{
+    // Without IGNORE_INSERTS a text with an insert ("%1 is not a valid
+    // Win32 application.") is refused, and Qt's own helper, which asks that
+    // way, falls back to "Unknown error".
+    wchar_t *text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    QString words = length ? QString::fromWCharArray(text, int(length)).trimmed() : QString();
+    if (text)
+        LocalFree(text);
+    if (words.isEmpty())
+        return QStringLiteral("Windows error %1").arg(code);
+    while (words.endsWith(QLatin1Char('.')))
+        words.chop(1);
+    // Inserts are %1 to %99; only the first names anything we know.
+    for (int insert = 1; insert <= 9; ++insert) {
+        const QString mark = QStringLiteral("%%1").arg(insert);
+        words.replace(mark, insert == 1 ? (subject.isEmpty() ? QStringLiteral("It") : subject) : QString());
+    }
+    return words.simplified();
 }
 
 } // namespace zd::sys

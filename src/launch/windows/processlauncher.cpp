@@ -3,6 +3,7 @@
 #include "launch/windows/commandlinequoting.h"
 
 #include "core/appinfo.h"
+#include "core/windows/systemerror.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -282,11 +283,10 @@ std::optional<qint64> WindowsBrowserLauncher::start(const ResolvedBrowser &brows
         // (not a Windows program, access denied) the program's.
         const DWORD error = GetLastError();
         if (error != ERROR_FILENAME_EXCED_RANGE) {
-            // Windows' words name the file "%1" ("%1 is not a valid Win32
-            // application."): the message names it already.
-            m_startError = qt_error_string(int(error)).trimmed();
-            if (m_startError.startsWith(QLatin1String("%1")))
-                m_startError.replace(0, 2, QStringLiteral("It"));
+            // Windows' words name the file as "%1" ("%1 is not a valid
+            // Win32 application.").
+            m_startError =
+                sys::systemErrorText(error, QFileInfo(browser.program).fileName()) + QLatin1Char('.');
         }
         return std::nullopt;
     }
