@@ -14,6 +14,10 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZentaviaDesk"
 
 Name "${PRODUCT}"
+; Ours, not the build tool's version, and no stray space after the title.
+Caption "${PRODUCT} ${VERSION} Setup"
+UninstallCaption "${PRODUCT} Uninstall"
+BrandingText "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 Icon "${ICON}"
 UninstallIcon "${ICON}"
@@ -31,11 +35,24 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !include "MUI2.nsh"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+; Each page's caption would add a blank subcaption to the title: set whole.
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ShowTitle
 !insertmacro MUI_PAGE_DIRECTORY
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ShowTitle
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.ShowTitle
 !insertmacro MUI_UNPAGE_CONFIRM
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.ShowTitle
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+
+Function ShowTitle
+  SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:${PRODUCT} ${VERSION} Setup"
+FunctionEnd
+
+Function un.ShowTitle
+  SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:${PRODUCT} Uninstall"
+FunctionEnd
 
 Section "Install"
   SetOutPath "$INSTDIR"
@@ -63,4 +80,8 @@ Section "Uninstall"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; The browsers' empty working folder, which the program made and kept;
+  ; the settings key stays, for a later install.
+  RMDir "$LOCALAPPDATA\${PRODUCT}\Empty"
+  RMDir "$LOCALAPPDATA\${PRODUCT}"
 SectionEnd

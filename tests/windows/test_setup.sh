@@ -20,6 +20,18 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 wineboot -i >/dev/null 2>&1
+# Shown, its title is whole: ours, with nothing after it.
+wine "$setup" >/dev/null 2>&1 &
+setup_pid=$!
+titled=""
+for _ in $(seq 1 300); do
+  titled=$(xdotool search --name '^Zentavia Desk' getwindowname %@ 2>/dev/null | head -1) || true
+  [[ $titled == "Zentavia Desk $version Setup" ]] && break
+  sleep 0.1
+done
+kill "$setup_pid" 2>/dev/null || true
+wineserver -k 2>/dev/null || true
+[[ $titled == "Zentavia Desk $version Setup" ]] || fail "the setup's title is '$titled'"
 wine "$setup" /S
 wineserver -w
 user_dir=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local | grep -v /Public/ | head -1)
@@ -70,11 +82,14 @@ done < <(find "$installed" -type f)
 strays=$(grep -v "^$install_windows_path/\|^c:/windows/" <<<"$loaded" || true)
 [[ -z $strays ]] || fail "loaded from elsewhere: $strays"
 
+# The browsers' working folder, as a run leaves it.
+mkdir -p "$user_dir/Zentavia Desk/Empty"
 wine "$installed/uninstall.exe" /S
 wineserver -w
 for _ in $(seq 1 50); do [[ -e $installed ]] || break; sleep 0.2; done
 [[ ! -e $installed ]] || fail "left behind: $(find "$installed")"
 [[ ! -e $shortcut ]] || fail "the shortcut was left behind"
+[[ ! -e "$user_dir/Zentavia Desk" ]] || fail "the browsers' working folder was left behind"
 if wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZentaviaDesk' >/dev/null 2>&1; then
   fail "still listed under the installed programs"
 fi
