@@ -94,6 +94,9 @@ public:
     /// What resolve() looks for, for the message when none is found: the
     /// Linux programs by default.
     virtual QStringList lookedFor(Browser browser) const;
+    /// Why the desktop's default browser was passed over in the last
+    /// resolve(), said also when nothing else was found; empty when it was not.
+    virtual QString passedOver() const { return {}; }
     /// Why the last start() failed when the program itself cannot run (the
     /// system's own words); empty when it was the addresses' fault.
     virtual QString startError() const { return {}; }

@@ -297,8 +297,12 @@ const ResolvedBrowser *LaunchRun::resolvedBrowser(Browser browser)
     const std::optional<ResolvedBrowser> &resolved = m_run.resolved[browser];
     if (!resolved || !resolved->refusal.isEmpty()) {
         m_run.halted = true;
-        m_ui.messageBox(resolved ? resolved->refusal
-                                 : missingBrowserMessage(browser, m_launcher.lookedFor(browser)));
+        QString message =
+            resolved ? resolved->refusal : missingBrowserMessage(browser, m_launcher.lookedFor(browser));
+        // Why the desktop's own was not used, also when nothing else was found.
+        if (const QString why = m_launcher.passedOver(); !resolved && !why.isEmpty())
+            message += QStringLiteral("\r\n") + why;
+        m_ui.messageBox(message);
         return nullptr;
     }
     return &*resolved;

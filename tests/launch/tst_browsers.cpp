@@ -297,6 +297,10 @@ void TestBrowsers::onlyAWebBrowserIsTheDefault_data()
     QTest::newRow("a text editor")
         << "fakeweb %F" << QByteArray("Categories=Utility;TextEditor;\nMimeType=text/plain;\n") << "firefox"
         << "The desktop's default web browser, fakeweb.desktop, was passed over: it is not a web browser.";
+    // Nothing to fall back on: the reason is said all the same.
+    QTest::newRow("a text editor, and no browser else")
+        << "fakeweb %F" << QByteArray("Categories=Utility;TextEditor;\nMimeType=text/plain;\n") << ""
+        << "The desktop's default web browser, fakeweb.desktop, was passed over: it is not a web browser.";
 }
 
 void TestBrowsers::onlyAWebBrowserIsTheDefault()
@@ -307,10 +311,23 @@ void TestBrowsers::onlyAWebBrowserIsTheDefault()
     QFETCH(QString, note);
     Sandbox sandbox;
     sandbox.install(QStringLiteral("fakeweb"));
-    sandbox.install(QStringLiteral("firefox"));
+    if (!program.isEmpty())
+        sandbox.install(QStringLiteral("firefox"));
     sandbox.installDefaultBrowser(exec, declares);
     ProcessBrowserLauncher launcher;
     const std::optional<ResolvedBrowser> browser = launcher.resolve(Browser::Default);
+    if (program.isEmpty()) {
+        QVERIFY(!browser);
+        RunHarness h;
+        h.choices.select(Option::InternetExplorer);
+        h.list.appendSite(QStringLiteral("www.site.org"));
+        h.run.openAll();
+        const QString said = h.ui.plainMessages().value(0);
+        QVERIFY2(said.startsWith(QLatin1String("The default browser is not installed"))
+                     && said.endsWith(note),
+                 qPrintable(said));
+        return;
+    }
     QVERIFY(browser);
     QCOMPARE(QFileInfo(browser->program).fileName(), program);
     QCOMPARE(browser->note, note);

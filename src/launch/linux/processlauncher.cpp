@@ -287,14 +287,14 @@ ResolvedBrowser ProcessBrowserLauncher::inPrivateWindow(ResolvedBrowser browser)
 
 std::optional<ResolvedBrowser> ProcessBrowserLauncher::resolve(Browser browser)
 {
+    m_passedOver.clear();
     if (browser == Browser::Default) {
-        QString passedOver;
-        if (auto found = defaultBrowser(&passedOver))
+        if (auto found = defaultBrowser(&m_passedOver))
             return found;
         std::optional<ResolvedBrowser> fallback =
             firstOnPath(candidatePrograms(Browser::Chrome) + candidatePrograms(Browser::Firefox));
         if (fallback)
-            fallback->note = passedOver;
+            fallback->note = m_passedOver;
         return fallback;
     }
     return firstOnPath(candidatePrograms(browser));

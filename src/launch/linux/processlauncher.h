@@ -41,6 +41,8 @@ public:
     /// The default browser's private action where its desktop entry has one.
     ResolvedBrowser inPrivateWindow(ResolvedBrowser browser) const override;
 
+    QString passedOver() const override { return m_passedOver; }
+
 private:
     std::optional<ResolvedBrowser> defaultBrowser(QString *passedOver);
     std::optional<ResolvedBrowser> firstOnPath(const QStringList &names);
@@ -61,6 +63,7 @@ private:
 
     // Empty and private: a bare name ("home") is never found as a file.
     QTemporaryDir m_workFolder;
+    QString m_passedOver;
 };
 
 } // namespace zd

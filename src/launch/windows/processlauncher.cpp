@@ -200,6 +200,7 @@ std::optional<ResolvedBrowser> WindowsBrowserLauncher::defaultBrowser(QString *p
 
 std::optional<ResolvedBrowser> WindowsBrowserLauncher::resolve(Browser browser)
 {
+    m_passedOver.clear();
     switch (browser) {
     case Browser::Chrome:
         return byFileName(QStringLiteral("chrome.exe"));
@@ -213,8 +214,8 @@ std::optional<ResolvedBrowser> WindowsBrowserLauncher::resolve(Browser browser)
         if (auto explorer = byFileName(QStringLiteral("iexplore.exe")))
             return explorer;
     }
-    QString passedOver;
-    std::optional<ResolvedBrowser> found = defaultBrowser(&passedOver);
+    const QString &passedOver = m_passedOver;
+    std::optional<ResolvedBrowser> found = defaultBrowser(&m_passedOver);
     if (!found) {
         found = byFileName(QStringLiteral("chrome.exe"));
         if (!found)

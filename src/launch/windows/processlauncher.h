@@ -30,6 +30,7 @@ public:
     /// Windows browsers give no sign but their windows.
     std::optional<bool> ready(const ResolvedBrowser &, qint64) override { return std::nullopt; }
     QStringList lookedFor(Browser browser) const override;
+    QString passedOver() const override { return m_passedOver; }
     QString startError() const override { return m_startError; }
 
     /// The program the shell would start for \a fileName ("firefox.exe");
@@ -51,6 +52,7 @@ private:
     QHash<qint64, ProcessExit> m_ended;
     QQueue<qint64> m_endedOrder;
     QString m_startError;
+    QString m_passedOver;
 };
 
 } // namespace zd
