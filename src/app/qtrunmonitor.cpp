@@ -57,6 +57,16 @@ void setTextIfNew(QLabel *label, const QString &text)
         label->setText(text);
 }
 
+// As wide as its title needs beside the title bar's icon and buttons, as
+// the message boxes are, so that the title is never cut to "...".
+void makeRoomForTitle(QDialog &dialog)
+{
+    QFont titleFont = dialog.font();
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    dialog.setMinimumWidth(metrics.horizontalAdvance(dialog.windowTitle()) * 6 / 5 + 8 * metrics.height());
+}
+
 // \a frame moved as little as it takes to be inside \a room.
 QPoint insideRoom(QRect frame, const QRect &room)
 {
@@ -149,6 +159,7 @@ std::optional<RunChoices> QtRunMonitor::confirm(int count, const QString &browse
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    makeRoomForTitle(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return RunChoices{delay->value(), pause->value()};
@@ -321,6 +332,7 @@ std::optional<ProxyCredentials> QtRunMonitor::proxyCredentials(const QString &pr
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    makeRoomForTitle(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return ProxyCredentials{user->text(), password->text()};
