@@ -26,16 +26,32 @@ install(FILES packaging/zentavia-desk.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/i
 install(FILES packaging/zentavia-desk.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/com.quillmoor.ZentaviaDesk.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
+# The manual page and the changelog as Debian ships them: compressed, with
+# no name or time stamp in the header, so that a build is the same each time.
+set(ZD_DOC_DIR ${PROJECT_BINARY_DIR}/doc)
+add_custom_command(OUTPUT ${ZD_DOC_DIR}/zentavia-desk.1.gz ${ZD_DOC_DIR}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ZD_DOC_DIR}
+  COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" ${PROJECT_SOURCE_DIR}/packaging/zentavia-desk.1
+          ${ZD_DOC_DIR}/zentavia-desk.1.gz
+  COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" ${PROJECT_SOURCE_DIR}/packaging/debian/changelog
+          ${ZD_DOC_DIR}/changelog.gz
+  DEPENDS packaging/zentavia-desk.1 packaging/debian/changelog
+  VERBATIM)
+add_custom_target(zd_docs ALL DEPENDS ${ZD_DOC_DIR}/zentavia-desk.1.gz ${ZD_DOC_DIR}/changelog.gz)
+install(FILES ${ZD_DOC_DIR}/zentavia-desk.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${ZD_DOC_DIR}/changelog.gz packaging/debian/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zentavia-desk)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zentavia-desk)
 set(CPACK_PACKAGE_VENDOR "Team Quillmoor")
 set(CPACK_PACKAGE_CONTACT "Team Quillmoor <support@quillmoor.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Open a list of web sites at once")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Open a list of web sites at once
- Zentavia Desk opens many web sites at once in the browser of your choice,
- and minimizes or maximizes their windows as chosen. The list is built by
- hand, from text files, from the links of a web page or from the addresses
- found in any files.")
+# CPack indents each line of the extended description itself.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Zentavia Desk opens many web sites at once in the browser of your choice,
+and minimizes or maximizes their windows as chosen. The list is built by
+hand, from text files, from the links of a web page or from the addresses
+found in any files.")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The layout is measured in Arial's metrics: Liberation Sans has them.

@@ -17,7 +17,7 @@ if [[ "${1:-}" == "--test" ]]; then
              desktop-file-utils appstream dpkg-dev file clang-format clang-tidy git
              firefox-esr chromium xdg-utils dbus iproute2 procps liblz4-dev
              qt6-gtk-platformtheme at-spi2-core python3-pyatspi xclip
-             sway mutter kwin-wayland weston wayland-utils ccache)
+             sway mutter kwin-wayland weston wayland-utils ccache lintian man-db)
 fi
 
 missing=()

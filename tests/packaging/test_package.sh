@@ -38,6 +38,20 @@ if [[ $(id -u) -eq 0 ]]; then
   apt-get install -s -qq "$deb" >/dev/null || fail "apt-get cannot install the package"
 fi
 
+echo "-- lintian"
+# Debian's own checker, as a packager runs it: no error, no warning.
+findings=$(lintian --allow-root "$deb" 2>&1 | grep -E '^[EW]: ' || true)
+[[ -z $findings ]] || fail "lintian: $findings"
+
+echo "-- the manual page and --help"
+# Every option --help lists is in the manual page, so the two cannot drift apart.
+zcat "$root/share/man/man1/zentavia-desk.1.gz" >"$scratch/page.1"
+man --warnings -l "$scratch/page.1" >/dev/null 2>"$scratch/man.log" || true
+[[ ! -s $scratch/man.log ]] || fail "the manual page: $(cat "$scratch/man.log")"
+for option in $("$root/bin/zentavia-desk" --help | grep -oE -- '(^|[ ,])--?[a-z][a-z-]*' | tr -d ' ,'); do
+  grep -qF -- "$(sed 's/-/\\-/g' <<<"$option")" "$scratch/page.1" || fail "the manual page lacks $option"
+done
+
 echo "-- start the packaged program"
 dpkg-deb -x "$deb" "$scratch/root"
 export XDG_CONFIG_HOME="$scratch/config"
