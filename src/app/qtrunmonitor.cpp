@@ -57,14 +57,19 @@ void setTextIfNew(QLabel *label, const QString &text)
         label->setText(text);
 }
 
-// As wide as its title needs beside the title bar's icon and buttons, as
-// the message boxes are, so that the title is never cut to "...".
-void makeRoomForTitle(QDialog &dialog)
+// Puts \a buttons under the dialog's contents and asks: true when accepted.
+// The dialog is as wide as its title needs beside the title bar's icon and
+// buttons, as the message boxes are, so that the title is never cut to "...".
+bool ask(QDialog &dialog, QDialogButtonBox *buttons)
 {
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    dialog.layout()->addWidget(buttons);
     QFont titleFont = dialog.font();
     titleFont.setBold(true);
     const QFontMetrics metrics(titleFont);
     dialog.setMinimumWidth(metrics.horizontalAdvance(dialog.windowTitle()) * 6 / 5 + 8 * metrics.height());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 // \a frame moved as little as it takes to be inside \a room.
@@ -156,11 +161,7 @@ std::optional<RunChoices> QtRunMonitor::confirm(int count, const QString &browse
     auto *buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Open"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    makeRoomForTitle(dialog);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!ask(dialog, buttons))
         return std::nullopt;
     return RunChoices{delay->value(), pause->value()};
 }
@@ -328,12 +329,7 @@ std::optional<ProxyCredentials> QtRunMonitor::proxyCredentials(const QString &pr
     form->addRow(QStringLiteral("&User name:"), user);
     form->addRow(QStringLiteral("&Password:"), password);
     layout->addLayout(form);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    makeRoomForTitle(dialog);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!ask(dialog, new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel)))
         return std::nullopt;
     return ProxyCredentials{user->text(), password->text()};
 }
