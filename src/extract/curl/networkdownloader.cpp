@@ -374,8 +374,15 @@ struct RouteQuery
     ProxyRoute route;
 };
 
-// Where one answer of a download leaves it.
+// Where one answer of a download leaves it, and how it ended.
 enum class Step { Done, Redirected, SignIn, Stopped, Ended };
+struct Answer
+{
+    Step step = Step::Done;
+    QByteArray redirect; // its Location, when redirected
+    bool failed = false; // a network, TLS or protocol error, or a timeout
+    CURLcode result = CURLE_OK;
+};
 
 } // namespace
 
@@ -427,8 +434,8 @@ struct NetworkDownloader::Private
 
     /// One answer for \a url by \a route: its body to \a body, or where it
     /// leads on.
-    Step fetch(const CurlApi &api, CURL *easy, CURLM *multi, BodyWriter &body, const QString &shown,
-               DownloadMonitor *monitor, qint64 leftMs)
+    Answer fetch(const CurlApi &api, CURL *easy, CURLM *multi, BodyWriter &body, const QString &shown,
+                 DownloadMonitor *monitor, qint64 leftMs)
     {
         api.easySetopt(easy, CURLOPT_TIMEOUT_MS, long(qMax<qint64>(1, leftMs)));
         Transfer transfer(api, easy, multi, body, contentType, inactivityMs);
@@ -446,17 +453,17 @@ struct NetworkDownloader::Private
             return false;
         });
         if (stopped)
-            return Step::Stopped;
+            return {Step::Stopped, {}, false, CURLE_OK};
         if (transfer.outOfMemory())
             throw std::bad_alloc();
-        lastRedirect = transfer.redirect();
-        lastFailed = transfer.failed();
-        lastResult = transfer.result();
-        if (!lastRedirect.isEmpty())
-            return Step::Redirected;
-        if (!transfer.finished() && !transfer.failed())
-            return Step::Ended; // the loop was ended from outside (the program is closing)
-        return proxyAsked(api, easy) ? Step::SignIn : Step::Done;
+        Answer answer{Step::Done, transfer.redirect(), transfer.failed(), transfer.result()};
+        if (!answer.redirect.isEmpty())
+            answer.step = Step::Redirected;
+        else if (!transfer.finished() && !transfer.failed())
+            answer.step = Step::Ended; // the loop was ended from outside (the program is closing)
+        else if (proxyAsked(api, easy))
+            answer.step = Step::SignIn;
+        return answer;
     }
 
     static qint64 announcedBytes(const CurlApi &api, CURL *easy)
@@ -477,14 +484,14 @@ struct NetworkDownloader::Private
 
     /// Why a page that went through \a proxy was not had, where the proxy
     /// is known to be the cause.
-    QString proxyTrouble(const QString &proxy, const ProxyRoute &route, bool signInRefused) const
+    static QString proxyTrouble(const QString &proxy, const ProxyRoute &route, bool signInRefused,
+                                CURLcode result)
     {
         if (signInRefused && proxy.isEmpty())
             return QStringLiteral("A proxy asked for a user name and password.");
         if (signInRefused)
             return QStringLiteral("The proxy %1 asked for a user name and password.").arg(proxy);
-        if (!proxy.isEmpty()
-            && (lastResult == CURLE_COULDNT_RESOLVE_PROXY || lastResult == CURLE_COULDNT_CONNECT))
+        if (!proxy.isEmpty() && (result == CURLE_COULDNT_RESOLVE_PROXY || result == CURLE_COULDNT_CONNECT))
             return QStringLiteral("The proxy %1 could not be reached.").arg(proxy);
         return route.problem;
     }
@@ -508,11 +515,11 @@ struct NetworkDownloader::Private
     }
 
     /// How the download ended, once its last answer is in.
-    DownloadStatus outcome(const CurlApi &api, CURL *easy, const BodyWriter &body) const
+    static DownloadStatus outcome(const CurlApi &api, CURL *easy, const BodyWriter &body, bool failed)
     {
         DownloadEnd end;
         end.stopped = body.stopped();
-        end.networkError = lastFailed;
+        end.networkError = failed;
         long status = 0;
         api.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status);
         end.httpStatus = int(status);
@@ -522,17 +529,11 @@ struct NetworkDownloader::Private
         end.streamEnded = !body.cutShort();
         return downloadOutcome(end);
     }
-
-    // How the last answer ended.
-    QByteArray lastRedirect;
-    bool lastFailed = false;
-    CURLcode lastResult = CURLE_OK;
 };
 
 NetworkDownloader::NetworkDownloader(int inactivityMs, int overallMs, qint64 maxBytes,
                                      std::shared_ptr<const ProxyResolver> proxies, int lookupMs)
-    : d(new Private{
-        inactivityMs, overallMs, maxBytes, std::move(proxies), lookupMs, {}, {}, {}, {}, false, CURLE_OK})
+    : d(new Private{inactivityMs, overallMs, maxBytes, std::move(proxies), lookupMs, {}, {}, {}})
 {
 }
 
@@ -574,6 +575,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     QUrl next = *address;
     ProxyRoute route;
     QString proxy;
+    Answer answer;
     bool signInRefused = false;
     for (int redirects = 0, signIns = 0;;) {
         const std::optional<ProxyRoute> found = d->routeFor(next, url, monitor);
@@ -583,17 +585,17 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         proxy = proxyOf(route, next);
         setRoute(api, e, route, d->signInFor(proxy));
         api.easySetopt(e, CURLOPT_URL, next.toEncoded().constData());
-        const Step step = d->fetch(api, e, multi.get(), body, url, monitor, d->overallMs - overall.elapsed());
-        if (step == Step::Stopped)
+        answer = d->fetch(api, e, multi.get(), body, url, monitor, d->overallMs - overall.elapsed());
+        if (answer.step == Step::Stopped)
             return DownloadStatus::Stopped;
-        if (step == Step::Ended)
+        if (answer.step == Step::Ended)
             return DownloadStatus::NotFound;
-        if (step == Step::SignIn) {
+        if (answer.step == Step::SignIn) {
             if (body.received() == 0 && d->signIn(monitor, proxy, ++signIns))
                 continue;
             signInRefused = true;
-        } else if (step == Step::Redirected) {
-            const std::optional<QUrl> redirected = redirectTarget(next, d->lastRedirect);
+        } else if (answer.step == Step::Redirected) {
+            const std::optional<QUrl> redirected = redirectTarget(next, answer.redirect);
             if (!redirected || ++redirects > kMostRedirects)
                 return DownloadStatus::NotFound;
             next = *redirected;
@@ -601,9 +603,10 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
         }
         break;
     }
-    const DownloadStatus outcome = signInRefused ? DownloadStatus::NotFound : d->outcome(api, e, body);
+    const DownloadStatus outcome =
+        signInRefused ? DownloadStatus::NotFound : Private::outcome(api, e, body, answer.failed);
     if (outcome == DownloadStatus::NotFound)
-        d->failureReason = d->proxyTrouble(proxy, route, signInRefused);
+        d->failureReason = Private::proxyTrouble(proxy, route, signInRefused, answer.result);
     return outcome;
 }
 
