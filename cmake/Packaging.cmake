@@ -57,9 +57,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The layout is measured in Arial's metrics: Liberation Sans has them.
 # Qt's platform plugins: the program runs as a Wayland program where a
 # Wayland desktop is, and through X11 elsewhere.
-# libcurl is loaded at the first download, so no library dependency names it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins, qt6-wayland, libcurl4 (>= 7.85.0)")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# libcurl and libproxy are loaded at the first download, so no library
+# dependency names them. libproxy reads the desktop's proxy settings only
+# through its plugins: GNOME's, KDE's, and one that runs configuration scripts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-liberation2, qt6-qpa-plugins, qt6-wayland, libcurl4 (>= 7.85.0), libproxy1v5 (>= 0.4.16)")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "xdg-utils, libproxy1-plugin-gsettings, libproxy1-plugin-kconfig, libproxy1-plugin-webkit")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-ewmh-dev
           libxcb-icccm4-dev zlib1g-dev fonts-liberation2 qt6-qpa-plugins libfontconfig-dev
-          libwayland-dev qt6-wayland libcurl4-openssl-dev)
+          libwayland-dev qt6-wayland libcurl4-openssl-dev libproxy1v5)
 for arg in "$@"; do
   if [[ $arg == --windows ]]; then
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
@@ -17,7 +17,8 @@ if [[ "${1:-}" == "--test" ]]; then
              desktop-file-utils appstream dpkg-dev file clang-format clang-tidy git
              firefox-esr chromium xdg-utils dbus iproute2 procps liblz4-dev
              qt6-gtk-platformtheme at-spi2-core python3-pyatspi xclip
-             sway mutter kwin-wayland weston wayland-utils ccache lintian man-db)
+             sway mutter kwin-wayland weston wayland-utils ccache lintian man-db
+             libproxy1-plugin-gsettings libproxy1-plugin-kconfig libproxy1-plugin-webkit libkf5config-bin)
 fi
 
 missing=()

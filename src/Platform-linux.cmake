@@ -15,7 +15,7 @@ add_custom_command(OUTPUT ${zd_wayland_protocol_sources}
 add_library(zd_wayland_protocols STATIC ${zd_protocol_dir}/wlr-foreign-toplevel-management-unstable-v1-protocol.c)
 target_link_libraries(zd_wayland_protocols PRIVATE PkgConfig::WAYLAND)
 
-zd_library(zd_platform ${zd_qt_platform_sources} extract/linux/curlapi.cpp
+zd_library(zd_platform ${zd_qt_platform_sources} extract/linux/curlapi.cpp extract/linux/desktopproxies.cpp
   core/linux/inisettingsstore.cpp sitelist/linux/qtclipboard.cpp sitelist/linux/x11selection.cpp
   launch/linux/browserready.cpp launch/linux/processlauncher.cpp launch/linux/xcbwindowsystem.cpp
   launch/linux/wlrwindowsystem.cpp launch/linux/kwinwindowsystem.cpp launch/linux/desktopwindows.cpp ${zd_protocol_dir}/wlr-foreign-toplevel-management-unstable-v1-client-protocol.h)

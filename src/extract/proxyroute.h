@@ -38,14 +38,6 @@ public:
     }
 };
 
-/// Where the desktop keeps no proxy settings of its own for programs:
-/// libcurl's variables, as curl and wget read them.
-class EnvironmentProxies final : public ProxyResolver
-{
-public:
-    ProxyRoute routeFor(const QUrl &) const override { return {}; }
-};
-
 /// The route for \a url by a proxy list as Windows keeps it ("host:port"
 /// for every scheme, or "http=host:port;https=host:port;socks=host:port"),
 /// or as an automatic configuration script answers ("host:port;host2:port",

@@ -25,8 +25,12 @@ echo "-- cpack"
 deb=$(ls "$scratch"/pkg/zentavia-desk_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6widgets6 libcurl4 libqt6dbus6 libxcb-ewmh2 libwayland-client0 libc6 fonts-liberation2 qt6-wayland; do
+for lib in libqt6widgets6 libcurl4 libproxy1v5 libqt6dbus6 libxcb-ewmh2 libwayland-client0 libc6 fonts-liberation2 qt6-wayland; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
+done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for plugin in libproxy1-plugin-gsettings libproxy1-plugin-kconfig; do
+  grep -q "$plugin" <<<"$recommends" || fail "Recommends lacks $plugin"
 done
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/bin/zentavia-desk ./usr/share/applications/zentavia-desk.desktop \

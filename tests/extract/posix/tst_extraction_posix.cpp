@@ -5,6 +5,7 @@
 #include "fakes/fakeplatform.h"
 #include "fakes/fakeuiservices.h"
 #include "support/httptestserver.h"
+#include "extract/linux/desktopproxies.h"
 #include "extract/networkdownloader.h"
 #include "sitelist/sitelistmodel.h"
 
@@ -48,6 +49,8 @@ private Q_SLOTS:
     void pageNeedsNoDiskSpace();
     void memoryRunningOutDuringTheDownloadIsReported();
     void selfSignedTlsIsRefused();
+    void pagesComeThroughTheDesktopsProxy_data();
+    void pagesComeThroughTheDesktopsProxy();
     void endlessHeadersEndAtTheirBound();
     void stopDuringANameLookupIsAtOnce();
 };
@@ -78,6 +81,97 @@ void TestExtractionPosix::selfSignedTlsIsRefused()
     QVERIFY(!extraction.getUrls(tls.url(QStringLiteral("/links.html"), QStringLiteral("https"))));
     QCOMPARE(run.list.count(), 0);
     QCOMPARE(run.ui.plainMessages(), QStringList{QStringLiteral("URL not found")});
+}
+
+// The desktop's own settings as GNOME (GSettings' keyfile store) and KDE
+// (kioslaverc, read by kreadconfig5) keep them in a home of the test's, read
+// through libproxy; the test server is the proxy, and the .invalid hosts
+// resolve nowhere else.
+void TestExtractionPosix::pagesComeThroughTheDesktopsProxy_data()
+{
+    const QString port = QString::number(QUrl(m_server->url(QStringLiteral("/"))).port());
+    const QString script = m_server->url(QStringLiteral("/proxy.pac"));
+    const QString gnomeManual = QStringLiteral("[system/proxy]\nmode='manual'\nignore-hosts=['localhost', "
+                                               "'%1']\n[system/proxy/http]\nhost='127.0.0.1'\nport=%2\n");
+    const QString gnomeScript =
+        QStringLiteral("[system/proxy]\nmode='auto'\nautoconfig-url='%1'\n").arg(script);
+    const QString kdeManual = QStringLiteral("[Proxy Settings]\nProxyType=1\nhttpProxy=http://127.0.0.1 %2\n"
+                                             "NoProxyFor=localhost,%1\n");
+    const QString kdeScript =
+        QStringLiteral("[Proxy Settings]\nProxyType=2\nProxy Config Script=%1\n").arg(script);
+    const QString proxied = QStringLiteral("http://zd-proxy.invalid/links.html");
+    const QString byScript = QStringLiteral("http://via-proxy.invalid/links.html");
+    const QString notFound = QStringLiteral("URL not found");
+    QTest::addColumn<QString>("desktop"); // the session's variable that libproxy reads
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QByteArray>("variable"); // http_proxy
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("said"); // empty: the page's three links
+    const QString gnome = QStringLiteral("DESKTOP_SESSION=gnome");
+    const QString kde = QStringLiteral("KDE_FULL_SESSION=true");
+    QTest::newRow("GNOME, manual") << gnome << gnomeManual.arg("direct.invalid", port) << QByteArray()
+                                   << proxied << "";
+    QTest::newRow("GNOME, a host it ignores goes direct")
+        << gnome << gnomeManual.arg("zd-proxy.invalid", port) << QByteArray() << proxied << notFound;
+    QTest::newRow("GNOME, a script's proxy") << gnome << gnomeScript << QByteArray() << byScript << "";
+    QTest::newRow("GNOME, a script's DIRECT") << gnome << gnomeScript << QByteArray() << proxied << notFound;
+    QTest::newRow("KDE, manual") << kde << kdeManual.arg("direct.invalid", port) << QByteArray() << proxied
+                                 << "";
+    QTest::newRow("KDE, a host it ignores goes direct")
+        << kde << kdeManual.arg("zd-proxy.invalid", port) << QByteArray() << proxied << notFound;
+    QTest::newRow("KDE, a script's proxy") << kde << kdeScript << QByteArray() << byScript << "";
+    QTest::newRow("a variable wins over the desktop")
+        << gnome << gnomeManual.arg("direct.invalid", port) << QByteArrayLiteral("127.0.0.1:1") << proxied
+        << notFound + QStringLiteral("\r\nThe proxy 127.0.0.1:1 could not be reached.");
+    QTest::newRow("settings of a desktop not running go unread")
+        << "" << gnomeManual.arg("direct.invalid", port) << QByteArray() << proxied << notFound;
+}
+
+void TestExtractionPosix::pagesComeThroughTheDesktopsProxy()
+{
+    QFETCH(QString, desktop);
+    QFETCH(QString, settings);
+    QFETCH(QByteArray, variable);
+    QFETCH(QString, address);
+    QFETCH(QString, said);
+    QTemporaryDir home;
+    const QString config = home.filePath(QStringLiteral(".config"));
+    const bool kde = desktop.startsWith(QLatin1String("KDE"));
+    const QString store =
+        kde ? config + QStringLiteral("/kioslaverc") : config + QStringLiteral("/glib-2.0/settings/keyfile");
+    QVERIFY(QDir().mkpath(QFileInfo(store).path()));
+    QVERIFY(writeTestFile(store, settings.toUtf8()));
+    const QByteArrayList names{"HOME",
+                               "XDG_CONFIG_HOME",
+                               "GSETTINGS_BACKEND",
+                               "DESKTOP_SESSION",
+                               "KDE_FULL_SESSION",
+                               "XDG_CURRENT_DESKTOP",
+                               "http_proxy"};
+    QList<std::optional<QByteArray>> before;
+    for (const QByteArray &name : names)
+        before << (qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < names.size(); ++i)
+            before[i] ? qputenv(names[i], *before[i]) : qunsetenv(names[i]);
+    });
+    for (const QByteArray &name : names)
+        qunsetenv(name);
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+    if (!desktop.isEmpty())
+        qputenv(desktop.section(QLatin1Char('='), 0, 0).toLatin1(),
+                desktop.section(QLatin1Char('='), 1).toLatin1());
+    if (!variable.isEmpty())
+        qputenv("http_proxy", variable);
+    Run run;
+    NetworkDownloader downloader(5'000, 20'000, kMaxPageBytes, std::make_shared<const DesktopProxies>());
+    Extraction extraction(run.ui, downloader, run.dialogs, run.list);
+    run.ui.nextInputs.push_back(address);
+    extraction.extractFromWebPage(QString());
+    QCOMPARE(run.ui.plainMessages(), said.isEmpty() ? QStringList() : QStringList{said});
+    QCOMPARE(run.list.count(), said.isEmpty() ? 3 : 0);
 }
 
 // Linux's client reads headers as they come and stops at their bound; the
