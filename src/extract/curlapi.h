@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <curl/curl.h>
 
 namespace zd {
@@ -29,5 +31,11 @@ struct CurlApi
 /// libcurl's functions, initialized once; throws Failure when it cannot be
 /// loaded.
 const CurlApi &curlApi();
+
+/// Whether the certificate of \a easy's TLS connection, just made, passes
+/// the system's own check for \a host: its chain to a trusted root and its
+/// name. Linux: libcurl's OpenSSL has checked it. Windows: schannel under
+/// Wine lets any certificate through, so it is checked again here.
+bool certificateTrusted(const CurlApi &api, CURL *easy, const QString &host);
 
 } // namespace zd

@@ -15,10 +15,13 @@ server as the proxy for the host via-proxy.invalid, direct for any other), /brok
 script that does not parse).
 Asked as a proxy ("GET http://any.host/links.html"), it answers as for its own path;
 for the host sign-in.invalid only with Basic credentials "user:secret", else 407.
+CONNECT HOST:PORT tunnels to PORT on 127.0.0.1, whatever the host.
 With --tls CERT KEY it serves HTTPS. With --log FILE, /visit/NAME answers a
 small page titled "visit NAME" and appends NAME to FILE, one line per request.
 """
 import html
+import select
+import socket
 import http.server
 import socketserver
 import ssl
@@ -46,6 +49,33 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def do_CONNECT(self):
+        # The test's hosts resolve nowhere: every tunnel ends on the loopback.
+        port = self.path.rpartition(":")[2]
+        try:
+            upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
+        except (OSError, ValueError):
+            self.send_error(502)
+            return
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.close_connection = True
+        ends = [self.connection, upstream]
+        try:
+            while True:
+                readable, _, _ = select.select(ends, [], [], 30)
+                if not readable:
+                    return
+                for end in readable:
+                    data = end.recv(65536)
+                    if not data:
+                        return
+                    (upstream if end is self.connection else self.connection).sendall(data)
+        except OSError:
+            pass
+        finally:
+            upstream.close()
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)

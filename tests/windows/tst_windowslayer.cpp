@@ -320,6 +320,16 @@ void TestWindowsLayer::pagesComeThroughTheUsersProxy_data()
         << 5 << "/stall"
         << "" << viaProxy << -1 << false << "The proxy configuration script at %1 did not answer.";
     QTest::newRow("nothing set: direct") << 1 << none << "" << viaProxy << direct << false << none;
+    // The HTTPS server beside the test shows a self-signed certificate for
+    // other.invalid; Wine's schannel alone lets it through.
+    const QString tlsPort = qEnvironmentVariable("ZD_TEST_HTTPS_PORT");
+    const QString unverified = QStringLiteral("The site's certificate could not be verified.");
+    QTest::newRow("HTTPS, a certificate that does not verify")
+        << 1 << none << ""
+        << "https://127.0.0.1:" + tlsPort + "/links.html" << direct << false << unverified;
+    QTest::newRow("HTTPS through the proxy, a certificate that does not verify")
+        << 3 << none << ""
+        << "https://other.invalid:" + tlsPort + "/links.html" << proxy << false << unverified;
     QTest::newRow("a variable wins") << 3 << none << "127.0.0.1:1"
                                      << "https://zd-proxy.invalid/" << int(ProxyRoute::Kind::Default) << false
                                      << "The proxy 127.0.0.1:1 could not be reached.";

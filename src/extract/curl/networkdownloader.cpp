@@ -77,6 +77,8 @@ public:
         m_api.easySetopt(easy, CURLOPT_WRITEDATA, this);
         m_api.easySetopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
         m_api.easySetopt(easy, CURLOPT_HEADERDATA, this);
+        m_api.easySetopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::onConnected);
+        m_api.easySetopt(easy, CURLOPT_PREREQDATA, this);
     }
 
     /// Runs the window's event loop until the transfer ends or is ended.
@@ -114,7 +116,7 @@ public:
     /// A network, TLS or protocol error, or the inactivity timeout.
     bool failed() const { return m_result != CURLE_OK || m_timedOut; }
     bool outOfMemory() const { return m_outOfMemory; }
-    CURLcode result() const { return m_result; }
+    CURLcode result() const { return m_untrusted ? CURLE_PEER_FAILED_VERIFICATION : m_result; }
 
 private:
     struct Watch
@@ -198,6 +200,26 @@ private:
         else
             transfer->m_curlTimer.start(int(qMin(timeoutMs, long(INT_MAX))));
         return 0;
+    }
+
+    // A connection made or taken again, before the request goes out.
+    static int onConnected(void *self, char *, char *, int, int)
+    {
+        auto *transfer = static_cast<Transfer *>(self);
+        const char *address = nullptr;
+        transfer->m_api.easyGetinfo(transfer->m_easy, CURLINFO_EFFECTIVE_URL, &address);
+        // No exception may cross curl's C code.
+        try {
+            const QUrl url(QString::fromUtf8(address));
+            if (url.scheme() != QLatin1String("https")
+                || certificateTrusted(transfer->m_api, transfer->m_easy, url.host()))
+                return CURL_PREREQFUNC_OK;
+        } catch (const std::bad_alloc &) {
+            transfer->m_outOfMemory = true;
+            return CURL_PREREQFUNC_ABORT;
+        }
+        transfer->m_untrusted = true;
+        return CURL_PREREQFUNC_ABORT;
     }
 
     static size_t onHeader(char *data, size_t size, size_t count, void *self)
@@ -287,6 +309,7 @@ private:
     std::map<curl_socket_t, Watch> m_watched;
     std::vector<std::unique_ptr<QSocketNotifier>> m_retired;
     CURLcode m_result = CURLE_OK;
+    bool m_untrusted = false; // the site's certificate failed the system's check
     bool m_finished = false;
     bool m_ended = false;
     bool m_timedOut = false;
@@ -483,7 +506,7 @@ struct NetworkDownloader::Private
     }
 
     /// Why a page that went through \a proxy was not had, where the proxy
-    /// is known to be the cause.
+    /// or the site's certificate is known to be the cause.
     static QString proxyTrouble(const QString &proxy, const ProxyRoute &route, bool signInRefused,
                                 CURLcode result)
     {
@@ -493,6 +516,8 @@ struct NetworkDownloader::Private
             return QStringLiteral("The proxy %1 asked for a user name and password.").arg(proxy);
         if (!proxy.isEmpty() && (result == CURLE_COULDNT_RESOLVE_PROXY || result == CURLE_COULDNT_CONNECT))
             return QStringLiteral("The proxy %1 could not be reached.").arg(proxy);
+        if (result == CURLE_PEER_FAILED_VERIFICATION)
+            return QStringLiteral("The site's certificate could not be verified.");
         return route.problem;
     }
 
