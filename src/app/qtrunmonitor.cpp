@@ -3,6 +3,7 @@
 #include "core/appinfo.h"
 #include "core/clock.h"
 #include "core/optionchoices.h"
+#include "core/titlewidth.h"
 #include "core/textcodec.h"
 
 #include <QDialog>
@@ -65,10 +66,7 @@ bool ask(QDialog &dialog, QDialogButtonBox *buttons)
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     dialog.layout()->addWidget(buttons);
-    QFont titleFont = dialog.font();
-    titleFont.setBold(true);
-    const QFontMetrics metrics(titleFont);
-    dialog.setMinimumWidth(metrics.horizontalAdvance(dialog.windowTitle()) * 6 / 5 + 8 * metrics.height());
+    dialog.setMinimumWidth(widthForTitle(dialog));
     return dialog.exec() == QDialog::Accepted;
 }
 

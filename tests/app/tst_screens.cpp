@@ -4,6 +4,7 @@
 // readable against its background, measured on the screen's own pixels.
 #include "app/form1.h"
 #include "app/qtrunmonitor.h"
+#include "core/appinfo.h"
 #include "core/qt/qtuiservices.h"
 #include "fakes/formharness.h"
 
@@ -134,6 +135,7 @@ private Q_SLOTS:
     void initTestCase();
     void mainWindowFitsAndReads();
     void progressWindowFits();
+    void messageBoxFits_data();
     void messageBoxFits();
     void followsALiveScaleChange();
 
@@ -328,15 +330,34 @@ void TestScreens::progressWindowFits()
     monitor.finished();
 }
 
+void TestScreens::messageBoxFits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title"); // empty: the program's
+    QTest::newRow("a long path") << QStringLiteral("File not found: ") + QString(2000, QLatin1Char('y'))
+                                 << "";
+    QTest::newRow("Done.") << "Done."
+                           << "";
+    QTest::newRow("URL not found") << "URL not found"
+                                   << "";
+    QTest::newRow("stopped, its own title") << "You stopped the download."
+                                            << "You stopped the download.";
+}
+
 void TestScreens::messageBoxFits()
 {
     Harness h;
     h.form.initialize();
     h.form.show();
     QVERIFY(settled(&h.form));
+    QFETCH(QString, text);
+    QFETCH(QString, title);
     QtUiServices ui;
     ui.setWindow(&h.form);
+    ui.setApplicationTitle(applicationTitleFor(kProductName));
     QRect frame;
+    QRect inside;
+    QString shownTitle;
     // Looked at once the box is up: on a busy machine it may not yet have
     // its window when the first timer comes. Up to 20 s, as for the panel.
     int looks = 0;
@@ -359,17 +380,28 @@ void TestScreens::messageBoxFits()
             QTimer::singleShot(20, look);
             return;
         }
-        if (onScreen)
+        if (onScreen) {
             frame = frameOf(box);
+            inside = globalRect(box);
+            shownTitle = box->windowTitle();
+        }
         if (box)
             box->close();
     };
     QTimer::singleShot(0, look);
-    ui.messageBox(QStringLiteral("File not found: ") + QString(2000, QLatin1Char('y')), MessageStyle::OkOnly,
-                  {});
+    ui.messageBox(text, MessageStyle::OkOnly, title);
     QVERIFY2(frame.isValid(),
              qPrintable(QStringLiteral("%1 looks, frame %2").arg(looks).arg(describe(frame))));
     QVERIFY2(m_room.contains(frame), qPrintable(describe(frame) + QStringLiteral(" in ") + describe(m_room)));
+    // The whole title beside the title bar's icon and its three buttons,
+    // each about as wide as the bar is high or wider (Windows: 46 px on a
+    // 31 px bar at 100 %), in a bold font as many window managers draw it.
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const int bar = qMax(inside.top() - frame.top(), QFontMetrics(bold).height());
+    const int needs = QFontMetrics(bold).horizontalAdvance(shownTitle) + 6 * bar;
+    qInfo("%s: frame %s, bar %d, needs %d", qPrintable(shownTitle), qPrintable(describe(frame)), bar, needs);
+    QVERIFY2(frame.width() >= needs, qPrintable(QStringLiteral("%1 < %2").arg(frame.width()).arg(needs)));
 }
 
 // A scale change while the window is up fits it again by the rules of

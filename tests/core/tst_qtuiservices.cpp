@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QDialogButtonBox>
 #include <QTextEdit>
@@ -82,11 +83,16 @@ void TestQtUiServices::messageBoxes()
     QString seenText;
     bool seenIcon = false;
     int seenButtons = 0;
-    int seenWidth = 0; // beyond the title and three title-bar buttons
+    int seenWidth = 0;   // beyond the title and three title-bar buttons
+    int textIndent = -1; // from where the text could start: the margin, or the icon's right
     onNextBox([&](QWidget *box) {
         QCOMPARE(box->objectName(), QStringLiteral("MessageBox"));
         seenTitle = box->windowTitle();
-        seenText = box->findChild<QTextEdit *>(QStringLiteral("MessageText"))->toPlainText();
+        const auto *text = box->findChild<QTextEdit *>(QStringLiteral("MessageText"));
+        seenText = text->toPlainText();
+        const auto *iconLabel = box->findChild<QLabel *>(QStringLiteral("MessageIcon"));
+        textIndent =
+            text->x() - (iconLabel ? iconLabel->geometry().right() : box->layout()->contentsMargins().left());
         seenIcon = box->findChild<QLabel *>(QStringLiteral("MessageIcon")) != nullptr;
         seenButtons = int(box->findChild<QDialogButtonBox *>()->buttons().size());
         seenWidth =
@@ -97,6 +103,8 @@ void TestQtUiServices::messageBoxes()
     const MessageResult result = ui.messageBox(QStringLiteral("line one\r\nline two\r\rlast"), style, title);
     // Wide enough for its title beside the title bar's buttons.
     QVERIFY2(seenWidth > 0, qPrintable(QString::number(seenWidth)));
+    // A short text starts at the left, however wide the title makes the box.
+    QVERIFY2(textIndent >= 0 && textIndent <= 20, qPrintable(QString::number(textIndent)));
     QCOMPARE(seenTitle, shownTitle);
     QCOMPARE(seenText, QStringLiteral("line one\nline two\n\nlast"));
     QCOMPARE(seenIcon, icon);

@@ -33,6 +33,12 @@ endif()
 add_test(NAME tst_screens_wine COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-test.sh $<TARGET_FILE:tst_screens>)
 set_tests_properties(tst_screens_wine PROPERTIES LABELS x11 RESOURCE_LOCK x11display
                      ENVIRONMENT "${ZD_WINE_ENVIRONMENT}")
+# At 150 %, as Settings > Display > Scale sets it.
+add_test(NAME tst_screens_wine_150
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/with-scale.sh 150 ${PROJECT_SOURCE_DIR}/scripts/wine-test.sh
+                 $<TARGET_FILE:tst_screens>)
+set_tests_properties(tst_screens_wine_150 PROPERTIES LABELS x11 RESOURCE_LOCK x11display
+                     ENVIRONMENT "${ZD_WINE_ENVIRONMENT}")
 # In the dark app mode, with the arguments the program gives Qt then.
 add_test(NAME tst_screens_wine_dark
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/with-dark-mode.sh ${PROJECT_SOURCE_DIR}/scripts/wine-test.sh

@@ -1,5 +1,7 @@
 #include "core/qt/qtuiservices.h"
 
+#include "core/titlewidth.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -136,7 +138,9 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
     const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
     // Users copy addresses and error reports from boxes: the text is selectable.
     QTextEdit *text = messageText(displayText(prompt), room);
-    layout->addWidget(text, 0, 1);
+    // Any width beyond the text's, for the title, goes to the right of it.
+    layout->addWidget(text, 0, 1, Qt::AlignLeft | Qt::AlignTop);
+    layout->setColumnStretch(1, 1);
     auto *buttons = new QDialogButtonBox;
     QPushButton *preferred = nullptr;
     if (style == MessageStyle::YesNo) {
@@ -154,17 +158,11 @@ MessageResult QtUiServices::messageBox(const QString &prompt, MessageStyle style
         box.accept();
     });
     layout->addWidget(buttons, 1, 0, 1, 2);
-    // As wide as the title needs beside the title bar's icon and buttons,
-    // so that it is never cut to "...": drawn bold by many desktops, and the
-    // buttons as wide as three lines are high on Windows (46 px at 100 %)
-    // and under window managers with three of them.
-    QFont titleFont = box.font();
-    titleFont.setBold(true);
-    const QFontMetrics metrics(titleFont);
-    const int titleNeeds = metrics.horizontalAdvance(box.windowTitle()) * 6 / 5 + 8 * metrics.height();
-    const int missing = titleNeeds - layout->sizeHint().width();
-    if (missing > 0)
-        fitMessageText(text, qMin(text->width() + missing, room.width() * 8 / 10 - kBoxChrome), room);
+    // The button row spans the box: its width holds the box open for the
+    // title while a short text stays as wide as it is.
+    const QMargins margins = layout->contentsMargins();
+    buttons->setMinimumWidth(qMin(widthForTitle(box), room.width() * 8 / 10) - margins.left()
+                             - margins.right());
     box.exec();
     return result;
 }
