@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/accessibility.h"
+#include "app/indicatorstyle.h"
 #include "app/appicon.h"
 #include "app/sitelistview.h"
 #include "core/appinfo.h"
@@ -193,9 +194,13 @@ void Form1::buildControls()
         frame->setMouseTracking(true);
         frame->installEventFilter(this);
     }
+    // The options' indicators with an outline that shows on any theme.
+    auto *indicators = new IndicatorStyle(style()->name());
+    indicators->setParent(this);
     for (const ControlLayout &control : kOptions) {
         QGroupBox *frame = control.number <= 3 ? m_frame1 : m_frame2;
         auto *option = new OptionButton(QString::fromLatin1(control.caption), frame);
+        option->setStyle(indicators);
         option->setObjectName(QStringLiteral("Option%1").arg(control.number));
         option->setGeometry(twipsRect(control.left, control.top, control.width, control.height, m_scale));
         // The choices object decides what is selected; the buttons mirror it.
@@ -213,6 +218,7 @@ void Form1::buildControls()
     // the long "Default (...)" caption leaves free.
     m_private = new QCheckBox(QStringLiteral("Private window"), m_frame2);
     m_private->setObjectName(QStringLiteral("Private"));
+    m_private->setStyle(indicators);
     m_private->setGeometry(twipsRect(5625, 650, 1935, 225, m_scale));
     m_private->setAutoFillBackground(false);
     m_private->setToolTip(QStringLiteral("Open the sites in a private window of the browser, which keeps "

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QCheckBox>
+#include <QAbstractButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
@@ -261,6 +262,31 @@ void TestScreens::mainWindowFitsAndReads()
         };
         const double apart = contrast(middle(*checked), middle(*unchecked));
         QVERIFY2(apart >= 3.0, qPrintable(QStringLiteral("%1: %2").arg(frame->title()).arg(apart)));
+    }
+    // Every option's indicator, checked or not, shows its outline 3:1 or
+    // more from the window around it (non-text contrast): the pixel of the
+    // indicator that stands out most, against the corner beyond it.
+    QList<QAbstractButton *> indicators;
+    for (QRadioButton *option : h.form.findChildren<QRadioButton *>())
+        indicators << option;
+    indicators << privateBox;
+    for (QAbstractButton *option : indicators) {
+        QStyleOptionButton style;
+        style.initFrom(option);
+        const bool radio = qobject_cast<QRadioButton *>(option) != nullptr;
+        const QRect indicator = option->style()->subElementRect(
+            radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &style, option);
+        const QRect onScreen = inShot(QRect(option->mapToGlobal(indicator.topLeft()), indicator.size()));
+        const QRgb around = shot.pixel(onScreen.topLeft() - QPoint(2, 2));
+        double outline = 1.0;
+        for (int y = onScreen.top(); y <= onScreen.bottom(); ++y) {
+            for (int x = onScreen.left(); x <= onScreen.right(); ++x)
+                outline = qMax(outline, contrast(around, shot.pixel(x, y)));
+        }
+        QVERIFY2(outline >= 3.0, qPrintable(QStringLiteral("%1 (%2): %3")
+                                                .arg(option->text())
+                                                .arg(option->isChecked() ? "checked" : "unchecked")
+                                                .arg(outline)));
     }
     for (QGroupBox *frame : h.form.findChildren<QGroupBox *>()) {
         QStyleOptionGroupBox option;
