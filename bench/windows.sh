@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build under Wine beside the Linux build, in the same run, on
 # the same inputs: loading a list of 1 M lines, and the links of a 100 MB page
-# downloaded from 127.0.0.1. Runs alternate, Linux then Windows, five of each;
+# downloaded from 127.0.0.1; then the transfer alone, and under Wine against
+# plain blocking winsock calls (recvfloor.exe) for the same page. Runs alternate, Linux then Windows, five of each;
 # each figure is the operation's own time as zd_bench measures it (Wine's
 # start-up left out), and every run's item count is checked.
 # Both draw the list's real view on the same X server (Xvfb with openbox).
@@ -15,7 +16,7 @@ runs=${1:-5}
 linux_build=build-bench
 cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZD_BUILD_TESTS=OFF >/dev/null
 cmake --build "$linux_build" --target zd_bench >/dev/null
-cmake --build build-windows --target zd_bench >/dev/null
+cmake --build build-windows --target zd_bench recvfloor >/dev/null
 # Qt6_DIR is <Qt>/lib/cmake/Qt6.
 qt_bin=$(dirname "$(dirname "$(dirname "$(sed -n 's/^Qt6_DIR:PATH=//p' build-windows/CMakeCache.txt)")")")
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
@@ -72,3 +73,18 @@ row "extract a 100 MB page (HTTP)" extract "http://127.0.0.1:$port/page-100mb.ht
   "http://127.0.0.1:$port/page-100mb.html" "$page_links"
 # The same page scanned from the file, no network: what Wine's sockets add.
 row "scan the 100 MB page from disk" hrefs "$data/page-100mb.html" "Z:$data/page-100mb.html" "$page_links"
+row "the transfer alone (HTTP)" download "http://127.0.0.1:$port/page-100mb.html" \
+  "http://127.0.0.1:$port/page-100mb.html" "$(stat -c %s "$data/page-100mb.html")"
+
+# Under Wine: the program's transfer against plain winsock calls, in turn.
+: >"$data/d" && : >"$data/f"
+for _ in $(seq 1 "$runs"); do
+  one windows download "http://127.0.0.1:$port/page-100mb.html" "$(stat -c %s "$data/page-100mb.html")" >>"$data/d"
+  line=$(wine build-windows/bench/recvfloor.exe "$port" /page-100mb.html </dev/null | tr -d '\r' | grep '^RESULT')
+  (( $(awk '{print $7}' <<<"$line") > $(stat -c %s "$data/page-100mb.html") )) ||
+    { echo "wrong result of recvfloor: $line" >&2; exit 1; }
+  awk '{print $3}' <<<"$line" >>"$data/f"
+done
+dw=$(cut -d' ' -f1 "$data/d" | median); fw=$(median <"$data/f")
+printf '%-34s program %7.3f s   plain winsock recv in 1 MB reads %7.3f s   %.2fx\n' \
+  "the transfer under Wine" "$dw" "$fw" "$(echo "$dw / $fw" | bc -l)"

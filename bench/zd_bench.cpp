@@ -3,7 +3,8 @@
 // longest gap between two turns of the event loop.
 //
 //   zd_bench load FILE | save FILE OUT | clipboard FILE | hrefs FILE |
-//            text FILE | hrefs-count FILE | text-count FILE | extract URL | wait
+//            text FILE | hrefs-count FILE | text-count FILE | extract URL |
+//            download URL (the transfer alone; its items are bytes) | wait
 #include "sitelist/clipboardexport.h"
 #include "core/clock.h"
 #include "core/eventpump.h"
@@ -207,6 +208,7 @@ struct Bench
     int end();
     int scan();
     int extract();
+    int download();
     int browsers();
     int helpers();
     int progress();
@@ -321,6 +323,30 @@ int Bench::extract()
             detail +=
                 QStringLiteral(", reported: ") + QString(report).replace(QLatin1Char('\n'), QLatin1Char(' '));
         return detail;
+    });
+    return 0;
+}
+
+int Bench::download()
+{
+    // Counts what arrives and keeps nothing: the transfer without the scan.
+    struct Discard final : QIODevice
+    {
+        qint64 bytes = 0;
+        qint64 readData(char *, qint64) override { return -1; }
+        qint64 writeData(const char *, qint64 size) override
+        {
+            bytes += size;
+            return size;
+        }
+    } sink;
+    sink.open(QIODevice::WriteOnly);
+    NetworkDownloader downloader;
+    measure("download", [&] {
+        const DownloadStatus status = downloader.download(arg, sink);
+        return QStringLiteral("%1 items, %2")
+            .arg(sink.bytes)
+            .arg(status == DownloadStatus::Complete ? "downloaded" : "failed");
     });
     return 0;
 }
@@ -514,7 +540,7 @@ int main(int argc, char **argv)
     TimingApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
-        std::fprintf(stderr, "usage: zd_bench load|save|clipboard|clear|end|hrefs|text|extract|helpers|"
+        std::fprintf(stderr, "usage: zd_bench load|save|clipboard|clear|end|hrefs|text|extract|download|helpers|"
                              "progress|browsers|wait ARG... [none]\n");
         return 2;
     }
@@ -550,6 +576,8 @@ int main(int argc, char **argv)
         return run.scan();
     if (command == QLatin1String("extract"))
         return run.extract();
+    if (command == QLatin1String("download"))
+        return run.download();
     if (command == QLatin1String("browsers"))
         return run.browsers();
     if (command == QLatin1String("helpers"))
