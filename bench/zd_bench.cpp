@@ -540,8 +540,9 @@ int main(int argc, char **argv)
     TimingApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
-        std::fprintf(stderr, "usage: zd_bench load|save|clipboard|clear|end|hrefs|text|extract|download|helpers|"
-                             "progress|browsers|wait ARG... [none]\n");
+        std::fprintf(stderr,
+                     "usage: zd_bench load|save|clipboard|clear|end|hrefs|text|extract|download|helpers|"
+                     "progress|browsers|wait ARG... [none]\n");
         return 2;
     }
     StallMeter stalls;

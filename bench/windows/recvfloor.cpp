@@ -46,8 +46,8 @@ int main(int argc, char **argv)
     };
     // The bytes with the headers: the caller compares with the page's size.
     std::printf("RESULT recv %.4f %.4f 0 0.0 %lld items\n",
-                double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart), seconds(kernel) + seconds(user),
-                bytes);
+                double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart),
+                seconds(kernel) + seconds(user), bytes);
     WSACleanup();
     return 0;
 }
