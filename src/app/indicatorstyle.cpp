@@ -37,8 +37,8 @@ QColor mixed(const QColor &ink, const QColor &back, double inkShare)
                             float(channel(ink.blueF(), back.blueF())));
 }
 
-} // namespace
-
+// The outline for a control on \a palette's window: the text's colour
+// softened towards the window as far as 3:1 allows.
 QColor indicatorOutline(const QPalette &palette)
 {
     const QColor back = palette.color(QPalette::Window);
@@ -52,6 +52,8 @@ QColor indicatorOutline(const QPalette &palette)
     }
     return ink;
 }
+
+} // namespace
 
 void IndicatorStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                                    const QWidget *widget) const

@@ -16,8 +16,4 @@ public:
                        const QWidget *widget) const override;
 };
 
-/// The outline for a control on \a palette's window: the text's colour
-/// softened towards the window as far as 3:1 allows.
-QColor indicatorOutline(const QPalette &palette);
-
 } // namespace zd

@@ -506,9 +506,9 @@ struct NetworkDownloader::Private
     }
 
     /// Why a page that went through \a proxy was not had, where the proxy
-    /// or the site's certificate is known to be the cause.
-    static QString proxyTrouble(const QString &proxy, const ProxyRoute &route, bool signInRefused,
-                                CURLcode result)
+    /// or the site's certificate is known to be the cause; empty otherwise.
+    static QString knownCause(const QString &proxy, const ProxyRoute &route, bool signInRefused,
+                              CURLcode result)
     {
         if (signInRefused && proxy.isEmpty())
             return QStringLiteral("A proxy asked for a user name and password.");
@@ -631,7 +631,7 @@ DownloadStatus NetworkDownloader::download(const QString &url, QIODevice &target
     const DownloadStatus outcome =
         signInRefused ? DownloadStatus::NotFound : Private::outcome(api, e, body, answer.failed);
     if (outcome == DownloadStatus::NotFound)
-        d->failureReason = Private::proxyTrouble(proxy, route, signInRefused, answer.result);
+        d->failureReason = Private::knownCause(proxy, route, signInRefused, answer.result);
     return outcome;
 }
 

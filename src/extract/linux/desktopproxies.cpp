@@ -64,37 +64,22 @@ ProxyRoute routeOf(const QStringList &answers)
 
 } // namespace
 
-struct DesktopProxies::Factory
-{
-    std::once_flag made;
-    void *factory = nullptr;
-    // libproxy's plugins are not all safe to ask from two threads at once.
-    std::mutex asking;
-};
-
-DesktopProxies::DesktopProxies() : m_factory(std::make_unique<Factory>()) {}
-
-// The factory is never freed: that unloads the script engine's library
-// while the engine's own threads still run in it (a crash on the next
-// address or at exit); one is made in a program's life.
-DesktopProxies::~DesktopProxies() = default;
-
 ProxyRoute DesktopProxies::routeFor(const QUrl &url) const
 {
     if (proxyVariableSet(url))
         return {};
-    std::call_once(m_factory->made, [this] {
+    std::call_once(m_made, [this] {
         if (const LibProxy *api = libProxy())
-            m_factory->factory = api->factoryNew();
+            m_factory = api->factoryNew();
     });
-    if (!m_factory->factory)
+    if (!m_factory)
         return {ProxyRoute::Kind::Direct, {}};
     const LibProxy &api = *libProxy();
     QStringList answers;
     {
-        const std::lock_guard lock(m_factory->asking);
+        const std::lock_guard lock(m_asking);
         char **proxies = api.getProxies(
-            m_factory->factory, url.toString(QUrl::FullyEncoded | QUrl::RemoveUserInfo).toUtf8().constData());
+            m_factory, url.toString(QUrl::FullyEncoded | QUrl::RemoveUserInfo).toUtf8().constData());
         for (char **proxy = proxies; proxy && *proxy; ++proxy)
             answers << QString::fromUtf8(*proxy);
         if (proxies)

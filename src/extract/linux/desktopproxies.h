@@ -2,7 +2,7 @@
 
 #include "extract/proxyroute.h"
 
-#include <memory>
+#include <mutex>
 
 namespace zd {
 
@@ -14,18 +14,17 @@ namespace zd {
 class DesktopProxies final : public ProxyResolver
 {
 public:
-    DesktopProxies();
-    ~DesktopProxies() override;
-    DesktopProxies(const DesktopProxies &) = delete;
-    DesktopProxies &operator=(const DesktopProxies &) = delete;
-
     ProxyRoute routeFor(const QUrl &url) const override;
 
 private:
-    struct Factory;
     // Made at the first address, so that start-up does not load libproxy
-    // and its plugins (a JavaScript engine among them).
-    std::unique_ptr<Factory> m_factory;
+    // and its plugins (a JavaScript engine among them). Never freed: that
+    // unloads the script engine's library while the engine's own threads
+    // still run in it (a crash on the next address or at exit).
+    mutable std::once_flag m_made;
+    mutable void *m_factory = nullptr;
+    // libproxy's plugins are not all safe to ask from two threads at once.
+    mutable std::mutex m_asking;
 };
 
 } // namespace zd

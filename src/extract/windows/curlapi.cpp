@@ -49,11 +49,13 @@ bool certificateTrusted(const CurlApi &api, CURL *easy, const QString &host)
     chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-    // The intermediate certificates come in the server's own store. No
-    // revocation lookup: it could wait on the network without bound.
+    // The intermediate certificates come in the server's own store, or in
+    // what schannel fetched for its own check just before. Nothing is
+    // fetched here (no revocation lookup either): on the window's thread
+    // it could wait on the network without bound, past Stop.
     PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, 0,
-                                 nullptr, &chain))
+    if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara,
+                                 CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &chain))
         return false;
     const auto freeChain = qScopeGuard([chain] { CertFreeCertificateChain(chain); });
     std::wstring name = host.toStdWString();
