@@ -4,7 +4,8 @@ lines (about 47 bytes a line) and web pages of about 10 MB, 100 MB and 1 GB
 (one link on each line), plus counts.json with the number of href links on
 each page, which the benchmark checks its results against.
    generate.py OUT [--small|--medium]   (--small: only the 100 k list and
-   10 MB page; --medium: only the 1 M list and 100 MB page)"""
+   10 MB page; --medium: only the 1 M list and 100 MB page, and a dense page
+   of 3.7 M links in about 240 MB)"""
 import json
 import random
 import sys
@@ -74,6 +75,16 @@ for name, repeats in [("10mb", 1), ("100mb", 10), ("1gb", 100)]:
             f.write(block)
         f.write(b"</body></html>\n")
     counts[f"page-{name}.html"] = i * repeats
+# Dense: a link every 65 bytes, absolute and each its own host, as on a
+# directory of sites; the list then weighs as much as the transfer.
+if medium:
+    with open(f"{out}/page-dense.html", "wb") as f:
+        f.write(b"<html><body>\n")
+        for start in range(0, 3_700_000, 100_000):
+            f.write(b"".join(b'<a href="https://s%07d.example.org/p/%06d">link %07d</a>\n'
+                             % (n, rng.randrange(1_000_000), n) for n in range(start, start + 100_000)))
+        f.write(b"</body></html>\n")
+    counts["page-dense.html"] = 3_700_000
 # A hostile page: nothing but empty links, fifteen million items' worth.
 with open(f"{out}/hostile.html", "wb") as f:
     f.write(b'href=""' * ((10_000_000 if small else 100_000_000) // 7))
