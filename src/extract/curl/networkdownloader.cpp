@@ -31,10 +31,11 @@ namespace {
 constexpr int kMonitorTickMs = 100;
 // As many as a browser follows.
 constexpr int kMostRedirects = 20;
-// One read's worth: as much as the system holds for a socket that is read
-// slower than the server sends (3.7 MiB under Wine, 6 MiB on Linux), so that a
-// read empties it. Under Wine every read and every wait is a round trip to
-// Wine's server: 1 MiB reads took a 100 MB page 0.25 s there, these 0.19 s.
+// One read's worth: about what the system holds for a socket that is read
+// slower than the server sends (3.7 MiB under Wine, up to 6 MiB on Linux), so
+// that one read mostly empties it. Under Wine every read and every wait is a
+// round trip to Wine's server: 1 MiB reads took a 100 MB page 0.25 s there,
+// these 0.19 s; 8 MiB ones were no faster.
 constexpr long kReceiveBuffer = 4L * 1024 * 1024;
 // While the socket has more, curl reads on, up to a hundred reads in one
 // turn of the event loop; a turn that has lasted this long is paused, so
