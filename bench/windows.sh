@@ -24,6 +24,8 @@ gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.d
 pthread_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
 
 data=$(mktemp -d)
+# Qt on Linux wants one, and says so on every run without it.
+mkdir -m 700 "$data/runtime"
 export WINEPREFIX=$data/prefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 export WINEPATH="Z:$qt_bin/bin;Z:$gcc_dir;Z:$pthread_dir"
 server_pid=""
@@ -45,7 +47,7 @@ page_links=$(python3 -c "import json; print(json.load(open('$data/counts.json'))
 one() {
   local platform=$1 what=$2 input=$3 expected=$4 line
   if [[ $platform == linux ]]; then
-    line=$(QT_QPA_PLATFORM=xcb "$linux_build/bench/zd_bench" "$what" "$input" | grep '^RESULT')
+    line=$(QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$data/runtime "$linux_build/bench/zd_bench" "$what" "$input" | grep '^RESULT')
   else
     line=$(wine build-windows/bench/zd_bench.exe "$what" "$input" </dev/null | tr -d '\r' |
            grep '^RESULT')
