@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -22,6 +23,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 using namespace zd;
@@ -246,8 +248,15 @@ void TestBrowsers::defaultBrowserFromDesktopEntry()
     sandbox.install(QStringLiteral("fakeweb"));
     sandbox.install(QStringLiteral("firefox"));
     sandbox.installDefaultBrowser(QStringLiteral("fakeweb --new-window %u --after"));
-    ProcessBrowserLauncher launcher;
+    // The launcher's own folder is made at its first start and goes with it.
+    QTemporaryDir temp;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    const auto restoreTemp = qScopeGuard([&] { qputenv("TMPDIR", oldTemp); });
+    std::optional<ProcessBrowserLauncher> owner(std::in_place);
+    ProcessBrowserLauncher &launcher = *owner;
     const std::optional<ResolvedBrowser> browser = launcher.resolve(Browser::Default);
+    QVERIFY(QDir(temp.path()).isEmpty());
     QVERIFY(browser);
     QCOMPARE(QFileInfo(browser->program).fileName(), QStringLiteral("fakeweb"));
     QCOMPARE(browser->windowClasses, (QStringList{"fakeweb", "FakeWebWindows"}));
@@ -274,6 +283,9 @@ void TestBrowsers::defaultBrowserFromDesktopEntry()
     ResolvedBrowser gone = *browser;
     gone.program = sandbox.log() + QStringLiteral(".missing");
     QVERIFY(!launcher.start(gone, QByteArrayLiteral("www.site.org")));
+    QCOMPARE(QFileInfo(lines.value(0)).dir().canonicalPath(), QDir(temp.path()).canonicalPath());
+    owner.reset();
+    QVERIFY(QDir(temp.path()).isEmpty());
 }
 
 void TestBrowsers::onlyAWebBrowserIsTheDefault_data()

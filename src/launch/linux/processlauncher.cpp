@@ -311,7 +311,9 @@ std::optional<qint64> ProcessBrowserLauncher::start(const ResolvedBrowser &brows
     arguments << addressArguments(browser.program, addresses);
     for (const QString &argument : browser.argumentsAfter)
         arguments << QFile::encodeName(argument);
-    const QString folder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
+    if (!m_workFolder)
+        m_workFolder.emplace();
+    const QString folder = m_workFolder->isValid() ? m_workFolder->path() : QDir::tempPath();
     sweepUnwatched();
     const std::optional<pid_t> pid = startInOwnSession(arguments, QFile::encodeName(folder));
     if (pid)

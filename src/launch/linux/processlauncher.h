@@ -6,6 +6,8 @@
 #include <QQueue>
 #include <QTemporaryDir>
 
+#include <optional>
+
 #include <sys/types.h>
 
 class QSocketNotifier;
@@ -62,7 +64,9 @@ private:
     QQueue<qint64> m_endedOrder;
 
     // Empty and private: a bare name ("home") is never found as a file.
-    QTemporaryDir m_workFolder;
+    // Made at the first start, so that a program ended by a signal before
+    // it opened anything leaves nothing behind.
+    std::optional<QTemporaryDir> m_workFolder;
     QString m_passedOver;
 };
 
