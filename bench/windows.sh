@@ -56,10 +56,18 @@ one() {
   awk '{print $3, $4, $5}' <<<"$line"
 }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# The machine's CPU ticks, "stolen total": stolen is what the host of a
+# virtual machine took from it, and the slow runs here come with it.
+ticks() { awk '/^cpu /{print $9, $2+$3+$4+$5+$6+$7+$8+$9}' /proc/stat; }
+stolen() { # the share stolen since "$1"
+  local now; now=$(ticks)
+  awk -v a="$1" -v b="$now" 'BEGIN {split(a, x, " "); split(b, y, " "); printf "%.1f %%", 100 * (y[1] - x[1]) / (y[2] - x[2] + 1)}'
+}
 
 row() {
   local label=$1 what=$2 linux_input=$3 windows_input=$4 expected=$5
   : >"$data/l" && : >"$data/w"
+  local since; since=$(ticks)
   for _ in $(seq 1 "$runs"); do
     one linux "$what" "$linux_input" "$expected" >>"$data/l"
     one windows "$what" "$windows_input" "$expected" >>"$data/w"
@@ -67,8 +75,8 @@ row() {
   local lw lc lm ww wc wm
   lw=$(cut -d' ' -f1 "$data/l" | median); lc=$(cut -d' ' -f2 "$data/l" | median); lm=$(cut -d' ' -f3 "$data/l" | median)
   ww=$(cut -d' ' -f1 "$data/w" | median); wc=$(cut -d' ' -f2 "$data/w" | median); wm=$(cut -d' ' -f3 "$data/w" | median)
-  printf '%-34s Linux %7.3f s (cpu %6.3f, %5s MB)   Windows under Wine %7.3f s (cpu %6.3f, %5s MB)   %.2fx\n' \
-    "$label" "$lw" "$lc" "$lm" "$ww" "$wc" "$wm" "$(echo "$ww / $lw" | bc -l)"
+  printf '%-34s Linux %7.3f s (cpu %6.3f, %5s MB)   Windows under Wine %7.3f s (cpu %6.3f, %5s MB)   %.2fx   stolen %s\n' \
+    "$label" "$lw" "$lc" "$lm" "$ww" "$wc" "$wm" "$(echo "$ww / $lw" | bc -l)" "$(stolen "$since")"
 }
 echo "medians of $runs runs each, in turn"
 row "load 1 M lines" load "$data/sites-1m.txt" "Z:$data/sites-1m.txt" 1000000
