@@ -71,6 +71,18 @@ public:
             m_turn.start();
             m_api.easyPause(m_easy, CURLPAUSE_CONT);
             takeMessages();
+            // Paused for time, so more is waiting: read it now, as the
+            // socket's notice would, not a turn of the event loop later when
+            // curl's timer fires and it polls first. Under Wine each of those
+            // is a round trip to Wine's server: a page took a quarter of them.
+            for (const auto &[socket, watch] : m_watched) {
+                if (m_ended || m_resume.isActive())
+                    break;
+                if (watch.read && watch.read->isEnabled()) {
+                    act(socket, CURL_CSELECT_IN);
+                    break;
+                }
+            }
         });
         m_api.multiSetopt(multi, CURLMOPT_SOCKETFUNCTION, &Transfer::onSocket);
         m_api.multiSetopt(multi, CURLMOPT_SOCKETDATA, this);
